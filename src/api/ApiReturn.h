@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+class Dialogs;
+
+// The platform's reply envelope: the value of "ApiReturn".
+struct ApiReturn
+{
+    QString code;
+    QString message;
+    QString errorMessage;
+    QString errorCode;
+    QString id;
+
+    bool ok() const { return code == QStringLiteral("OK"); }
+
+    // Reads the envelope text that put returns (members read leniently: absent reads as empty).
+    // Raises "Erreur Format Réponse API" when the text is not a JSON object.
+    static ApiReturn fromtext(const QString& envelope);
+};
+
+// The one message for a refusal, chosen by "errorCode": "33", "3008", anything else.
+void envelopedialogue(Dialogs& dialogs, const ApiReturn& envelope);

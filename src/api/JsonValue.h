@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+// A JSON value as the platform sent it: object members keep their reply order (the first
+// member names the reply), numbers keep their lexeme, strings keep their bytes (UTF-8).
+class JsonValue
+{
+public:
+    enum class Kind { Null, Bool, Number, String, Array, Object };
+    using Member = std::pair<QByteArray, JsonValue>;
+
+    JsonValue() = default;
+    static JsonValue null() { return JsonValue(); }
+    static JsonValue boolean(bool value);
+    static JsonValue number(QByteArray lexeme);
+    static JsonValue string(QByteArray utf8);
+    static JsonValue string(const QString& text) { return string(text.toUtf8()); }
+    static JsonValue array();
+    static JsonValue object();
+
+    Kind kind() const { return m_kind; }
+    bool isNull() const { return m_kind == Kind::Null; }
+    bool isBool() const { return m_kind == Kind::Bool; }
+    bool isNumber() const { return m_kind == Kind::Number; }
+    bool isString() const { return m_kind == Kind::String; }
+    bool isArray() const { return m_kind == Kind::Array; }
+    bool isObject() const { return m_kind == Kind::Object; }
+
+    bool boolValue() const { return m_bool; }
+    // The number's lexeme or the string's bytes.
+    const QByteArray& bytes() const { return m_bytes; }
+    // The string's bytes decoded as UTF-8.
+    QString text() const { return QString::fromUtf8(m_bytes); }
+
+    const std::vector<JsonValue>& items() const { return m_items; }
+    const std::vector<Member>& members() const { return m_members; }
+    // The first member of that name, or null when there is none (objects only).
+    const JsonValue* find(std::string_view key) const;
+
+    void append(JsonValue value) { m_items.push_back(std::move(value)); }
+    void insert(QByteArray key, JsonValue value) { m_members.emplace_back(std::move(key), std::move(value)); }
+
+    // Compact JSON text (no blanks, members in order, number lexemes and string bytes as kept).
+    QByteArray tojson() const;
+
+    // A kind's French name, for conversion messages.
+    static QString kindname(Kind kind);
+
+private:
+    Kind m_kind = Kind::Null;
+    bool m_bool = false;
+    QByteArray m_bytes;
+    std::vector<JsonValue> m_items;
+    std::vector<Member> m_members;
+};
+
+// Reads one JSON document (bytes as UTF-8). Nesting deeper than maxdepth is refused.
+// On failure returns nothing and, when error is given, a French description.
+std::optional<JsonValue> parsejson(const QByteArray& bytes, QString* error = nullptr, int maxdepth = 512);
+
+// The text as the inside of a JSON string: '"', '\' and control characters escaped.
+QString jsonescape(const QString& text);
+// True when the text is a JSON number as the grammar writes it ("-12", "3.5e2").
+bool isjsonnumber(const QString& text);
