@@ -1,0 +1,41 @@
+#include "api/ReplyBuffer.h"
+
+#include <QTest>
+
+class TestReplyBuffer : public QObject
+{
+    Q_OBJECT
+private slots:
+    void load_data()
+    {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<QByteArray>("held");
+        QTest::newRow("crlf kept") << QByteArray("a\r\nb") << QByteArray("a\r\nb");
+        QTest::newRow("lf") << QByteArray("a\nb\n") << QByteArray("a\r\nb\r\n");
+        QTest::newRow("lone cr") << QByteArray("a\rb") << QByteArray("a\r\nb");
+        QTest::newRow("bom dropped") << QByteArray("\xEF\xBB\xBF{}") << QByteArray("{}");
+        QTest::newRow("bytes kept") << QByteArray("\xC3\xA9\xFF") << QByteArray("\xC3\xA9\xFF");
+        QTest::newRow("empty") << QByteArray() << QByteArray();
+    }
+    void load()
+    {
+        QFETCH(QByteArray, reply);
+        QFETCH(QByteArray, held);
+        ReplyBuffer buffer;
+        buffer.load(reply);
+        QCOMPARE(buffer.bytes(), held);
+    }
+
+    void appendlineAddsALine()
+    {
+        ReplyBuffer buffer;
+        buffer.appendline(QStringLiteral("json_data={}"));
+        QCOMPARE(buffer.bytes(), QByteArray("json_data={}"));
+        buffer.load("{\"list\":[]}");
+        buffer.appendline(QStringLiteral("é"));
+        QCOMPARE(buffer.bytes(), QByteArray("{\"list\":[]}\r\n\xC3\xA9"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestReplyBuffer)
+#include "tst_replybuffer.moc"
