@@ -1,0 +1,84 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <utility>
+#include <vector>
+
+// A proxy for every request of a client; Basic credentials are sent with every request.
+struct HttpProxy
+{
+    QString host;
+    int port = 0;
+    QString user;
+    QString password;
+
+    bool enabled() const { return !host.isEmpty(); }
+};
+
+// The outcome of one request. On failure, `failure` is the French text the user is shown
+// (the status line for a refusal by status, "Délai de connexion.", "Erreur de socket n° …").
+struct HttpReply
+{
+    bool ok = false;
+    int status = 0;         // 0 when no status line was received
+    QByteArray statusline;  // "HTTP/1.1 404 Not Found"
+    QByteArray body;        // the reply body, whole
+    QString failure;
+    int oserror = 0;        // the system's error number for socket failures
+};
+
+using HttpHeaders = std::vector<std::pair<QByteArray, QByteArray>>;
+
+// One HTTP client of the program: one libcurl easy handle with its own settings, connection and
+// in-memory cookie store, living for the whole run. Requests are synchronous for the caller: the
+// transfer runs on a worker thread while the calling thread waits in an event loop that excludes
+// user input, so windows keep painting and nothing the user does starts a second request.
+class HttpClient final
+{
+public:
+    struct Profile
+    {
+        QByteArray useragent;
+        QByteArray accept;
+        QByteArray acceptcharset; // empty: not sent
+    };
+
+    explicit HttpClient(Profile profile);
+    ~HttpClient();
+    HttpClient(const HttpClient&) = delete;
+    HttpClient& operator=(const HttpClient&) = delete;
+
+    // Custom headers (the Authorization header), sent after Content-Length.
+    void setcustomheaders(HttpHeaders headers);
+    const HttpHeaders& customheaders() const;
+
+    void setproxy(const HttpProxy& proxy);
+    const HttpProxy& proxy() const;
+
+    // Connect time limit in milliseconds; 0 means none.
+    void setconnecttimeout(int milliseconds);
+    int connecttimeout() const;
+
+    // A transfer that receives no byte for this long ends as a failure (default 60 s).
+    void setstalltimeout(int seconds);
+    // A reply larger than this ends as a failure (default 64 MiB).
+    void setmaxreply(qint64 bytes);
+
+    // The request text as the raw body of a PUT.
+    HttpReply put(const QString& url, const QByteArray& body);
+    // The line ("json_data=" and the document) as a URL-encoded form, by POST over HTTP/1.0 on a
+    // fresh connection. An empty line gives an empty body.
+    HttpReply postform(const QString& url, const QString& line);
+    // A plain GET; progress reports the bytes read so far and the announced total (-1: unknown).
+    HttpReply get(const QString& url, const std::function<void(qint64 done, qint64 total)>& progress = {});
+
+    // The form-encoding rule of the form posts (split at the first "=", each side encoded).
+    static QByteArray formencode(const QString& line);
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
