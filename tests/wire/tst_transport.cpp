@@ -360,6 +360,22 @@ private slots:
         QCOMPARE(server.requests().size(), 1);
     }
 
+    // An event handled while a request waits may destroy the client: the waiting request ends as a
+    // failure instead of touching what is gone.
+    void clientDestroyedWhileWaiting()
+    {
+        CaptureServer server;
+        server.enqueue(CaptureServer::held(CaptureServer::ok("{}")));
+        auto client = std::make_unique<HttpClient>(CounterClient::profile());
+        HttpClient* waiting = client.get();
+        connect(&server, &CaptureServer::requestreceived, this,
+                [&] { QTimer::singleShot(0, this, [&] { client.reset(); }); });
+        const HttpReply reply = waiting->put(server.url(), "json_data={}");
+        QVERIFY(!client);
+        QVERIFY(!reply.ok);
+        QCOMPARE(reply.failure, u"Requête interrompue : le client HTTP a été fermé."_s);
+    }
+
     void downloadProgressOnCallerThread()
     {
         CaptureServer server;
