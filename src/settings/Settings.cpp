@@ -51,7 +51,7 @@ QStringList Settings::getpharmacie() const
 
 Settings::Values Settings::values() const
 {
-    return {m_strapikey,        m_strlogin,     m_strpassword,   m_stridpharma,  m_strurl,
+    return {m_strapikey,        m_strlogin,     m_strpassword,   m_stridpharma, m_strurl,
             m_strlibellepharma, m_stradrpharma, m_stradr2pharma, m_strcppharma, m_strvillepharma};
 }
 

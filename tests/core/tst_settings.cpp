@@ -77,13 +77,14 @@ private slots:
         const QByteArray four = "[connexion]\nAPIKEY=k\nLOGIN=l\nPWD=p\nIDPHARMA=i\n";
         QTest::newRow("four, url absent") << four << true << true;
         QTest::newRow("four, url empty") << QByteArray(four + "URL=\n") << true << false;
-        QTest::newRow("four, url given") << QByteArray(four + "URL=https://x/apiv1/webapi.do\n") << true << true;
+        QTest::newRow("four, url given")
+            << QByteArray(four + "URL=https://x/apiv1/webapi.do\n") << true << true;
         QTest::newRow("login empty") << QByteArray("[connexion]\nAPIKEY=k\nLOGIN=\nPWD=p\nIDPHARMA=i\n")
                                      << false << false;
-        QTest::newRow("idpharma absent") << QByteArray("[connexion]\nAPIKEY=k\nLOGIN=l\nPWD=p\n") << false
-                                         << false;
-        QTest::newRow("names in other case") << QByteArray("[CONNEXION]\napikey=k\nLogin=l\npwd=p\nidPharma=i\n")
-                                             << true << true;
+        QTest::newRow("idpharma absent")
+            << QByteArray("[connexion]\nAPIKEY=k\nLOGIN=l\nPWD=p\n") << false << false;
+        QTest::newRow("names in other case")
+            << QByteArray("[CONNEXION]\napikey=k\nLogin=l\npwd=p\nidPharma=i\n") << true << true;
     }
     void completeness()
     {
@@ -155,13 +156,14 @@ private slots:
         values.cppharma = QStringLiteral("34500");
         values.villepharma = QStringLiteral("Béziers");
         QVERIFY(settings.write(values));
-        QCOMPARE(settings.getpharmacie(), (QStringList{QStringLiteral("Pharmacie du Port"), QString(), QString(),
-                                                       QStringLiteral("34500"), QStringLiteral("Béziers")}));
+        QCOMPARE(settings.getpharmacie(),
+                 (QStringList{QStringLiteral("Pharmacie du Port"), QString(), QString(),
+                              QStringLiteral("34500"), QStringLiteral("Béziers")}));
 
-        const QByteArray expected = "[connexion]\nAPIKEY=k\nLOGIN=l\nPWD=p\nIDPHARMA=P1\nURL=" +
-                                    Settings::defaulturl().toUtf8() +
-                                    "\n[pharmacie]\nlibelle=Pharmacie du Port\nadresse=\nadresse2=\n"
-                                    "cp=34500\nville=B\xC3\xA9ziers";
+        const QByteArray expected =
+            "[connexion]\nAPIKEY=k\nLOGIN=l\nPWD=p\nIDPHARMA=P1\nURL=" + Settings::defaulturl().toUtf8() +
+            "\n[pharmacie]\nlibelle=Pharmacie du Port\nadresse=\nadresse2=\n"
+            "cp=34500\nville=B\xC3\xA9ziers";
         QCOMPARE(filledlines(settings.inipath()), expected);
 
         Settings again(dir.path());
@@ -177,7 +179,8 @@ private slots:
         Settings settings(dir.path());
         writefile(settings.inipath(), "; poste 2\n[connexion]\nPROXY=oui\nLOGIN=ancien\n\n[autre]\nx=1\n");
         QVERIFY(settings.read());
-        QVERIFY(settings.write(credentials(QStringLiteral("k"), QStringLiteral("nouveau"), QStringLiteral("p"))));
+        QVERIFY(
+            settings.write(credentials(QStringLiteral("k"), QStringLiteral("nouveau"), QStringLiteral("p"))));
         const QByteArray text = filledlines(settings.inipath());
         QVERIFY2(text.startsWith("; poste 2\n[connexion]\nPROXY=oui\nLOGIN=nouveau\n"), text.constData());
         QVERIFY2(text.contains("[autre]\nx=1\n"), text.constData());
@@ -219,7 +222,9 @@ private slots:
     {
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("expected");
-        const auto same = [](const char* name, const QString& value) { QTest::newRow(name) << value << value; };
+        const auto same = [](const char* name, const QString& value) {
+            QTest::newRow(name) << value << value;
+        };
         same("plain", QStringLiteral("abc"));
         same("empty", QString());
         same("comma", QStringLiteral("a, b,c"));
@@ -241,7 +246,8 @@ private slots:
         same("multi-line tag", QStringLiteral("<<<END"));
         same("brackets", QStringLiteral("[pharmacie]"));
         same("backslashes", QStringLiteral("C:\\Quilba\\n"));
-        QTest::newRow("line breaks become blanks") << QStringLiteral("a\r\nURL=x\nb") << QStringLiteral("a  URL=x b");
+        QTest::newRow("line breaks become blanks")
+            << QStringLiteral("a\r\nURL=x\nb") << QStringLiteral("a  URL=x b");
     }
     void iniRoundTrip()
     {
@@ -271,15 +277,16 @@ private slots:
         QTest::addColumn<QString>("ville");
         QTest::newRow("windows-1252") << QByteArray("[pharmacie]\r\nville=B\xE9ziers \x80\x9C\r\n")
                                       << QStringLiteral("Béziers €\u0153");
-        QTest::newRow("windows-1252 byte without character") << QByteArray("[pharmacie]\nville=a\x81z\n")
-                                                             << QStringLiteral("a\u0081z");
+        QTest::newRow("windows-1252 byte without character")
+            << QByteArray("[pharmacie]\nville=a\x81z\n") << QStringLiteral("a\u0081z");
         QTest::newRow("utf-8") << QByteArray("[pharmacie]\nville=B\xC3\xA9ziers \xE2\x82\xAC\n")
                                << QStringLiteral("Béziers €");
         QTest::newRow("utf-8 with byte-order mark")
             << QByteArray("\xEF\xBB\xBF[pharmacie]\nville=S\xC3\xA8te\n") << QStringLiteral("Sète");
         QTest::newRow("quoted") << QByteArray("[pharmacie]\nville=\"  S\xC3\xA8te \"\n")
                                 << QStringLiteral("  Sète ");
-        QTest::newRow("blanks around") << QByteArray("[pharmacie]\n  ville =  Agde  \n") << QStringLiteral("Agde");
+        QTest::newRow("blanks around")
+            << QByteArray("[pharmacie]\n  ville =  Agde  \n") << QStringLiteral("Agde");
     }
     void fileEncoding()
     {
@@ -299,13 +306,14 @@ private slots:
         QTest::addColumn<QString>("commonbase");
         QTest::addColumn<QString>("path");
         QTest::addColumn<bool>("ok");
-        QTest::newRow("override") << QStringLiteral("@/work") << QStringLiteral("@") << QStringLiteral("@/work/")
-                                  << true;
-        QTest::newRow("override with slash") << QStringLiteral("@/") << QString() << QStringLiteral("@/") << true;
+        QTest::newRow("override") << QStringLiteral("@/work") << QStringLiteral("@")
+                                  << QStringLiteral("@/work/") << true;
+        QTest::newRow("override with slash")
+            << QStringLiteral("@/") << QString() << QStringLiteral("@/") << true;
         QTest::newRow("override two levels missing")
             << QStringLiteral("@/a/b") << QString() << QStringLiteral("@/a/b/") << false;
-        QTest::newRow("all-users folder") << QString() << QStringLiteral("@") << QStringLiteral("@/Quilba/")
-                                          << true;
+        QTest::newRow("all-users folder")
+            << QString() << QStringLiteral("@") << QStringLiteral("@/Quilba/") << true;
         QTest::newRow("all-users folder cannot be created")
             << QString() << QStringLiteral("@/blocked") << QStringLiteral("@/blocked/Quilba/") << false;
         QTest::newRow("no all-users folder") << QString() << QString() << QStringLiteral("@/exe/") << true;
