@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <cstddef>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -45,6 +46,8 @@ public:
 
     void append(JsonValue value) { m_items.push_back(std::move(value)); }
     void insert(QByteArray key, JsonValue value) { m_members.emplace_back(std::move(key), std::move(value)); }
+    // Room for that many elements (arrays) or members (objects).
+    void reserve(std::size_t count);
 
     // Compact JSON text (no blanks, members in order, number lexemes and string bytes as kept).
     QByteArray tojson() const;
