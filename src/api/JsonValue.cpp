@@ -3,9 +3,148 @@
 #include <rapidjson/error/error.h>
 #include <rapidjson/reader.h>
 
+#include <array>
+#include <cstdint>
 #include <cstring>
+#include <iterator>
+#include <new>
 
 using namespace Qt::StringLiterals;
+
+JsonValue::JsonValue(const JsonValue& other)
+{
+    switch (other.m_kind) {
+    case Kind::Null:
+        break;
+    case Kind::Bool:
+        m_bool = other.m_bool;
+        break;
+    case Kind::Number:
+    case Kind::String:
+        new (&m_bytes) QByteArray(other.m_bytes);
+        break;
+    case Kind::Array:
+        new (&m_items) std::vector<JsonValue>(other.m_items);
+        break;
+    case Kind::Object:
+        new (&m_members) std::vector<Member>(other.m_members);
+        break;
+    }
+    m_kind = other.m_kind;
+}
+
+JsonValue::JsonValue(JsonValue&& other) noexcept
+{
+    movefrom(other);
+}
+
+JsonValue& JsonValue::operator=(const JsonValue& other)
+{
+    if (this != &other)
+        *this = JsonValue(other);
+    return *this;
+}
+
+JsonValue& JsonValue::operator=(JsonValue&& other) noexcept
+{
+    if (this != &other) {
+        release();
+        movefrom(other);
+    }
+    return *this;
+}
+
+// Takes the content of other, on a value that holds nothing. The moved-from value keeps its kind,
+// with empty bytes, elements or members.
+void JsonValue::movefrom(JsonValue& other) noexcept
+{
+    switch (other.m_kind) {
+    case Kind::Null:
+        break;
+    case Kind::Bool:
+        m_bool = other.m_bool;
+        break;
+    case Kind::Number:
+    case Kind::String:
+        new (&m_bytes) QByteArray(std::move(other.m_bytes));
+        break;
+    case Kind::Array:
+        new (&m_items) std::vector<JsonValue>(std::move(other.m_items));
+        break;
+    case Kind::Object:
+        new (&m_members) std::vector<Member>(std::move(other.m_members));
+        break;
+    }
+    m_kind = other.m_kind;
+}
+
+JsonValue::~JsonValue()
+{
+    release();
+}
+
+void JsonValue::release() noexcept
+{
+    switch (m_kind) {
+    case Kind::Null:
+    case Kind::Bool:
+        break;
+    case Kind::Number:
+    case Kind::String:
+        m_bytes.~QByteArray();
+        break;
+    case Kind::Array:
+        m_items.~vector();
+        break;
+    case Kind::Object:
+        m_members.~vector();
+        break;
+    }
+    m_kind = Kind::Null;
+    m_bool = false;
+}
+
+// Turns the value into an empty value of that kind.
+void JsonValue::become(Kind kind)
+{
+    release();
+    switch (kind) {
+    case Kind::Null:
+        break;
+    case Kind::Bool:
+        m_bool = false;
+        break;
+    case Kind::Number:
+    case Kind::String:
+        new (&m_bytes) QByteArray();
+        break;
+    case Kind::Array:
+        new (&m_items) std::vector<JsonValue>();
+        break;
+    case Kind::Object:
+        new (&m_members) std::vector<Member>();
+        break;
+    }
+    m_kind = kind;
+}
+
+const QByteArray& JsonValue::noBytes()
+{
+    static const QByteArray none;
+    return none;
+}
+
+const std::vector<JsonValue>& JsonValue::noItems()
+{
+    static const std::vector<JsonValue> none;
+    return none;
+}
+
+const std::vector<JsonValue::Member>& JsonValue::noMembers()
+{
+    static const std::vector<Member> none;
+    return none;
+}
 
 JsonValue JsonValue::boolean(bool value)
 {
@@ -18,7 +157,7 @@ JsonValue JsonValue::boolean(bool value)
 JsonValue JsonValue::number(QByteArray lexeme)
 {
     JsonValue v;
-    v.m_kind = Kind::Number;
+    v.become(Kind::Number);
     v.m_bytes = std::move(lexeme);
     return v;
 }
@@ -26,7 +165,7 @@ JsonValue JsonValue::number(QByteArray lexeme)
 JsonValue JsonValue::string(QByteArray utf8)
 {
     JsonValue v;
-    v.m_kind = Kind::String;
+    v.become(Kind::String);
     v.m_bytes = std::move(utf8);
     return v;
 }
@@ -34,20 +173,50 @@ JsonValue JsonValue::string(QByteArray utf8)
 JsonValue JsonValue::array()
 {
     JsonValue v;
-    v.m_kind = Kind::Array;
+    v.become(Kind::Array);
+    return v;
+}
+
+JsonValue JsonValue::array(std::vector<JsonValue> items)
+{
+    JsonValue v;
+    v.become(Kind::Array);
+    v.m_items = std::move(items);
     return v;
 }
 
 JsonValue JsonValue::object()
 {
     JsonValue v;
-    v.m_kind = Kind::Object;
+    v.become(Kind::Object);
     return v;
+}
+
+JsonValue JsonValue::object(std::vector<Member> members)
+{
+    JsonValue v;
+    v.become(Kind::Object);
+    v.m_members = std::move(members);
+    return v;
+}
+
+void JsonValue::append(JsonValue value)
+{
+    if (m_kind != Kind::Array)
+        become(Kind::Array);
+    m_items.push_back(std::move(value));
+}
+
+void JsonValue::insert(QByteArray key, JsonValue value)
+{
+    if (m_kind != Kind::Object)
+        become(Kind::Object);
+    m_members.emplace_back(std::move(key), std::move(value));
 }
 
 const JsonValue* JsonValue::find(std::string_view key) const
 {
-    for (const Member& m : m_members) {
+    for (const Member& m : members()) {
         if (static_cast<std::size_t>(m.first.size()) == key.size() &&
             std::memcmp(m.first.constData(), key.data(), key.size()) == 0)
             return &m.second;
@@ -214,17 +383,73 @@ struct BoundedStream
 
 } // namespace
 
-RAPIDJSON_NAMESPACE_BEGIN
-template <> struct StreamTraits<BoundedStream>
-{
-    enum
-    {
-        copyOptimization = 1
-    };
-};
-RAPIDJSON_NAMESPACE_END
-
 namespace {
+
+// Member names repeat from record to record: each distinct short name is allocated once and
+// then shared (QByteArray is implicitly shared), which spares most allocations of a long list.
+class KeyCache final
+{
+public:
+    QByteArray get(const char* str, std::size_t length)
+    {
+        if (length > maxlength)
+            return QByteArray(str, static_cast<qsizetype>(length));
+        std::uint32_t hash = 2166136261u; // FNV-1a
+        for (std::size_t i = 0; i < length; ++i)
+            hash = (hash ^ static_cast<unsigned char>(str[i])) * 16777619u;
+        for (std::size_t probe = 0; probe < maxprobes; ++probe) {
+            QByteArray& slot = m_slots[(hash + probe) % slotcount];
+            if (slot.isNull()) {
+                slot = QByteArray(str, static_cast<qsizetype>(length));
+                return slot;
+            }
+            if (static_cast<std::size_t>(slot.size()) == length &&
+                std::memcmp(slot.constData(), str, length) == 0)
+                return slot;
+        }
+        return QByteArray(str, static_cast<qsizetype>(length));
+    }
+
+private:
+    static constexpr std::size_t slotcount = 512;
+    static constexpr std::size_t maxprobes = 4;
+    static constexpr std::size_t maxlength = 64;
+    std::array<QByteArray, slotcount> m_slots;
+};
+
+// Short strings and lexemes are copied into shared chunks rather than allocated one by one: each
+// value's QByteArray points into a chunk and holds a reference on it (through QByteArray's data
+// pointer), so values stay ordinary implicitly shared byte arrays (a copy shares, a change
+// detaches) while a long list costs a few large allocations instead of one per value, and frees
+// them as fast. Every piece is followed by a NUL, as QByteArray's own data is. A value kept after
+// its document is gone keeps its chunk alive.
+class StringArena final
+{
+public:
+    QByteArray get(const char* str, std::size_t length)
+    {
+        if (length >= maxpiece)
+            return QByteArray(str, static_cast<qsizetype>(length));
+        if (m_chunk.isNull() || m_used + length + 1 > chunksize) {
+            m_chunk = QByteArray(chunksize, Qt::Uninitialized);
+            m_used = 0;
+        }
+        QByteArray::DataPointer piece = m_chunk.data_ptr(); // shares the chunk
+        char* const at = piece.data() + m_used;
+        std::memcpy(at, str, length);
+        at[length] = '\0';
+        m_used += length + 1;
+        piece.setBegin(at);
+        piece.size = static_cast<qsizetype>(length);
+        return QByteArray(std::move(piece));
+    }
+
+private:
+    static constexpr std::size_t chunksize = 16384;
+    static constexpr std::size_t maxpiece = 256;
+    QByteArray m_chunk;
+    std::size_t m_used = 0;
+};
 
 // Builds the value tree from the reader's events. Finished values wait on one scratch stack with
 // the key they were read under (empty inside arrays); when a container closes, its elements are
@@ -244,15 +469,15 @@ public:
     bool Double(double) { return false; }
     bool RawNumber(const char* str, rapidjson::SizeType length, bool)
     {
-        return push(JsonValue::number(QByteArray(str, length)));
+        return push(JsonValue::number(m_arena.get(str, length)));
     }
     bool String(const char* str, rapidjson::SizeType length, bool)
     {
-        return push(JsonValue::string(QByteArray(str, length)));
+        return push(JsonValue::string(m_arena.get(str, length)));
     }
     bool Key(const char* str, rapidjson::SizeType length, bool)
     {
-        m_key = QByteArray(str, length);
+        m_key = m_keys.get(str, length);
         return true;
     }
     bool StartObject() { return open(); }
@@ -260,22 +485,20 @@ public:
 
     bool EndObject(rapidjson::SizeType count)
     {
-        JsonValue object = JsonValue::object();
-        object.reserve(count);
         const auto first = m_stack.end() - static_cast<std::ptrdiff_t>(count);
-        for (auto it = first; it != m_stack.end(); ++it)
-            object.insert(std::move(it->first), std::move(it->second));
-        return close(first, std::move(object));
+        std::vector<JsonValue::Member> members(std::make_move_iterator(first),
+                                               std::make_move_iterator(m_stack.end()));
+        return close(first, JsonValue::object(std::move(members)));
     }
 
     bool EndArray(rapidjson::SizeType count)
     {
-        JsonValue array = JsonValue::array();
-        array.reserve(count);
         const auto first = m_stack.end() - static_cast<std::ptrdiff_t>(count);
+        std::vector<JsonValue> items;
+        items.reserve(count);
         for (auto it = first; it != m_stack.end(); ++it)
-            array.append(std::move(it->second));
-        return close(first, std::move(array));
+            items.push_back(std::move(it->second));
+        return close(first, JsonValue::array(std::move(items)));
     }
 
     bool toodeep() const { return m_toodeep; }
@@ -308,6 +531,8 @@ private:
 
     int m_maxdepth;
     bool m_toodeep = false;
+    KeyCache m_keys;
+    StringArena m_arena;
     QByteArray m_key;
     std::vector<JsonValue::Member> m_stack;
     std::vector<QByteArray> m_openkeys;

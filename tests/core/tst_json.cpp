@@ -2,6 +2,8 @@
 
 #include <QTest>
 
+#include <cstring>
+
 using namespace Qt::StringLiterals;
 
 class TestJson : public QObject
@@ -79,6 +81,50 @@ private slots:
         a.append(JsonValue::null());
         o.insert("a", std::move(a));
         QCOMPARE(o.tojson(), QByteArray("{\"k\\\"\\\\\\n\":\"a\\u001b\\tb\",\"a\":[-1.5e3,false,null]}"));
+    }
+
+    // Values read from one reply share storage; a copy or a change must never reach another value.
+    void valuesStayIndependent()
+    {
+        std::optional<JsonValue> doc = parsejson("{\"a\":[\"ab\",\"cd\",1.50],\"b\":{\"c\":true}}");
+        QVERIFY(doc);
+        const QByteArray before = doc->tojson();
+
+        JsonValue copy = *doc;
+        JsonValue list = *copy.find("a");
+        list.append(JsonValue::string(QByteArray("ef")));
+        copy.insert("d", JsonValue::null());
+        QCOMPARE(doc->tojson(), before);
+        QCOMPARE(copy.tojson(), before.chopped(1) + ",\"d\":null}");
+        QCOMPARE(list.tojson(), QByteArray("[\"ab\",\"cd\",1.50,\"ef\"]"));
+
+        QByteArray ab = doc->find("a")->items()[0].bytes();
+        QCOMPARE(std::strlen(ab.constData()), std::size_t(2));
+        ab.append("XYZ");
+        ab[0] = 'A';
+        QCOMPARE(ab, QByteArray("AbXYZ"));
+        QCOMPARE(doc->tojson(), before);
+
+        // Last holder of a string: changing it is still only its own business.
+        JsonValue cd = doc->find("a")->items()[1];
+        doc.reset();
+        copy = JsonValue();
+        list = JsonValue();
+        QByteArray bytes = cd.bytes();
+        cd = JsonValue();
+        bytes.append("XYZ");
+        QCOMPARE(bytes, QByteArray("cdXYZ"));
+
+        // Kinds hold only their own content.
+        JsonValue v = JsonValue::string(QByteArray("x"));
+        QVERIFY(v.items().empty() && v.members().empty() && !v.boolValue());
+        v.append(JsonValue::boolean(true));
+        QCOMPARE(v.tojson(), QByteArray("[true]"));
+        QVERIFY(v.bytes().isEmpty());
+        v.insert("k", JsonValue::number("2"));
+        QCOMPARE(v.tojson(), QByteArray("{\"k\":2}"));
+        v = v;
+        QCOMPARE(v.tojson(), QByteArray("{\"k\":2}"));
     }
 
     void refused_data()
