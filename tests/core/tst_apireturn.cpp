@@ -1,6 +1,6 @@
+#include "ScriptedDialogs.h"
 #include "api/ApiReturn.h"
 #include "api/QuilbaError.h"
-#include "ScriptedDialogs.h"
 
 #include <QTest>
 
@@ -40,8 +40,8 @@ private slots:
             << u"{\"code\":null,\"errorMessage\":{\"x\":1},\"errorCode\":\"33\"}"_s
             << QStringList{{}, {}, {}, u"33"_s, {}} << false;
         QTest::newRow("empty object") << u"{}"_s << QStringList{{}, {}, {}, {}, {}} << false;
-        QTest::newRow("code in other case") << u"{\"code\":\"ok\"}"_s << QStringList{u"ok"_s, {}, {}, {}, {}}
-                                            << false;
+        QTest::newRow("code in other case")
+            << u"{\"code\":\"ok\"}"_s << QStringList{u"ok"_s, {}, {}, {}, {}} << false;
     }
     void fromtext()
     {
@@ -105,9 +105,10 @@ private slots:
         const ApiReturn r = ApiReturn::fromtext(QString::fromUtf8(::extractenvelope(reply)));
         ScriptedDialogs dialogs;
         ::envelopedialogue(dialogs, r);
-        QCOMPARE(dialogs.texts(),
-                 QStringList{
-                     u"Erreur : Impossible de mettre à jour la fiche, Quitter sans valider les modifications"_s});
+        QCOMPARE(
+            dialogs.texts(),
+            QStringList{
+                u"Erreur : Impossible de mettre à jour la fiche, Quitter sans valider les modifications"_s});
     }
 
     void extractenvelope_data()
@@ -115,13 +116,16 @@ private slots:
         QTest::addColumn<QByteArray>("reply");
         QTest::addColumn<QByteArray>("envelope");
         QTest::newRow("compact in reply order")
-            << QByteArray("{\r\n  \"ApiReturn\" : {\r\n    \"id\" : 4521,\r\n    \"code\" : \"OK\",\r\n"
-                          "    \"message\" : \"Cr\\u00e9\\u00e9\", \"data\" : [ 1.50 , null ]\r\n  }\r\n}\r\n")
-            << QByteArray("{\"id\":4521,\"code\":\"OK\",\"message\":\"Cr\xC3\xA9\xC3\xA9\",\"data\":[1.50,null]}");
-        QTest::newRow("escapes kept") << QByteArray("{\"ApiReturn\":{\"errorMessage\":\"a \\\"b\\\"\\n\\\\\"}}")
-                                      << QByteArray("{\"errorMessage\":\"a \\\"b\\\"\\n\\\\\"}");
-        QTest::newRow("not first member") << QByteArray("{\"list\":[],\"ApiReturn\":{\"code\":\"OK\"}}")
-                                          << QByteArray("{\"code\":\"OK\"}");
+            << QByteArray(
+                   "{\r\n  \"ApiReturn\" : {\r\n    \"id\" : 4521,\r\n    \"code\" : \"OK\",\r\n"
+                   "    \"message\" : \"Cr\\u00e9\\u00e9\", \"data\" : [ 1.50 , null ]\r\n  }\r\n}\r\n")
+            << QByteArray(
+                   "{\"id\":4521,\"code\":\"OK\",\"message\":\"Cr\xC3\xA9\xC3\xA9\",\"data\":[1.50,null]}");
+        QTest::newRow("escapes kept")
+            << QByteArray("{\"ApiReturn\":{\"errorMessage\":\"a \\\"b\\\"\\n\\\\\"}}")
+            << QByteArray("{\"errorMessage\":\"a \\\"b\\\"\\n\\\\\"}");
+        QTest::newRow("not first member")
+            << QByteArray("{\"list\":[],\"ApiReturn\":{\"code\":\"OK\"}}") << QByteArray("{\"code\":\"OK\"}");
         QTest::newRow("first of duplicates")
             << QByteArray("{\"ApiReturn\":{\"code\":\"KO\"},\"ApiReturn\":{\"code\":\"OK\"}}")
             << QByteArray("{\"code\":\"KO\"}");

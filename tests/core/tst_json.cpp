@@ -22,19 +22,18 @@ private slots:
             << QByteArray("[1.50, 3008, -0, 1E+2, 0.0e-0, 123456789012345678901234567890]")
             << QByteArray("[1.50,3008,-0,1E+2,0.0e-0,123456789012345678901234567890]");
         QTest::newRow("short escapes")
-            << QByteArray("[\"\\\"\\\\\\/\\b\\f\\n\\r\\t\"]")
-            << QByteArray("[\"\\\"\\\\/\\b\\f\\n\\r\\t\"]");
+            << QByteArray("[\"\\\"\\\\\\/\\b\\f\\n\\r\\t\"]") << QByteArray("[\"\\\"\\\\/\\b\\f\\n\\r\\t\"]");
         QTest::newRow("unicode escapes become bytes")
             << QByteArray(R"(["\u00e9\u00C9\uD83D\uDE00\u0001\u001F\u007f"])")
             << QByteArray("[\"\xC3\xA9\xC3\x89\xF0\x9F\x98\x80\\u0001\\u001f\x7F\"]");
         QTest::newRow("escaped nul") << QByteArray(R"({"a\u0000b":"c\u0000"})")
                                      << QByteArray(R"({"a\u0000b":"c\u0000"})");
-        QTest::newRow("raw utf8 kept") << QByteArray("{\"nom\":\"Ren\xC3\xA9\"}")
-                                       << QByteArray("{\"nom\":\"Ren\xC3\xA9\"}");
-        QTest::newRow("invalid utf8 kept") << QByteArray("[\"\xFF\xC3(\xED\xA0\x80\"]")
-                                           << QByteArray("[\"\xFF\xC3(\xED\xA0\x80\"]");
-        QTest::newRow("lone low surrogate") << QByteArray(R"(["\uDC00"])")
-                                            << QByteArray("[\"\xED\xB0\x80\"]");
+        QTest::newRow("raw utf8 kept")
+            << QByteArray("{\"nom\":\"Ren\xC3\xA9\"}") << QByteArray("{\"nom\":\"Ren\xC3\xA9\"}");
+        QTest::newRow("invalid utf8 kept")
+            << QByteArray("[\"\xFF\xC3(\xED\xA0\x80\"]") << QByteArray("[\"\xFF\xC3(\xED\xA0\x80\"]");
+        QTest::newRow("lone low surrogate")
+            << QByteArray(R"(["\uDC00"])") << QByteArray("[\"\xED\xB0\x80\"]");
         QTest::newRow("scalar root") << QByteArray(" 12 ") << QByteArray("12");
         QTest::newRow("string root") << QByteArray("\"x\"\r\n") << QByteArray("\"x\"");
         QTest::newRow("nested") << QByteArray(R"({"list":[{"a":[[]],"b":{"c":null}},[]]})")
@@ -220,11 +219,11 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("number");
         const std::pair<const char*, bool> cases[] = {
-            {"0", true},     {"-0", true},     {"12", true},    {"-12", true},    {"3.5", true},
-            {"3.5e2", true}, {"1E+2", true},   {"1e-02", true}, {"0.001", true},  {"", false},
-            {"-", false},    {"01", false},    {"+1", false},   {"1.", false},    {".5", false},
-            {"1e", false},   {"1e+", false},   {"1.e3", false}, {" 1", false},    {"1 ", false},
-            {"1,5", false},  {"0x1F", false},  {"NaN", false},  {"Infinity", false}, {"--1", false},
+            {"0", true},      {"-0", true},    {"12", true},    {"-12", true},       {"3.5", true},
+            {"3.5e2", true},  {"1E+2", true},  {"1e-02", true}, {"0.001", true},     {"", false},
+            {"-", false},     {"01", false},   {"+1", false},   {"1.", false},       {".5", false},
+            {"1e", false},    {"1e+", false},  {"1.e3", false}, {" 1", false},       {"1 ", false},
+            {"1,5", false},   {"0x1F", false}, {"NaN", false},  {"Infinity", false}, {"--1", false},
             {"1.5.2", false}, {"12a", false},
         };
         for (const auto& [text, number] : cases)
