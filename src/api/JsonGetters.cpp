@@ -16,7 +16,7 @@ std::string_view view(const QByteArray& bytes)
     return std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
-// One step of a path: a member name, or an element index when name is null.
+// One step of a path: a member of an object, an element of an array.
 const JsonValue* member(const JsonValue* value, std::string_view name)
 {
     return value && value->isObject() ? value->find(name) : nullptr;
@@ -88,15 +88,16 @@ const JsonValue* lookup(const JsonValue& container, const QString& key)
     throw QuilbaError(u"Valeur '"_s % key % u"' introuvable"_s);
 }
 
-[[noreturn]] void unsupported(JsonValue::Kind from, const QString& to)
+[[noreturn]] void unsupported(JsonValue::Kind from, const char16_t* to)
 {
-    throw QuilbaError(u"La conversion de "_s % JsonValue::kindname(from) % u" en "_s % to %
+    throw QuilbaError(u"La conversion de "_s % JsonValue::kindname(from) % u" en "_s % QStringView(to) %
                       u" n'est pas supportée"_s);
 }
 
-const QString texttype = u"texte"_s;
-const QString flagtype = u"booléen"_s;
-const QString numbertype = u"nombre"_s;
+// The wanted types, as the conversion message names them.
+constexpr auto texttype = u"texte";
+constexpr auto flagtype = u"booléen";
+constexpr auto numbertype = u"nombre";
 
 // A number as written in a text: optional sign, digits with an optional "." fraction (digits on
 // at least one side), optional exponent. Surrounding blanks are ignored; a decimal comma, inner
