@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QDialog>
+
+// The member choice dialog.
+class MemberChoiceDialog final : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit MemberChoiceDialog(QWidget* parent = nullptr);
+};
