@@ -227,7 +227,6 @@ struct HttpClient::Private
     qint64 maxreply = qint64(64) * 1024 * 1024;
     bool formposted = false; // Content-Type and "Connection: keep-alive" stay once set
     CURL* curl = nullptr;
-    char errorbuffer[CURL_ERROR_SIZE] = {};
     std::shared_ptr<Transfer> current;
     std::thread worker;
 
@@ -523,7 +522,6 @@ HttpClient::HttpClient(Profile profile) : d(std::make_unique<Private>())
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(curl, CURLOPT_COOKIEFILE, ""); // in-memory cookie store
     curl_easy_setopt(curl, CURLOPT_MAXCONNECTS, 1L);
-    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, d->errorbuffer);
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &Transfer::onheader);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &Transfer::onbody);
     curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &Transfer::onprogress);
