@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -31,6 +32,10 @@ void addressOf(const sockaddr_storage& addr, std::string& ip, int& port)
 Connection::Connection(int fd, SSL_CTX* tls, long long id, int readTimeoutSeconds, int writeTimeoutSeconds)
     : m_fd(fd), m_id(id), m_readTimeoutMs(readTimeoutSeconds * 1000), m_writeTimeoutMs(writeTimeoutSeconds * 1000)
 {
+    // Replies go out as head and body in separate writes; without this the body would wait for the
+    // client's delayed acknowledgement.
+    const int on = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     if (tls != nullptr) {
         m_ssl = SSL_new(tls);
         if (m_ssl != nullptr)

@@ -226,7 +226,8 @@ long long CouponService::updateStatus(const Account& account, const rapidjson::V
     return coupon->id;
 }
 
-long long CouponService::issue(const MemberRecord& member, long long cents, const std::string& date)
+long long CouponService::issue(const MemberRecord& member, long long cents, const std::string& date,
+                               long long saleEventId)
 {
     CouponRecord coupon;
     coupon.memberId = member.id;
@@ -234,5 +235,6 @@ long long CouponService::issue(const MemberRecord& member, long long cents, cons
     coupon.valueCents = cents;
     coupon.startDate = date;
     coupon.endDate = Clock::addDays(date, LoyaltyRules::kCouponValidityDays);
+    coupon.saleEventId = saleEventId;
     return m_store.insertCoupon(coupon);
 }

@@ -101,6 +101,7 @@ long long EventService::recordSale(MemberRecord& member, long long cents, const 
         detail.eventId = saleId;
         m_store.insertDetail(detail);
     }
+    long long lastEventId = saleId;
     if (outcome.points != 0) {
         EventRecord points;
         points.memberId = member.id;
@@ -108,7 +109,7 @@ long long EventService::recordSale(MemberRecord& member, long long cents, const 
         points.type = "addPoint";
         points.date = date;
         points.fvalue = std::to_string(outcome.points);
-        m_store.insertEvent(points);
+        lastEventId = m_store.insertEvent(points);
     }
     member.points = outcome.balance;
     member.firstCouponIssued = outcome.firstCouponIssued;
@@ -116,7 +117,7 @@ long long EventService::recordSale(MemberRecord& member, long long cents, const 
         member.lastSale = date;
     m_store.updateMember(member);
     for (const long long couponCents : outcome.couponCents)
-        m_coupons.issue(member, couponCents, date);
+        m_coupons.issue(member, couponCents, date, lastEventId);
     return saleId;
 }
 

@@ -6,6 +6,7 @@
 #include <rapidjson/writer.h>
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -107,23 +108,29 @@ void eventList(Writer& w, const std::vector<EventRecord>& events, const std::vec
         w.String("");
         return;
     }
+    // Ordered by date, then as recorded: a coupon right after the sale that released it (after the
+    // events of its date when no sale did).
     struct Item
     {
         const std::string* date;
-        int kind; // 0 event, 1 coupon: a coupon comes after the sale that issued it
+        long long after; // the event id it follows
+        int kind;        // 0 event, 1 coupon
         long long id;
         const EventRecord* event;
         const CouponRecord* coupon;
     };
+    constexpr long long kLast = std::numeric_limits<long long>::max();
     std::vector<Item> items;
     items.reserve(events.size() + coupons.size());
     for (const auto& e : events)
-        items.push_back(Item{&e.date, 0, e.id, &e, nullptr});
+        items.push_back(Item{&e.date, e.id, 0, e.id, &e, nullptr});
     for (const auto& c : coupons)
-        items.push_back(Item{&c.startDate, 1, c.id, nullptr, &c});
+        items.push_back(Item{&c.startDate, c.saleEventId != 0 ? c.saleEventId : kLast, 1, c.id, nullptr, &c});
     std::stable_sort(items.begin(), items.end(), [](const Item& a, const Item& b) {
         if (*a.date != *b.date)
             return *a.date < *b.date;
+        if (a.after != b.after)
+            return a.after < b.after;
         if (a.kind != b.kind)
             return a.kind < b.kind;
         return a.id < b.id;

@@ -54,6 +54,7 @@ struct CouponRecord
     std::optional<bool> status2; // used
     std::string dateUpdateStatus1;
     std::string dateUpdateStatus2;
+    long long saleEventId = 0; // the sale that released it, 0 for a coupon given otherwise
 };
 
 struct EventRecord

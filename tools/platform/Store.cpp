@@ -11,7 +11,7 @@ constexpr std::string_view kMemberColumns =
     "line1, line2, zip, town, cn1, cn2, cn3, cn4, cn5, actif, points, first_coupon, last_sale, created";
 
 constexpr std::string_view kCouponColumns = "id, member_id, grp, track_code, value_cents, start_date, end_date, "
-                                            "status1, status2, date_status1, date_status2";
+                                            "status1, status2, date_status1, date_status2, sale_event";
 
 constexpr std::string_view kEventColumns =
     "id, member_id, grp, type, date, fvalue, sparam, id_external, comment, coupon_id";
@@ -92,6 +92,7 @@ CouponRecord readCoupon(const SqliteStatement& st)
     c.status2 = readStatus(st, 8);
     c.dateUpdateStatus1 = st.text(9);
     c.dateUpdateStatus2 = st.text(10);
+    c.saleEventId = st.integer(11);
     return c;
 }
 
@@ -168,7 +169,8 @@ void Store::createSchema()
             id INTEGER PRIMARY KEY AUTOINCREMENT, member_id INTEGER NOT NULL REFERENCES members(id),
             grp TEXT NOT NULL, track_code TEXT NOT NULL DEFAULT '', value_cents INTEGER NOT NULL,
             start_date TEXT NOT NULL, end_date TEXT NOT NULL, status1 INTEGER, status2 INTEGER,
-            date_status1 TEXT NOT NULL DEFAULT '', date_status2 TEXT NOT NULL DEFAULT '');
+            date_status1 TEXT NOT NULL DEFAULT '', date_status2 TEXT NOT NULL DEFAULT '',
+            sale_event INTEGER NOT NULL DEFAULT 0);
         CREATE INDEX IF NOT EXISTS coupons_member ON coupons(member_id);
         CREATE TABLE IF NOT EXISTS events (
             id INTEGER PRIMARY KEY AUTOINCREMENT, member_id INTEGER NOT NULL REFERENCES members(id),
@@ -358,13 +360,13 @@ std::optional<CouponRecord> Store::coupon(long long id)
 long long Store::insertCoupon(const CouponRecord& coupon)
 {
     auto st = m_db.prepare("INSERT INTO coupons (member_id, grp, track_code, value_cents, start_date, end_date, "
-                           "status1, status2, date_status1, date_status2) "
-                           "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)");
+                           "status1, status2, date_status1, date_status2, sale_event) "
+                           "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)");
     st.bind(1, coupon.memberId).bind(2, coupon.group).bind(3, coupon.trackCode).bind(4, coupon.valueCents);
     st.bind(5, coupon.startDate).bind(6, coupon.endDate);
     bindStatus(st, 7, coupon.status1);
     bindStatus(st, 8, coupon.status2);
-    st.bind(9, coupon.dateUpdateStatus1).bind(10, coupon.dateUpdateStatus2);
+    st.bind(9, coupon.dateUpdateStatus1).bind(10, coupon.dateUpdateStatus2).bind(11, coupon.saleEventId);
     st.run();
     const long long id = m_db.lastInsertId();
     if (coupon.trackCode.empty()) {

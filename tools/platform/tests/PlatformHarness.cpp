@@ -103,6 +103,7 @@ std::unique_ptr<httplib::Client> PlatformHarness::client() const
     auto c = std::make_unique<httplib::Client>(scheme + "127.0.0.1:" + std::to_string(m_port));
     c->enable_server_certificate_verification(false);
     c->set_read_timeout(30, 0);
+    c->set_tcp_nodelay(true);
     return c;
 }
 
