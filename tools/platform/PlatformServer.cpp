@@ -314,16 +314,13 @@ void PlatformServer::writeFaultBody(const httplib::Request& req, httplib::Respon
     const size_t size = std::max(fault.hugeSize, head.size() + tail.size());
     res.status = 200;
     res.set_content_provider(size, contentType, [head, tail, size](size_t offset, size_t length, httplib::DataSink& sink) {
-        std::string chunk;
-        const size_t end = offset + std::min<size_t>(length, 1u << 16);
-        for (size_t i = offset; i < end; ++i) {
-            if (i < head.size())
-                chunk += head[i];
-            else if (i >= size - tail.size())
-                chunk += tail[i - (size - tail.size())];
-            else
-                chunk += 'x';
-        }
+        const size_t end = offset + std::min<size_t>(length, 1u << 20);
+        std::string chunk(end - offset, 'x');
+        for (size_t i = offset; i < std::min(end, head.size()); ++i)
+            chunk[i - offset] = head[i];
+        const size_t tailStart = size - tail.size();
+        for (size_t i = std::max(offset, tailStart); i < end; ++i)
+            chunk[i - offset] = tail[i - tailStart];
         return sink.write(chunk.data(), chunk.size());
     });
 }
