@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cctype>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
 #include <thread>
@@ -253,8 +254,16 @@ void PlatformServer::serve(const httplib::Request& req, httplib::Response& res, 
 
 HttpReply PlatformServer::route(const httplib::Request& req, const std::string& body)
 {
-    if (req.path == kApiPath)
-        return m_api.handle(req.method, body, req.get_header_value("Authorization"));
+    if (req.path == kApiPath) {
+        HttpReply reply = m_api.handle(req.method, body, req.get_header_value("Authorization"));
+        // Like the platform's web server, a session cookie for clients that do not send one back yet.
+        if (req.get_header_value("Cookie").find("JSESSIONID=") == std::string::npos) {
+            char session[32];
+            std::snprintf(session, sizeof session, "QB%016llX", ++m_sessionIds);
+            reply.headers.emplace_back("Set-Cookie", std::string("JSESSIONID=") + session + "; Path=/; HttpOnly");
+        }
+        return reply;
+    }
     if (req.path == kVersionPath && (req.method == "GET" || req.method == "POST" || req.method == "HEAD")) {
         HttpReply reply;
         reply.contentType = "text/html; charset=UTF-8";

@@ -84,5 +84,6 @@ private:
     AdminApi m_admin;
     SSL_CTX* m_tls = nullptr;
     std::atomic<long long> m_connectionIds{0};
+    std::atomic<unsigned long long> m_sessionIds{0};
     int m_port = -1;
 };

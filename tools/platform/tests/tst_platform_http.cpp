@@ -126,6 +126,23 @@ TEST_F(Http, ConnectionsCloseWhenTheClientSaysSo)
     }
 }
 
+TEST_F(Http, ApiRepliesGiveASessionCookieUntilItComesBack)
+{
+    auto client = p.client();
+    const httplib::Headers auth{{"Authorization", authorization()}};
+    const std::string body = counter::formEncode(counter::lookupByCard("G1", "1000001"));
+    const auto first = client->Post("/apiv1/webapi.do", auth, body, "application/x-www-form-urlencoded");
+    ASSERT_TRUE(first);
+    const std::string cookie = first->get_header_value("Set-Cookie");
+    ASSERT_EQ(cookie.rfind("JSESSIONID=", 0), 0u) << cookie;
+    httplib::Headers withCookie = auth;
+    withCookie.emplace("Cookie", cookie.substr(0, cookie.find(';')));
+    const auto second = client->Post("/apiv1/webapi.do", withCookie, body, "application/x-www-form-urlencoded");
+    ASSERT_TRUE(second);
+    EXPECT_FALSE(second->has_header("Set-Cookie"));
+    EXPECT_EQ(second->body, first->body);
+}
+
 TEST_F(Http, ChunkedRequestBodiesAreRead)
 {
     const std::string text = counter::sale(member, "G1", "3");
