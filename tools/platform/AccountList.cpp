@@ -27,7 +27,8 @@ std::optional<Account> AccountList::parse(std::string_view spec)
     }
     if (parts.size() < 4 || parts.size() > 5 || parts[0].empty() || parts[3].empty())
         return std::nullopt;
-    return Account{parts[0], parts[1], parts[2], parts[3], parts.size() == 5 ? parts[4] : "Pharmacie " + parts[3]};
+    return Account{parts[0], parts[1], parts[2], parts[3],
+                   parts.size() == 5 ? parts[4] : "Pharmacie " + parts[3]};
 }
 
 std::vector<Account> AccountList::demoAccounts()

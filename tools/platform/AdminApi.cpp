@@ -45,7 +45,8 @@ AdminApi::AdminApi(RequestJournal& journal, FaultInjector& faults, Clock& clock)
 {
 }
 
-HttpReply AdminApi::handle(std::string_view method, std::string_view path, std::string_view body, long long after)
+HttpReply AdminApi::handle(std::string_view method, std::string_view path, std::string_view body,
+                           long long after)
 {
     const std::string_view name = path.substr(kPrefix.size());
     if (name == "journal") {

@@ -11,8 +11,8 @@ constexpr std::string_view kPrefix = "json_data=";
 
 std::string_view trimmed(std::string_view text)
 {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\r' || text.front() == '\n' ||
-                             text.front() == '\t'))
+    while (!text.empty() &&
+           (text.front() == ' ' || text.front() == '\r' || text.front() == '\n' || text.front() == '\t'))
         text.remove_prefix(1);
     return text;
 }
@@ -43,20 +43,21 @@ ApiRequest ApiRequest::parse(std::string_view method, std::string_view body)
     if (!encoding::isValidUtf8(request.m_document))
         throw ApiError(ApiError::kUnreadable, "Document illisible : texte UTF-8 invalide");
     request.m_doc = std::make_unique<rapidjson::Document>();
-    constexpr unsigned kFlags =
-        rapidjson::kParseNumbersAsStringsFlag | rapidjson::kParseValidateEncodingFlag | rapidjson::kParseIterativeFlag;
+    constexpr unsigned kFlags = rapidjson::kParseNumbersAsStringsFlag |
+                                rapidjson::kParseValidateEncodingFlag | rapidjson::kParseIterativeFlag;
     request.m_doc->Parse<kFlags>(request.m_document.data(), request.m_document.size());
     if (request.m_doc->HasParseError()) {
         throw ApiError(ApiError::kUnreadable,
-                       std::string("Document illisible : ") + rapidjson::GetParseError_En(request.m_doc->GetParseError()) +
-                           " (position " + std::to_string(request.m_doc->GetErrorOffset()) + ")");
+                       std::string("Document illisible : ") +
+                           rapidjson::GetParseError_En(request.m_doc->GetParseError()) + " (position " +
+                           std::to_string(request.m_doc->GetErrorOffset()) + ")");
     }
     if (!request.m_doc->IsObject() || request.m_doc->MemberCount() == 0)
         throw ApiError(ApiError::kUnreadable, "Document illisible : un objet nommé est attendu");
     const auto& first = *request.m_doc->MemberBegin();
     if (!first.value.IsObject())
-        throw ApiError(ApiError::kUnreadable, std::string("Document illisible : ") + first.name.GetString() +
-                                                  " doit être un objet");
+        throw ApiError(ApiError::kUnreadable,
+                       std::string("Document illisible : ") + first.name.GetString() + " doit être un objet");
     request.m_object.assign(first.name.GetString(), first.name.GetStringLength());
     return request;
 }

@@ -19,8 +19,9 @@ HttpReply ApiRouter::handle(std::string_view method, std::string_view body, std:
     if (account == nullptr) {
         reply.status = 401;
         reply.headers.emplace_back("WWW-Authenticate", "Basic realm=\"Quilba\"");
-        reply.body = JsonRenderer::apiRefusal("401", "Authentification refusée : clé API, identifiant ou mot de "
-                                                     "passe inconnus");
+        reply.body =
+            JsonRenderer::apiRefusal("401", "Authentification refusée : clé API, identifiant ou mot de "
+                                            "passe inconnus");
         return reply;
     }
     if (method != "PUT" && method != "POST") {

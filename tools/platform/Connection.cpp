@@ -30,7 +30,8 @@ void addressOf(const sockaddr_storage& addr, std::string& ip, int& port)
 } // namespace
 
 Connection::Connection(int fd, SSL_CTX* tls, long long id, int readTimeoutSeconds, int writeTimeoutSeconds)
-    : m_fd(fd), m_id(id), m_readTimeoutMs(readTimeoutSeconds * 1000), m_writeTimeoutMs(writeTimeoutSeconds * 1000)
+    : m_fd(fd), m_id(id), m_readTimeoutMs(readTimeoutSeconds * 1000),
+      m_writeTimeoutMs(writeTimeoutSeconds * 1000)
 {
     // Replies go out as head and body in separate writes; without this the body would wait for the
     // client's delayed acknowledgement.
@@ -81,8 +82,8 @@ bool Connection::waitForRequest(int seconds, const std::function<bool()>& stoppi
             return true;
         if (stopping())
             return false;
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
-                                                                                std::chrono::steady_clock::now());
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0)
             return false;
         // Short slices, so that a server being stopped does not wait for idle connections.

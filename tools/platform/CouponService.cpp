@@ -129,9 +129,7 @@ bool isStructural(std::string_view key)
 
 } // namespace
 
-CouponService::CouponService(Store& store, const Clock& clock) : m_store(store), m_clock(clock)
-{
-}
+CouponService::CouponService(Store& store, const Clock& clock) : m_store(store), m_clock(clock) {}
 
 bool CouponService::matches(const CouponRecord& coupon, const rapidjson::Value& filter)
 {
@@ -203,7 +201,8 @@ long long CouponService::updateStatus(const Account& account, const rapidjson::V
             return false;
         const auto flag = jsontext::flag(*value);
         if (!flag)
-            throw ApiError(ApiError::kInvalidValue, std::string("Valeur invalide pour ") + key + " : true ou false attendu");
+            throw ApiError(ApiError::kInvalidValue,
+                           std::string("Valeur invalide pour ") + key + " : true ou false attendu");
         auto when = jsontext::textAt(sent, dateKey);
         if (when && !Clock::isDateTime(*when))
             throw ApiError(ApiError::kInvalidValue,
@@ -214,10 +213,13 @@ long long CouponService::updateStatus(const Account& account, const rapidjson::V
     };
     const bool wasUsed = coupon->status2.value_or(false);
     const bool wasDeleted = coupon->status1.value_or(false);
-    const bool deleting = readStatus("status1", "dateUpdateStatus1", coupon->status1, coupon->dateUpdateStatus1);
-    const bool using_ = readStatus("status2", "dateUpdateStatus2", coupon->status2, coupon->dateUpdateStatus2);
+    const bool deleting =
+        readStatus("status1", "dateUpdateStatus1", coupon->status1, coupon->dateUpdateStatus1);
+    const bool using_ =
+        readStatus("status2", "dateUpdateStatus2", coupon->status2, coupon->dateUpdateStatus2);
     if (using_ && wasUsed)
-        throw ApiError(ApiError::kCouponClosed, "Coupon déjà utilisé le " + m_store.coupon(*id)->dateUpdateStatus2);
+        throw ApiError(ApiError::kCouponClosed,
+                       "Coupon déjà utilisé le " + m_store.coupon(*id)->dateUpdateStatus2);
     if (using_ && wasDeleted)
         throw ApiError(ApiError::kCouponClosed, "Coupon supprimé");
     if (deleting && wasDeleted)

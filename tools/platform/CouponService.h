@@ -26,9 +26,10 @@ public:
     std::vector<CouponRecord> query(const Account& account, const rapidjson::Value& sent);
     // Sets "status1"/"status2" with their dates ("dateUpdateStatus1/2", now when absent); answers the id.
     long long updateStatus(const Account& account, const rapidjson::Value& sent);
-    // A new coupon of `cents` for the member, released by the sale whose last event is `saleEventId`, valid from `date` for
-    // the scheme's validity period.
-    long long issue(const MemberRecord& member, long long cents, const std::string& date, long long saleEventId);
+    // A new coupon of `cents` for the member, released by the sale whose last event is `saleEventId`, valid
+    // from `date` for the scheme's validity period.
+    long long issue(const MemberRecord& member, long long cents, const std::string& date,
+                    long long saleEventId);
 
     static bool matches(const CouponRecord& coupon, const rapidjson::Value& filter);
 

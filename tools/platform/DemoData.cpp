@@ -64,6 +64,7 @@ struct Sale
 // accented and long names, members without e-mail, without mobile or without either, one inactive member.
 std::vector<Person> people()
 {
+    // clang-format off
     return {
         // Pharmacie du Centre (101)
         {"101", "1010001", "MME", "DUPONT", "Marie", "1975-04-12", "marie.dupont@example.fr", "0612345678",
@@ -159,6 +160,7 @@ std::vector<Person> people()
         {"102", "1020017", "M", "CLÉMENT", "Jules", "1994-04-24", "jules.clement@example.fr", "0622226666", "",
          "13 quai Stéphane Jay", "", "38000", "GRENOBLE", "00010", true, Story::Mixed, {}},
     };
+    // clang-format on
 }
 
 std::vector<Sale> salesOf(Story story)
@@ -241,7 +243,8 @@ private:
     {
         int open = 0;
         for (auto& c : m_store.coupons(m.id)) {
-            if (c.status1.value_or(false) || c.status2.value_or(false) || c.endDate <= date || c.startDate > date)
+            if (c.status1.value_or(false) || c.status2.value_or(false) || c.endDate <= date ||
+                c.startDate > date)
                 continue;
             if (++open != nth)
                 continue;

@@ -14,7 +14,8 @@ std::string optionalText(const rapidjson::Value& object, const char* key)
         return {};
     auto text = jsontext::text(*value);
     if (!text)
-        throw ApiError(ApiError::kInvalidValue, std::string("Valeur invalide pour ") + key + " : texte attendu");
+        throw ApiError(ApiError::kInvalidValue,
+                       std::string("Valeur invalide pour ") + key + " : texte attendu");
     return *text;
 }
 
@@ -30,9 +31,10 @@ std::vector<EventDetailRecord> readDetails(const rapidjson::Value& adEvent)
         const rapidjson::Value* line = jsontext::find(element, "AdEventDetail");
         if (line == nullptr || !line->IsObject())
             throw ApiError(ApiError::kInvalidValue, "Ligne de détail invalide : objet AdEventDetail attendu");
-        details.push_back(EventDetailRecord{0, optionalText(*line, "detailType"), optionalText(*line, "class1"),
-                                            optionalText(*line, "class10"), optionalText(*line, "quantity"),
-                                            optionalText(*line, "unitValue"), optionalText(*line, "finalvalue")});
+        details.push_back(EventDetailRecord{0, optionalText(*line, "detailType"),
+                                            optionalText(*line, "class1"), optionalText(*line, "class10"),
+                                            optionalText(*line, "quantity"), optionalText(*line, "unitValue"),
+                                            optionalText(*line, "finalvalue")});
     }
     return details;
 }
@@ -62,8 +64,8 @@ long long EventService::record(const Account& account, const rapidjson::Value& a
         const auto cents = Money::parse(value);
         if (!cents)
             throw ApiError(ApiError::kInvalidValue, "Montant invalide : " + value);
-        return recordSale(*member, *cents, optionalText(adEvent, "sparam"), optionalText(adEvent, "idExternal"),
-                          readDetails(adEvent), now);
+        return recordSale(*member, *cents, optionalText(adEvent, "sparam"),
+                          optionalText(adEvent, "idExternal"), readDetails(adEvent), now);
     }
 
     const auto couponText = jsontext::idAt(adEvent, "cause");
@@ -83,8 +85,8 @@ long long EventService::record(const Account& account, const rapidjson::Value& a
 }
 
 long long EventService::recordSale(MemberRecord& member, long long cents, const std::string& sparam,
-                                   const std::string& idExternal, const std::vector<EventDetailRecord>& details,
-                                   const std::string& date)
+                                   const std::string& idExternal,
+                                   const std::vector<EventDetailRecord>& details, const std::string& date)
 {
     const auto outcome = LoyaltyRules::applySale(member.points, member.firstCouponIssued, cents);
 

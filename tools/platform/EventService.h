@@ -27,8 +27,8 @@ public:
     long long recordSale(MemberRecord& member, long long cents, const std::string& sparam,
                          const std::string& idExternal, const std::vector<EventDetailRecord>& details,
                          const std::string& date);
-    long long recordCouponUse(const MemberRecord& member, const CouponRecord& coupon, const std::string& comment,
-                              const std::string& date);
+    long long recordCouponUse(const MemberRecord& member, const CouponRecord& coupon,
+                              const std::string& comment, const std::string& date);
 
 private:
     Store& m_store;

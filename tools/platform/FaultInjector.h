@@ -32,10 +32,10 @@ struct Fault
     std::string body;
     std::string contentType;
     std::vector<std::pair<std::string, std::string>> headers;
-    size_t hugeSize = 0;                 // Body: a generated document of this many bytes instead of `body`
-    std::optional<size_t> stallAfter;    // Stall: body bytes sent before the silence (half by default)
-    int stallMs = -1;                    // Stall: how long the silence lasts; -1 until released or stopped
-    bool finish = false;                 // Stall: send the rest of the body after the silence
+    size_t hugeSize = 0;              // Body: a generated document of this many bytes instead of `body`
+    std::optional<size_t> stallAfter; // Stall: body bytes sent before the silence (half by default)
+    int stallMs = -1;                 // Stall: how long the silence lasts; -1 until released or stopped
+    bool finish = false;              // Stall: send the rest of the body after the silence
 
     bool reachesPlatform() const { return process || action == Action::None || action == Action::Stall; }
 };

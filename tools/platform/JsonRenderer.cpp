@@ -213,7 +213,8 @@ std::string JsonRenderer::memberList(const std::vector<MemberRecord>& members)
 }
 
 std::string JsonRenderer::member(const MemberRecord& m, const std::vector<ChildRecord>& children,
-                                 const std::vector<EventRecord>& events, const std::vector<CouponRecord>& coupons)
+                                 const std::vector<EventRecord>& events,
+                                 const std::vector<CouponRecord>& coupons)
 {
     rapidjson::StringBuffer buffer;
     Writer w(buffer);

@@ -18,7 +18,8 @@ public:
     static std::string memberList(const std::vector<MemberRecord>& members);
     // {"FidelityMember":{...}} with children and the event list.
     static std::string member(const MemberRecord& member, const std::vector<ChildRecord>& children,
-                              const std::vector<EventRecord>& events, const std::vector<CouponRecord>& coupons);
+                              const std::vector<EventRecord>& events,
+                              const std::vector<CouponRecord>& coupons);
     // {"list":[Sent objects]}
     static std::string couponList(const std::vector<CouponRecord>& coupons);
 };

@@ -19,9 +19,9 @@ public:
 
     struct Outcome
     {
-        long long points = 0;   // credited (negative for a refund)
-        long long balance = 0;  // balance after the sale
-        bool firstCouponIssued = false; // state of the current cycle after the sale
+        long long points = 0;               // credited (negative for a refund)
+        long long balance = 0;              // balance after the sale
+        bool firstCouponIssued = false;     // state of the current cycle after the sale
         std::vector<long long> couponCents; // coupons released, in the order they are issued
     };
 

@@ -14,7 +14,8 @@ std::optional<std::string> textField(const rapidjson::Value& object, const char*
         return std::nullopt;
     auto text = jsontext::text(*value);
     if (!text)
-        throw ApiError(ApiError::kInvalidValue, std::string("Valeur invalide pour ") + key + " : texte attendu");
+        throw ApiError(ApiError::kInvalidValue,
+                       std::string("Valeur invalide pour ") + key + " : texte attendu");
     return text;
 }
 
@@ -31,7 +32,8 @@ void assignFlag(const rapidjson::Value& object, const char* key, bool& target)
         return;
     const auto flag = jsontext::flag(*value);
     if (!flag)
-        throw ApiError(ApiError::kInvalidValue, std::string("Valeur invalide pour ") + key + " : true ou false attendu");
+        throw ApiError(ApiError::kInvalidValue,
+                       std::string("Valeur invalide pour ") + key + " : true ou false attendu");
     target = *flag;
 }
 
@@ -41,7 +43,8 @@ void assignBirthday(const rapidjson::Value& object, std::string& target)
     if (!text)
         return;
     if (!text->empty() && !Clock::isDate(*text))
-        throw ApiError(ApiError::kInvalidValue, "Date de naissance invalide : " + *text + " (aaaa-mm-jj attendu)");
+        throw ApiError(ApiError::kInvalidValue,
+                       "Date de naissance invalide : " + *text + " (aaaa-mm-jj attendu)");
     target = std::move(*text);
 }
 
@@ -67,8 +70,8 @@ void applyMemberFields(const rapidjson::Value& object, MemberRecord& m)
             if (!text)
                 continue;
             if (!jsontext::isNumber(*text))
-                throw ApiError(ApiError::kInvalidValue,
-                               std::string("Valeur invalide pour ") + keys[i] + " : " + *text + " n'est pas un nombre");
+                throw ApiError(ApiError::kInvalidValue, std::string("Valeur invalide pour ") + keys[i] +
+                                                            " : " + *text + " n'est pas un nombre");
             m.criteria[i] = std::move(*text);
         }
     }
@@ -95,9 +98,7 @@ std::optional<bool> actifFilter(const rapidjson::Value& query)
 
 } // namespace
 
-MemberService::MemberService(Store& store, const Clock& clock) : m_store(store), m_clock(clock)
-{
-}
+MemberService::MemberService(Store& store, const Clock& clock) : m_store(store), m_clock(clock) {}
 
 std::vector<MemberRecord> MemberService::find(const Account& account, const rapidjson::Value& query)
 {

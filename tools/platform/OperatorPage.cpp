@@ -86,12 +86,14 @@ std::string OperatorPage::render(const std::string& programme, std::optional<lon
         } else {
             const MemberRecord& m = *it->second;
             html += "<h2>Historique de " + htmlEscape(m.firstname + " " + m.name) + " (carte " +
-                    htmlEscape(m.cardnumber) + ")</h2>\n<table><tr><th>Date</th><th>Événement</th><th>Valeur</th>"
+                    htmlEscape(m.cardnumber) +
+                    ")</h2>\n<table><tr><th>Date</th><th>Événement</th><th>Valeur</th>"
                     "<th>Vendeur</th><th>N° vente</th><th>Commentaire</th><th>Lignes</th></tr>\n";
             for (const auto& e : m_store.events(m.id)) {
                 html += "<tr>" + cell(e.date) + cell(eventLabel(e.type)) + "<td class=\"n\">" +
-                        htmlEscape(e.fvalue) + "</td>" + cell(e.sparam) + cell(e.idExternal) + cell(e.comment) +
-                        "<td class=\"n\">" + std::to_string(m_store.details(e.id).size()) + "</td></tr>\n";
+                        htmlEscape(e.fvalue) + "</td>" + cell(e.sparam) + cell(e.idExternal) +
+                        cell(e.comment) + "<td class=\"n\">" + std::to_string(m_store.details(e.id).size()) +
+                        "</td></tr>\n";
             }
             html += "</table>\n<p><a href=\"login.jsp?rcg=" + htmlEscape(programme) + "\">Retour</a></p>\n";
         }
@@ -106,22 +108,25 @@ std::string OperatorPage::render(const std::string& programme, std::optional<lon
         for (const auto& m : members) {
             if (m.group != group)
                 continue;
-            html += "<tr>" + cell(std::to_string(m.id)) + cell(m.cardnumber) + cell(m.name) + cell(m.firstname) +
-                    "<td class=\"n\">" + std::to_string(m.points) + "</td>" + cell(m.lastSale) +
-                    cell(m.actif ? "oui" : "non") + "<td class=\"n\"><a href=\"" + link + std::to_string(m.id) +
-                    "\">" + std::to_string(m_store.eventCount(m.id)) + "</a></td></tr>\n";
+            html += "<tr>" + cell(std::to_string(m.id)) + cell(m.cardnumber) + cell(m.name) +
+                    cell(m.firstname) + "<td class=\"n\">" + std::to_string(m.points) + "</td>" +
+                    cell(m.lastSale) + cell(m.actif ? "oui" : "non") + "<td class=\"n\"><a href=\"" + link +
+                    std::to_string(m.id) + "\">" + std::to_string(m_store.eventCount(m.id)) +
+                    "</a></td></tr>\n";
         }
-        html += "</table>\n<h3>Coupons</h3>\n<table><tr><th>Id</th><th>Adhérent</th><th>Code</th><th>Valeur</th>"
-                "<th>Début</th><th>Fin</th><th>État</th></tr>\n";
+        html +=
+            "</table>\n<h3>Coupons</h3>\n<table><tr><th>Id</th><th>Adhérent</th><th>Code</th><th>Valeur</th>"
+            "<th>Début</th><th>Fin</th><th>État</th></tr>\n";
         for (const auto& c : coupons) {
             if (c.group != group)
                 continue;
             const auto owner = byId.find(c.memberId);
-            const std::string who =
-                owner == byId.end() ? std::to_string(c.memberId) : owner->second->firstname + " " + owner->second->name;
+            const std::string who = owner == byId.end()
+                                        ? std::to_string(c.memberId)
+                                        : owner->second->firstname + " " + owner->second->name;
             html += "<tr>" + cell(std::to_string(c.id)) + cell(who) + cell(c.trackCode) + "<td class=\"n\">" +
-                    htmlEscape(Money::format(c.valueCents)) + " €</td>" + cell(c.startDate) + cell(c.endDate) +
-                    cell(couponState(c, now)) + "</tr>\n";
+                    htmlEscape(Money::format(c.valueCents)) + " €</td>" + cell(c.startDate) +
+                    cell(c.endDate) + cell(couponState(c, now)) + "</tr>\n";
         }
         html += "</table>\n";
     }

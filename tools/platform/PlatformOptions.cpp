@@ -38,7 +38,8 @@ PlatformOptions PlatformOptions::parse(const std::vector<std::string>& args)
             const std::string& spec = value();
             auto account = AccountList::parse(spec);
             if (!account)
-                throw std::invalid_argument("--account : apikey,login,password,idpharma[,nom] attendu : " + spec);
+                throw std::invalid_argument("--account : apikey,login,password,idpharma[,nom] attendu : " +
+                                            spec);
             options.accounts.push_back(*account);
         } else if (arg == "--tls-cert") {
             options.tlsCert = value();

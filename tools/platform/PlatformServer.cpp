@@ -74,8 +74,8 @@ HttpReply textReply(int status, std::string body)
 } // namespace
 
 PlatformServer::PlatformServer(Store& store, Clock& clock, const AccountList& accounts, Config config)
-    : m_config(std::move(config)), m_clock(clock), m_api(store, clock, accounts), m_operator(store, accounts, clock),
-      m_admin(m_journal, m_faults, clock)
+    : m_config(std::move(config)), m_clock(clock), m_api(store, clock, accounts),
+      m_operator(store, accounts, clock), m_admin(m_journal, m_faults, clock)
 {
     // A client that goes away while a reply is written must not end the process.
     std::signal(SIGPIPE, SIG_IGN);
@@ -112,7 +112,8 @@ PlatformServer::PlatformServer(Store& store, Clock& clock, const AccountList& ac
     Post(".*", withBody);
     Put(".*", withBody);
     Delete(".*", withBody);
-    Get(".*", [this](const httplib::Request& req, httplib::Response& res) { serve(req, res, std::string()); });
+    Get(".*",
+        [this](const httplib::Request& req, httplib::Response& res) { serve(req, res, std::string()); });
 }
 
 PlatformServer::~PlatformServer()
@@ -128,7 +129,8 @@ int PlatformServer::bindPort()
     else
         m_port = bind_to_port(m_config.host, m_config.port) ? m_config.port : -1;
     if (m_port < 0)
-        throw std::runtime_error("Impossible d'écouter sur " + m_config.host + ":" + std::to_string(m_config.port));
+        throw std::runtime_error("Impossible d'écouter sur " + m_config.host + ":" +
+                                 std::to_string(m_config.port));
     return m_port;
 }
 
@@ -260,7 +262,8 @@ HttpReply PlatformServer::route(const httplib::Request& req, const std::string& 
         if (req.get_header_value("Cookie").find("JSESSIONID=") == std::string::npos) {
             char session[32];
             std::snprintf(session, sizeof session, "QB%016llX", ++m_sessionIds);
-            reply.headers.emplace_back("Set-Cookie", std::string("JSESSIONID=") + session + "; Path=/; HttpOnly");
+            reply.headers.emplace_back("Set-Cookie",
+                                       std::string("JSESSIONID=") + session + "; Path=/; HttpOnly");
         }
         return reply;
     }
@@ -296,7 +299,8 @@ void PlatformServer::write(const httplib::Request& req, httplib::Response& res, 
     for (const auto& [name, value] : reply.headers)
         res.set_header(name, value);
     res.set_content(reply.body, reply.contentType);
-    // cpp-httplib keeps an HTTP/1.0 connection only for "Keep-Alive" written just so; any letter case will do.
+    // cpp-httplib keeps an HTTP/1.0 connection only for "Keep-Alive" written just so; any letter case will
+    // do.
     RequestContext* context = t_context;
     if (context != nullptr && req.version == "HTTP/1.0" && !context->lastOnConnection &&
         sameText(req.get_header_value("Connection"), "keep-alive")) {
@@ -322,16 +326,17 @@ void PlatformServer::writeFaultBody(const httplib::Request& req, httplib::Respon
     const std::string tail = R"("}})";
     const size_t size = std::max(fault.hugeSize, head.size() + tail.size());
     res.status = 200;
-    res.set_content_provider(size, contentType, [head, tail, size](size_t offset, size_t length, httplib::DataSink& sink) {
-        const size_t end = offset + std::min<size_t>(length, 1u << 20);
-        std::string chunk(end - offset, 'x');
-        for (size_t i = offset; i < std::min(end, head.size()); ++i)
-            chunk[i - offset] = head[i];
-        const size_t tailStart = size - tail.size();
-        for (size_t i = std::max(offset, tailStart); i < end; ++i)
-            chunk[i - offset] = tail[i - tailStart];
-        return sink.write(chunk.data(), chunk.size());
-    });
+    res.set_content_provider(size, contentType,
+                             [head, tail, size](size_t offset, size_t length, httplib::DataSink& sink) {
+                                 const size_t end = offset + std::min<size_t>(length, 1u << 20);
+                                 std::string chunk(end - offset, 'x');
+                                 for (size_t i = offset; i < std::min(end, head.size()); ++i)
+                                     chunk[i - offset] = head[i];
+                                 const size_t tailStart = size - tail.size();
+                                 for (size_t i = std::max(offset, tailStart); i < end; ++i)
+                                     chunk[i - offset] = tail[i - tailStart];
+                                 return sink.write(chunk.data(), chunk.size());
+                             });
 }
 
 void PlatformServer::stall(Connection& connection, const HttpReply& reply, const Fault& fault)

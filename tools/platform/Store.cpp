@@ -10,8 +10,9 @@ constexpr std::string_view kMemberColumns =
     "id, grp, cardnumber, name, firstname, gender, birthday, email, emailoptin, mobile, smsoptin, tel, "
     "line1, line2, zip, town, cn1, cn2, cn3, cn4, cn5, actif, points, first_coupon, last_sale, created";
 
-constexpr std::string_view kCouponColumns = "id, member_id, grp, track_code, value_cents, start_date, end_date, "
-                                            "status1, status2, date_status1, date_status2, sale_event";
+constexpr std::string_view kCouponColumns =
+    "id, member_id, grp, track_code, value_cents, start_date, end_date, "
+    "status1, status2, date_status1, date_status2, sale_event";
 
 constexpr std::string_view kEventColumns =
     "id, member_id, grp, type, date, fvalue, sparam, id_external, comment, coupon_id";
@@ -206,8 +207,9 @@ bool Store::isEmpty()
 
 std::vector<MemberRecord> Store::findMembers(const MemberQuery& query)
 {
-    auto st = m_db.prepare(select(kMemberColumns, "FROM members WHERE grp = ?1 AND (?2 IS NULL OR actif = ?2) "
-                                                  "AND (?3 IS NULL OR id = ?3) AND (?4 IS NULL OR cardnumber = ?4)"));
+    auto st = m_db.prepare(select(kMemberColumns,
+                                  "FROM members WHERE grp = ?1 AND (?2 IS NULL OR actif = ?2) "
+                                  "AND (?3 IS NULL OR id = ?3) AND (?4 IS NULL OR cardnumber = ?4)"));
     st.bind(1, query.group);
     if (query.actif)
         st.bind(2, *query.actif ? 1LL : 0LL);
@@ -273,10 +275,11 @@ std::optional<MemberRecord> Store::memberByCard(const std::string& cardnumber)
 
 long long Store::insertMember(const MemberRecord& member)
 {
-    auto st = m_db.prepare("INSERT INTO members (grp, cardnumber, name, firstname, gender, birthday, email, "
-                           "emailoptin, mobile, smsoptin, tel, line1, line2, zip, town, cn1, cn2, cn3, cn4, cn5, "
-                           "actif, points, first_coupon, last_sale, created) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, "
-                           "?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19, ?20, ?21, ?22, ?23, ?24, ?25)");
+    auto st = m_db.prepare(
+        "INSERT INTO members (grp, cardnumber, name, firstname, gender, birthday, email, "
+        "emailoptin, mobile, smsoptin, tel, line1, line2, zip, town, cn1, cn2, cn3, cn4, cn5, "
+        "actif, points, first_coupon, last_sale, created) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, "
+        "?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19, ?20, ?21, ?22, ?23, ?24, ?25)");
     bindMember(st, member);
     st.run();
     return m_db.lastInsertId();
@@ -284,11 +287,12 @@ long long Store::insertMember(const MemberRecord& member)
 
 void Store::updateMember(const MemberRecord& member)
 {
-    auto st = m_db.prepare("UPDATE members SET grp = ?1, cardnumber = ?2, name = ?3, firstname = ?4, gender = ?5, "
-                           "birthday = ?6, email = ?7, emailoptin = ?8, mobile = ?9, smsoptin = ?10, tel = ?11, "
-                           "line1 = ?12, line2 = ?13, zip = ?14, town = ?15, cn1 = ?16, cn2 = ?17, cn3 = ?18, "
-                           "cn4 = ?19, cn5 = ?20, actif = ?21, points = ?22, first_coupon = ?23, last_sale = ?24, "
-                           "created = ?25 WHERE id = ?26");
+    auto st =
+        m_db.prepare("UPDATE members SET grp = ?1, cardnumber = ?2, name = ?3, firstname = ?4, gender = ?5, "
+                     "birthday = ?6, email = ?7, emailoptin = ?8, mobile = ?9, smsoptin = ?10, tel = ?11, "
+                     "line1 = ?12, line2 = ?13, zip = ?14, town = ?15, cn1 = ?16, cn2 = ?17, cn3 = ?18, "
+                     "cn4 = ?19, cn5 = ?20, actif = ?21, points = ?22, first_coupon = ?23, last_sale = ?24, "
+                     "created = ?25 WHERE id = ?26");
     bindMember(st, member);
     st.bind(26, member.id);
     st.run();
@@ -296,8 +300,9 @@ void Store::updateMember(const MemberRecord& member)
 
 std::vector<ChildRecord> Store::children(long long memberId)
 {
-    auto st = m_db.prepare("SELECT id, member_id, firstname, sex, birthday FROM children WHERE member_id = ?1 "
-                           "ORDER BY id");
+    auto st =
+        m_db.prepare("SELECT id, member_id, firstname, sex, birthday FROM children WHERE member_id = ?1 "
+                     "ORDER BY id");
     st.bind(1, memberId);
     std::vector<ChildRecord> all;
     while (st.step())
@@ -316,7 +321,8 @@ std::optional<ChildRecord> Store::child(long long id)
 
 long long Store::insertChild(const ChildRecord& child)
 {
-    auto st = m_db.prepare("INSERT INTO children (member_id, firstname, sex, birthday) VALUES (?1, ?2, ?3, ?4)");
+    auto st =
+        m_db.prepare("INSERT INTO children (member_id, firstname, sex, birthday) VALUES (?1, ?2, ?3, ?4)");
     st.bind(1, child.memberId).bind(2, child.firstname).bind(3, child.sex).bind(4, child.birthday);
     st.run();
     return m_db.lastInsertId();
@@ -359,9 +365,10 @@ std::optional<CouponRecord> Store::coupon(long long id)
 
 long long Store::insertCoupon(const CouponRecord& coupon)
 {
-    auto st = m_db.prepare("INSERT INTO coupons (member_id, grp, track_code, value_cents, start_date, end_date, "
-                           "status1, status2, date_status1, date_status2, sale_event) "
-                           "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)");
+    auto st =
+        m_db.prepare("INSERT INTO coupons (member_id, grp, track_code, value_cents, start_date, end_date, "
+                     "status1, status2, date_status1, date_status2, sale_event) "
+                     "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)");
     st.bind(1, coupon.memberId).bind(2, coupon.group).bind(3, coupon.trackCode).bind(4, coupon.valueCents);
     st.bind(5, coupon.startDate).bind(6, coupon.endDate);
     bindStatus(st, 7, coupon.status1);
@@ -380,8 +387,9 @@ long long Store::insertCoupon(const CouponRecord& coupon)
 
 void Store::updateCoupon(const CouponRecord& coupon)
 {
-    auto st = m_db.prepare("UPDATE coupons SET status1 = ?1, status2 = ?2, date_status1 = ?3, date_status2 = ?4 "
-                           "WHERE id = ?5");
+    auto st =
+        m_db.prepare("UPDATE coupons SET status1 = ?1, status2 = ?2, date_status1 = ?3, date_status2 = ?4 "
+                     "WHERE id = ?5");
     bindStatus(st, 1, coupon.status1);
     bindStatus(st, 2, coupon.status2);
     st.bind(3, coupon.dateUpdateStatus1).bind(4, coupon.dateUpdateStatus2).bind(5, coupon.id);
@@ -409,8 +417,9 @@ long long Store::eventCount(long long memberId)
 
 long long Store::insertEvent(const EventRecord& event)
 {
-    auto st = m_db.prepare("INSERT INTO events (member_id, grp, type, date, fvalue, sparam, id_external, comment, "
-                           "coupon_id) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
+    auto st =
+        m_db.prepare("INSERT INTO events (member_id, grp, type, date, fvalue, sparam, id_external, comment, "
+                     "coupon_id) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
     st.bind(1, event.memberId).bind(2, event.group).bind(3, event.type).bind(4, event.date);
     st.bind(5, event.fvalue).bind(6, event.sparam).bind(7, event.idExternal).bind(8, event.comment);
     st.bind(9, event.couponId);

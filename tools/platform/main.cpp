@@ -81,8 +81,9 @@ int main(int argc, char** argv)
                   << "Mises à jour : " << base << "/updatequilba\n"
                   << "Opérateur : " << base << PlatformServer::kOperatorPath << "?rcg=QUILBA\n";
         for (const auto& account : accounts.accounts())
-            std::cerr << "Compte " << account.name << " : APIKEY=" << account.apikey << " LOGIN=" << account.login
-                      << " PWD=" << account.password << " IDPHARMA=" << account.group << "\n";
+            std::cerr << "Compte " << account.name << " : APIKEY=" << account.apikey
+                      << " LOGIN=" << account.login << " PWD=" << account.password
+                      << " IDPHARMA=" << account.group << "\n";
 
         std::thread signals([&server, stopSignals] {
             int received = 0;

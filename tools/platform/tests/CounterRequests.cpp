@@ -27,8 +27,8 @@ std::string encodePart(const std::string& text)
 
 std::string lookup(const std::string& group, const std::string& criterion)
 {
-    return R"(json_data={ "FidelityMember":{"actif":"1","group":{"idExternal":")" + group + R"(" },)" + criterion +
-           "}}";
+    return R"(json_data={ "FidelityMember":{"actif":"1","group":{"idExternal":")" + group + R"(" },)" +
+           criterion + "}}";
 }
 
 } // namespace
@@ -58,13 +58,14 @@ std::string lookupByName(const std::string& group, const std::string& name)
 
 std::string lookupByNames(const std::string& group, const std::string& name, const std::string& firstname)
 {
-    return lookup(group, R"("name_starts_with":")" + name + R"(","firstname_starts_with":")" + firstname + R"(")");
+    return lookup(group,
+                  R"("name_starts_with":")" + name + R"(","firstname_starts_with":")" + firstname + R"(")");
 }
 
 std::string couponQuery(const std::string& group, const std::string& memberId, const std::string& now)
 {
-    return R"(json_data={ "Sent":{"type":"COUPON","group":{"idExternal":")" + group + R"("},"member": { "id":")" +
-           memberId +
+    return R"(json_data={ "Sent":{"type":"COUPON","group":{"idExternal":")" + group +
+           R"("},"member": { "id":")" + memberId +
            R"("},"or":[{"status1_is_null": "true", "status1": "false"},{"status2_is_null": "true", "status2": "false"}],"startDate_le":")" +
            now + R"(","endDate_gt":")" + now + R"("}})";
 }
@@ -91,7 +92,8 @@ std::string usedCoupon(const std::string& memberId, const std::string& group, co
 
 std::string couponUsed(const std::string& couponId, const std::string& now)
 {
-    return R"(json_data={"Sent":{"id":")" + couponId + R"(","status2":true,"dateUpdateStatus2":")" + now + R"("}})";
+    return R"(json_data={"Sent":{"id":")" + couponId + R"(","status2":true,"dateUpdateStatus2":")" + now +
+           R"("}})";
 }
 
 } // namespace counter

@@ -53,9 +53,7 @@ std::string ApiReply::text(const char* key) const
     return {};
 }
 
-PlatformHarness::PlatformHarness() : PlatformHarness(Options{})
-{
-}
+PlatformHarness::PlatformHarness() : PlatformHarness(Options{}) {}
 
 PlatformHarness::PlatformHarness(Options options) : m_store(std::make_unique<Store>(":memory:"))
 {

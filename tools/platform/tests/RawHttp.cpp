@@ -69,10 +69,12 @@ std::optional<RawHttp::Response> RawHttp::readResponse(std::optional<size_t> bod
     while (lineEnd != std::string::npos) {
         const size_t start = lineEnd + 2;
         lineEnd = head.find("\r\n", start);
-        const std::string line = head.substr(start, lineEnd == std::string::npos ? std::string::npos : lineEnd - start);
+        const std::string line =
+            head.substr(start, lineEnd == std::string::npos ? std::string::npos : lineEnd - start);
         const size_t colon = line.find(':');
         if (colon != std::string::npos)
-            response.headers.emplace_back(line.substr(0, colon), line.substr(line.find_first_not_of(' ', colon + 1)));
+            response.headers.emplace_back(line.substr(0, colon),
+                                          line.substr(line.find_first_not_of(' ', colon + 1)));
     }
     const std::string length = response.header("Content-Length");
     if (length.empty()) {
@@ -105,7 +107,8 @@ std::string RawHttp::Response::header(std::string_view name) const
             continue;
         bool same = true;
         for (size_t i = 0; i < key.size() && same; ++i)
-            same = std::tolower(static_cast<unsigned char>(key[i])) == std::tolower(static_cast<unsigned char>(name[i]));
+            same = std::tolower(static_cast<unsigned char>(key[i])) ==
+                   std::tolower(static_cast<unsigned char>(name[i]));
         if (same)
             return value;
     }

@@ -26,8 +26,8 @@ TestCertificate::TestCertificate()
     X509_gmtime_adj(X509_getm_notAfter(x509), 7 * 24 * 3600);
     X509_set_pubkey(x509, key);
     X509_NAME* name = X509_get_subject_name(x509);
-    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("127.0.0.1"), -1,
-                               -1, 0);
+    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("127.0.0.1"),
+                               -1, -1, 0);
     X509_set_issuer_name(x509, name);
     X509_sign(x509, key, EVP_sha256());
 

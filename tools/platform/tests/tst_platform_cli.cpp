@@ -110,15 +110,17 @@ TEST_F(Cli, ServesWithTheGivenOptionsAndKeepsTheDatabaseFile)
     const Account account{"KEY", "login", "pwd", "G1", "Pharmacie"};
     const httplib::Headers auth{{"Authorization", AccountList::authorizationFor(account)}};
     {
-        PlatformProcess process({"--port", "0", "--db", db, "--account", "KEY,login,pwd,G1", "--update-version",
-                                 "2.0", "--update-setup", setup, "--now", "2024-03-15 10:00:00"});
+        PlatformProcess process({"--port", "0", "--db", db, "--account", "KEY,login,pwd,G1",
+                                 "--update-version", "2.0", "--update-setup", setup, "--now",
+                                 "2024-03-15 10:00:00"});
         const int port = portOf(process.firstLine());
         ASSERT_GT(port, 0);
         httplib::Client client("127.0.0.1", port);
         EXPECT_EQ(client.Get("/updatequilba/version.html")->body, "2.0");
         EXPECT_EQ(client.Get("/updatequilba/setup.exe")->body, std::string("MZ\0\x01", 4));
-        const auto created = client.Put("/apiv1/webapi.do", auth,
-                                        R"(json_data={"FidelityMember" : {"name":"DUPONT","cardnumber":"1234567"}})", "");
+        const auto created =
+            client.Put("/apiv1/webapi.do", auth,
+                       R"(json_data={"FidelityMember" : {"name":"DUPONT","cardnumber":"1234567"}})", "");
         ASSERT_TRUE(created);
         EXPECT_NE(created->body.find(R"("code":"OK")"), std::string::npos) << created->body;
         EXPECT_EQ(process.finish(SIGTERM), 0);
@@ -129,16 +131,16 @@ TEST_F(Cli, ServesWithTheGivenOptionsAndKeepsTheDatabaseFile)
         const int port = portOf(process.firstLine());
         ASSERT_GT(port, 0);
         httplib::Client client("127.0.0.1", port);
-        const auto found = client.Post("/apiv1/webapi.do", auth,
-                                       counter::formEncode(counter::lookupByCard("G1", "1234567")),
-                                       "application/x-www-form-urlencoded");
+        const auto found =
+            client.Post("/apiv1/webapi.do", auth, counter::formEncode(counter::lookupByCard("G1", "1234567")),
+                        "application/x-www-form-urlencoded");
         ASSERT_TRUE(found);
         EXPECT_EQ(found->body.rfind(R"({"FidelityMember":)", 0), 0u) << found->body;
         const Account demo = AccountList::demoAccounts().front();
-        const auto demoCard = client.Post("/apiv1/webapi.do",
-                                          {{"Authorization", AccountList::authorizationFor(demo)}},
-                                          counter::formEncode(counter::lookupByCard(demo.group, "1010001")),
-                                          "application/x-www-form-urlencoded");
+        const auto demoCard =
+            client.Post("/apiv1/webapi.do", {{"Authorization", AccountList::authorizationFor(demo)}},
+                        counter::formEncode(counter::lookupByCard(demo.group, "1010001")),
+                        "application/x-www-form-urlencoded");
         ASSERT_TRUE(demoCard);
         EXPECT_NE(demoCard->body.find(R"("errorCode":"3008")"), std::string::npos) << demoCard->body;
         EXPECT_EQ(process.finish(SIGINT), 0);
@@ -148,8 +150,12 @@ TEST_F(Cli, ServesWithTheGivenOptionsAndKeepsTheDatabaseFile)
 TEST_F(Cli, RefusesWrongOptions)
 {
     const std::vector<std::vector<std::string>> wrong = {
-        {"--port", "http"},   {"--port", "70000"},         {"--account", "KEY,login"},
-        {"--tls-cert", "x"},  {"--now", "15/03/2024"},     {"--unknown"},
+        {"--port", "http"},
+        {"--port", "70000"},
+        {"--account", "KEY,login"},
+        {"--tls-cert", "x"},
+        {"--now", "15/03/2024"},
+        {"--unknown"},
         {"--db"},
     };
     for (const auto& args : wrong) {

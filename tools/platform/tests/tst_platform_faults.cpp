@@ -175,7 +175,8 @@ TEST_F(Faults, StalledReplyStopsMidBody)
 
 TEST_F(Faults, FaultsCountRequestsOnTheirPath)
 {
-    fault(R"({"action":"status","status_line":"HTTP/1.1 503 Service Unavailable","path":"/updatequilba/","count":2})");
+    fault(
+        R"({"action":"status","status_line":"HTTP/1.1 503 Service Unavailable","path":"/updatequilba/","count":2})");
     auto client = p.client();
     EXPECT_EQ(send(lookup)->body, normalReply);
     EXPECT_EQ(client->Get("/updatequilba/version.html")->status, 503);

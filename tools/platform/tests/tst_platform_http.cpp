@@ -34,9 +34,11 @@ std::string counterFormPost(int port, const std::string& line, const std::string
 {
     const std::string body = counter::formEncode(line);
     return "POST /apiv1/webapi.do " + version + "\r\nConnection: " + connection +
-           "\r\nContent-Type: application/x-www-form-urlencoded\r\nContent-Length: " + std::to_string(body.size()) +
-           "\r\nAuthorization: " + authorization() + "\r\nHost: 127.0.0.1:" + std::to_string(port) +
-           "\r\nAccept: text/html, */*\r\nAccept-Encoding: identity\r\nUser-Agent: Mozilla/3.0 (compatible; Quilba)\r\n\r\n" +
+           "\r\nContent-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
+           std::to_string(body.size()) + "\r\nAuthorization: " + authorization() +
+           "\r\nHost: 127.0.0.1:" + std::to_string(port) +
+           "\r\nAccept: text/html, */*\r\nAccept-Encoding: identity\r\nUser-Agent: Mozilla/3.0 (compatible; "
+           "Quilba)\r\n\r\n" +
            body;
 }
 
@@ -96,7 +98,8 @@ TEST_F(Http, HttpOneZeroFormPostKeepsTheConnectionWhenAsked)
 
     // The same connection then carries a sale by PUT, as HTTP/1.1.
     const std::string sale = counter::sale(member, "G1", "12.5");
-    raw.send("PUT /apiv1/webapi.do HTTP/1.1\r\nContent-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
+    raw.send("PUT /apiv1/webapi.do HTTP/1.1\r\nContent-Type: "
+             "application/x-www-form-urlencoded\r\nContent-Length: " +
              std::to_string(sale.size()) + "\r\nAuthorization: " + authorization() +
              "\r\nHost: 127.0.0.1\r\nAccept-Encoding: identity\r\n\r\n" + sale);
     const auto second = raw.readResponse();
@@ -113,8 +116,8 @@ TEST_F(Http, HttpOneZeroFormPostKeepsTheConnectionWhenAsked)
 
 TEST_F(Http, ConnectionsCloseWhenTheClientSaysSo)
 {
-    for (const auto& [version, connection] : std::vector<std::pair<std::string, std::string>>{
-             {"HTTP/1.0", "close"}, {"HTTP/1.1", "close"}}) {
+    for (const auto& [version, connection] :
+         std::vector<std::pair<std::string, std::string>>{{"HTTP/1.0", "close"}, {"HTTP/1.1", "close"}}) {
         SCOPED_TRACE(version + " " + connection);
         RawHttp raw(p.port());
         raw.send(counterFormPost(p.port(), counter::lookupByCard("G1", "1000001"), version, connection));
@@ -137,7 +140,8 @@ TEST_F(Http, ApiRepliesGiveASessionCookieUntilItComesBack)
     ASSERT_EQ(cookie.rfind("JSESSIONID=", 0), 0u) << cookie;
     httplib::Headers withCookie = auth;
     withCookie.emplace("Cookie", cookie.substr(0, cookie.find(';')));
-    const auto second = client->Post("/apiv1/webapi.do", withCookie, body, "application/x-www-form-urlencoded");
+    const auto second =
+        client->Post("/apiv1/webapi.do", withCookie, body, "application/x-www-form-urlencoded");
     ASSERT_TRUE(second);
     EXPECT_FALSE(second->has_header("Set-Cookie"));
     EXPECT_EQ(second->body, first->body);
@@ -154,9 +158,9 @@ TEST_F(Http, ChunkedRequestBodiesAreRead)
         return std::string(buffer);
     };
     RawHttp raw(p.port());
-    raw.send("PUT /apiv1/webapi.do HTTP/1.1\r\nTransfer-Encoding: chunked\r\nAuthorization: " + authorization() +
-             "\r\nHost: 127.0.0.1\r\n\r\n" + hex(half.size()) + "\r\n" + half + "\r\n" + hex(rest.size()) + "\r\n" +
-             rest + "\r\n0\r\n\r\n");
+    raw.send("PUT /apiv1/webapi.do HTTP/1.1\r\nTransfer-Encoding: chunked\r\nAuthorization: " +
+             authorization() + "\r\nHost: 127.0.0.1\r\n\r\n" + hex(half.size()) + "\r\n" + half + "\r\n" +
+             hex(rest.size()) + "\r\n" + rest + "\r\n0\r\n\r\n");
     const auto reply = raw.readResponse();
     ASSERT_TRUE(reply);
     EXPECT_NE(reply->body.find("\"code\":\"OK\""), std::string::npos) << reply->body;
@@ -167,7 +171,8 @@ TEST_F(Http, ChunkedRequestBodiesAreRead)
 TEST_F(Http, JournalKeepsTheRequestsAsTheyCame)
 {
     const long long before = journal(p)["entries"][0]["seq"].GetInt64();
-    const std::string body = std::string("json_data={\"FidelityMember\" : {\"name\":\"") + "\xE9\xFF" + "\"}}";
+    const std::string body =
+        std::string("json_data={\"FidelityMember\" : {\"name\":\"") + "\xE9\xFF" + "\"}}";
     RawHttp raw(p.port());
     raw.send("PUT /apiv1/webapi.do?x=1 HTTP/1.1\r\nX-Second: b\r\nX-First: a\r\nContent-Length: " +
              std::to_string(body.size()) + "\r\nAuthorization: " + authorization() +
@@ -185,7 +190,8 @@ TEST_F(Http, JournalKeepsTheRequestsAsTheyCame)
     std::vector<std::string> names;
     for (const auto& h : e["headers"].GetArray())
         names.push_back(h[0].GetString());
-    EXPECT_EQ(names, (std::vector<std::string>{"X-Second", "X-First", "Content-Length", "Authorization", "Host"}));
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"X-Second", "X-First", "Content-Length", "Authorization", "Host"}));
     EXPECT_TRUE(e["body"].IsNull()); // not UTF-8: the bytes are in body_base64
     EXPECT_EQ(encoding::base64Decode(e["body_base64"].GetString()), body);
     EXPECT_EQ(e["body_size"].GetUint64(), body.size());
@@ -233,9 +239,9 @@ TEST(HttpOperator, OperatorPageListsMembersCouponsAndEvents)
     ASSERT_TRUE(page);
     EXPECT_EQ(page->status, 200);
     EXPECT_EQ(page->get_header_value("Content-Type"), "text/html; charset=UTF-8");
-    for (const char* text : {"Pharmacie du Centre", "Pharmacie de la Gare", "O&#39;CONNOR", "LEFÈVRE",
-                             "MONTMORENCY-LAVAL", "Ouvert", "Expiré", "Utilisé le", "Supprimé le", "7.5 €",
-                             "20 €", "member=1006"})
+    for (const char* text :
+         {"Pharmacie du Centre", "Pharmacie de la Gare", "O&#39;CONNOR", "LEFÈVRE", "MONTMORENCY-LAVAL",
+          "Ouvert", "Expiré", "Utilisé le", "Supprimé le", "7.5 €", "20 €", "member=1006"})
         EXPECT_NE(page->body.find(text), std::string::npos) << text;
 
     const auto history = client->Get("/loyaltyoperator/login.jsp?rcg=QUILBA&member=1006");

@@ -26,7 +26,8 @@ protected:
         p.createMember("1000005", "DUPONTEL", "Agnès");
         p.createMember("2000001", "DUPONT", "Sophie", PlatformHarness::otherAccount());
         inactive = p.createMember("1000006", "DUPONT", "Ancien");
-        p.put(R"(json_data={"FidelityMember" : {"id":")" + std::to_string(inactive) + R"(","actif":"false"}})");
+        p.put(R"(json_data={"FidelityMember" : {"id":")" + std::to_string(inactive) +
+              R"(","actif":"false"}})");
     }
 
     std::vector<std::string> listedFirstnames(const ApiReply& reply)
@@ -83,7 +84,8 @@ TEST_F(Members, LookupAnswersOneMemberAListOrUnknown)
 
 TEST_F(Members, InactiveMembersAreFoundOnlyWhenAskedFor)
 {
-    const ApiReply reply = p.post(R"(json_data={ "FidelityMember":{"actif":"0","group":{"idExternal":"G1" },"cardnumber":"1000006"}})");
+    const ApiReply reply = p.post(
+        R"(json_data={ "FidelityMember":{"actif":"0","group":{"idExternal":"G1" },"cardnumber":"1000006"}})");
     ASSERT_EQ(reply.kind(), "FidelityMember") << reply.body;
     EXPECT_EQ(reply.text("id"), std::to_string(inactive));
 }
@@ -98,8 +100,9 @@ TEST_F(Members, RequestsForAnotherPharmacyAreRefused)
 
 TEST_F(Members, ListEntriesAreShortMembers)
 {
-    p.put(R"(json_data={"FidelityMember" : {"id":")" + std::to_string(marie) +
-          R"(","criteria":{"cn1":"1","cn2":"0","cn3":"0","cn4":"0","cn5":"0"},"address":{"line1":"1 rue A","line2":"","zip":"69001","town":"LYON"}}})");
+    p.put(
+        R"(json_data={"FidelityMember" : {"id":")" + std::to_string(marie) +
+        R"(","criteria":{"cn1":"1","cn2":"0","cn3":"0","cn4":"0","cn5":"0"},"address":{"line1":"1 rue A","line2":"","zip":"69001","town":"LYON"}}})");
     rapidjson::Document doc;
     const ApiReply reply = p.post(lookupByNames("G1", "DUPONT", "MAR"));
     doc.Parse(reply.body.c_str());
@@ -165,9 +168,10 @@ TEST_F(Members, EmptyContactsAreLeftOutOfTheMember)
 TEST_F(Members, UpdateChangesOnlyTheMembersSent)
 {
     const std::string id = std::to_string(marie);
-    ASSERT_TRUE(p.put(R"(json_data={"FidelityMember" : {"id":")" + id +
-                      R"(","email":"marie@example.fr","emailoptin":"true","mobile":"0611111111","smsoptin":"true"}})")
-                    .ok());
+    ASSERT_TRUE(
+        p.put(R"(json_data={"FidelityMember" : {"id":")" + id +
+              R"(","email":"marie@example.fr","emailoptin":"true","mobile":"0611111111","smsoptin":"true"}})")
+            .ok());
     // A modification in which nothing changed still sends the id and the criteria.
     const ApiReply unchanged = p.put(R"(json_data={"FidelityMember" : {"id":")" + id +
                                      R"(","criteria":{"cn1":"0","cn2":"1","cn3":"0","cn4":"0","cn5":"0"}}})");
@@ -215,7 +219,8 @@ TEST_F(Members, SavesAreRefusedWithTheirCodes)
         EXPECT_FALSE(reply.text("errorMessage").empty());
     }
     // Nothing of the refused saves was kept; a member keeping its own card is fine.
-    const ApiReply own = p.put(R"(json_data={"FidelityMember" : {"id":")" + marieId + R"(","cardnumber":"1000001"}})");
+    const ApiReply own =
+        p.put(R"(json_data={"FidelityMember" : {"id":")" + marieId + R"(","cardnumber":"1000001"}})");
     EXPECT_TRUE(own.ok()) << own.body;
     const ApiReply reply = p.post(lookupByCard("G1", "1000001"));
     EXPECT_EQ(reply.text("id"), marieId);
@@ -225,8 +230,8 @@ TEST_F(Members, SavesAreRefusedWithTheirCodes)
 TEST_F(Members, UnreadableDocumentsAreRefused)
 {
     const std::vector<std::string> bodies = {
-        "json_data={\"FidelityMember\" : {\"name\":\"X\"",   // cut short
-        "{\"FidelityMember\" : {\"name\":\"X\"}}",          // no json_data=
+        "json_data={\"FidelityMember\" : {\"name\":\"X\"", // cut short
+        "{\"FidelityMember\" : {\"name\":\"X\"}}",         // no json_data=
         "json_data=[]",
         "json_data={}",
         "json_data={\"FidelityMember\":\"X\"}",
@@ -246,9 +251,9 @@ TEST_F(Members, UnreadableDocumentsAreRefused)
     }
     // A form post without the json_data field.
     auto client = p.client();
-    const auto result = client->Post("/apiv1/webapi.do",
-                                     {{"Authorization", AccountList::authorizationFor(PlatformHarness::account())}},
-                                     "other=1", "application/x-www-form-urlencoded");
+    const auto result = client->Post(
+        "/apiv1/webapi.do", {{"Authorization", AccountList::authorizationFor(PlatformHarness::account())}},
+        "other=1", "application/x-www-form-urlencoded");
     ASSERT_TRUE(result);
     EXPECT_NE(result->body.find("\"errorCode\":\"10\""), std::string::npos) << result->body;
 }
@@ -264,8 +269,8 @@ TEST_F(Members, ChildrenAreCreatedUnderTheirParentAndChanged)
         return out;
     };
 
-    const ApiReply first = p.put(
-        R"(json_data={"FidelityMemberChild" : {"parent":{"id":")" + id + R"("},"firstname":"Léa","sex":"F","birthday":"2015-04-02"}})");
+    const ApiReply first = p.put(R"(json_data={"FidelityMemberChild" : {"parent":{"id":")" + id +
+                                 R"("},"firstname":"Léa","sex":"F","birthday":"2015-04-02"}})");
     ASSERT_TRUE(first.ok()) << first.body;
     auto children = childrenOf();
     ASSERT_TRUE(children.IsObject()); // one child: an object under FidelityMemberChild
@@ -294,7 +299,8 @@ TEST_F(Members, ChildrenAreCreatedUnderTheirParentAndChanged)
         std::string errorCode;
     };
     const std::vector<Case> refused = {
-        {R"(json_data={"FidelityMemberChild" : {"parent":{"id":"999999"},"firstname":"X","sex":"M"}})", "3008"},
+        {R"(json_data={"FidelityMemberChild" : {"parent":{"id":"999999"},"firstname":"X","sex":"M"}})",
+         "3008"},
         {R"(json_data={"FidelityMemberChild" : {"id":"999999","firstname":"X","sex":"M"}})", "3008"},
         {R"(json_data={"FidelityMemberChild" : {"firstname":"X","sex":"M"}})", "11"},
         {R"(json_data={"FidelityMemberChild" : {"parent":{"id":")" + id +

@@ -59,9 +59,9 @@ TEST(LoyaltyRules, SalesCreditPointsAndReleaseCoupons)
 TEST(Money, ParsesAndFormatsAmounts)
 {
     const std::vector<std::pair<std::string, std::optional<long long>>> parsed = {
-        {"12.5", 1250}, {"-20", -2000}, {"7.50", 750},     {"25.8", 2580}, {"0.005", 1},
-        {" 3 ", 300},   {"1,5", {}},    {"", {}},          {"abc", {}},    {".", {}},
-        {"12.", {}},    {"1e3", {}},    {"-", {}},         {"1.2.3", {}},  {"1234567890123", {}},
+        {"12.5", 1250}, {"-20", -2000}, {"7.50", 750}, {"25.8", 2580}, {"0.005", 1},
+        {" 3 ", 300},   {"1,5", {}},    {"", {}},      {"abc", {}},    {".", {}},
+        {"12.", {}},    {"1e3", {}},    {"-", {}},     {"1.2.3", {}},  {"1234567890123", {}},
     };
     for (const auto& [text, cents] : parsed)
         EXPECT_EQ(Money::parse(text), cents) << text;
@@ -107,7 +107,8 @@ TEST(AccountList, AcceptsOnlyTheConfiguredCredentials)
     const Account& account = accounts.accounts().front();
     // The header is built one byte per character, as the counter builds it.
     EXPECT_EQ(accounts.authenticate("Basic " + encoding::base64Encode("KEY;login:p\xE4ssw\xF6rd")), &account);
-    EXPECT_EQ(accounts.authenticate("basic  " + encoding::base64Encode("KEY;login:p\xE4ssw\xF6rd")), &account);
+    EXPECT_EQ(accounts.authenticate("basic  " + encoding::base64Encode("KEY;login:p\xE4ssw\xF6rd")),
+              &account);
     const std::vector<std::string> refused = {
         "",
         "Basic " + encoding::base64Encode("KEY;login:pässwörd"), // UTF-8 bytes are not the same text

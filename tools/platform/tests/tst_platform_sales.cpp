@@ -43,8 +43,8 @@ protected:
     }
 
     long long addCoupon(long long cents, const std::string& start, const std::string& end,
-                        std::optional<bool> status1 = {}, std::optional<bool> status2 = {}, long long owner = 0,
-                        const std::string& group = "G1")
+                        std::optional<bool> status1 = {}, std::optional<bool> status2 = {},
+                        long long owner = 0, const std::string& group = "G1")
     {
         Store::Transaction transaction(p.store());
         CouponRecord c;
@@ -73,9 +73,9 @@ TEST_F(Sales, SaleCreditsWholeEurosAndIsRecordedWithItsDate)
         R"(},"group":{"loadFromKeys":{"idExternal":"G1" }},"sparam":"AB","idExternal":"V123","fvalue":"25.8","details":[{"AdEventDetail":{"detailType":"I","class1":"produit A100","class10":"A100","quantity":"2","unitValue":"4.5","finalvalue":"9"}},{"AdEventDetail":{"detailType":"I","class1":"produit B200","class10":"B200","quantity":"1","unitValue":"16.8","finalvalue":"16.8"}}]}})"
         "\r\n";
     auto client = p.client();
-    const auto result = client->Put("/apiv1/webapi.do",
-                                    {{"Authorization", AccountList::authorizationFor(PlatformHarness::account())}},
-                                    text, "application/x-www-form-urlencoded");
+    const auto result = client->Put(
+        "/apiv1/webapi.do", {{"Authorization", AccountList::authorizationFor(PlatformHarness::account())}},
+        text, "application/x-www-form-urlencoded");
     ASSERT_TRUE(result);
     ASSERT_NE(result->body.find(R"("code":"OK")"), std::string::npos) << result->body;
 
@@ -111,9 +111,10 @@ TEST_F(Sales, ThresholdsIssueCouponsValidNinetyDays)
     const auto& small = doc["list"][0];
     EXPECT_EQ(small["fvalue"].GetDouble(), 7.5);
     EXPECT_STREQ(small["endDate"].GetString(), "2024-06-13 10:00:00");
-    EXPECT_STREQ(small["trackCode"].GetString(), ("29" + std::string(11 - std::to_string(small["id"].GetInt64()).size(), '0') +
-                                                  std::to_string(small["id"].GetInt64()))
-                                                     .c_str());
+    EXPECT_STREQ(small["trackCode"].GetString(),
+                 ("29" + std::string(11 - std::to_string(small["id"].GetInt64()).size(), '0') +
+                  std::to_string(small["id"].GetInt64()))
+                     .c_str());
 
     ASSERT_TRUE(p.put(counter::sale(id, "G1", "100")).ok());
     EXPECT_EQ(p.points(member), 0);
@@ -155,7 +156,8 @@ TEST_F(Sales, SalesAreRefusedWithTheirCodes)
         {counter::sale(id, "G1", "1,5"), "11"},
         {counter::sale(id, "G1", ""), "11"},
         {R"(json_data={"AdEvent":{"type":"addPoints", "member":{"id":)" + id + R"(},"fvalue":"10"}})", "11"},
-        {R"(json_data={"AdEvent":{"type":"addCA", "member":{"id":)" + id + R"(},"fvalue":"10","details":[{"x":1}]}})",
+        {R"(json_data={"AdEvent":{"type":"addCA", "member":{"id":)" + id +
+             R"(},"fvalue":"10","details":[{"x":1}]}})",
          "11"},
     };
     for (const auto& c : cases) {
@@ -172,23 +174,26 @@ TEST_F(Sales, CouponQueryListsTheOpenCouponsOfTheMember)
 {
     const long long other = p.createMember("1000002", "DUPONT", "Marc");
     const long long open = addCoupon(750, "2024-03-01 09:00:00", "2024-05-30 09:00:00");
-    const long long explicitFalse = addCoupon(2000, "2024-03-01 09:00:00", "2024-05-30 09:00:00", false, false);
+    const long long explicitFalse =
+        addCoupon(2000, "2024-03-01 09:00:00", "2024-05-30 09:00:00", false, false);
     const long long startsNow = addCoupon(750, kNow, "2024-06-13 10:00:00");
-    addCoupon(750, "2024-03-01 09:00:00", "2024-05-30 09:00:00", std::nullopt, true);  // used
-    addCoupon(750, "2024-03-01 09:00:00", "2024-05-30 09:00:00", true, std::nullopt);  // deleted
-    addCoupon(2000, "2023-12-01 09:00:00", kNow);                                      // ends now
-    addCoupon(2000, "2023-11-01 09:00:00", "2024-01-30 09:00:00");                     // expired
-    addCoupon(750, "2024-03-16 09:00:00", "2024-06-14 09:00:00");                      // not yet valid
-    addCoupon(750, "2024-03-01 09:00:00", "2024-05-30 09:00:00", {}, {}, other);       // another member
+    addCoupon(750, "2024-03-01 09:00:00", "2024-05-30 09:00:00", std::nullopt, true); // used
+    addCoupon(750, "2024-03-01 09:00:00", "2024-05-30 09:00:00", true, std::nullopt); // deleted
+    addCoupon(2000, "2023-12-01 09:00:00", kNow);                                     // ends now
+    addCoupon(2000, "2023-11-01 09:00:00", "2024-01-30 09:00:00");                    // expired
+    addCoupon(750, "2024-03-16 09:00:00", "2024-06-14 09:00:00");                     // not yet valid
+    addCoupon(750, "2024-03-01 09:00:00", "2024-05-30 09:00:00", {}, {}, other);      // another member
 
     const auto ids = openCouponIds();
-    EXPECT_EQ(std::set<long long>(ids.begin(), ids.end()), (std::set<long long>{open, explicitFalse, startsNow}));
+    EXPECT_EQ(std::set<long long>(ids.begin(), ids.end()),
+              (std::set<long long>{open, explicitFalse, startsNow}));
 
     // Another pharmacy sees nothing of this member, and may not ask in this pharmacy's name.
     const ApiReply foreign = p.post(counter::couponQuery("G2", id, kNow), PlatformHarness::otherAccount());
     ASSERT_EQ(foreign.kind(), "list") << foreign.body;
     EXPECT_EQ(foreign.value().Size(), 0u);
-    EXPECT_EQ(p.post(counter::couponQuery("G1", id, kNow), PlatformHarness::otherAccount()).text("errorCode"), "12");
+    EXPECT_EQ(p.post(counter::couponQuery("G1", id, kNow), PlatformHarness::otherAccount()).text("errorCode"),
+              "12");
     // An unknown member has no coupons.
     EXPECT_EQ(p.post(counter::couponQuery("G1", "999999", kNow)).value().Size(), 0u);
 }
@@ -229,11 +234,13 @@ TEST_F(Sales, CouponUsesAreRefusedWithTheirCodes)
 {
     const long long other = p.createMember("1000002", "DUPONT", "Marc");
     const auto coupon = [&](long long c) { return std::to_string(c); };
-    const long long othersCoupon = addCoupon(750, "2024-03-01 09:00:00", "2024-05-30 09:00:00", {}, {}, other);
+    const long long othersCoupon =
+        addCoupon(750, "2024-03-01 09:00:00", "2024-05-30 09:00:00", {}, {}, other);
     const long long expired = addCoupon(2000, "2023-11-01 09:00:00", "2024-01-30 09:00:00");
     const long long deleted = addCoupon(750, "2024-03-01 09:00:00", "2024-05-30 09:00:00", true);
     const long long future = addCoupon(750, "2024-04-01 09:00:00", "2024-06-30 09:00:00");
-    const long long foreignMember = p.createMember("2000001", "GARCIA", "Manuel", PlatformHarness::otherAccount());
+    const long long foreignMember =
+        p.createMember("2000001", "GARCIA", "Manuel", PlatformHarness::otherAccount());
     const long long foreignCoupon =
         addCoupon(750, "2024-03-01 09:00:00", "2024-05-30 09:00:00", {}, {}, foreignMember, "G2");
     struct Case
@@ -268,7 +275,8 @@ TEST_F(Sales, TwoCountersSellingAtOnceLoseNothing)
     auto counterRun = [this](std::vector<std::string>& failures) {
         auto client = p.client();
         client->set_keep_alive(true);
-        const httplib::Headers auth{{"Authorization", AccountList::authorizationFor(PlatformHarness::account())}};
+        const httplib::Headers auth{
+            {"Authorization", AccountList::authorizationFor(PlatformHarness::account())}};
         for (int i = 0; i < 50; ++i) {
             const auto sale = client->Put("/apiv1/webapi.do", auth, counter::sale(id, "G1", "2", "07"), "");
             if (!sale || sale->body.find(R"("code":"OK")") == std::string::npos)
