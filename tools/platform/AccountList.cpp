@@ -14,13 +14,13 @@ std::string credentials(const Account& account)
 
 } // namespace
 
-std::optional<Account> AccountList::parse(std::string_view spec)
+std::optional<Account> AccountList::parse(std::string_view text)
 {
     std::vector<std::string> parts;
     size_t start = 0;
     for (;;) {
-        const size_t comma = spec.find(',', start);
-        parts.emplace_back(spec.substr(start, comma == std::string_view::npos ? spec.npos : comma - start));
+        const size_t comma = text.find(',', start);
+        parts.emplace_back(text.substr(start, comma == std::string_view::npos ? text.npos : comma - start));
         if (comma == std::string_view::npos)
             break;
         start = comma + 1;

@@ -20,7 +20,7 @@ class AccountList final
 {
 public:
     // "apikey,login,password,idpharma[,name]"; nullopt when a part is missing.
-    static std::optional<Account> parse(std::string_view spec);
+    static std::optional<Account> parse(std::string_view text);
     // The two pharmacies of the demo data.
     static std::vector<Account> demoAccounts();
     // "Basic " and the Base64 of apikey ";" login ":" password, one byte per character (ISO-8859-1).

@@ -35,11 +35,11 @@ PlatformOptions PlatformOptions::parse(const std::vector<std::string>& args)
         } else if (arg == "--seed") {
             options.seed = true;
         } else if (arg == "--account") {
-            const std::string& spec = value();
-            auto account = AccountList::parse(spec);
+            const std::string& text = value();
+            auto account = AccountList::parse(text);
             if (!account)
                 throw std::invalid_argument("--account : apikey,login,password,idpharma[,nom] attendu : " +
-                                            spec);
+                                            text);
             options.accounts.push_back(*account);
         } else if (arg == "--tls-cert") {
             options.tlsCert = value();
