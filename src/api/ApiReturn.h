@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 class Dialogs;
@@ -22,3 +23,9 @@ struct ApiReturn
 
 // The one message for a refusal, chosen by "errorCode": "33", "3008", anything else.
 void envelopedialogue(Dialogs& dialogs, const ApiReturn& envelope);
+
+// The value of the member "ApiReturn" of the reply's top object, as compact JSON text (members in
+// reply order, no blanks, characters as the reply carried them, UTF-8). Raises "Erreur Format
+// Réponse API" when the bytes are not one JSON document, the top value is not an object, or it
+// has no member "ApiReturn".
+QByteArray extractenvelope(const QByteArray& replybytes);

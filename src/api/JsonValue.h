@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <cstddef>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -15,14 +16,21 @@ public:
     enum class Kind { Null, Bool, Number, String, Array, Object };
     using Member = std::pair<QByteArray, JsonValue>;
 
-    JsonValue() = default;
+    JsonValue() noexcept {}
+    JsonValue(const JsonValue& other);
+    JsonValue(JsonValue&& other) noexcept;
+    JsonValue& operator=(const JsonValue& other);
+    JsonValue& operator=(JsonValue&& other) noexcept;
+    ~JsonValue();
     static JsonValue null() { return JsonValue(); }
     static JsonValue boolean(bool value);
     static JsonValue number(QByteArray lexeme);
     static JsonValue string(QByteArray utf8);
     static JsonValue string(const QString& text) { return string(text.toUtf8()); }
     static JsonValue array();
+    static JsonValue array(std::vector<JsonValue> items);
     static JsonValue object();
+    static JsonValue object(std::vector<Member> members);
 
     Kind kind() const { return m_kind; }
     bool isNull() const { return m_kind == Kind::Null; }
@@ -32,19 +40,23 @@ public:
     bool isArray() const { return m_kind == Kind::Array; }
     bool isObject() const { return m_kind == Kind::Object; }
 
-    bool boolValue() const { return m_bool; }
-    // The number's lexeme or the string's bytes.
-    const QByteArray& bytes() const { return m_bytes; }
+    bool boolValue() const { return m_kind == Kind::Bool && m_bool; }
+    // The number's lexeme or the string's bytes (empty for other kinds).
+    const QByteArray& bytes() const { return isNumber() || isString() ? m_bytes : noBytes(); }
     // The string's bytes decoded as UTF-8.
-    QString text() const { return QString::fromUtf8(m_bytes); }
+    QString text() const { return QString::fromUtf8(bytes()); }
 
-    const std::vector<JsonValue>& items() const { return m_items; }
-    const std::vector<Member>& members() const { return m_members; }
+    // The elements of an array, the members of an object (empty for other kinds).
+    const std::vector<JsonValue>& items() const { return isArray() ? m_items : noItems(); }
+    const std::vector<Member>& members() const { return isObject() ? m_members : noMembers(); }
     // The first member of that name, or null when there is none (objects only).
     const JsonValue* find(std::string_view key) const;
 
-    void append(JsonValue value) { m_items.push_back(std::move(value)); }
-    void insert(QByteArray key, JsonValue value) { m_members.emplace_back(std::move(key), std::move(value)); }
+    // Adds an element or a member; a value of another kind first becomes an empty array or object.
+    void append(JsonValue value);
+    void insert(QByteArray key, JsonValue value);
+    // Room for that many elements (arrays) or members (objects).
+    void reserve(std::size_t count);
 
     // Compact JSON text (no blanks, members in order, number lexemes and string bytes as kept).
     QByteArray tojson() const;
@@ -53,11 +65,21 @@ public:
     static QString kindname(Kind kind);
 
 private:
+    static const QByteArray& noBytes();
+    static const std::vector<JsonValue>& noItems();
+    static const std::vector<Member>& noMembers();
+    void become(Kind kind);
+    void release() noexcept;
+    void movefrom(JsonValue& other) noexcept;
+
+    // A value holds only what its kind needs: a long list is a great many values.
     Kind m_kind = Kind::Null;
-    bool m_bool = false;
-    QByteArray m_bytes;
-    std::vector<JsonValue> m_items;
-    std::vector<Member> m_members;
+    union {
+        bool m_bool = false;            // Bool
+        QByteArray m_bytes;             // Number, String
+        std::vector<JsonValue> m_items; // Array
+        std::vector<Member> m_members;  // Object
+    };
 };
 
 // Reads one JSON document (bytes as UTF-8). Nesting deeper than maxdepth is refused.

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "platform/Dialogs.h"
+
+#include <QMessageBox>
+#include <QPointer>
+#include <QWidget>
+
+// The real message boxes: modal, captioned with the application's name, French buttons.
+class WidgetDialogs final : public Dialogs
+{
+public:
+    explicit WidgetDialogs(QWidget* parent = nullptr);
+
+    // The window the boxes are centred on; none: the active window.
+    void setparent(QWidget* parent);
+
+    void information(const QString& text) override;
+    bool error(const QString& text) override;
+    bool question(const QString& text) override;
+    bool warning(const QString& text) override;
+    void exception(const QString& text) override;
+
+private:
+    struct Button
+    {
+        QString label;
+        QMessageBox::ButtonRole role;
+    };
+
+    // Shows one box; answers the index of the button pressed. The first button is the default,
+    // the one at index escape answers Escape and a box closed any other way.
+    int ask(QMessageBox::Icon icon, const QString& text, const QList<Button>& buttons, int escape);
+
+    QPointer<QWidget> m_parent;
+};

@@ -1,0 +1,301 @@
+#include "ParametersWindow.h"
+
+#include "platform/Dialogs.h"
+#include "platform/WorkFolder.h"
+#include "settings/Settings.h"
+
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QScreen>
+#include <QStyle>
+#include <QVBoxLayout>
+
+namespace {
+
+QLineEdit* newedit(QWidget* parent, const QString& name)
+{
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(name);
+    return edit;
+}
+
+// A label bound to its box, so that the box's accessible name is the label's text.
+QLabel* newlabel(QWidget* parent, const QString& text, QWidget* buddy)
+{
+    auto* label = new QLabel(text, parent);
+    label->setBuddy(buddy);
+    return label;
+}
+
+} // namespace
+
+ParametersWindow::ParametersWindow(Settings& settings, Dialogs& dialogs, QWidget* parent)
+    : QDialog(parent), m_settings(settings), m_dialogs(dialogs)
+{
+    setObjectName(QStringLiteral("formparams"));
+    setWindowTitle(QStringLiteral("Saisie des Paramètres"));
+    // A title bar with minimise and maximise buttons and no close button. Qt adds a system menu
+    // to any window with those buttons, except to a dialog on Windows.
+#ifdef Q_OS_WIN
+    const Qt::WindowType kind = Qt::Dialog;
+#else
+    const Qt::WindowType kind = Qt::Window;
+#endif
+    setWindowFlags(kind | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowMaximizeButtonHint);
+    QFont calibri = font();
+    calibri.setFamilies({QStringLiteral("Calibri")});
+    setFont(calibri);
+    QPalette white = palette();
+    white.setColor(QPalette::Window, Qt::white);
+    setPalette(white);
+    setAutoFillBackground(true);
+    resize(416, 341);
+
+    m_edapikey = newedit(this, QStringLiteral("edapikey"));
+    m_edcodepharmacie = newedit(this, QStringLiteral("edcodepharmacie"));
+    m_edlogin = newedit(this, QStringLiteral("edlogin"));
+    m_edpwd = newedit(this, QStringLiteral("edpwd"));
+    m_edurladelya = newedit(this, QStringLiteral("edurladelya"));
+    m_edurladelya->setEnabled(false);
+    m_libellepharma = newedit(this, QStringLiteral("libellepharma"));
+    m_adrpharma = newedit(this, QStringLiteral("adrpharma"));
+    m_adr2pharma = newedit(this, QStringLiteral("adr2pharma"));
+    m_adr2pharma->setAccessibleName(QStringLiteral("Adresse, suite"));
+    m_cppharma = newedit(this, QStringLiteral("cppharma"));
+    m_cppharma->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), m_cppharma));
+    m_cppharma->setFixedWidth(43);
+    m_villepharma = newedit(this, QStringLiteral("villepharma"));
+    setmasked(true);
+
+    m_Button1 = new QPushButton(QStringLiteral("Valider"), this);
+    m_Button1->setObjectName(QStringLiteral("Button1"));
+    m_Button2 = new QPushButton(QStringLiteral("Annuler"), this);
+    m_Button2->setObjectName(QStringLiteral("Button2"));
+    // Enter in a box validates nothing: only a click (or Space) on a button does.
+    for (QPushButton* button : {m_Button1, m_Button2}) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
+    m_ProgressBar1 = new QProgressBar(this);
+    m_ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+    m_ProgressBar1->setAccessibleName(QStringLiteral("Téléchargement de la mise à jour"));
+    m_ProgressBar1->hide();
+
+    auto* grid = new QGridLayout;
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(3, 2);
+    int row = 0;
+    const auto line = [&](const QString& text, QLineEdit* edit) {
+        grid->addWidget(newlabel(this, text, edit), row, 0);
+        grid->addWidget(edit, row, 1, 1, 3);
+        ++row;
+    };
+    line(QStringLiteral("API Key :"), m_edapikey);
+    line(QStringLiteral("Identifiant pharmacie :"), m_edcodepharmacie);
+    line(QStringLiteral("login :"), m_edlogin);
+    line(QStringLiteral("Mot de passe :"), m_edpwd);
+    line(QStringLiteral("URL Adélya :"), m_edurladelya);
+    line(QStringLiteral("Libellé Phamarcie :"), m_libellepharma);
+    line(QStringLiteral("Adresse : "), m_adrpharma);
+    grid->addWidget(m_adr2pharma, row++, 1, 1, 3);
+    grid->addWidget(newlabel(this, QStringLiteral("Code postal :"), m_cppharma), row, 0);
+    grid->addWidget(m_cppharma, row, 1, Qt::AlignLeft);
+    grid->addWidget(newlabel(this, QStringLiteral("Ville"), m_villepharma), row, 2, Qt::AlignRight);
+    grid->addWidget(m_villepharma, row, 3);
+
+    auto* bottombar = new QHBoxLayout;
+    bottombar->addStretch(2);
+    bottombar->addWidget(m_Button2);
+    bottombar->addStretch(3);
+    bottombar->addWidget(m_Button1);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
+    layout->addStretch(1);
+    layout->addWidget(m_ProgressBar1);
+    layout->addLayout(bottombar);
+
+    QWidget* const order[] = {m_edapikey,    m_edcodepharmacie, m_edlogin,   m_edpwd,
+                              m_edurladelya, m_libellepharma,   m_adrpharma, m_adr2pharma,
+                              m_cppharma,    m_villepharma,     m_Button1,   m_Button2};
+    for (std::size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+
+    // The window sees every key before the focused control does.
+    for (QWidget* child : findChildren<QWidget*>())
+        child->installEventFilter(this);
+
+    connect(m_Button1, &QPushButton::clicked, this, &ParametersWindow::Button1Click);
+    connect(m_Button2, &QPushButton::clicked, this, &ParametersWindow::Button2Click);
+}
+
+void ParametersWindow::setauthorizationtarget(std::function<void(HttpHeaders)> target)
+{
+    m_authorizationtarget = std::move(target);
+}
+
+void ParametersWindow::setcheckupdate(std::function<void()> checkupdate)
+{
+    m_checkupdate = std::move(checkupdate);
+}
+
+void ParametersWindow::formcreate()
+{
+    const WorkFolder::Location folder = WorkFolder::locate();
+    if (!folder.ok)
+        m_dialogs.information(QStringLiteral("Impossible de créer le répertoire de travail"));
+    m_settings.setapplicationdata(folder.path);
+
+    if (!m_settings.read()) {
+        m_dialogs.information(QStringLiteral("Erreur en lecture des parametres"));
+        hide();
+    }
+    fillboxes();
+
+    if (m_settings.complete()) {
+        setauthorization();
+        if (m_checkupdate)
+            m_checkupdate();
+        hide();
+        return;
+    }
+    m_dialogs.information(QStringLiteral("Vous devez renseigner les parametres de connexion"));
+    setmasked(false);
+    exec();
+}
+
+void ParametersWindow::setauthorization()
+{
+    if (m_authorizationtarget)
+        m_authorizationtarget(m_settings.authorizationheaders());
+}
+
+void ParametersWindow::fillboxes()
+{
+    const QStringList pharmacie = m_settings.getpharmacie();
+    m_edapikey->setText(m_settings.apikey());
+    m_edlogin->setText(m_settings.login());
+    m_edpwd->setText(m_settings.password());
+    m_edcodepharmacie->setText(m_settings.idpharma());
+    m_edurladelya->setText(m_settings.url());
+    m_libellepharma->setText(pharmacie.at(0));
+    m_adrpharma->setText(pharmacie.at(1));
+    m_adr2pharma->setText(pharmacie.at(2));
+    m_cppharma->setText(pharmacie.at(3));
+    m_villepharma->setText(pharmacie.at(4));
+}
+
+void ParametersWindow::Button1Click()
+{
+    for (const QLineEdit* required : {m_edapikey, m_edcodepharmacie, m_edpwd, m_edlogin}) {
+        if (required->text().isEmpty()) {
+            m_dialogs.information(QStringLiteral("Vous devez renseigner toutes les zones"));
+            return;
+        }
+    }
+    Settings::Values values;
+    values.apikey = m_edapikey->text();
+    values.login = m_edlogin->text();
+    values.password = m_edpwd->text();
+    values.idpharma = m_edcodepharmacie->text();
+    values.url = m_edurladelya->text();
+    values.libellepharma = m_libellepharma->text();
+    values.adrpharma = m_adrpharma->text();
+    values.adr2pharma = m_adr2pharma->text();
+    values.cppharma = m_cppharma->text();
+    values.villepharma = m_villepharma->text();
+    if (!m_settings.write(values)) {
+        // The values are held for this run all the same; the user must know they are not saved.
+        m_dialogs.exception(QStringLiteral("Impossible d'enregistrer les paramètres dans %1 : %2")
+                                .arg(m_settings.inipath(), m_settings.errorstring()));
+    }
+    setauthorization();
+    done(QDialog::Accepted);
+}
+
+void ParametersWindow::Button2Click()
+{
+    if (m_settings.cancelallowed()) {
+        done(QDialog::Rejected);
+        return;
+    }
+    m_dialogs.information(
+        QStringLiteral("Les parametres ne sont pas complets - l'application ne peut pas fonctionner"));
+    m_endrequested = true;
+    emit endapplication();
+    done(QDialog::Rejected);
+}
+
+void ParametersWindow::setmasked(bool masked)
+{
+    const QLineEdit::EchoMode mode = masked ? QLineEdit::Password : QLineEdit::Normal;
+    for (QLineEdit* edit : {m_edapikey, m_edpwd, m_edlogin})
+        edit->setEchoMode(mode);
+}
+
+void ParametersWindow::formclose()
+{
+    setmasked(true);
+}
+
+void ParametersWindow::formkeydown(const QKeyEvent& event)
+{
+    if (event.key() == Qt::Key_D && event.modifiers() == (Qt::ControlModifier | Qt::ShiftModifier))
+        setmasked(false);
+}
+
+void ParametersWindow::setVisible(bool visible)
+{
+    if (visible && !isVisible()) {
+        // Centred on the desktop each time it is shown.
+        if (const QScreen* desktop = QGuiApplication::primaryScreen())
+            setGeometry(
+                QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), desktop->availableGeometry()));
+    }
+    QDialog::setVisible(visible);
+}
+
+void ParametersWindow::done(int result)
+{
+    formclose();
+    QDialog::done(result);
+}
+
+void ParametersWindow::closeEvent(QCloseEvent* event)
+{
+    // The window has no close button: the window system cannot close it behind the back of
+    // "Valider" and "Annuler".
+    if (event->spontaneous()) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+void ParametersWindow::keyPressEvent(QKeyEvent* event)
+{
+    formkeydown(*event);
+    // Escape does not close the window either.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+bool ParametersWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress)
+        formkeydown(*static_cast<QKeyEvent*>(event));
+    return QDialog::eventFilter(watched, event);
+}

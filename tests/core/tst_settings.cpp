@@ -1,0 +1,356 @@
+#include "platform/WorkFolder.h"
+#include "settings/IniFile.h"
+#include "settings/Settings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+
+namespace {
+
+void writefile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+QByteArray readfile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+// The lines of a file that are not blank, joined with "\n".
+QByteArray filledlines(const QString& path)
+{
+    QByteArrayList lines = readfile(path).split('\n');
+    lines.removeAll(QByteArray());
+    return lines.join('\n');
+}
+
+Settings::Values credentials(const QString& apikey, const QString& login, const QString& password)
+{
+    Settings::Values values;
+    values.apikey = apikey;
+    values.login = login;
+    values.password = password;
+    values.idpharma = QStringLiteral("P1");
+    values.url = Settings::defaulturl();
+    return values;
+}
+
+} // namespace
+
+class TestSettings : public QObject
+{
+    Q_OBJECT
+private slots:
+    void noFileGivesDefaults()
+    {
+        QTemporaryDir dir;
+        Settings settings(dir.path());
+        QVERIFY(settings.read());
+        QCOMPARE(settings.applicationdata(), dir.path() + u'/');
+        QVERIFY(settings.apikey().isEmpty());
+        QVERIFY(settings.login().isEmpty());
+        QVERIFY(settings.password().isEmpty());
+        QVERIFY(settings.idpharma().isEmpty());
+        QCOMPARE(settings.url(), Settings::defaulturl());
+        QCOMPARE(QUrl(settings.url()).scheme(), QStringLiteral("https"));
+        QCOMPARE(QUrl(settings.url()).path(), QStringLiteral("/apiv1/webapi.do"));
+        QCOMPARE(settings.getpharmacie(), QStringList(5, QString()));
+        QVERIFY(!settings.complete());
+        QVERIFY(!settings.cancelallowed());
+        QVERIFY(!QFile::exists(settings.inipath()));
+    }
+
+    void completeness_data()
+    {
+        QTest::addColumn<QByteArray>("ini");
+        QTest::addColumn<bool>("complete");
+        QTest::addColumn<bool>("cancelallowed");
+        const QByteArray four = "[connexion]\nAPIKEY=k\nLOGIN=l\nPWD=p\nIDPHARMA=i\n";
+        QTest::newRow("four, url absent") << four << true << true;
+        QTest::newRow("four, url empty") << QByteArray(four + "URL=\n") << true << false;
+        QTest::newRow("four, url given")
+            << QByteArray(four + "URL=https://x/apiv1/webapi.do\n") << true << true;
+        QTest::newRow("login empty") << QByteArray("[connexion]\nAPIKEY=k\nLOGIN=\nPWD=p\nIDPHARMA=i\n")
+                                     << false << false;
+        QTest::newRow("idpharma absent")
+            << QByteArray("[connexion]\nAPIKEY=k\nLOGIN=l\nPWD=p\n") << false << false;
+        QTest::newRow("names in other case")
+            << QByteArray("[CONNEXION]\napikey=k\nLogin=l\npwd=p\nidPharma=i\n") << true << true;
+    }
+    void completeness()
+    {
+        QFETCH(QByteArray, ini);
+        QFETCH(bool, complete);
+        QFETCH(bool, cancelallowed);
+        QTemporaryDir dir;
+        Settings settings(dir.path());
+        writefile(settings.inipath(), ini);
+        QVERIFY(settings.read());
+        QCOMPARE(settings.complete(), complete);
+        QCOMPARE(settings.cancelallowed(), cancelallowed);
+    }
+
+    void authorizationvalue_data()
+    {
+        QTest::addColumn<QString>("apikey");
+        QTest::addColumn<QString>("login");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("plain") << QStringLiteral("key") << QStringLiteral("user") << QStringLiteral("pass")
+                               << QByteArray("key;user:pass");
+        QTest::newRow("latin-1 byte") << QStringLiteral("clé") << QStringLiteral("zoé") << QStringLiteral("ÿ")
+                                      << QByteArray("cl\xE9;zo\xE9:\xFF");
+        QTest::newRow("beyond latin-1") << QStringLiteral("€uro") << QStringLiteral("Œil")
+                                        << QStringLiteral("p\u2019s") << QByteArray("?uro;?il:p?s");
+        QTest::newRow("surrogate pair is one character")
+            << QStringLiteral("a\U0001F600b") << QStringLiteral("l") << QStringLiteral("p")
+            << QByteArray("a?b;l:p");
+        QTest::newRow("empty login keeps both separators")
+            << QStringLiteral("k") << QString() << QStringLiteral("p") << QByteArray("k;:p");
+        QTest::newRow("all empty") << QString() << QString() << QString() << QByteArray(";:");
+    }
+    void authorizationvalue()
+    {
+        QFETCH(QString, apikey);
+        QFETCH(QString, login);
+        QFETCH(QString, password);
+        QFETCH(QByteArray, bytes);
+        QTemporaryDir dir;
+        Settings settings(dir.path());
+        settings.write(credentials(apikey, login, password));
+        const QByteArray value = settings.authorizationvalue();
+        QVERIFY(value.startsWith("Basic "));
+        const QByteArray encoded = value.mid(6);
+        QCOMPARE(encoded, bytes.toBase64());
+        QCOMPARE(QByteArray::fromBase64(encoded), bytes);
+
+        const HttpHeaders headers = settings.authorizationheaders();
+        QCOMPARE(headers.size(), std::size_t(1));
+        QCOMPARE(headers.front().first, QByteArray("Authorization"));
+        QCOMPARE(headers.front().second, value);
+    }
+
+    void authorizationvalueKnownText()
+    {
+        QTemporaryDir dir;
+        Settings settings(dir.path());
+        settings.write(credentials(QStringLiteral("key"), QStringLiteral("user"), QStringLiteral("pass")));
+        QCOMPARE(settings.authorizationvalue(), QByteArray("Basic a2V5O3VzZXI6cGFzcw=="));
+    }
+
+    void writeStoresTenKeysInOrder()
+    {
+        QTemporaryDir dir;
+        Settings settings(dir.path());
+        Settings::Values values = credentials(QStringLiteral("k"), QStringLiteral("l"), QStringLiteral("p"));
+        values.libellepharma = QStringLiteral("Pharmacie du Port");
+        values.cppharma = QStringLiteral("34500");
+        values.villepharma = QStringLiteral("Béziers");
+        QVERIFY(settings.write(values));
+        QCOMPARE(settings.getpharmacie(),
+                 (QStringList{QStringLiteral("Pharmacie du Port"), QString(), QString(),
+                              QStringLiteral("34500"), QStringLiteral("Béziers")}));
+
+        const QByteArray expected =
+            "[connexion]\nAPIKEY=k\nLOGIN=l\nPWD=p\nIDPHARMA=P1\nURL=" + Settings::defaulturl().toUtf8() +
+            "\n[pharmacie]\nlibelle=Pharmacie du Port\nadresse=\nadresse2=\n"
+            "cp=34500\nville=B\xC3\xA9ziers";
+        QCOMPARE(filledlines(settings.inipath()), expected);
+
+        Settings again(dir.path());
+        QVERIFY(again.read());
+        QCOMPARE(again.apikey(), QStringLiteral("k"));
+        QCOMPARE(again.idpharma(), QStringLiteral("P1"));
+        QCOMPARE(again.getpharmacie(), settings.getpharmacie());
+    }
+
+    void writeKeepsCommentsAndOtherKeys()
+    {
+        QTemporaryDir dir;
+        Settings settings(dir.path());
+        writefile(settings.inipath(), "; poste 2\n[connexion]\nPROXY=oui\nLOGIN=ancien\n\n[autre]\nx=1\n");
+        QVERIFY(settings.read());
+        QVERIFY(
+            settings.write(credentials(QStringLiteral("k"), QStringLiteral("nouveau"), QStringLiteral("p"))));
+        const QByteArray text = filledlines(settings.inipath());
+        QVERIFY2(text.startsWith("; poste 2\n[connexion]\nPROXY=oui\nLOGIN=nouveau\n"), text.constData());
+        QVERIFY2(text.contains("[autre]\nx=1\n"), text.constData());
+        QCOMPARE(text.count("LOGIN="), 1);
+    }
+
+    void readAndWriteFailuresAreReported()
+    {
+        QTemporaryDir dir;
+        Settings settings(dir.path());
+        // The settings file's name is taken by a folder: it exists but cannot be read.
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("quilba.ini")));
+        QVERIFY(!settings.read());
+        QVERIFY(!settings.errorstring().isEmpty());
+        QCOMPARE(settings.url(), Settings::defaulturl());
+        QVERIFY(!settings.write(credentials(QStringLiteral("k"), QStringLiteral("l"), QStringLiteral("p"))));
+        QVERIFY(!settings.errorstring().isEmpty());
+        // Held all the same for this run.
+        QCOMPARE(settings.apikey(), QStringLiteral("k"));
+
+        Settings nowhere(dir.path() + QStringLiteral("/absent"));
+        QVERIFY(nowhere.read());
+        QVERIFY(!nowhere.write(credentials(QStringLiteral("k"), QStringLiteral("l"), QStringLiteral("p"))));
+    }
+
+    void urlupdate()
+    {
+        Settings settings;
+        qunsetenv("QUILBA_UPDATE_URL");
+        const QUrl url(settings.urlupdate());
+        QCOMPARE(url.scheme(), QStringLiteral("http"));
+        QCOMPARE(url.path(), QStringLiteral("/updatequilba"));
+        qputenv("QUILBA_UPDATE_URL", "http://127.0.0.1:8123/updatequilba");
+        QCOMPARE(settings.urlupdate(), QStringLiteral("http://127.0.0.1:8123/updatequilba"));
+        qunsetenv("QUILBA_UPDATE_URL");
+    }
+
+    void iniRoundTrip_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("expected");
+        const auto same = [](const char* name, const QString& value) {
+            QTest::newRow(name) << value << value;
+        };
+        same("plain", QStringLiteral("abc"));
+        same("empty", QString());
+        same("comma", QStringLiteral("a, b,c"));
+        same("semicolon", QStringLiteral("a;b"));
+        same("starts with semicolon", QStringLiteral("; not a comment"));
+        same("starts with hash", QStringLiteral("#1"));
+        same("equals", QStringLiteral("a=b=c"));
+        same("accents and euro", QStringLiteral("Pharmacie de l'Étang €"));
+        same("leading blanks", QStringLiteral("  a"));
+        same("trailing blanks", QStringLiteral("a  "));
+        same("blanks only", QStringLiteral("   "));
+        same("tab inside and at the end", QStringLiteral("a\tb\t"));
+        same("enclosed in quotes", QStringLiteral("\"a b\""));
+        same("two quotes", QStringLiteral("\"\""));
+        same("one quote", QStringLiteral("\""));
+        same("opening quote only", QStringLiteral("\"abc"));
+        same("quotes inside", QStringLiteral("a \"b\" c"));
+        same("quoted with blanks", QStringLiteral(" \"a\" "));
+        same("multi-line tag", QStringLiteral("<<<END"));
+        same("brackets", QStringLiteral("[pharmacie]"));
+        same("backslashes", QStringLiteral("C:\\Quilba\\n"));
+        QTest::newRow("line breaks become blanks")
+            << QStringLiteral("a\r\nURL=x\nb") << QStringLiteral("a  URL=x b");
+    }
+    void iniRoundTrip()
+    {
+        QFETCH(QString, value);
+        QFETCH(QString, expected);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("t.ini"));
+        {
+            IniFile ini(path);
+            QVERIFY(ini.load());
+            ini.setvalue(QStringLiteral("pharmacie"), QStringLiteral("libelle"), value);
+            ini.setvalue(QStringLiteral("pharmacie"), QStringLiteral("ville"), QStringLiteral("after"));
+            QVERIFY(ini.save());
+        }
+        IniFile ini(path);
+        QVERIFY(ini.load());
+        QCOMPARE(ini.value(QStringLiteral("pharmacie"), QStringLiteral("libelle")), expected);
+        // The value cannot spill over into the next key.
+        QCOMPARE(ini.value(QStringLiteral("pharmacie"), QStringLiteral("ville")), QStringLiteral("after"));
+        QCOMPARE(ini.value(QStringLiteral("connexion"), QStringLiteral("URL"), QStringLiteral("none")),
+                 QStringLiteral("none"));
+    }
+
+    void fileEncoding_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("ville");
+        QTest::newRow("windows-1252") << QByteArray("[pharmacie]\r\nville=B\xE9ziers \x80\x9C\r\n")
+                                      << QStringLiteral("Béziers €\u0153");
+        QTest::newRow("windows-1252 byte without character")
+            << QByteArray("[pharmacie]\nville=a\x81z\n") << QStringLiteral("a\u0081z");
+        QTest::newRow("utf-8") << QByteArray("[pharmacie]\nville=B\xC3\xA9ziers \xE2\x82\xAC\n")
+                               << QStringLiteral("Béziers €");
+        QTest::newRow("utf-8 with byte-order mark")
+            << QByteArray("\xEF\xBB\xBF[pharmacie]\nville=S\xC3\xA8te\n") << QStringLiteral("Sète");
+        QTest::newRow("quoted") << QByteArray("[pharmacie]\nville=\"  S\xC3\xA8te \"\n")
+                                << QStringLiteral("  Sète ");
+        QTest::newRow("blanks around")
+            << QByteArray("[pharmacie]\n  ville =  Agde  \n") << QStringLiteral("Agde");
+    }
+    void fileEncoding()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, ville);
+        QTemporaryDir dir;
+        Settings settings(dir.path());
+        writefile(settings.inipath(), bytes);
+        QVERIFY(settings.read());
+        QCOMPARE(settings.getpharmacie().at(4), ville);
+    }
+
+    void workFolder_data()
+    {
+        // "@" stands for a fresh temporary folder.
+        QTest::addColumn<QString>("workdir");
+        QTest::addColumn<QString>("commonbase");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("ok");
+        QTest::newRow("override") << QStringLiteral("@/work") << QStringLiteral("@")
+                                  << QStringLiteral("@/work/") << true;
+        QTest::newRow("override with slash")
+            << QStringLiteral("@/") << QString() << QStringLiteral("@/") << true;
+        QTest::newRow("override two levels missing")
+            << QStringLiteral("@/a/b") << QString() << QStringLiteral("@/a/b/") << false;
+        QTest::newRow("all-users folder")
+            << QString() << QStringLiteral("@") << QStringLiteral("@/Quilba/") << true;
+        QTest::newRow("all-users folder cannot be created")
+            << QString() << QStringLiteral("@/blocked") << QStringLiteral("@/blocked/Quilba/") << false;
+        QTest::newRow("no all-users folder") << QString() << QString() << QStringLiteral("@/exe/") << true;
+        QTest::newRow("all-users folder missing")
+            << QString() << QStringLiteral("@/none") << QStringLiteral("@/exe/") << true;
+    }
+    void workFolder()
+    {
+        QFETCH(QString, workdir);
+        QFETCH(QString, commonbase);
+        QFETCH(QString, path);
+        QFETCH(bool, ok);
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("blocked")));
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("exe")));
+        // A file where the folder should go.
+        writefile(dir.filePath(QStringLiteral("blocked/Quilba")), "x");
+        const auto at = [&](QString text) { return text.replace(u'@', dir.path()); };
+
+        const WorkFolder::Location location =
+            WorkFolder::locate(at(workdir), at(commonbase), dir.filePath(QStringLiteral("exe")));
+        QCOMPARE(location.path, at(path));
+        QCOMPARE(location.ok, ok);
+        if (ok)
+            QVERIFY(QFileInfo(location.path).isDir());
+    }
+
+    void workFolderFromEnvironment()
+    {
+        QTemporaryDir dir;
+        qputenv("QUILBA_WORKDIR", dir.path().toUtf8());
+        const WorkFolder::Location location = WorkFolder::locate();
+        qunsetenv("QUILBA_WORKDIR");
+        QCOMPARE(location.path, dir.path() + u'/');
+        QVERIFY(location.ok);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSettings)
+#include "tst_settings.moc"

@@ -1,0 +1,427 @@
+#include "ScriptedDialogs.h"
+#include "settings/ParametersWindow.h"
+#include "settings/Settings.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+
+namespace {
+
+const QString kconnexionmissing = QStringLiteral("Vous devez renseigner les parametres de connexion");
+const QString kallzones = QStringLiteral("Vous devez renseigner toutes les zones");
+const QString knotcomplete =
+    QStringLiteral("Les parametres ne sont pas complets - l'application ne peut pas fonctionner");
+
+const QStringList kedits = {
+    QStringLiteral("edapikey"),    QStringLiteral("edcodepharmacie"), QStringLiteral("edlogin"),
+    QStringLiteral("edpwd"),       QStringLiteral("edurladelya"),     QStringLiteral("libellepharma"),
+    QStringLiteral("adrpharma"),   QStringLiteral("adr2pharma"),      QStringLiteral("cppharma"),
+    QStringLiteral("villepharma"),
+};
+
+QByteArray readfile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+// The lines of a file that are not blank, joined with "\n".
+QByteArray filledlines(const QString& path)
+{
+    QByteArrayList lines = readfile(path).split('\n');
+    lines.removeAll(QByteArray());
+    return lines.join('\n');
+}
+
+// One parameters window with its settings, scripted dialogs, and a record of what it hands to
+// the counter client and of the update checks it starts.
+struct Fixture
+{
+    explicit Fixture(const QString& workdir)
+    {
+        qputenv("QUILBA_WORKDIR", workdir.toUtf8());
+        window = std::make_unique<ParametersWindow>(settings, dialogs);
+        window->setauthorizationtarget([this](HttpHeaders headers) {
+            calls.append(QStringLiteral("authorization"));
+            authorizations.push_back(std::move(headers));
+        });
+        window->setcheckupdate([this] { calls.append(QStringLiteral("checkupdate")); });
+    }
+    ~Fixture() { qunsetenv("QUILBA_WORKDIR"); }
+
+    QLineEdit* edit(const QString& name) const { return window->findChild<QLineEdit*>(name); }
+    QPushButton* button(const QString& name) const { return window->findChild<QPushButton*>(name); }
+    bool masked() const
+    {
+        return edit(QStringLiteral("edapikey"))->echoMode() == QLineEdit::Password &&
+               edit(QStringLiteral("edlogin"))->echoMode() == QLineEdit::Password &&
+               edit(QStringLiteral("edpwd"))->echoMode() == QLineEdit::Password;
+    }
+    bool unmasked() const
+    {
+        return edit(QStringLiteral("edapikey"))->echoMode() == QLineEdit::Normal &&
+               edit(QStringLiteral("edlogin"))->echoMode() == QLineEdit::Normal &&
+               edit(QStringLiteral("edpwd"))->echoMode() == QLineEdit::Normal;
+    }
+    void type(const QString& name, const QString& text) const
+    {
+        QLineEdit* box = edit(name);
+        box->selectAll();
+        QTest::keyClick(box, Qt::Key_Delete);
+        // QTest types ASCII only; other characters are inserted as an input method would.
+        const bool ascii = std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 128; });
+        if (ascii)
+            QTest::keyClicks(box, text);
+        else
+            box->insert(text);
+    }
+    void click(const QString& name) const { QTest::mouseClick(button(name), Qt::LeftButton); }
+
+    // Runs `during` once the window's modal loop is running, and closes the window if `during`
+    // left it open, so that a failed check cannot hang the test.
+    void whenmodal(const std::function<void()>& during)
+    {
+        QTimer::singleShot(0, window.get(), [this, during] {
+            during();
+            if (window->isVisible())
+                window->reject();
+        });
+    }
+
+    Settings settings;
+    ScriptedDialogs dialogs;
+    std::unique_ptr<ParametersWindow> window;
+    std::vector<HttpHeaders> authorizations;
+    QStringList calls;
+};
+
+void writecomplete(const QString& folder)
+{
+    Settings held(folder);
+    Settings::Values values;
+    values.apikey = QStringLiteral("cle");
+    values.login = QStringLiteral("pharma");
+    values.password = QStringLiteral("secret");
+    values.idpharma = QStringLiteral("P42");
+    values.url = QStringLiteral("https://127.0.0.1:8443/apiv1/webapi.do");
+    values.villepharma = QStringLiteral("Agde");
+    QVERIFY(held.write(values));
+}
+
+} // namespace
+
+class TestParametersWindow : public QObject
+{
+    Q_OBJECT
+private slots:
+    void controlsAndNames()
+    {
+        QTemporaryDir dir;
+        Fixture f(dir.path());
+        ParametersWindow& w = *f.window;
+        QCOMPARE(w.objectName(), QStringLiteral("formparams"));
+        QCOMPARE(w.windowTitle(), QStringLiteral("Saisie des Paramètres"));
+        QCOMPARE(w.size(), QSize(416, 341));
+        QVERIFY(!(w.windowFlags() & Qt::WindowCloseButtonHint));
+        QVERIFY(w.windowFlags() & Qt::WindowMinimizeButtonHint);
+        QVERIFY(w.windowFlags() & Qt::WindowMaximizeButtonHint);
+
+        const QStringList labels = {
+            QStringLiteral("API Key :"),     QStringLiteral("Identifiant pharmacie :"),
+            QStringLiteral("login :"),       QStringLiteral("Mot de passe :"),
+            QStringLiteral("URL Adélya :"),  QStringLiteral("Libellé Phamarcie :"),
+            QStringLiteral("Adresse : "),    QString(),
+            QStringLiteral("Code postal :"), QStringLiteral("Ville"),
+        };
+        for (int i = 0; i < kedits.size(); ++i) {
+            QLineEdit* box = f.edit(kedits.at(i));
+            QVERIFY2(box, qPrintable(kedits.at(i)));
+            QString label;
+            for (const QLabel* l : w.findChildren<QLabel*>()) {
+                if (l->buddy() == box)
+                    label = l->text();
+            }
+            QCOMPARE(label, labels.at(i));
+            QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(box);
+            QVERIFY(accessible);
+            QVERIFY2(!accessible->text(QAccessible::Name).isEmpty(), qPrintable(kedits.at(i)));
+            if (!label.isEmpty())
+                QCOMPARE(accessible->text(QAccessible::Name), label);
+        }
+        QVERIFY(!f.edit(QStringLiteral("edurladelya"))->isEnabled());
+        QCOMPARE(f.edit(QStringLiteral("cppharma"))->width(), 43);
+        QVERIFY(f.masked());
+
+        QCOMPARE(f.button(QStringLiteral("Button1"))->text(), QStringLiteral("Valider"));
+        QCOMPARE(f.button(QStringLiteral("Button2"))->text(), QStringLiteral("Annuler"));
+        auto* progress = w.findChild<QProgressBar*>(QStringLiteral("ProgressBar1"));
+        QVERIFY(progress);
+        QCOMPARE(w.progressbar(), progress);
+        QVERIFY(progress->isHidden());
+        const QList<QWidget*> others = {progress, f.button(QStringLiteral("Button1")),
+                                        f.button(QStringLiteral("Button2"))};
+        for (QWidget* control : others) {
+            QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control);
+            QVERIFY(accessible);
+            QVERIFY2(!accessible->text(QAccessible::Name).isEmpty(), qPrintable(control->objectName()));
+        }
+
+        // Tab order: the boxes as listed, then "Valider", then "Annuler".
+        QStringList chain;
+        QWidget* next = f.edit(QStringLiteral("edapikey"));
+        do {
+            if (next->focusPolicy() & Qt::TabFocus)
+                chain.append(next->objectName());
+            next = next->nextInFocusChain();
+        } while (next != f.edit(QStringLiteral("edapikey")) && chain.size() < 20);
+        QCOMPARE(chain, (kedits + QStringList{QStringLiteral("Button1"), QStringLiteral("Button2")}));
+
+        // Digits only in the postal code.
+        f.type(QStringLiteral("cppharma"), QStringLiteral("34a5-00"));
+        QCOMPARE(f.edit(QStringLiteral("cppharma"))->text(), QStringLiteral("34500"));
+    }
+
+    void startWithoutSettingsAsksAndValidates()
+    {
+        QTemporaryDir dir;
+        Fixture f(dir.path());
+        bool sawmodal = false;
+        f.whenmodal([&] {
+            QVERIFY(f.window->isVisible());
+            QCOMPARE(QApplication::activeModalWidget(), f.window.get());
+            QCOMPARE(f.dialogs.texts(), QStringList{kconnexionmissing});
+            QVERIFY(f.unmasked());
+            QCOMPARE(f.edit(QStringLiteral("edurladelya"))->text(), Settings::defaulturl());
+            sawmodal = true;
+            // Escape does not close the window behind the buttons' back.
+            QTest::keyClick(f.edit(QStringLiteral("edapikey")), Qt::Key_Escape);
+            QVERIFY(f.window->isVisible());
+            // Typed as is: blanks are kept.
+            f.type(QStringLiteral("edapikey"), QStringLiteral(" cle "));
+            f.type(QStringLiteral("edcodepharmacie"), QStringLiteral("P42"));
+            f.type(QStringLiteral("edlogin"), QStringLiteral("zoé"));
+            f.type(QStringLiteral("edpwd"), QStringLiteral("a;b:c"));
+            f.click(QStringLiteral("Button1"));
+        });
+        f.window->formcreate();
+        QVERIFY(sawmodal);
+        QVERIFY(!f.window->isVisible());
+        QVERIFY(!f.window->endrequested());
+        QCOMPARE(f.dialogs.texts(), QStringList{kconnexionmissing});
+        QVERIFY(f.masked());
+
+        QCOMPARE(f.settings.applicationdata(), dir.path() + u'/');
+        QCOMPARE(filledlines(dir.filePath(QStringLiteral("quilba.ini"))),
+                 "[connexion]\nAPIKEY=\" cle \"\nLOGIN=zo\xC3\xA9\nPWD=a;b:c\nIDPHARMA=P42\nURL=" +
+                     Settings::defaulturl().toUtf8() +
+                     "\n[pharmacie]\nlibelle=\nadresse=\nadresse2=\ncp=\nville=");
+        QCOMPARE(f.settings.apikey(), QStringLiteral(" cle "));
+        QCOMPARE(f.settings.getpharmacie(), QStringList(5, QString()));
+        // The header from the validated values; no update check after an entry at start.
+        QCOMPARE(f.calls, QStringList{QStringLiteral("authorization")});
+        QCOMPARE(f.authorizations.back().front().second,
+                 "Basic " + QByteArray(" cle ;zo\xE9:a;b:c").toBase64());
+    }
+
+    void validerNeedsTheFourBoxes_data()
+    {
+        QTest::addColumn<QString>("empty");
+        QTest::newRow("api key") << QStringLiteral("edapikey");
+        QTest::newRow("pharmacy id") << QStringLiteral("edcodepharmacie");
+        QTest::newRow("password") << QStringLiteral("edpwd");
+        QTest::newRow("login") << QStringLiteral("edlogin");
+    }
+    void validerNeedsTheFourBoxes()
+    {
+        QFETCH(QString, empty);
+        QTemporaryDir dir;
+        Fixture f(dir.path());
+        f.whenmodal([&] {
+            for (const QString& name :
+                 {QStringLiteral("edapikey"), QStringLiteral("edcodepharmacie"), QStringLiteral("edpwd"),
+                  QStringLiteral("edlogin"), QStringLiteral("libellepharma")})
+                f.type(name, name == empty ? QString() : QStringLiteral("x"));
+            f.click(QStringLiteral("Button1"));
+            QVERIFY(f.window->isVisible());
+            QCOMPARE(f.dialogs.texts(), (QStringList{kconnexionmissing, kallzones}));
+            QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("quilba.ini"))));
+            QVERIFY(!f.settings.complete());
+            QVERIFY(f.settings.getpharmacie().at(0).isEmpty());
+            QVERIFY(f.calls.isEmpty());
+            f.click(QStringLiteral("Button2"));
+        });
+        f.window->formcreate();
+        QVERIFY(f.window->endrequested());
+    }
+
+    void annulerAtStartEndsEvenWhenFilled()
+    {
+        QTemporaryDir dir;
+        Fixture f(dir.path());
+        QSignalSpy ended(f.window.get(), &ParametersWindow::endapplication);
+        f.whenmodal([&] {
+            for (const QString& name : kedits)
+                f.type(name, QStringLiteral("1"));
+            f.click(QStringLiteral("Button2"));
+        });
+        f.window->formcreate();
+        QVERIFY(!f.window->isVisible());
+        QCOMPARE(f.dialogs.texts(), (QStringList{kconnexionmissing, knotcomplete}));
+        QVERIFY(f.window->endrequested());
+        QCOMPARE(ended.count(), 1);
+        QVERIFY(f.calls.isEmpty());
+        QVERIFY(!f.settings.complete());
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("quilba.ini"))));
+    }
+
+    void urlEmptyStartsButCannotCancel()
+    {
+        QTemporaryDir dir;
+        QFile ini(dir.filePath(QStringLiteral("quilba.ini")));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write("[connexion]\nAPIKEY=k\nLOGIN=l\nPWD=p\nIDPHARMA=i\nURL=\n");
+        ini.close();
+        Fixture f(dir.path());
+        f.window->formcreate();
+        QVERIFY(!f.window->isVisible());
+        QVERIFY(f.dialogs.texts().isEmpty());
+        QCOMPARE(f.calls, (QStringList{QStringLiteral("authorization"), QStringLiteral("checkupdate")}));
+
+        f.whenmodal([&] { f.click(QStringLiteral("Button2")); });
+        f.window->exec();
+        QCOMPARE(f.dialogs.texts(), QStringList{knotcomplete});
+        QVERIFY(f.window->endrequested());
+    }
+
+    void annulerWithCompleteSettingsKeepsHeldValues()
+    {
+        QTemporaryDir dir;
+        writecomplete(dir.path());
+        const QByteArray file = readfile(dir.filePath(QStringLiteral("quilba.ini")));
+        Fixture f(dir.path());
+        f.window->formcreate();
+        QVERIFY(!f.window->isVisible());
+        QVERIFY(f.dialogs.texts().isEmpty());
+        QCOMPARE(f.calls, (QStringList{QStringLiteral("authorization"), QStringLiteral("checkupdate")}));
+        const QByteArray held = "Basic " + QByteArray("cle;pharma:secret").toBase64();
+        QCOMPARE(f.authorizations.back(), (HttpHeaders{{"Authorization", held}}));
+
+        f.whenmodal([&] {
+            QVERIFY(f.masked());
+            QCOMPARE(f.edit(QStringLiteral("villepharma"))->text(), QStringLiteral("Agde"));
+            f.type(QStringLiteral("edapikey"), QStringLiteral("autre"));
+            f.type(QStringLiteral("edlogin"), QStringLiteral("autre"));
+            f.click(QStringLiteral("Button2"));
+        });
+        f.window->exec();
+        QVERIFY(!f.window->endrequested());
+        QVERIFY(f.dialogs.texts().isEmpty());
+        QCOMPARE(f.settings.apikey(), QStringLiteral("cle"));
+        QCOMPARE(f.settings.authorizationvalue(), held);
+        QCOMPARE(f.calls.size(), 2);
+        QCOMPARE(readfile(dir.filePath(QStringLiteral("quilba.ini"))), file);
+        // The boxes are not reset: they show what was typed when the window opens again.
+        QCOMPARE(f.edit(QStringLiteral("edapikey"))->text(), QStringLiteral("autre"));
+    }
+
+    void workFolderThatCannotBeCreated()
+    {
+        QTemporaryDir dir;
+        QFile blocker(dir.filePath(QStringLiteral("fichier")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        const QString folder = dir.filePath(QStringLiteral("fichier/Quilba"));
+        Fixture f(folder);
+        f.whenmodal([&] { f.click(QStringLiteral("Button2")); });
+        f.window->formcreate();
+        QCOMPARE(f.dialogs.texts(),
+                 (QStringList{QStringLiteral("Impossible de créer le répertoire de travail"),
+                              kconnexionmissing, knotcomplete}));
+        QCOMPARE(f.settings.applicationdata(), folder + u'/');
+    }
+
+    void unreadableAndUnwritableFile()
+    {
+        QTemporaryDir dir;
+        // A folder where the settings file should be: it can be neither read nor written.
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("quilba.ini")));
+        Fixture f(dir.path());
+        f.whenmodal([&] {
+            for (const QString& name : {QStringLiteral("edapikey"), QStringLiteral("edcodepharmacie"),
+                                        QStringLiteral("edpwd"), QStringLiteral("edlogin")})
+                f.type(name, QStringLiteral("x"));
+            f.click(QStringLiteral("Button1"));
+        });
+        f.window->formcreate();
+        QCOMPARE(f.dialogs.shown().size(), 3);
+        QCOMPARE(f.dialogs.texts().mid(0, 2),
+                 (QStringList{QStringLiteral("Erreur en lecture des parametres"), kconnexionmissing}));
+        // Validation that could not be saved says so; the values hold for this run.
+        QCOMPARE(f.dialogs.shown().at(2).kind, QStringLiteral("exception"));
+        QVERIFY(f.dialogs.shown().at(2).text.startsWith(
+            QStringLiteral("Impossible d'enregistrer les paramètres")));
+        QVERIFY(!f.window->isVisible());
+        QVERIFY(f.settings.complete());
+        QCOMPARE(f.calls, QStringList{QStringLiteral("authorization")});
+    }
+
+    void ctrlShiftDUnmasks_data()
+    {
+        QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+        QTest::addColumn<bool>("unmasks");
+        QTest::newRow("ctrl+shift") << Qt::KeyboardModifiers(Qt::ControlModifier | Qt::ShiftModifier) << true;
+        QTest::newRow("ctrl+alt+shift")
+            << Qt::KeyboardModifiers(Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier) << false;
+        QTest::newRow("shift") << Qt::KeyboardModifiers(Qt::ShiftModifier) << false;
+        QTest::newRow("ctrl") << Qt::KeyboardModifiers(Qt::ControlModifier) << false;
+    }
+    void ctrlShiftDUnmasks()
+    {
+        QFETCH(Qt::KeyboardModifiers, modifiers);
+        QFETCH(bool, unmasks);
+        QTemporaryDir dir;
+        writecomplete(dir.path());
+        Fixture f(dir.path());
+        f.window->formcreate();
+        f.window->show();
+        QVERIFY(f.masked());
+        for (const QString& focused : {QStringLiteral("libellepharma"), QStringLiteral("edpwd")}) {
+            QTest::keyClick(f.edit(focused), Qt::Key_D, modifiers);
+            QCOMPARE(f.unmasked(), unmasks);
+        }
+        QTest::keyClick(f.button(QStringLiteral("Button1")), Qt::Key_D, modifiers);
+        QCOMPARE(f.unmasked(), unmasks);
+        f.window->reject();
+        QVERIFY(f.masked());
+    }
+
+    void keysReachTheFocusedBox()
+    {
+        QTemporaryDir dir;
+        Fixture f(dir.path());
+        f.window->show();
+        QLineEdit* libelle = f.edit(QStringLiteral("libellepharma"));
+        QTest::keyClick(libelle, 'D', Qt::ShiftModifier);
+        QTest::keyClicks(libelle, QStringLiteral("u Port"));
+        QCOMPARE(libelle->text(), QStringLiteral("Du Port"));
+        f.window->reject();
+    }
+};
+
+QTEST_MAIN(TestParametersWindow)
+#include "tst_parameterswindow.moc"
