@@ -311,16 +311,16 @@ QString Member::tostrjson(const QString& context) const
     if (udatenaissance && !fdatenaissance.isEmpty())
         text += element(QStringLiteral("birthday"), tojsondate(fdatenaissance));
 
-    text += QStringLiteral("\"criteria\":{") + element(QStringLiteral("cn1"), criterion(fcipara))
-            + element(QStringLiteral("cn2"), criterion(fcibebe))
-            + element(QStringLiteral("cn3"), criterion(fcisport))
-            + element(QStringLiteral("cn4"), criterion(fcidiet))
-            + lastelement(QStringLiteral("cn5"), criterion(fcinature)) + QStringLiteral("},");
+    text += QStringLiteral("\"criteria\":{") + element(QStringLiteral("cn1"), criterion(fcipara)) +
+            element(QStringLiteral("cn2"), criterion(fcibebe)) +
+            element(QStringLiteral("cn3"), criterion(fcisport)) +
+            element(QStringLiteral("cn4"), criterion(fcidiet)) +
+            lastelement(QStringLiteral("cn5"), criterion(fcinature)) + QStringLiteral("},");
 
     if (uadresse && !fville.isEmpty()) {
-        text += QStringLiteral("\"address\":{") + element(QStringLiteral("line1"), fadresse)
-                + element(QStringLiteral("line2"), fadresse2) + element(QStringLiteral("zip"), fcp)
-                + lastelement(QStringLiteral("town"), fville) + u'}';
+        text += QStringLiteral("\"address\":{") + element(QStringLiteral("line1"), fadresse) +
+                element(QStringLiteral("line2"), fadresse2) + element(QStringLiteral("zip"), fcp) +
+                lastelement(QStringLiteral("town"), fville) + u'}';
     }
     dropcomma(text);
     text += u'}';
@@ -332,7 +332,8 @@ QString Member::tostrjsonenfant(int n) const
     const MemberChild& child = enfant(n);
     QString text = QStringLiteral("\"FidelityMemberChild\" : {");
     if (child.id.isEmpty())
-        text += QStringLiteral("\"parent\":{") + lastelement(QStringLiteral("id"), fid) + QStringLiteral("},");
+        text +=
+            QStringLiteral("\"parent\":{") + lastelement(QStringLiteral("id"), fid) + QStringLiteral("},");
     else
         text += element(QStringLiteral("id"), child.id);
     text += element(QStringLiteral("firstname"), child.prenom);

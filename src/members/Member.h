@@ -10,10 +10,10 @@ class JsonValue;
 // One child slot of a member record.
 struct MemberChild
 {
-    QString id;     // platform identifier; empty until the child exists on the platform
-    QString prenom; // first name
-    QString sexe;   // "M" or "F"
-    QString dtn;    // birth date as 8 digits ddmmyyyy, or empty
+    QString id;           // platform identifier; empty until the child exists on the platform
+    QString prenom;       // first name
+    QString sexe;         // "M" or "F"
+    QString dtn;          // birth date as 8 digits ddmmyyyy, or empty
     bool update = false;  // to be sent at the next save
     bool delete_ = false; // marked for deletion: never sent
 };
