@@ -1,0 +1,31 @@
+#include "api/CounterClient.h"
+
+#include "api/ReplyBuffer.h"
+
+CounterClient::CounterClient(ReplyBuffer& buffer, std::function<QString()> url)
+    : m_client(profile()), m_buffer(buffer), m_url(std::move(url))
+{
+}
+
+HttpClient::Profile CounterClient::profile()
+{
+    return {"Embarcadero RESTClient/1.0", "application/json, text/plain; q=0.9, text/html;q=0.8,",
+            "UTF-8, *;q=0.8"};
+}
+
+bool CounterClient::httpput(const QString& jsondata)
+{
+    const HttpReply reply = m_client.put(m_url(), jsondata.toUtf8());
+    if (!reply.ok)
+        return false;
+    m_buffer.load(reply.body);
+    return true;
+}
+
+HttpReply CounterClient::postform(const QString& line)
+{
+    HttpReply reply = m_client.postform(m_url(), line);
+    if (reply.ok)
+        m_buffer.load(reply.body);
+    return reply;
+}

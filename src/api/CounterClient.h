@@ -1,0 +1,35 @@
+#pragma once
+
+#include "api/HttpClient.h"
+
+#include <QString>
+#include <functional>
+
+class ReplyBuffer;
+
+// The counter window's client `IdHTTP1` and its two request styles: sales and coupon uses go out
+// by `httpput`, queries by `postform`. Every reply that arrives is loaded into the reply buffer.
+class CounterClient final
+{
+public:
+    // url: where requests go (the settings' url, read at every request).
+    CounterClient(ReplyBuffer& buffer, std::function<QString()> url);
+
+    // The client itself, for its Authorization header, its proxy and its connect time limit.
+    HttpClient& client() { return m_client; }
+
+    // PUT of the request text; true when a reply arrived and was loaded into the reply buffer.
+    // Any failure answers false, silently, and leaves the buffer as it was.
+    bool httpput(const QString& jsondata);
+    // Form post of the line ("json_data=" and the document). When the reply arrived it is in the
+    // reply buffer; a failure is returned with its text (and status, status line and body for a
+    // refusal by status), the buffer left as it was.
+    HttpReply postform(const QString& line);
+
+    static HttpClient::Profile profile();
+
+private:
+    HttpClient m_client;
+    ReplyBuffer& m_buffer;
+    std::function<QString()> m_url;
+};

@@ -1,0 +1,634 @@
+#include "api/HttpClient.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QObject>
+#include <QUrl>
+
+#include <curl/curl.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <mutex>
+#include <thread>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+void globalinit()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+// The French text for a system error number of a socket operation.
+QString sockettext(long error)
+{
+    switch (error) {
+    case ECONNREFUSED:
+        return u"Connexion refusée."_s;
+    case ECONNRESET:
+        return u"Connexion réinitialisée par le correspondant."_s;
+    case ECONNABORTED:
+        return u"Connexion abandonnée."_s;
+    case ETIMEDOUT:
+        return u"Le délai d'attente de la connexion est dépassé."_s;
+    case EHOSTUNREACH:
+        return u"Hôte inaccessible."_s;
+    case ENETUNREACH:
+        return u"Réseau inaccessible."_s;
+    case ENETDOWN:
+        return u"Réseau hors service."_s;
+    case EHOSTDOWN:
+        return u"Hôte hors service."_s;
+    case ENETRESET:
+        return u"Connexion interrompue par le réseau."_s;
+    case EPIPE:
+        return u"Connexion rompue."_s;
+    case ENOTCONN:
+        return u"Le socket n'est pas connecté."_s;
+    case EADDRNOTAVAIL:
+        return u"Adresse demandée non disponible."_s;
+    case EADDRINUSE:
+        return u"Adresse déjà utilisée."_s;
+    case ENOBUFS:
+        return u"Mémoire tampon insuffisante."_s;
+    case EACCES:
+        return u"Accès refusé."_s;
+    default:
+        return u"Erreur réseau inconnue."_s;
+    }
+}
+
+QString socketfailure(long error)
+{
+    return u"Erreur de socket n° "_s + QString::number(error) + u"\r\n"_s + sockettext(error);
+}
+
+// A list of header lines for CURLOPT_HTTPHEADER / CURLOPT_PROXYHEADER.
+class HeaderList final
+{
+public:
+    HeaderList() = default;
+    HeaderList(const HeaderList&) = delete;
+    HeaderList& operator=(const HeaderList&) = delete;
+    ~HeaderList() { curl_slist_free_all(m_list); }
+
+    void add(const QByteArray& line)
+    {
+        if (curl_slist* grown = curl_slist_append(m_list, line.constData()))
+            m_list = grown;
+    }
+    // "Name: value"; an empty value is written "Name;" (libcurl's way to send a header without value,
+    // "Name:" would remove it).
+    void add(const QByteArray& name, const QByteArray& value)
+    {
+        add(value.isEmpty() ? QByteArray(name + ';') : QByteArray(name + ": " + value));
+    }
+    curl_slist* get() const { return m_list; }
+
+private:
+    curl_slist* m_list = nullptr;
+};
+
+} // namespace
+
+// One request in flight: shared by the caller, the worker thread that runs it and the client (which
+// may be destroyed by an event handled while the caller waits).
+struct Transfer
+{
+    // Set up by the caller before the worker starts.
+    QByteArray url;
+    QByteArray body;
+    HeaderList headers;
+    HeaderList proxyheaders;
+    qint64 maxreply = 0;
+    Clock::duration stall{};
+    std::function<void(qint64, qint64)> progress; // called on the worker thread; posts to the caller
+
+    // Written by the worker while the transfer runs.
+    QByteArray statusline;
+    QByteArray location;
+    QByteArray replybody;
+    qint64 received = 0;
+    Clock::time_point lastactivity;
+    curl_off_t lastdl = -1;
+    curl_off_t lastul = -1;
+    curl_off_t lastreported = -1;
+    bool stalled = false;
+    bool oversize = false;
+
+    // Results, read by the caller once the worker has finished.
+    CURLcode code = CURLE_OK;
+    long responsecode = 0;
+    long connectcode = 0;
+    long oserror = 0;
+    QByteArray errortext;
+
+    std::atomic<bool> abort{false};
+    std::atomic<bool> finished{false};
+    std::atomic<bool> clientgone{false};
+    std::function<void()> done; // tells the waiting caller
+
+    void activity() { lastactivity = Clock::now(); }
+
+    bool account(size_t bytes)
+    {
+        received += qint64(bytes);
+        activity();
+        if (received > maxreply) {
+            oversize = true;
+            return false;
+        }
+        return true;
+    }
+
+    static size_t onheader(char* data, size_t size, size_t count, void* user)
+    {
+        const size_t bytes = size * count;
+        auto* t = static_cast<Transfer*>(user);
+        if (!t)
+            return bytes;
+        if (!t->account(bytes))
+            return 0;
+        const QByteArray line = QByteArray(data, qsizetype(bytes)).trimmed();
+        if (line.startsWith("HTTP/")) {
+            // A new response (an interim 100, the proxy's answer to CONNECT, then the real one).
+            t->statusline = line;
+            t->location.clear();
+            return bytes;
+        }
+        const qsizetype colon = line.indexOf(':');
+        if (colon <= 0)
+            return bytes;
+        const QByteArray name = line.left(colon).trimmed().toLower();
+        const QByteArray value = line.mid(colon + 1).trimmed();
+        if (name == "location") {
+            t->location = value;
+        } else if (name == "content-length") {
+            bool ok = false;
+            const qint64 length = value.toLongLong(&ok);
+            if (ok && length > t->maxreply) {
+                t->oversize = true;
+                return 0;
+            }
+        }
+        return bytes;
+    }
+
+    static size_t onbody(char* data, size_t size, size_t count, void* user)
+    {
+        const size_t bytes = size * count;
+        auto* t = static_cast<Transfer*>(user);
+        if (!t)
+            return bytes;
+        if (!t->account(bytes))
+            return 0;
+        t->replybody.append(data, qsizetype(bytes));
+        return bytes;
+    }
+
+    // Called by libcurl at least about once a second, also while nothing arrives.
+    static int onprogress(void* user, curl_off_t dltotal, curl_off_t dlnow, curl_off_t, curl_off_t ulnow)
+    {
+        auto* t = static_cast<Transfer*>(user);
+        if (!t)
+            return 0;
+        if (t->abort.load())
+            return 1;
+        if (dlnow != t->lastdl || ulnow != t->lastul) {
+            t->lastdl = dlnow;
+            t->lastul = ulnow;
+            t->activity();
+        }
+        if (Clock::now() - t->lastactivity >= t->stall) {
+            t->stalled = true;
+            return 1;
+        }
+        if (t->progress && dlnow != t->lastreported) {
+            t->lastreported = dlnow;
+            t->progress(qint64(dlnow), dltotal > 0 ? qint64(dltotal) : qint64(-1));
+        }
+        return 0;
+    }
+};
+
+struct HttpClient::Private
+{
+    Profile profile;
+    HttpHeaders custom;
+    HttpProxy proxy;
+    int connecttimeout = 0;
+    int stallseconds = 60;
+    qint64 maxreply = qint64(64) * 1024 * 1024;
+    bool formposted = false; // Content-Type and "Connection: keep-alive" stay once set
+    CURL* curl = nullptr;
+    std::shared_ptr<Transfer> current;
+    std::thread worker;
+
+    enum class Method
+    {
+        Put,
+        Form,
+        Get
+    };
+
+    HttpReply request(Method method, const QString& url, const QByteArray& body,
+                      const std::function<void(qint64, qint64)>& progress);
+    bool configure(Transfer& t, Method method, const QUrl& url);
+    static void run(CURL* curl, Transfer& t);
+    HttpReply outcome(const Transfer& t) const;
+};
+
+namespace {
+
+HttpReply failed(const QString& text)
+{
+    HttpReply reply;
+    reply.failure = text;
+    return reply;
+}
+
+QByteArray hostheader(const QUrl& url)
+{
+    QByteArray host = url.host(QUrl::FullyEncoded).toUtf8();
+    if (host.contains(':'))
+        host = '[' + host + ']';
+    const int port = url.port(-1);
+    const int standard = url.scheme().compare(u"https"_s, Qt::CaseInsensitive) == 0 ? 443 : 80;
+    if (port != -1 && port != standard)
+        host += ':' + QByteArray::number(port);
+    return host;
+}
+
+} // namespace
+
+bool HttpClient::Private::configure(Transfer& t, Method method, const QUrl& url)
+{
+    // Headers in the order the platform has always received them. libcurl writes its own
+    // Proxy-Authorization and Cookie lines right after the request line, ahead of these: that is
+    // the one place where the order differs.
+    const bool withbody = method != Method::Get;
+    if (formposted)
+        t.headers.add("Connection: keep-alive");
+    t.headers.add(formposted ? QByteArray("Content-Type: application/x-www-form-urlencoded")
+                             : QByteArray("Content-Type:"));
+    if (withbody)
+        t.headers.add("Content-Length: " + QByteArray::number(t.body.size()));
+    for (const auto& [name, value] : custom)
+        t.headers.add(name, value);
+    // A custom Host line would be moved by libcurl to the top; removing libcurl's own Host first and
+    // then giving ours keeps it in place.
+    t.headers.add("Host:");
+    t.headers.add("Host", hostheader(url));
+    t.headers.add(profile.accept.isEmpty() ? QByteArray("Accept:") : QByteArray("Accept: " + profile.accept));
+    if (!profile.acceptcharset.isEmpty())
+        t.headers.add("Accept-Charset", profile.acceptcharset);
+    t.headers.add("Accept-Encoding: identity");
+    t.headers.add(profile.useragent.isEmpty() ? QByteArray("User-Agent:")
+                                              : QByteArray("User-Agent: " + profile.useragent));
+    t.headers.add("Expect:");
+    t.proxyheaders.add("Proxy-Connection:");
+
+    bool ok = true;
+    auto set = [&ok](CURLcode code) { ok = ok && code == CURLE_OK; };
+    set(curl_easy_setopt(curl, CURLOPT_URL, t.url.constData()));
+    set(curl_easy_setopt(curl, CURLOPT_HTTPHEADER, t.headers.get()));
+    set(curl_easy_setopt(curl, CURLOPT_PROXYHEADER, t.proxyheaders.get()));
+    set(curl_easy_setopt(curl, CURLOPT_HTTP_VERSION,
+                         long(method == Method::Form ? CURL_HTTP_VERSION_1_0 : CURL_HTTP_VERSION_1_1)));
+    if (withbody) {
+        // The body is always given whole: never a chunked request body.
+        set(curl_easy_setopt(curl, CURLOPT_POSTFIELDS, t.body.constData()));
+        set(curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(t.body.size())));
+        set(curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, method == Method::Put ? "PUT" : nullptr));
+    } else {
+        set(curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, nullptr));
+        set(curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L));
+    }
+    // A form post goes out on a new connection; with one connection kept per client, the one
+    // that was open is closed.
+    set(curl_easy_setopt(curl, CURLOPT_FRESH_CONNECT, long(method == Method::Form)));
+    set(curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, long(connecttimeout)));
+
+    if (proxy.enabled()) {
+        QByteArray proxyhost = proxy.host.toUtf8();
+        if (proxyhost.contains(':'))
+            proxyhost = '[' + proxyhost + ']';
+        const QByteArray proxyurl = "http://" + proxyhost;
+        set(curl_easy_setopt(curl, CURLOPT_PROXY, proxyurl.constData()));
+        set(curl_easy_setopt(curl, CURLOPT_PROXYPORT, long(proxy.port)));
+        set(curl_easy_setopt(curl, CURLOPT_PROXYTYPE, long(CURLPROXY_HTTP)));
+        set(curl_easy_setopt(curl, CURLOPT_PROXYUSERNAME, proxy.user.toUtf8().constData()));
+        set(curl_easy_setopt(curl, CURLOPT_PROXYPASSWORD, proxy.password.toUtf8().constData()));
+        // Basic only: the credentials go with the first request, without waiting for a challenge.
+        set(curl_easy_setopt(curl, CURLOPT_PROXYAUTH, long(CURLAUTH_BASIC)));
+    } else {
+        // An empty proxy also keeps libcurl from taking one from the environment.
+        set(curl_easy_setopt(curl, CURLOPT_PROXY, ""));
+    }
+
+    set(curl_easy_setopt(curl, CURLOPT_HEADERDATA, &t));
+    set(curl_easy_setopt(curl, CURLOPT_WRITEDATA, &t));
+    set(curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &t));
+    return ok;
+}
+
+void HttpClient::Private::run(CURL* curl, Transfer& t)
+{
+    t.activity();
+    t.code = curl_easy_perform(curl);
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &t.responsecode);
+    curl_easy_getinfo(curl, CURLINFO_HTTP_CONNECTCODE, &t.connectcode);
+    curl_easy_getinfo(curl, CURLINFO_OS_ERRNO, &t.oserror);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, nullptr);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, nullptr);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, nullptr);
+}
+
+HttpReply HttpClient::Private::outcome(const Transfer& t) const
+{
+    HttpReply reply;
+    reply.statusline = t.statusline;
+    reply.status = int(t.responsecode);
+
+    if (t.code != CURLE_OK) {
+        if (t.stalled) {
+            reply.failure =
+                u"Le serveur ne répond plus (aucune donnée reçue pendant %1 s)."_s.arg(stallseconds);
+            return reply;
+        }
+        if (t.oversize) {
+            reply.failure = u"Réponse trop volumineuse (plus de %1 octets)."_s.arg(maxreply);
+            return reply;
+        }
+        if (t.connectcode >= 300) {
+            // The proxy refused the tunnel: its status line, as for any refusal.
+            reply.status = int(t.connectcode);
+            reply.failure = QString::fromUtf8(t.statusline);
+            return reply;
+        }
+        reply.status = 0;
+        switch (t.code) {
+        case CURLE_OPERATION_TIMEDOUT:
+            // No overall time limit is set: the only one that can run out is the connect limit.
+            reply.failure = u"Délai de connexion."_s;
+            break;
+        case CURLE_COULDNT_CONNECT:
+        case CURLE_SEND_ERROR:
+        case CURLE_RECV_ERROR:
+            if (t.oserror != 0) {
+                reply.oserror = int(t.oserror);
+                reply.failure = socketfailure(t.oserror);
+            } else {
+                reply.failure = t.code == CURLE_COULDNT_CONNECT ? u"Connexion au serveur impossible."_s
+                                                                : u"La connexion au serveur a été coupée."_s;
+            }
+            break;
+        case CURLE_COULDNT_RESOLVE_HOST:
+            reply.failure = u"Nom d'hôte introuvable."_s;
+            break;
+        case CURLE_COULDNT_RESOLVE_PROXY:
+            reply.failure = u"Nom du proxy introuvable."_s;
+            break;
+        case CURLE_GOT_NOTHING:
+            reply.failure = u"Le serveur a fermé la connexion sans répondre."_s;
+            break;
+        case CURLE_PARTIAL_FILE:
+            reply.failure = u"La connexion a été coupée avant la fin de la réponse."_s;
+            break;
+        case CURLE_WEIRD_SERVER_REPLY:
+        case CURLE_UNSUPPORTED_PROTOCOL:
+        case CURLE_BAD_CONTENT_ENCODING:
+        case CURLE_HTTP2:
+            reply.failure = u"Réponse du serveur mal formée."_s;
+            break;
+        case CURLE_URL_MALFORMAT:
+            reply.failure = u"Adresse du serveur invalide."_s;
+            break;
+        case CURLE_PEER_FAILED_VERIFICATION:
+            reply.failure = u"Connexion sécurisée refusée : le certificat du serveur n'est pas valide."_s;
+            break;
+        case CURLE_SSL_CONNECT_ERROR:
+        case CURLE_SSL_CERTPROBLEM:
+        case CURLE_SSL_CIPHER:
+        case CURLE_SSL_CACERT_BADFILE:
+        case CURLE_SSL_ENGINE_NOTFOUND:
+        case CURLE_SSL_ENGINE_SETFAILED:
+        case CURLE_SSL_ENGINE_INITFAILED:
+        case CURLE_SSL_SHUTDOWN_FAILED:
+        case CURLE_SSL_CRL_BADFILE:
+        case CURLE_SSL_ISSUER_ERROR:
+        case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+        case CURLE_SSL_INVALIDCERTSTATUS:
+        case CURLE_SSL_CLIENTCERT:
+            reply.failure = u"Échec de la connexion sécurisée (TLS) avec le serveur."_s;
+            break;
+        case CURLE_OUT_OF_MEMORY:
+            reply.failure = u"Mémoire insuffisante pour la requête."_s;
+            break;
+        default:
+            reply.failure = u"Échec de la requête HTTP (erreur %1)."_s.arg(int(t.code));
+            break;
+        }
+        return reply;
+    }
+
+    if (reply.status >= 200 && reply.status <= 299) {
+        reply.ok = true;
+        reply.body = t.replybody;
+    } else if (reply.status >= 300 && reply.status <= 399 && !t.location.isEmpty()) {
+        // Redirections are not followed: the request ends here, with an empty reply.
+        reply.ok = true;
+    } else if (t.statusline.isEmpty()) {
+        reply.failure = u"Réponse du serveur mal formée."_s;
+    } else {
+        reply.failure = QString::fromUtf8(t.statusline);
+        reply.body = t.replybody;
+    }
+    return reply;
+}
+
+HttpReply HttpClient::Private::request(Method method, const QString& url, const QByteArray& body,
+                                       const std::function<void(qint64, qint64)>& progress)
+{
+    if (current)
+        return failed(u"Une requête est déjà en cours sur ce client."_s);
+    if (!curl)
+        return failed(u"Client HTTP indisponible."_s);
+    const QUrl parsed(url);
+    const QString scheme = parsed.scheme().toLower();
+    if (!parsed.isValid() || parsed.host().isEmpty() || (scheme != u"http"_s && scheme != u"https"_s))
+        return failed(u"Adresse du serveur invalide : "_s + url);
+
+    auto t = std::make_shared<Transfer>();
+    t->url = parsed.toEncoded();
+    t->body = body;
+    t->maxreply = maxreply;
+    t->stall = std::chrono::seconds(stallseconds);
+    if (method == Method::Form)
+        formposted = true;
+    if (!configure(*t, method, parsed))
+        return failed(u"Configuration de la requête impossible."_s);
+    current = t;
+
+    if (!QCoreApplication::instance()) {
+        t->progress = progress;
+        run(curl, *t);
+    } else {
+        // The caller waits in an event loop that excludes user input; whatever the worker reports
+        // is delivered on the caller's thread through this object.
+        QObject guard;
+        QEventLoop loop;
+        if (progress) {
+            t->progress = [&guard, progress](qint64 done, qint64 total) {
+                QMetaObject::invokeMethod(
+                    &guard, [progress, done, total] { progress(done, total); }, Qt::QueuedConnection);
+            };
+        }
+        t->done = [&guard, &loop] {
+            QMetaObject::invokeMethod(
+                &guard, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+        };
+        worker = std::thread([handle = curl, t] {
+            run(handle, *t);
+            t->finished.store(true);
+            t->done();
+        });
+        while (!t->finished.load() && !t->clientgone.load())
+            loop.exec(QEventLoop::ExcludeUserInputEvents);
+        if (t->clientgone.load())
+            return failed(u"Requête interrompue : le client HTTP a été fermé."_s); // *this is gone
+        worker.join();
+    }
+    current.reset();
+    return outcome(*t);
+}
+
+HttpClient::HttpClient(Profile profile) : d(std::make_unique<Private>())
+{
+    globalinit();
+    d->profile = std::move(profile);
+    d->curl = curl_easy_init();
+    if (!d->curl)
+        return;
+    CURL* curl = d->curl;
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
+    curl_easy_setopt(curl, CURLOPT_COOKIEFILE, ""); // in-memory cookie store
+    curl_easy_setopt(curl, CURLOPT_MAXCONNECTS, 1L);
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &Transfer::onheader);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &Transfer::onbody);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &Transfer::onprogress);
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+}
+
+HttpClient::~HttpClient()
+{
+    if (d->current) {
+        // Destroyed by an event handled while a request waits: stop the transfer and let the
+        // waiting caller return without touching this client.
+        d->current->abort.store(true);
+        if (d->worker.joinable())
+            d->worker.join();
+        d->current->clientgone.store(true);
+    }
+    if (d->curl)
+        curl_easy_cleanup(d->curl);
+}
+
+void HttpClient::setcustomheaders(HttpHeaders headers)
+{
+    d->custom = std::move(headers);
+}
+
+const HttpHeaders& HttpClient::customheaders() const
+{
+    return d->custom;
+}
+
+void HttpClient::setproxy(const HttpProxy& proxy)
+{
+    d->proxy = proxy;
+}
+
+const HttpProxy& HttpClient::proxy() const
+{
+    return d->proxy;
+}
+
+void HttpClient::setconnecttimeout(int milliseconds)
+{
+    d->connecttimeout = qMax(0, milliseconds);
+}
+
+int HttpClient::connecttimeout() const
+{
+    return d->connecttimeout;
+}
+
+void HttpClient::setstalltimeout(int seconds)
+{
+    d->stallseconds = qMax(1, seconds);
+}
+
+void HttpClient::setmaxreply(qint64 bytes)
+{
+    d->maxreply = qMax<qint64>(0, bytes);
+}
+
+HttpReply HttpClient::put(const QString& url, const QByteArray& body)
+{
+    return d->request(Private::Method::Put, url, body, {});
+}
+
+HttpReply HttpClient::postform(const QString& url, const QString& line)
+{
+    // Blanks and line breaks around the line do not reach the body.
+    qsizetype begin = 0;
+    qsizetype end = line.size();
+    auto blank = [](QChar c) { return c == u' ' || c == u'\r' || c == u'\n' || c == u'\t'; };
+    while (begin < end && blank(line.at(begin)))
+        ++begin;
+    while (end > begin && blank(line.at(end - 1)))
+        --end;
+    return d->request(Private::Method::Form, url, formencode(line.mid(begin, end - begin)), {});
+}
+
+HttpReply HttpClient::get(const QString& url, const std::function<void(qint64, qint64)>& progress)
+{
+    return d->request(Private::Method::Get, url, {}, progress);
+}
+
+QByteArray HttpClient::formencode(const QString& line)
+{
+    auto encode = [](const QString& part) {
+        static const char hex[] = "0123456789ABCDEF";
+        QByteArray out;
+        const QByteArray utf8 = part.toUtf8();
+        out.reserve(utf8.size() * 3);
+        for (const char ch : utf8) {
+            const auto c = static_cast<unsigned char>(ch);
+            if (c == ' ') {
+                out.append('+');
+            } else if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                       c == '*' || c == '-' || c == '.' || c == '_') {
+                out.append(char(c));
+            } else {
+                out.append('%');
+                out.append(hex[c >> 4]);
+                out.append(hex[c & 0x0F]);
+            }
+        }
+        return out;
+    };
+    const qsizetype equals = line.indexOf(u'=');
+    if (equals < 0)
+        return encode(line);
+    return encode(line.left(equals)) + '=' + encode(line.mid(equals + 1));
+}
