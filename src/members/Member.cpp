@@ -1,10 +1,14 @@
 #include "members/Member.h"
 
+#include "api/ApiReturn.h"
+#include "api/Connection.h"
 #include "api/JsonGetters.h"
 #include "api/JsonValue.h"
 #include "api/QuilbaError.h"
+#include "platform/Dialogs.h"
 
 #include <QLocale>
+#include <optional>
 
 namespace {
 
@@ -61,6 +65,21 @@ template <typename T> void setflagged(T& field, bool& flag, const T& value)
     if (field != value) {
         field = value;
         flag = true;
+    }
+}
+
+// Sends one request through put and reads the envelope. Nothing when the request failed: put has
+// shown its transport failure, and an unreadable reply is shown here.
+std::optional<ApiReturn> send(Connection& connexion, Dialogs& dialogs, const QString& object)
+{
+    try {
+        const QString result = connexion.put(QStringLiteral("json_data={") + object + u'}');
+        if (result == QStringLiteral("-1"))
+            return std::nullopt;
+        return ApiReturn::fromtext(result);
+    } catch (const QuilbaError& e) {
+        dialogs.information(e.message());
+        return std::nullopt;
     }
 }
 
@@ -415,4 +434,44 @@ void Member::fromjson(const JsonValue& member)
                 addchild(*child);
         }
     }
+}
+
+bool Member::save(const QString& context, Connection& connexion, Dialogs& dialogs)
+{
+    const std::optional<ApiReturn> envelope = send(connexion, dialogs, tostrjson(context));
+    if (!envelope)
+        return false;
+    if (!envelope->ok()) {
+        envelopedialogue(dialogs, *envelope);
+        return false;
+    }
+    if (context == QStringLiteral("create"))
+        fid = envelope->id;
+    // The member is saved: a child that fails is reported but does not undo that.
+    if (fnbenfants > 0)
+        saveenfants(connexion, dialogs);
+    return true;
+}
+
+bool Member::saveenfants(Connection& connexion, Dialogs& dialogs)
+{
+    bool created = false;
+    for (int n = 1; n <= fnbenfants; ++n) {
+        MemberChild& child = slot(n);
+        // A child marked for deletion is never sent: no request removes a child.
+        if (!child.update || child.delete_)
+            continue;
+        const std::optional<ApiReturn> envelope = send(connexion, dialogs, tostrjsonenfant(n));
+        if (!envelope)
+            break;
+        if (!envelope->ok()) {
+            dialogs.information(QStringLiteral("Erreur : ") + envelope->errorMessage);
+            break;
+        }
+        if (child.id.isEmpty()) {
+            child.id = envelope->id;
+            created = created || !child.id.isEmpty();
+        }
+    }
+    return created;
 }
