@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QToolBar>
+#include <QScreen>
 #include <QToolButton>
 
 CounterWindow::CounterWindow(QWidget* parent) : QMainWindow(parent), m_search(new QLineEdit)
@@ -60,6 +61,8 @@ CounterWindow::CounterWindow(QWidget* parent) : QMainWindow(parent), m_search(ne
     setCentralWidget(central);
 
     setFixedSize(557, 380);
+    if (const QScreen* screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
     m_search->setFocus();
 }
 

@@ -1,0 +1,108 @@
+#include "app/Program.h"
+
+#include "api/Connection.h"
+#include "api/CounterClient.h"
+#include "api/LogFile.h"
+#include "api/QuilbaError.h"
+#include "app/LogWindow.h"
+#include "counter/CounterWindow.h"
+#include "data/DataModule.h"
+#include "history/HistoryWindow.h"
+#include "members/EnrolmentForm.h"
+#include "members/MemberChoiceDialog.h"
+#include "platform/Dialogs.h"
+#include "settings/ParametersWindow.h"
+
+#include <QCoreApplication>
+#include <QFont>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+#include <exception>
+
+Program::Program(const Switches& switches, Dialogs& dialogs) : m_switches(switches), m_dialogs(dialogs)
+{
+    // The log window's text box starts with its designed text; the first reply replaces it.
+    m_buffer.settext(QStringLiteral("Memo1"));
+    const auto url = [this] { return m_settings.url(); };
+
+    create([&] {
+        m_counterclient = std::make_unique<CounterClient>(m_buffer, url);
+        if (m_switches.kestrel())
+            m_counterclient->client().setproxy(kestrelproxy());
+        m_Form1 = std::make_unique<CounterWindow>();
+        connect(m_Form1.get(), &CounterWindow::closed, this, &Program::finished);
+        m_Form1->show();
+    });
+    create([&] { m_formmember = std::make_unique<EnrolmentForm>(m_Form1.get()); });
+    create([&] {
+        m_formlog = std::make_unique<LogWindow>(m_buffer);
+        if (m_switches.debug())
+            m_formlog->show();
+    });
+    create([&] { m_formDM = std::make_unique<DataModule>(); });
+    create([&] { m_choixmembre = std::make_unique<MemberChoiceDialog>(m_Form1.get()); });
+    create([&] { m_formhisto = std::make_unique<HistoryWindow>(m_Form1.get()); });
+    create([&] {
+        m_formparams = std::make_unique<ParametersWindow>(m_settings, m_dialogs, m_Form1.get());
+        m_formparams->setauthorizationtarget(
+            [this](HttpHeaders headers) { m_counterclient->client().setcustomheaders(std::move(headers)); });
+        connect(m_Form1.get(), &CounterWindow::parametresrequested, m_formparams.get(), &QDialog::exec);
+        m_formparams->formcreate();
+    });
+    create([&] {
+        if (m_switches.log()) {
+            m_logfile = std::make_unique<LogFile>(LogFile::pathin(m_settings.applicationdata()));
+            const QString failure = m_logfile->open();
+            if (!failure.isEmpty())
+                m_dialogs.exception(failure);
+        }
+        m_connexion = std::make_unique<Connection>(m_counterclient->client(), m_buffer, m_dialogs, url,
+                                                   m_logfile.get());
+    });
+}
+
+Program::~Program()
+{
+    // Windows first (they may refer to the clients), then the clients and the log file.
+    m_formparams.reset();
+    m_formhisto.reset();
+    m_choixmembre.reset();
+    m_formmember.reset();
+    m_formlog.reset();
+    m_Form1.reset();
+}
+
+bool Program::endrequested() const
+{
+    return m_formparams && m_formparams->endrequested();
+}
+
+HttpProxy Program::kestrelproxy()
+{
+    return {QStringLiteral("proxy.kestrel.lan"), 8080, QStringLiteral("QUILBAP"), QStringLiteral("kestr2024")};
+}
+
+void Program::prepareapplication()
+{
+    const QLocale french(QLocale::French, QLocale::France);
+    QLocale::setDefault(french);
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    if (translator->load(french, QStringLiteral("qtbase"), QStringLiteral("_"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(translator);
+    // Calibri's metric twin Carlito, and a font with the glyphs of Arial Unicode MS.
+    QFont::insertSubstitution(QStringLiteral("Calibri"), QStringLiteral("Carlito"));
+    QFont::insertSubstitution(QStringLiteral("Arial Unicode MS"), QStringLiteral("DejaVu Sans"));
+}
+
+void Program::create(const std::function<void()>& step)
+{
+    try {
+        step();
+    } catch (const QuilbaError& error) {
+        m_dialogs.exception(error.message());
+    } catch (const std::exception& error) {
+        m_dialogs.exception(QString::fromUtf8(error.what()));
+    }
+}

@@ -1,0 +1,80 @@
+#pragma once
+
+#include "api/ReplyBuffer.h"
+#include "app/Switches.h"
+#include "settings/Settings.h"
+
+#include <QObject>
+#include <functional>
+#include <memory>
+
+class Connection;
+class CounterClient;
+class CounterWindow;
+class DataModule;
+class Dialogs;
+class EnrolmentForm;
+class HistoryWindow;
+class LogFile;
+class LogWindow;
+class MemberChoiceDialog;
+class ParametersWindow;
+
+// The whole program: creates every window once, in a fixed order, before the event loop runs,
+// and keeps them until the counter window closes.
+//  1 counter window   configures the counter client (headers, proxy with "kestrel")
+//  2 enrolment form
+//  3 log window       shown with "debug"
+//  4 data module      the shared tables
+//  5 choice dialog
+//  6 history window
+//  7 parameters       reads the settings, builds the Authorization header or asks for the settings
+//  8 connection       copies the counter client's proxy and headers, opens the log with "log"
+class Program final : public QObject
+{
+    Q_OBJECT
+public:
+    Program(const Switches& switches, Dialogs& dialogs);
+    ~Program() override;
+
+    // The user asked to end during start-up: the event loop must not run.
+    bool endrequested() const;
+
+    const Switches& switches() const { return m_switches; }
+    ReplyBuffer& buffer() { return m_buffer; }
+    Settings& settings() { return m_settings; }
+    CounterClient& counterclient() { return *m_counterclient; }
+    Connection& connexion() { return *m_connexion; }
+    CounterWindow& counterwindow() { return *m_Form1; }
+    LogWindow& logwindow() { return *m_formlog; }
+    ParametersWindow& parameterswindow() { return *m_formparams; }
+
+    // The fixed corporate proxy of the switch "kestrel".
+    static HttpProxy kestrelproxy();
+    // Application-wide set-up before the first window: Qt's French texts ("Oui", "Non",
+    // "Annuler"), and the fonts the windows and tickets are drawn with.
+    static void prepareapplication();
+
+signals:
+    // The counter window was closed: the program ends.
+    void finished();
+
+private:
+    // Runs one creation step; an error is shown in the standard error box and start-up goes on.
+    void create(const std::function<void()>& step);
+
+    Switches m_switches;
+    Dialogs& m_dialogs;
+    ReplyBuffer m_buffer;
+    Settings m_settings;
+    std::unique_ptr<CounterClient> m_counterclient;
+    std::unique_ptr<CounterWindow> m_Form1;
+    std::unique_ptr<EnrolmentForm> m_formmember;
+    std::unique_ptr<LogWindow> m_formlog;
+    std::unique_ptr<DataModule> m_formDM;
+    std::unique_ptr<MemberChoiceDialog> m_choixmembre;
+    std::unique_ptr<HistoryWindow> m_formhisto;
+    std::unique_ptr<ParametersWindow> m_formparams;
+    std::unique_ptr<LogFile> m_logfile;
+    std::unique_ptr<Connection> m_connexion;
+};
