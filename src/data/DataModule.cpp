@@ -1,6 +1,27 @@
 #include "data/DataModule.h"
 
-DataModule::DataModule(QObject* parent) : QObject(parent)
+#include "data/MemoryTable.h"
+
+using namespace Qt::StringLiterals;
+
+DataModule::DataModule(QObject* parent) : QObject(parent), m_listeMembre(createlisteMembre(this))
 {
-    setObjectName(QStringLiteral("formDM"));
+    setObjectName(u"formDM"_s);
+}
+
+MemoryTable* DataModule::createlisteMembre(QObject* parent)
+{
+    using Type = MemoryTable::Type;
+    auto* table = new MemoryTable(u"listeMembre"_s,
+                                  {{u"id"_s, Type::Text, 20},
+                                   {u"Numéro Carte"_s, Type::Text, 20},
+                                   {u"Nom"_s, Type::Text, 10},
+                                   {u"Prénom"_s, Type::Text, 20},
+                                   {u"Adresse"_s, Type::Text, 30},
+                                   {u"Code Postal"_s, Type::Text, 7},
+                                   {u"Ville"_s, Type::Text, 30},
+                                   {u"Nb Points"_s, Type::Text, 10}},
+                                  parent);
+    table->setindex({u"idx1"_s, u"Nom;Prénom"_s, false});
+    return table;
 }

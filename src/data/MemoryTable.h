@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QCollator>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <vector>
+
+// An in-memory table: fields with a type and, for texts, a size in characters (a longer text is
+// cut to it), and an optional active index that keeps the rows in its order. Grids show it
+// through the model interface, with the field names as column titles.
+class MemoryTable final : public QAbstractTableModel
+{
+    Q_OBJECT
+public:
+    enum class Type
+    {
+        Text,
+        Integer,
+        Float,
+    };
+    struct Field
+    {
+        QString name;
+        Type type = Type::Text;
+        int size = 0; // characters, texts only; 0: no limit
+    };
+    // Fields joined by ";" in the order they sort; texts compare as French words, letter case
+    // counting; equal keys keep the order the rows were added in.
+    struct Index
+    {
+        QString name;
+        QString fields;
+        bool descending = false;
+    };
+
+    MemoryTable(const QString& name, std::vector<Field> fields, QObject* parent = nullptr);
+
+    const std::vector<Field>& fields() const { return m_fields; }
+    // The column of a field, or -1.
+    int fieldindex(const QString& name) const;
+
+    // Makes the index the active order and sorts the rows by it.
+    void setindex(const Index& index);
+    const Index& activeindex() const { return m_index; }
+
+    // Adds a row, values in field order (missing ones empty); it goes to its place in the active
+    // order. Returns the row it went to.
+    int appendrow(const QVariantList& values);
+    QVariant value(int row, const QString& field) const;
+    QVariant value(int row, int column) const;
+    void removerow(int row);
+    void clear();
+
+    // Whether grids may edit the cells.
+    void seteditable(bool editable) { m_editable = editable; }
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+
+private:
+    QVariant fitted(int column, const QVariant& value) const;
+    // True when row a sorts before row b in the active index.
+    bool before(const QVariantList& a, const QVariantList& b) const;
+
+    std::vector<Field> m_fields;
+    Index m_index;
+    std::vector<int> m_indexcolumns;
+    std::vector<QVariantList> m_rows;
+    QCollator m_collator;
+    bool m_editable = false;
+};
