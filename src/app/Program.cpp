@@ -10,7 +10,9 @@
 #include "history/HistoryWindow.h"
 #include "members/EnrolmentForm.h"
 #include "members/MemberChoiceDialog.h"
+#include "platform/Clock.h"
 #include "platform/Dialogs.h"
+#include "platform/SystemShell.h"
 #include "settings/ParametersWindow.h"
 
 #include <QCoreApplication>
@@ -20,7 +22,21 @@
 #include <QTranslator>
 #include <exception>
 
-Program::Program(const Switches& switches, Dialogs& dialogs) : m_switches(switches), m_dialogs(dialogs)
+Program::Program(const Switches& switches, Dialogs& dialogs)
+    : m_switches(switches), m_dialogs(dialogs), m_systemshell(std::make_unique<SystemShell>()),
+      m_systemclock(std::make_unique<SystemClock>()), m_shell(m_systemshell.get()),
+      m_clock(m_systemclock.get())
+{
+    createwindows();
+}
+
+Program::Program(const Switches& switches, Dialogs& dialogs, Shell& shell, Clock& clock)
+    : m_switches(switches), m_dialogs(dialogs), m_shell(&shell), m_clock(&clock)
+{
+    createwindows();
+}
+
+void Program::createwindows()
 {
     // The log window's text box starts with its designed text; the first reply replaces it.
     m_buffer.settext(QStringLiteral("Memo1"));
@@ -30,7 +46,8 @@ Program::Program(const Switches& switches, Dialogs& dialogs) : m_switches(switch
         m_counterclient = std::make_unique<CounterClient>(m_buffer, url);
         if (m_switches.kestrel())
             m_counterclient->client().setproxy(kestrelproxy());
-        m_Form1 = std::make_unique<CounterWindow>();
+        m_Form1 = std::make_unique<CounterWindow>(CounterWindow::Context{
+            *m_counterclient, m_buffer, m_settings, m_dialogs, *m_shell, *m_clock, m_switches});
         connect(m_Form1.get(), &CounterWindow::closed, this, &Program::finished);
         m_Form1->show();
     });
@@ -41,7 +58,10 @@ Program::Program(const Switches& switches, Dialogs& dialogs) : m_switches(switch
             m_formlog->show();
     });
     create([&] { m_formDM = std::make_unique<DataModule>(); });
-    create([&] { m_choixmembre = std::make_unique<MemberChoiceDialog>(m_Form1.get()); });
+    create([&] {
+        m_choixmembre = std::make_unique<MemberChoiceDialog>(m_formDM->listeMembre(), m_Form1.get());
+        m_Form1->setchoixmembre(m_choixmembre.get());
+    });
     create([&] { m_formhisto = std::make_unique<HistoryWindow>(m_Form1.get()); });
     create([&] {
         m_formparams = std::make_unique<ParametersWindow>(m_settings, m_dialogs, m_Form1.get());
@@ -94,6 +114,7 @@ void Program::prepareapplication()
     // Calibri's metric twin Carlito, and a font with the glyphs of Arial Unicode MS.
     QFont::insertSubstitution(QStringLiteral("Calibri"), QStringLiteral("Carlito"));
     QFont::insertSubstitution(QStringLiteral("Arial Unicode MS"), QStringLiteral("DejaVu Sans"));
+    QFont::insertSubstitution(QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans"));
 }
 
 void Program::create(const std::function<void()>& step)

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 
+class Clock;
 class Connection;
 class CounterClient;
 class CounterWindow;
@@ -19,6 +20,7 @@ class LogFile;
 class LogWindow;
 class MemberChoiceDialog;
 class ParametersWindow;
+class Shell;
 
 // The whole program: creates every window once, in a fixed order, before the event loop runs,
 // and keeps them until the counter window closes.
@@ -34,7 +36,9 @@ class Program final : public QObject
 {
     Q_OBJECT
 public:
+    // With the system's browser and clock.
     Program(const Switches& switches, Dialogs& dialogs);
+    Program(const Switches& switches, Dialogs& dialogs, Shell& shell, Clock& clock);
     ~Program() override;
 
     // The user asked to end during start-up: the event loop must not run.
@@ -46,6 +50,8 @@ public:
     CounterClient& counterclient() { return *m_counterclient; }
     Connection& connexion() { return *m_connexion; }
     CounterWindow& counterwindow() { return *m_Form1; }
+    DataModule& datamodule() { return *m_formDM; }
+    MemberChoiceDialog& choixmembre() { return *m_choixmembre; }
     LogWindow& logwindow() { return *m_formlog; }
     ParametersWindow& parameterswindow() { return *m_formparams; }
 
@@ -60,11 +66,16 @@ signals:
     void finished();
 
 private:
+    void createwindows();
     // Runs one creation step; an error is shown in the standard error box and start-up goes on.
     void create(const std::function<void()>& step);
 
     Switches m_switches;
     Dialogs& m_dialogs;
+    std::unique_ptr<Shell> m_systemshell;
+    std::unique_ptr<Clock> m_systemclock;
+    Shell* m_shell;
+    Clock* m_clock;
     ReplyBuffer m_buffer;
     Settings m_settings;
     std::unique_ptr<CounterClient> m_counterclient;

@@ -1,64 +1,175 @@
 #include "counter/CounterWindow.h"
 
+#include "api/CounterClient.h"
+#include "api/JsonGetters.h"
+#include "api/QuilbaError.h"
+#include "api/ReplyBuffer.h"
+#include "app/Switches.h"
+#include "counter/CounterRules.h"
+#include "counter/CounterState.h"
+#include "data/MemoryTable.h"
+#include "members/Lookup.h"
+#include "members/MemberChoiceDialog.h"
+#include "members/QueryFailure.h"
+#include "platform/Dialogs.h"
+#include "platform/Shell.h"
+#include "settings/Settings.h"
+
 #include <QCloseEvent>
+#include <QGridLayout>
 #include <QHBoxLayout>
+#include <QHeaderView>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
-#include <QToolBar>
 #include <QScreen>
+#include <QTableView>
+#include <QTableWidget>
+#include <QToolBar>
 #include <QToolButton>
+#include <QVBoxLayout>
+#include <exception>
 
-CounterWindow::CounterWindow(QWidget* parent) : QMainWindow(parent), m_search(new QLineEdit)
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QColor darkgreen(41, 103, 22);
+const QColor hottrack(151, 190, 13);
+const QColor silver(192, 192, 192);
+const QColor teal(0, 128, 128);
+const QColor green(0, 128, 0);
+const QColor menu(240, 240, 240);
+const QColor grey(128, 128, 128);
+
+QString rgb(const QColor& c)
 {
-    setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("Quilba v") + QStringLiteral(QUILBA_VERSION));
+    return u"rgb(%1,%2,%3)"_s.arg(c.red()).arg(c.green()).arg(c.blue());
+}
 
-    auto* bar = new QToolBar(this);
-    bar->setObjectName(QStringLiteral("ToolBar1"));
-    bar->setAccessibleName(QStringLiteral("Barre d'outils"));
-    bar->setMovable(false);
-    bar->setFixedHeight(26);
-    bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    bar->setStyleSheet(QStringLiteral(
-        "QToolBar { background: rgb(41,103,22); border: none; spacing: 0; }"
-        "QToolButton { color: white; font-family: Calibri; font-weight: bold; min-width: 76px;"
-        " max-width: 76px; border: none; background: rgb(41,103,22); }"
-        "QToolButton:hover, QToolButton:focus { background: rgb(151,190,13); }"));
-    addToolBar(Qt::TopToolBarArea, bar);
+QFont tahoma(int pixels, bool bold)
+{
+    QFont font(u"Tahoma"_s);
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
+}
 
-    connect(addtoolbutton(bar, QStringLiteral("ToolButton1"), QStringLiteral("ADHESION"),
-                          QStringLiteral("Nouvelle adhésion")),
-            &QToolButton::clicked, this, &CounterWindow::adhesionrequested);
-    connect(addtoolbutton(bar, QStringLiteral("ToolButton2"), QStringLiteral("MODIFICATION"),
-                          QStringLiteral("Modifier le client affiché")),
-            &QToolButton::clicked, this, &CounterWindow::modificationrequested);
-    connect(addtoolbutton(bar, QStringLiteral("ToolButton3"), QStringLiteral("HISTORIQUE"),
-                          QStringLiteral("Historique du client affiché")),
-            &QToolButton::clicked, this, &CounterWindow::historiquerequested);
-    bar->addSeparator()->setObjectName(QStringLiteral("ToolButton7"));
-    connect(addtoolbutton(bar, QStringLiteral("ToolButton6"), QStringLiteral("ADELYA"),
-                          QStringLiteral("Ouvrir la page de la plateforme")),
-            &QToolButton::clicked, this, &CounterWindow::adelyarequested);
-    bar->addSeparator()->setObjectName(QStringLiteral("ToolButton4"));
-    connect(addtoolbutton(bar, QStringLiteral("ToolButton5"), QStringLiteral("PARAMETRES"),
-                          QStringLiteral("Paramètres de connexion")),
-            &QToolButton::clicked, this, &CounterWindow::parametresrequested);
+QWidget* panel(const QString& name, const QColor& colour, QWidget* parent)
+{
+    auto* widget = new QWidget(parent);
+    widget->setObjectName(name);
+    widget->setAutoFillBackground(true);
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, colour);
+    widget->setPalette(palette);
+    return widget;
+}
 
+QLabel* label(const QString& name, const QString& text, QWidget* parent)
+{
+    auto* widget = new QLabel(text, parent);
+    widget->setObjectName(name);
+    return widget;
+}
+
+// A label that shows a value of the member: empty at first, named for screen readers.
+QLabel* valuelabel(const QString& name, const QString& accessible, QWidget* parent)
+{
+    QLabel* widget = label(name, QString(), parent);
+    widget->setAccessibleName(accessible);
+    widget->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    return widget;
+}
+
+QLineEdit* edit(const QString& name, int width, QWidget* parent)
+{
+    auto* widget = new QLineEdit(parent);
+    widget->setObjectName(name);
+    widget->setFixedWidth(width);
+    return widget;
+}
+
+// A flat button with its picture beside its caption, filling a coloured panel.
+QToolButton* flatbutton(const QString& name, const QString& caption, const QString& picture, QWidget* host)
+{
+    auto* button = new QToolButton(host);
+    button->setObjectName(name);
+    button->setText(caption);
+    button->setAccessibleName(caption);
+    if (!picture.isEmpty())
+        button->setIcon(QIcon(picture));
+    button->setIconSize(QSize(16, 16));
+    button->setToolButtonStyle(caption.isEmpty() ? Qt::ToolButtonIconOnly : Qt::ToolButtonTextBesideIcon);
+    button->setAutoRaise(true);
+    button->setFocusPolicy(Qt::StrongFocus);
+    button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    return button;
+}
+
+// The panel and its one button filling it.
+QToolButton* paneledbutton(const QString& panelname, const QColor& colour, QSize size, const QString& name,
+                           const QString& caption, const QString& picture, QWidget* parent)
+{
+    QWidget* host = panel(panelname, colour, parent);
+    host->setFixedSize(size);
+    QToolButton* button = flatbutton(name, caption, picture, host);
+    button->setStyleSheet(
+        u"QToolButton { color: white; font-weight: bold; border: none; background: transparent; }"
+        "QToolButton:hover { background: rgba(255,255,255,45); }"
+        "QToolButton:focus { border: 1px dotted white; }"
+        "QToolButton:disabled { color: rgba(255,255,255,110); }"_s);
+    auto* layout = new QHBoxLayout(host);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(button);
+    return button;
+}
+
+} // namespace
+
+CounterWindow::CounterWindow(const Context& context, QWidget* parent)
+    : QMainWindow(parent), m_context(context), m_state(new CounterState(this))
+{
+    Q_INIT_RESOURCE(buttons);
+    setObjectName(u"Form1"_s);
+    setWindowTitle(u"Quilba v"_s + QStringLiteral(QUILBA_VERSION));
+
+    QFont font(u"Calibri"_s);
+    font.setPixelSize(12);
+    setFont(font);
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::WindowText, grey);
+    palette.setColor(QPalette::Text, grey);
+    setPalette(palette);
+
+    buildtoolbar();
     auto* central = new QWidget(this);
-    central->setStyleSheet(QStringLiteral("background: white;"));
-    auto* label = new QLabel(QStringLiteral("Nom / N° carte : "), central);
-    label->setObjectName(QStringLiteral("Label1"));
-    m_search->setObjectName(QStringLiteral("search"));
-    m_search->setFixedWidth(249);
-    label->setBuddy(m_search);
-    auto* line = new QHBoxLayout;
-    line->addWidget(label);
-    line->addWidget(m_search);
-    line->addStretch();
+    central->setObjectName(u"central"_s);
     auto* layout = new QVBoxLayout(central);
-    layout->addLayout(line);
-    layout->addStretch();
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(buildsearchpanel());
+    layout->addWidget(buildmemberpanel());
+    layout->addWidget(buildproductspanel());
+    layout->addWidget(buildbottombar());
     setCentralWidget(central);
+    settaborder();
+
+    // The Start state: the sale buttons and the points ticket are enabled until the first change
+    // of the search text or the first reset.
+    m_btsearch->setText(u"Chercher"_s);
+    m_btsearch->setIcon(m_btglyphsearch->icon());
+    m_dbgridproduits->setEnabled(false);
+    m_listecoupons->setEnabled(false);
+    m_addpoint->setEnabled(false);
+
+    connect(m_search, &QLineEdit::textChanged, this, &CounterWindow::searchChange);
+    connect(m_search, &QLineEdit::returnPressed, this, [this] {
+        if (!m_search->text().isEmpty())
+            btsearchClick();
+    });
+    connect(m_btsearch, &QToolButton::clicked, this, &CounterWindow::btsearchClick);
+    connect(m_SpeedButton2, &QToolButton::clicked, this, &CounterWindow::SpeedButton2Click);
 
     setFixedSize(557, 380);
     if (const QScreen* screen = this->screen())
@@ -66,17 +177,474 @@ CounterWindow::CounterWindow(QWidget* parent) : QMainWindow(parent), m_search(ne
     m_search->setFocus();
 }
 
-QToolButton* CounterWindow::addtoolbutton(QToolBar* bar, const QString& name, const QString& caption,
-                                          const QString& description)
+CounterWindow::~CounterWindow() = default;
+
+void CounterWindow::buildtoolbar()
 {
-    auto* button = new QToolButton(bar);
-    button->setObjectName(name);
-    button->setText(caption);
-    button->setAccessibleName(caption);
-    button->setAccessibleDescription(description);
-    button->setFocusPolicy(Qt::StrongFocus);
-    bar->addWidget(button);
-    return button;
+    auto* bar = new QToolBar(this);
+    bar->setObjectName(u"ToolBar1"_s);
+    bar->setAccessibleName(u"Barre d'outils"_s);
+    bar->setMovable(false);
+    bar->setFloatable(false);
+    bar->setContextMenuPolicy(Qt::PreventContextMenu);
+    bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    bar->setStyleSheet(
+        u"QToolBar { background: %1; border: none; spacing: 0; padding: 0; }"
+        "QToolButton { color: white; font-family: Calibri; font-size: 12px; font-weight: bold;"
+        " min-width: 76px; max-width: 76px; border: none; background: %1; }"
+        "QToolButton:hover, QToolButton:focus { background: %2; }"
+        "QToolBar::separator { width: 8px; background: %1; }"_s.arg(rgb(darkgreen), rgb(hottrack)));
+    addToolBar(Qt::TopToolBarArea, bar);
+    bar->setFixedHeight(26);
+
+    const auto add = [&](const QString& name, const QString& caption, const QString& description) {
+        auto* button = new QToolButton(bar);
+        button->setObjectName(name);
+        button->setText(caption);
+        button->setAccessibleName(caption);
+        button->setAccessibleDescription(description);
+        button->setToolTip(description);
+        button->setFocusPolicy(Qt::StrongFocus);
+        button->setFixedHeight(26);
+        bar->addWidget(button);
+        m_toolbuttons.append(button);
+        return button;
+    };
+    connect(add(u"ToolButton1"_s, u"ADHESION"_s, u"Nouvelle adhésion"_s), &QToolButton::clicked, this,
+            &CounterWindow::adhesionrequested);
+    connect(add(u"ToolButton2"_s, u"MODIFICATION"_s, u"Modifier le client affiché"_s), &QToolButton::clicked,
+            this, [this] {
+                if (!m_state->idle())
+                    emit modificationrequested();
+            });
+    connect(add(u"ToolButton3"_s, u"HISTORIQUE"_s, u"Historique du client affiché"_s), &QToolButton::clicked,
+            this, [this] {
+                if (!m_state->idle())
+                    emit historiquerequested();
+            });
+    bar->addSeparator()->setObjectName(u"ToolButton7"_s);
+    connect(add(u"ToolButton6"_s, u"ADELYA"_s, u"Ouvrir la page de la plateforme de fidélité"_s),
+            &QToolButton::clicked, this, &CounterWindow::ToolButton6Click);
+    bar->addSeparator()->setObjectName(u"ToolButton4"_s);
+    connect(add(u"ToolButton5"_s, u"PARAMETRES"_s, u"Paramètres de connexion"_s), &QToolButton::clicked, this,
+            &CounterWindow::parametresrequested);
+}
+
+QWidget* CounterWindow::buildsearchpanel()
+{
+    QWidget* panelsearch = panel(u"panelsearch"_s, Qt::white, this);
+    panelsearch->setFixedHeight(41);
+
+    QLabel* label1 = label(u"Label1"_s, u"Nom / N° carte : "_s, panelsearch);
+    m_search = edit(u"search"_s, 249, panelsearch);
+    label1->setBuddy(m_search);
+    m_btsearch = paneledbutton(u"Panel1"_s, silver, QSize(112, 29), u"btsearch"_s, u"Chercher"_s, QString(),
+                               panelsearch);
+    m_btsearch->setAccessibleDescription(u"Chercher le client"_s);
+
+    // These two only hold the pictures that btsearch shows; they are never enabled.
+    m_btglyphsearch = flatbutton(u"btglyphsearch"_s, QString(), u":/buttons/magnifier.svg"_s, panelsearch);
+    m_btglyphsearch->setAccessibleName(u"Image de la recherche"_s);
+    m_btglyphsearch->setFixedSize(23, 22);
+    m_btglyphsearch->setEnabled(false);
+    m_btglyphrefresh = flatbutton(u"btglyphrefresh"_s, QString(), u":/buttons/refresh.svg"_s, panelsearch);
+    m_btglyphrefresh->setAccessibleName(u"Image de l'actualisation"_s);
+    m_btglyphrefresh->setFixedSize(30, 29);
+    m_btglyphrefresh->setEnabled(false);
+
+    auto* layout = new QHBoxLayout(panelsearch);
+    layout->setContentsMargins(10, 0, 8, 0);
+    layout->setSpacing(8);
+    layout->addWidget(label1);
+    layout->addWidget(m_search);
+    layout->addWidget(m_btsearch->parentWidget());
+    layout->addStretch();
+    layout->addWidget(m_btglyphsearch);
+    layout->addWidget(m_btglyphrefresh);
+    return panelsearch;
+}
+
+QWidget* CounterWindow::buildmemberpanel()
+{
+    QWidget* panelmember = panel(u"panelmember"_s, Qt::white, this);
+    panelmember->setFixedHeight(176);
+
+    m_lblnom = valuelabel(u"lblnom"_s, u"Client"_s, panelmember);
+    m_lblnom->setFont(tahoma(20, true));
+    QPalette namecolour = m_lblnom->palette();
+    namecolour.setColor(QPalette::WindowText, darkgreen);
+    m_lblnom->setPalette(namecolour);
+    m_lbladresse = valuelabel(u"lbladresse"_s, u"Adresse"_s, panelmember);
+    m_lbladresse->setWordWrap(true);
+    m_lblmail = valuelabel(u"lblmail"_s, u"email"_s, panelmember);
+    m_lblmobile = valuelabel(u"lblmobile"_s, u"Mobile"_s, panelmember);
+    m_lblfixe = valuelabel(u"lblfixe"_s, u"Tel fixe"_s, panelmember);
+    m_lbldernvente = valuelabel(u"lbldernvente"_s, u"Date dernière vente"_s, panelmember);
+
+    auto* details = new QGridLayout;
+    details->setHorizontalSpacing(6);
+    details->setVerticalSpacing(4);
+    const auto row = [&](int at, const QString& name, const QString& caption, QLabel* value) {
+        details->addWidget(label(name, caption, panelmember), at, 0, Qt::AlignLeft | Qt::AlignTop);
+        details->addWidget(value, at, 1, Qt::AlignTop);
+    };
+    row(0, u"Label5"_s, u"Adresse :"_s, m_lbladresse);
+    row(1, u"Label8"_s, u"email :"_s, m_lblmail);
+    row(2, u"Label6"_s, u"Mobile :"_s, m_lblmobile);
+    row(3, u"Label9"_s, u"Tel fixe :"_s, m_lblfixe);
+    row(4, u"Label7"_s, u"Date dernière vente :"_s, m_lbldernvente);
+    details->setColumnStretch(1, 1);
+
+    auto* identity = new QVBoxLayout;
+    identity->setContentsMargins(10, 8, 8, 8);
+    identity->setSpacing(10);
+    m_lblnom->setMinimumHeight(26);
+    identity->addWidget(m_lblnom);
+    identity->addLayout(details);
+    identity->addStretch();
+
+    // The points and coupons, over the right part of the member panel.
+    QWidget* panelencours = panel(u"panelencours"_s, Qt::white, panelmember);
+    panelencours->setFixedSize(236, 176);
+    m_encours = valuelabel(u"encours"_s, u"Encours en points"_s, panelencours);
+    m_encours->setFont(tahoma(50, true));
+    m_encours->setPalette(namecolour);
+    m_encours->setMinimumWidth(90);
+    m_encours->setAlignment(Qt::AlignRight | Qt::AlignBottom);
+    m_btnprintpoints = flatbutton(u"btnprintpoints"_s, QString(), u":/buttons/printer.svg"_s, panelencours);
+    m_btnprintpoints->setAccessibleName(u"Imprimer le ticket de points"_s);
+    m_btnprintpoints->setToolTip(u"Imprimer le ticket de points"_s);
+    m_btnprintpoints->setFixedSize(24, 24);
+    m_btnprintpoints->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+
+    m_listecoupons = new QTableWidget(2, 7, panelencours);
+    m_listecoupons->setObjectName(u"listecoupons"_s);
+    m_listecoupons->setAccessibleName(u"Coupons"_s);
+    m_listecoupons->setFixedSize(217, 55);
+    m_listecoupons->horizontalHeader()->hide();
+    m_listecoupons->verticalHeader()->hide();
+    m_listecoupons->verticalHeader()->setMinimumSectionSize(24);
+    m_listecoupons->verticalHeader()->setDefaultSectionSize(24);
+    m_listecoupons->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_listecoupons->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_listecoupons->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_listecoupons->setToolTip(u"info d'aide"_s);
+    for (int row = 0; row < m_listecoupons->rowCount(); ++row) {
+        for (int column = 0; column < m_listecoupons->columnCount(); ++column)
+            m_listecoupons->setItem(row, column, new QTableWidgetItem);
+    }
+    // Track code, end date, value and id are kept in hidden columns.
+    const int widths[] = {-1, 95, 70, 70, -1, -1, -1};
+    for (int column = 0; column < 7; ++column) {
+        if (widths[column] < 0)
+            m_listecoupons->setColumnHidden(column, true);
+        else
+            m_listecoupons->setColumnWidth(column, widths[column]);
+    }
+
+    auto* points = new QHBoxLayout;
+    points->setSpacing(4);
+    points->addWidget(m_encours);
+    points->addWidget(label(u"Label11"_s, u"point(s)"_s, panelencours), 0, Qt::AlignBottom);
+    points->addStretch();
+    points->addWidget(m_btnprintpoints, 0, Qt::AlignBottom);
+
+    auto* right = new QVBoxLayout(panelencours);
+    right->setContentsMargins(8, 6, 11, 8);
+    right->setSpacing(2);
+    right->addWidget(label(u"Label3"_s, u"Encours :"_s, panelencours));
+    right->addLayout(points);
+    right->addStretch();
+    right->addWidget(label(u"Label2"_s, u"Coupon(s) :"_s, panelencours));
+    right->addWidget(m_listecoupons);
+
+    auto* layout = new QHBoxLayout(panelmember);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addLayout(identity, 1);
+    layout->addWidget(panelencours);
+    return panelmember;
+}
+
+QWidget* CounterWindow::buildproductspanel()
+{
+    QWidget* panelproduits = panel(u"panelproduits"_s, Qt::white, this);
+    panelproduits->setFixedHeight(104);
+
+    m_dbgridproduits = new QTableView(panelproduits);
+    m_dbgridproduits->setObjectName(u"dbgridproduits"_s);
+    m_dbgridproduits->setAccessibleName(u"Produits"_s);
+    m_dbgridproduits->setFixedSize(346, 102);
+    m_dbgridproduits->setModel(&m_state->Produits());
+    m_dbgridproduits->verticalHeader()->setDefaultSectionSize(20);
+    m_dbgridproduits->verticalHeader()->setFixedWidth(12);
+    m_dbgridproduits->horizontalHeader()->setFixedHeight(20);
+    const int widths[] = {110, 60, 80, 70};
+    for (int column = 0; column < 4; ++column)
+        m_dbgridproduits->setColumnWidth(column, widths[column]);
+
+    QLabel* vendeur = label(u"lbcodevendeur"_s, u"Vendeur :"_s, panelproduits);
+    m_edvendeur = edit(u"edvendeur"_s, 64, panelproduits);
+    vendeur->setBuddy(m_edvendeur);
+    QLabel* numvente = label(u"lblnumvente"_s, u"N° vente :"_s, panelproduits);
+    m_ednumvente = edit(u"ednumvente"_s, 64, panelproduits);
+    numvente->setBuddy(m_ednumvente);
+    QLabel* total = label(u"Label4"_s, u"Total Vente :"_s, panelproduits);
+    m_addpoint = edit(u"addpoint"_s, 64, panelproduits);
+    m_addpoint->setFont(tahoma(20, false));
+    QPalette amountcolour = m_addpoint->palette();
+    amountcolour.setColor(QPalette::Text, darkgreen);
+    m_addpoint->setPalette(amountcolour);
+    total->setBuddy(m_addpoint);
+
+    auto* sale = new QGridLayout;
+    sale->setHorizontalSpacing(6);
+    sale->setVerticalSpacing(4);
+    sale->addWidget(vendeur, 0, 0);
+    sale->addWidget(m_edvendeur, 0, 1);
+    sale->addWidget(numvente, 1, 0);
+    sale->addWidget(m_ednumvente, 1, 1);
+    sale->addWidget(total, 2, 0);
+    sale->addWidget(m_addpoint, 2, 1);
+    sale->addWidget(label(u"Label10"_s, u"euros "_s, panelproduits), 2, 2);
+
+    auto* layout = new QHBoxLayout(panelproduits);
+    layout->setContentsMargins(1, 1, 8, 1);
+    layout->setSpacing(10);
+    layout->addWidget(m_dbgridproduits);
+    layout->addLayout(sale);
+    layout->addStretch();
+    return panelproduits;
+}
+
+QWidget* CounterWindow::buildbottombar()
+{
+    QWidget* panelbas = panel(u"panelbas"_s, menu, this);
+    panelbas->setFixedHeight(33);
+
+    // The navigator over the products: insert a line, delete the current line.
+    auto* navigator = new QWidget(panelbas);
+    navigator->setObjectName(u"DBNavigator1"_s);
+    navigator->setAccessibleName(u"Navigateur des produits"_s);
+    const auto navbutton = [navigator](const QString& name, const QString& symbol,
+                                       const QString& accessible) {
+        auto* button = new QToolButton(navigator);
+        button->setObjectName(name);
+        button->setText(symbol);
+        button->setAccessibleName(accessible);
+        button->setToolTip(accessible);
+        button->setFixedSize(25, 25);
+        button->setFocusPolicy(Qt::StrongFocus);
+        return button;
+    };
+    m_nbInsert = navbutton(u"nbInsert"_s, u"+"_s, u"Insérer une ligne"_s);
+    m_nbDelete = navbutton(u"nbDelete"_s, u"\u2212"_s, u"Supprimer la ligne"_s);
+    auto* navlayout = new QHBoxLayout(navigator);
+    navlayout->setContentsMargins(0, 0, 0, 0);
+    navlayout->setSpacing(0);
+    navlayout->addWidget(m_nbInsert);
+    navlayout->addWidget(m_nbDelete);
+
+    m_add10pts = paneledbutton(u"Panel2"_s, teal, QSize(104, 29), u"add10pts"_s, u"10 Points"_s,
+                               u":/buttons/plus.svg"_s, panelbas);
+    m_add10pts->setIconSize(QSize(14, 14));
+    m_SpeedButton2 = paneledbutton(u"panelbtnquit"_s, silver, QSize(136, 29), u"SpeedButton2"_s,
+                                   u"Client Suivant"_s, u":/buttons/next.svg"_s, panelbas);
+    m_btnadd = paneledbutton(u"panelbtnvalide"_s, green, QSize(136, 29), u"btnadd"_s, u"Valider Vente"_s,
+                             u":/buttons/valid.svg"_s, panelbas);
+
+    auto* layout = new QHBoxLayout(panelbas);
+    layout->setContentsMargins(4, 2, 4, 2);
+    layout->setSpacing(6);
+    layout->addWidget(navigator);
+    layout->addStretch();
+    layout->addWidget(m_add10pts->parentWidget());
+    layout->addWidget(m_SpeedButton2->parentWidget());
+    layout->addWidget(m_btnadd->parentWidget());
+    return panelbas;
+}
+
+void CounterWindow::settaborder()
+{
+    const QList<QWidget*> order{
+        m_search,   m_btsearch, m_listecoupons, m_btnprintpoints, m_dbgridproduits, m_edvendeur, m_ednumvente,
+        m_addpoint, m_nbInsert, m_nbDelete,     m_add10pts,       m_SpeedButton2,   m_btnadd};
+    QWidget* previous = nullptr;
+    for (QWidget* widget : order) {
+        if (previous)
+            setTabOrder(previous, widget);
+        previous = widget;
+    }
+    for (QToolButton* button : m_toolbuttons) {
+        setTabOrder(previous, button);
+        previous = button;
+    }
+}
+
+void CounterWindow::setsearchtext(const QString& text)
+{
+    if (m_search->text() != text)
+        m_search->setText(text);
+}
+
+void CounterWindow::clearcoupons()
+{
+    for (int row = 0; row < m_listecoupons->rowCount(); ++row) {
+        for (int column = 0; column < m_listecoupons->columnCount(); ++column) {
+            if (QTableWidgetItem* item = m_listecoupons->item(row, column))
+                item->setText(QString());
+        }
+    }
+}
+
+void CounterWindow::resetcounter()
+{
+    clearcoupons();
+    for (QLabel* shown : {m_encours, m_lblnom, m_lbladresse, m_lblmobile, m_lblmail, m_lblfixe})
+        shown->clear();
+    m_addpoint->clear();
+    m_dbgridproduits->setEnabled(false);
+    m_listecoupons->setEnabled(false);
+    m_addpoint->setEnabled(true);
+    m_btnadd->setEnabled(false);
+    m_add10pts->setEnabled(false);
+    m_lbldernvente->clear();
+    m_ednumvente->clear();
+    m_state->member().init();
+    m_state->Produits().clear();
+    m_btnprintpoints->setEnabled(false);
+    m_btsearch->setText(u"Rechercher"_s);
+    m_btsearch->setIcon(m_btglyphsearch->icon());
+}
+
+void CounterWindow::entermember()
+{
+    m_dbgridproduits->setEnabled(true);
+    m_listecoupons->setEnabled(true);
+    m_addpoint->setEnabled(true);
+    m_btnadd->setEnabled(true);
+    m_dbgridproduits->setFocus();
+    m_btnprintpoints->setEnabled(true);
+    m_add10pts->setEnabled(true);
+    m_btsearch->setIcon(m_btglyphrefresh->icon());
+    m_btsearch->setText(u"Actualiser"_s);
+}
+
+void CounterWindow::SpeedButton2Click()
+{
+    if (!m_addpoint->text().isEmpty() && !m_context.dialogs.question(u"Annuler la saisie en cours"_s))
+        return;
+    resetcounter();
+    setsearchtext(QString());
+    m_search->setFocus();
+}
+
+void CounterWindow::ToolButton6Click()
+{
+    m_context.shell.openurl(operatorpage(m_context.settings.url()));
+}
+
+void CounterWindow::searchChange()
+{
+    m_btnadd->setEnabled(false);
+    m_add10pts->setEnabled(false);
+    if (!m_state->idle()) {
+        resetcounter();
+        m_state->setidle(true);
+    }
+}
+
+void CounterWindow::btsearchClick()
+{
+    Dialogs& dialogs = m_context.dialogs;
+    try {
+        lookup();
+    } catch (const QueryFailure& failure) {
+        const QStringList messages = Lookup::failuremessages(failure.reply());
+        if (failure.reply().status != 0) {
+            for (const QString& message : messages)
+                dialogs.information(message);
+        } else {
+            dialogs.exception(messages.value(0));
+        }
+    } catch (const QuilbaError& error) {
+        dialogs.exception(error.message());
+    } catch (const std::exception& error) {
+        dialogs.exception(QString::fromUtf8(error.what()));
+    }
+}
+
+void CounterWindow::lookup()
+{
+    const Lookup::Plan plan = Lookup::plansearch(m_search->text(), m_context.settings.idpharma());
+    if (plan.action == Lookup::Plan::Action::Nothing)
+        return;
+    if (plan.action == Lookup::Plan::Action::TooShort) {
+        m_context.dialogs.information(Lookup::tooshortmessage());
+        return;
+    }
+    setsearchtext(plan.text);
+    clearcoupons();
+    m_context.buffer.appendline(plan.line);
+    Lookup::post(m_context.client, plan.line);
+
+    const Lookup::Reply reply = Lookup::readreply(m_context.buffer.bytes());
+    switch (reply.kind) {
+    case Lookup::Reply::Kind::List:
+        chooseamong(reply.rows);
+        break;
+    case Lookup::Reply::Kind::Member:
+        loadmember(reply.member);
+        break;
+    case Lookup::Reply::Kind::Refusal:
+        m_context.dialogs.information(reply.message);
+        break;
+    case Lookup::Reply::Kind::Invalid:
+        m_context.dialogs.exception(reply.message);
+        break;
+    case Lookup::Reply::Kind::Other:
+        break;
+    }
+}
+
+void CounterWindow::chooseamong(const std::vector<QStringList>& rows)
+{
+    const std::optional<QString> id = m_choixmembre ? m_choixmembre->choose(rows) : std::nullopt;
+    setsearchtext(id ? u"ID="_s + *id : QString());
+    // The member chosen is looked up again by its id, and loaded.
+    if (!m_search->text().isEmpty())
+        lookup();
+}
+
+void CounterWindow::loadmember(const JsonValue& member)
+{
+    // Each step shows at once what it read: a load that stops keeps what it has shown so far.
+    setsearchtext(gettext(member, u"cardnumber"_s));
+    m_encours->setText(gettext(member, u"nbPoint"_s));
+    m_state->setcurrentmemberid(gettext(member, u"id"_s));
+    m_state->member().fromjson(member);
+    m_lblnom->setText(Lookup::nameline(m_state->member()));
+
+    QString text;
+    if (trygettext(member, u"dateUpdate"_s, text))
+        m_lbldernvente->setText(frdate(text));
+    if (trygettext(member, u"email"_s, text))
+        m_lblmail->setText(text);
+    if (trygettext(member, u"mobile"_s, text))
+        m_lblmobile->setText(text);
+    if (trygettext(member, u"tel"_s, text))
+        m_lblfixe->setText(text);
+    const JsonValue* address = member.find("address");
+    if (address && address->isObject() && address->find("line1"))
+        m_lbladresse->setText(Lookup::addressline(m_state->member()));
+    const JsonValue* event = member.find("event");
+    m_state->setevent(event ? std::optional<JsonValue>(*event) : std::nullopt);
+
+    m_btnadd->setEnabled(true);
+    m_state->setidle(false);
+    entermember();
+    if (!m_context.switches.nocoupon() && m_querycoupons)
+        m_querycoupons();
 }
 
 void CounterWindow::closeEvent(QCloseEvent* event)

@@ -1,26 +1,95 @@
 #pragma once
 
-#include <QMainWindow>
+#include "api/JsonValue.h"
 
+#include <QMainWindow>
+#include <QStringList>
+#include <functional>
+#include <vector>
+
+class Clock;
+class CounterClient;
+class CounterState;
+class Dialogs;
+class MemberChoiceDialog;
+class QLabel;
 class QLineEdit;
+class QTableView;
+class QTableWidget;
 class QToolBar;
 class QToolButton;
+class ReplyBuffer;
+class Settings;
+class Shell;
+class Switches;
 
-// The counter window, the program's main window and hub.
+// The counter window, the program's main window and hub: the search line, the member shown with
+// points and coupons, the entry of the sale. It starts in the Start state; the first reset brings
+// it to Idle, a lookup that loads a member to Member shown.
 class CounterWindow final : public QMainWindow
 {
     Q_OBJECT
 public:
-    explicit CounterWindow(QWidget* parent = nullptr);
+    // What the window works with; all of it lives for the whole run.
+    struct Context
+    {
+        CounterClient& client;
+        ReplyBuffer& buffer;
+        const Settings& settings;
+        Dialogs& dialogs;
+        Shell& shell;
+        const Clock& clock;
+        const Switches& switches;
+    };
+
+    explicit CounterWindow(const Context& context, QWidget* parent = nullptr);
+    ~CounterWindow() override;
+
+    const Context& context() const { return m_context; }
+    // The current member record, currentmemberid, idle, the event value and Produits.
+    CounterState& state() { return *m_state; }
+
+    // The dialog a list reply opens; created after this window.
+    void setchoixmembre(MemberChoiceDialog* dialog) { m_choixmembre = dialog; }
+    // The coupon query that follows every member shown, unless the switch "nocoupon" is given. It
+    // may raise QueryFailure or QuilbaError: the lookup tells the user.
+    void setquerycoupons(std::function<void()> query) { m_querycoupons = std::move(query); }
+
+    // Back to the idle look: coupon cells, member labels, amount, sale number and product lines
+    // emptied, the member record cleared. Neither idle, currentmemberid nor the search text change.
+    void resetcounter();
+    // The member state: products, coupons, amount, sale and ticket buttons enabled.
+    void entermember();
+    // The lookup with the text of the search field ("Chercher", "Rechercher", "Actualiser").
+    void btsearchClick();
+    // "Client Suivant": reset after confirmation when an amount is typed, search field emptied.
+    void SpeedButton2Click();
+    // "ADELYA": the platform's operator page in the browser.
+    void ToolButton6Click();
+    // Empties the text of every coupon cell; the row count stays.
+    void clearcoupons();
+    // Sets the search field; the same text is no change.
+    void setsearchtext(const QString& text);
 
     QLineEdit* search() const { return m_search; }
+    QTableWidget* listecoupons() const { return m_listecoupons; }
+    QTableView* dbgridproduits() const { return m_dbgridproduits; }
+    QLineEdit* addpoint() const { return m_addpoint; }
+    QLineEdit* edvendeur() const { return m_edvendeur; }
+    QLineEdit* ednumvente() const { return m_ednumvente; }
+    QToolButton* btsearch() const { return m_btsearch; }
+    QToolButton* btnadd() const { return m_btnadd; }
+    QToolButton* add10pts() const { return m_add10pts; }
+    QToolButton* btnprintpoints() const { return m_btnprintpoints; }
+    QLabel* lblnom() const { return m_lblnom; }
+    QLabel* encours() const { return m_encours; }
 
 signals:
-    // Toolbar requests; the program wires them to the windows that answer them.
+    // Toolbar requests; the program wires them to the windows that answer them. Modification and
+    // history are asked only while a member is shown.
     void adhesionrequested();
     void modificationrequested();
     void historiquerequested();
-    void adelyarequested();
     void parametresrequested();
     void closed();
 
@@ -28,8 +97,45 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    QToolButton* addtoolbutton(QToolBar* bar, const QString& name, const QString& caption,
-                               const QString& description);
+    void buildtoolbar();
+    QWidget* buildsearchpanel();
+    QWidget* buildmemberpanel();
+    QWidget* buildproductspanel();
+    QWidget* buildbottombar();
+    void settaborder();
 
-    QLineEdit* m_search;
+    // Search field change: sale buttons off; a shown member is left (reset, idle).
+    void searchChange();
+    void lookup();
+    void chooseamong(const std::vector<QStringList>& rows);
+    void loadmember(const JsonValue& member);
+
+    Context m_context;
+    CounterState* m_state;
+    MemberChoiceDialog* m_choixmembre = nullptr;
+    std::function<void()> m_querycoupons;
+
+    QLineEdit* m_search = nullptr;
+    QToolButton* m_btsearch = nullptr;
+    QToolButton* m_btglyphrefresh = nullptr;
+    QToolButton* m_btglyphsearch = nullptr;
+    QLabel* m_lblnom = nullptr;
+    QLabel* m_lbladresse = nullptr;
+    QLabel* m_lblmail = nullptr;
+    QLabel* m_lblmobile = nullptr;
+    QLabel* m_lblfixe = nullptr;
+    QLabel* m_lbldernvente = nullptr;
+    QLabel* m_encours = nullptr;
+    QToolButton* m_btnprintpoints = nullptr;
+    QTableWidget* m_listecoupons = nullptr;
+    QTableView* m_dbgridproduits = nullptr;
+    QLineEdit* m_edvendeur = nullptr;
+    QLineEdit* m_ednumvente = nullptr;
+    QLineEdit* m_addpoint = nullptr;
+    QToolButton* m_nbInsert = nullptr;
+    QToolButton* m_nbDelete = nullptr;
+    QToolButton* m_add10pts = nullptr;
+    QToolButton* m_SpeedButton2 = nullptr;
+    QToolButton* m_btnadd = nullptr;
+    QList<QToolButton*> m_toolbuttons;
 };
