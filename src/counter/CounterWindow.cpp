@@ -78,7 +78,6 @@ QLabel* valuelabel(const QString& name, const QString& accessible, QWidget* pare
 {
     QLabel* widget = label(name, QString(), parent);
     widget->setAccessibleName(accessible);
-    widget->setTextInteractionFlags(Qt::TextSelectableByMouse);
     return widget;
 }
 
@@ -328,6 +327,7 @@ QWidget* CounterWindow::buildmemberpanel()
     m_listecoupons->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_listecoupons->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_listecoupons->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_listecoupons->setTabKeyNavigation(false);
     m_listecoupons->setToolTip(u"info d'aide"_s);
     for (int row = 0; row < m_listecoupons->rowCount(); ++row) {
         for (int column = 0; column < m_listecoupons->columnCount(); ++column)
