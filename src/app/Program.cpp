@@ -12,6 +12,8 @@
 #include "members/MemberChoiceDialog.h"
 #include "platform/Dialogs.h"
 #include "settings/ParametersWindow.h"
+#include "settings/UpdateProgress.h"
+#include "settings/Updater.h"
 
 #include <QCoreApplication>
 #include <QFont>
@@ -20,7 +22,8 @@
 #include <QTranslator>
 #include <exception>
 
-Program::Program(const Switches& switches, Dialogs& dialogs) : m_switches(switches), m_dialogs(dialogs)
+Program::Program(const Switches& switches, Dialogs& dialogs, Shell& shell)
+    : m_switches(switches), m_dialogs(dialogs), m_shell(shell)
 {
     // The log window's text box starts with its designed text; the first reply replaces it.
     m_buffer.settext(QStringLiteral("Memo1"));
@@ -48,6 +51,11 @@ Program::Program(const Switches& switches, Dialogs& dialogs) : m_switches(switch
         m_formparams->setauthorizationtarget(
             [this](HttpHeaders headers) { m_counterclient->client().setcustomheaders(std::move(headers)); });
         connect(m_Form1.get(), &CounterWindow::parametresrequested, m_formparams.get(), &QDialog::exec);
+        m_updater =
+            std::make_unique<Updater>(m_settings, m_buffer, m_dialogs, m_shell, m_counterclient->client());
+        m_updateprogress = std::make_unique<UpdateProgress>(*m_formparams);
+        m_updater->setdisplay(m_updateprogress.get());
+        m_formparams->setcheckupdate([this] { m_updater->checkupdate(); });
         m_formparams->formcreate();
     });
     create([&] {
@@ -65,6 +73,8 @@ Program::Program(const Switches& switches, Dialogs& dialogs) : m_switches(switch
 Program::~Program()
 {
     // Windows first (they may refer to the clients), then the clients and the log file.
+    m_updater.reset();
+    m_updateprogress.reset();
     m_formparams.reset();
     m_formhisto.reset();
     m_choixmembre.reset();

@@ -19,6 +19,9 @@ class LogFile;
 class LogWindow;
 class MemberChoiceDialog;
 class ParametersWindow;
+class Shell;
+class UpdateProgress;
+class Updater;
 
 // The whole program: creates every window once, in a fixed order, before the event loop runs,
 // and keeps them until the counter window closes.
@@ -28,13 +31,14 @@ class ParametersWindow;
 //  4 data module      the shared tables
 //  5 choice dialog
 //  6 history window
-//  7 parameters       reads the settings, builds the Authorization header or asks for the settings
+//  7 parameters       reads the settings, builds the Authorization header and checks for a new
+//                     version, or asks for the settings
 //  8 connection       copies the counter client's proxy and headers, opens the log with "log"
 class Program final : public QObject
 {
     Q_OBJECT
 public:
-    Program(const Switches& switches, Dialogs& dialogs);
+    Program(const Switches& switches, Dialogs& dialogs, Shell& shell);
     ~Program() override;
 
     // The user asked to end during start-up: the event loop must not run.
@@ -48,6 +52,7 @@ public:
     CounterWindow& counterwindow() { return *m_Form1; }
     LogWindow& logwindow() { return *m_formlog; }
     ParametersWindow& parameterswindow() { return *m_formparams; }
+    Updater& updater() { return *m_updater; }
 
     // The fixed corporate proxy of the switch "kestrel".
     static HttpProxy kestrelproxy();
@@ -65,6 +70,7 @@ private:
 
     Switches m_switches;
     Dialogs& m_dialogs;
+    Shell& m_shell;
     ReplyBuffer m_buffer;
     Settings m_settings;
     std::unique_ptr<CounterClient> m_counterclient;
@@ -75,6 +81,8 @@ private:
     std::unique_ptr<MemberChoiceDialog> m_choixmembre;
     std::unique_ptr<HistoryWindow> m_formhisto;
     std::unique_ptr<ParametersWindow> m_formparams;
+    std::unique_ptr<Updater> m_updater;
+    std::unique_ptr<UpdateProgress> m_updateprogress;
     std::unique_ptr<LogFile> m_logfile;
     std::unique_ptr<Connection> m_connexion;
 };

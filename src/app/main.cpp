@@ -1,5 +1,6 @@
 #include "app/Program.h"
 #include "app/Switches.h"
+#include "platform/SystemShell.h"
 #include "platform/WidgetDialogs.h"
 
 #include <QApplication>
@@ -15,7 +16,8 @@ int main(int argc, char* argv[])
     Program::prepareapplication();
 
     WidgetDialogs dialogs;
-    Program program(Switches(QApplication::arguments()), dialogs);
+    SystemShell shell;
+    Program program(Switches(QApplication::arguments()), dialogs, shell);
     if (program.endrequested())
         return 0;
     QObject::connect(&program, &Program::finished, &app, &QApplication::quit);
