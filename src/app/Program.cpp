@@ -12,8 +12,9 @@
 #include "members/MemberChoiceDialog.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
-#include "platform/SystemShell.h"
 #include "settings/ParametersWindow.h"
+#include "settings/UpdateProgress.h"
+#include "settings/Updater.h"
 
 #include <QCoreApplication>
 #include <QFont>
@@ -22,21 +23,8 @@
 #include <QTranslator>
 #include <exception>
 
-Program::Program(const Switches& switches, Dialogs& dialogs)
-    : m_switches(switches), m_dialogs(dialogs), m_systemshell(std::make_unique<SystemShell>()),
-      m_systemclock(std::make_unique<SystemClock>()), m_shell(m_systemshell.get()),
-      m_clock(m_systemclock.get())
-{
-    createwindows();
-}
-
 Program::Program(const Switches& switches, Dialogs& dialogs, Shell& shell, Clock& clock)
-    : m_switches(switches), m_dialogs(dialogs), m_shell(&shell), m_clock(&clock)
-{
-    createwindows();
-}
-
-void Program::createwindows()
+    : m_switches(switches), m_dialogs(dialogs), m_shell(shell), m_clock(clock)
 {
     // The log window's text box starts with its designed text; the first reply replaces it.
     m_buffer.settext(QStringLiteral("Memo1"));
@@ -47,7 +35,7 @@ void Program::createwindows()
         if (m_switches.kestrel())
             m_counterclient->client().setproxy(kestrelproxy());
         m_Form1 = std::make_unique<CounterWindow>(CounterWindow::Context{
-            *m_counterclient, m_buffer, m_settings, m_dialogs, *m_shell, *m_clock, m_switches});
+            *m_counterclient, m_buffer, m_settings, m_dialogs, m_shell, m_clock, m_switches});
         connect(m_Form1.get(), &CounterWindow::closed, this, &Program::finished);
         m_Form1->show();
     });
@@ -68,6 +56,11 @@ void Program::createwindows()
         m_formparams->setauthorizationtarget(
             [this](HttpHeaders headers) { m_counterclient->client().setcustomheaders(std::move(headers)); });
         connect(m_Form1.get(), &CounterWindow::parametresrequested, m_formparams.get(), &QDialog::exec);
+        m_updater =
+            std::make_unique<Updater>(m_settings, m_buffer, m_dialogs, m_shell, m_counterclient->client());
+        m_updateprogress = std::make_unique<UpdateProgress>(*m_formparams);
+        m_updater->setdisplay(m_updateprogress.get());
+        m_formparams->setcheckupdate([this] { m_updater->checkupdate(); });
         m_formparams->formcreate();
     });
     create([&] {
@@ -85,6 +78,8 @@ void Program::createwindows()
 Program::~Program()
 {
     // Windows first (they may refer to the clients), then the clients and the log file.
+    m_updater.reset();
+    m_updateprogress.reset();
     m_formparams.reset();
     m_formhisto.reset();
     m_choixmembre.reset();

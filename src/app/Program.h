@@ -21,6 +21,8 @@ class LogWindow;
 class MemberChoiceDialog;
 class ParametersWindow;
 class Shell;
+class UpdateProgress;
+class Updater;
 
 // The whole program: creates every window once, in a fixed order, before the event loop runs,
 // and keeps them until the counter window closes.
@@ -30,14 +32,13 @@ class Shell;
 //  4 data module      the shared tables
 //  5 choice dialog
 //  6 history window
-//  7 parameters       reads the settings, builds the Authorization header or asks for the settings
+//  7 parameters       reads the settings, builds the Authorization header and checks for a new
+//                     version, or asks for the settings
 //  8 connection       copies the counter client's proxy and headers, opens the log with "log"
 class Program final : public QObject
 {
     Q_OBJECT
 public:
-    // With the system's browser and clock.
-    Program(const Switches& switches, Dialogs& dialogs);
     Program(const Switches& switches, Dialogs& dialogs, Shell& shell, Clock& clock);
     ~Program() override;
 
@@ -54,6 +55,7 @@ public:
     MemberChoiceDialog& choixmembre() { return *m_choixmembre; }
     LogWindow& logwindow() { return *m_formlog; }
     ParametersWindow& parameterswindow() { return *m_formparams; }
+    Updater& updater() { return *m_updater; }
 
     // The fixed corporate proxy of the switch "kestrel".
     static HttpProxy kestrelproxy();
@@ -66,16 +68,13 @@ signals:
     void finished();
 
 private:
-    void createwindows();
     // Runs one creation step; an error is shown in the standard error box and start-up goes on.
     void create(const std::function<void()>& step);
 
     Switches m_switches;
     Dialogs& m_dialogs;
-    std::unique_ptr<Shell> m_systemshell;
-    std::unique_ptr<Clock> m_systemclock;
-    Shell* m_shell;
-    Clock* m_clock;
+    Shell& m_shell;
+    Clock& m_clock;
     ReplyBuffer m_buffer;
     Settings m_settings;
     std::unique_ptr<CounterClient> m_counterclient;
@@ -86,6 +85,8 @@ private:
     std::unique_ptr<MemberChoiceDialog> m_choixmembre;
     std::unique_ptr<HistoryWindow> m_formhisto;
     std::unique_ptr<ParametersWindow> m_formparams;
+    std::unique_ptr<Updater> m_updater;
+    std::unique_ptr<UpdateProgress> m_updateprogress;
     std::unique_ptr<LogFile> m_logfile;
     std::unique_ptr<Connection> m_connexion;
 };

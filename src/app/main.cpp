@@ -1,5 +1,7 @@
 #include "app/Program.h"
 #include "app/Switches.h"
+#include "platform/Clock.h"
+#include "platform/SystemShell.h"
 #include "platform/WidgetDialogs.h"
 
 #include <QApplication>
@@ -15,7 +17,9 @@ int main(int argc, char* argv[])
     Program::prepareapplication();
 
     WidgetDialogs dialogs;
-    Program program(Switches(QApplication::arguments()), dialogs);
+    SystemShell shell;
+    SystemClock clock;
+    Program program(Switches(QApplication::arguments()), dialogs, shell, clock);
     if (program.endrequested())
         return 0;
     QObject::connect(&program, &Program::finished, &app, &QApplication::quit);

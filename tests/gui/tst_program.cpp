@@ -1,12 +1,15 @@
 #include "CaptureServer.h"
+#include "RecordingShell.h"
 #include "ScriptedDialogs.h"
 
 #include "api/Connection.h"
 #include "api/CounterClient.h"
 #include "app/LogWindow.h"
 #include "app/Program.h"
+#include "platform/Clock.h"
 #include "counter/CounterWindow.h"
 #include "settings/ParametersWindow.h"
+#include "settings/Updater.h"
 
 #include <QApplication>
 #include <QFile>
@@ -67,6 +70,8 @@ private slots:
     {
         QVERIFY(m_work.isValid());
         qputenv("QUILBA_WORKDIR", m_work.path().toUtf8());
+        // Start-up with complete settings checks for a new version: never on the real server.
+        qputenv("QUILBA_UPDATE_URL", "http://127.0.0.1:1/updatequilba");
     }
     void cleanup() { QFile::remove(m_work.filePath(QStringLiteral("quilba.ini"))); }
 
@@ -90,7 +95,7 @@ private slots:
             type(window, "libellepharma", QStringLiteral("Pharmacie du Marché"));
             QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("Button1")), Qt::LeftButton);
         });
-        Program program(Switches(commandline({})), dialogs);
+        Program program(Switches(commandline({})), dialogs, m_shell, m_clock);
 
         QVERIFY(!program.endrequested());
         QCOMPARE(dialogs.texts(), QStringList{QStringLiteral("Vous devez renseigner les parametres de connexion")});
@@ -113,7 +118,7 @@ private slots:
         whenparametersshown([](ParametersWindow* window) {
             QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("Button2")), Qt::LeftButton);
         });
-        Program program(Switches(commandline({})), dialogs);
+        Program program(Switches(commandline({})), dialogs, m_shell, m_clock);
         QVERIFY(program.endrequested());
         QVERIFY(dialogs.texts().contains(
             QStringLiteral("Les parametres ne sont pas complets - l'application ne peut pas fonctionner")));
@@ -124,12 +129,18 @@ private slots:
         CaptureServer server;
         writeini(m_work.path(), server.url());
         server.enqueue(CaptureServer::ok("{\"ApiReturn\":{\"code\":\"OK\",\n\"id\":\"7\"}}"));
+        CaptureServer update;
+        qputenv("QUILBA_UPDATE_URL", update.url(QStringLiteral("/updatequilba")).toUtf8());
+        update.enqueue(CaptureServer::ok("1.4\n"));
         ScriptedDialogs dialogs;
         {
-            Program program(Switches(commandline({"-debug", "/LOG"})), dialogs);
+            Program program(Switches(commandline({"-debug", "/LOG"})), dialogs, m_shell, m_clock);
             QVERIFY(dialogs.texts().isEmpty());
             QVERIFY(program.logwindow().isVisible());
-            QCOMPARE(program.logwindow().memo()->toPlainText(), QStringLiteral("Memo1"));
+            // The update check ran at start: the log window shows the version text.
+            QCOMPARE(update.requests().size(), 1);
+            QCOMPARE(program.logwindow().memo()->toPlainText(), QStringLiteral("1.4\n"));
+            QVERIFY(!program.parameterswindow().isVisible());
 
             const QString answer = program.connexion().put(QStringLiteral("json_data={\"a\":\"é\"}"));
             QCOMPARE(answer, QStringLiteral("{\"code\":\"OK\",\"id\":\"7\"}"));
@@ -148,13 +159,16 @@ private slots:
     {
         writeini(m_work.path(), QStringLiteral("http://127.0.0.1:1/apiv1/webapi.do"));
         ScriptedDialogs dialogs;
-        Program program(Switches(commandline({"-kestrel"})), dialogs);
+        Program program(Switches(commandline({"-kestrel"})), dialogs, m_shell, m_clock);
         QCOMPARE(program.counterclient().client().proxy().port, 8080);
         QCOMPARE(program.connexion().client().proxy().host, Program::kestrelproxy().host);
+        QCOMPARE(program.updater().httpmaj().proxy().host, Program::kestrelproxy().host);
     }
 
 private:
     QTemporaryDir m_work;
+    RecordingShell m_shell;
+    SystemClock m_clock;
 };
 
 QTEST_MAIN(TestProgram)
