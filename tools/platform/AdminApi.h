@@ -1,0 +1,29 @@
+#pragma once
+
+#include "Clock.h"
+#include "FaultInjector.h"
+#include "HttpReply.h"
+#include "RequestJournal.h"
+
+#include <string_view>
+
+// The test controls under "/_admin/": the journal of requests, the faults for the next requests, the
+// release of stalled replies and the platform's clock. Served to loopback clients only (the server checks).
+class AdminApi final
+{
+public:
+    static constexpr std::string_view kPrefix = "/_admin/";
+
+    AdminApi(RequestJournal& journal, FaultInjector& faults, Clock& clock);
+
+    // `after`: the "after" query parameter of the journal, 0 when absent.
+    HttpReply handle(std::string_view method, std::string_view path, std::string_view body, long long after);
+
+private:
+    HttpReply addFaults(std::string_view body);
+    HttpReply setClock(std::string_view body);
+
+    RequestJournal& m_journal;
+    FaultInjector& m_faults;
+    Clock& m_clock;
+};
