@@ -33,7 +33,8 @@ int main(int argc, char* argv[])
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quilba"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Quilba"));
+    // No display name: on X11 Qt would append it to every caption ("Quilba v1.4 — Quilba"). Message
+    // boxes still take the application name.
     QApplication::setApplicationVersion(QStringLiteral(QUILBA_VERSION));
     // The menu entry quilba.desktop: the desktop shows its name and icon for our windows.
     QGuiApplication::setDesktopFileName(QStringLiteral("quilba"));
