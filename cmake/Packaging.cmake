@@ -1,0 +1,50 @@
+# Installation as a desktop program (cmake --install), and the Debian package CPack builds from it
+# (./run package). Only the program, its menu entry and its icon are installed: the local platform
+# and the tests stay in the build tree.
+include(GNUInstallDirs)
+
+install(TARGETS quilba RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/resources/desktop/quilba.desktop
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${PROJECT_SOURCE_DIR}/resources/icons/quilba.svg
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME quilba)
+set(CPACK_PACKAGE_VENDOR "Quilba")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_CONTACT "Quilba <quilba@example.org>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "loyalty-card counter program for pharmacies")
+# Debian shows the text as written: lines are broken here, an empty line parts the two languages.
+string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
+    "Quilba is the program at the counter of a pharmacy that runs a loyalty-card"
+    "scheme on a remote loyalty platform: it finds the cardholder, shows the points"
+    "and open coupons, records the sale, prints coupons and tickets, enrols members"
+    "and reads their history."
+    ""
+    "Quilba est le programme du comptoir d'une pharmacie qui gère une carte de"
+    "fidélité sur une plateforme distante : il retrouve l'adhérent, affiche ses"
+    "points et ses coupons, enregistre la vente, imprime les coupons et les tickets,"
+    "inscrit les membres et montre leur historique.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_SOURCE_IGNORE_FILES "/\\\\.git" "/build[^/]*/")
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
+set(CPACK_DEBIAN_PACKAGE_SECTION misc)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# The shared libraries the program links (Qt 6, libcurl, the C++ run-time) come from
+# dpkg-shlibdeps; what it loads or reads at run time is named here: the Qt platform plugins and
+# the SVG icon engine, Qt's French texts, the fonts the windows and tickets are drawn with, the
+# certificates for the platform's https address, and what the maintainer scripts call.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "qt6-qpa-plugins, libqt6svg6, qt6-translations-l10n, fonts-crosextra-carlito, fonts-dejavu-core, \
+ca-certificates, adduser, acl")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
+    ${PROJECT_SOURCE_DIR}/packaging/debian/postinst
+    ${PROJECT_SOURCE_DIR}/packaging/debian/postrm)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+
+include(CPack)
