@@ -12,6 +12,8 @@
 #include "members/MemberChoiceDialog.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
+#include "report/PdfReportOutput.h"
+#include "report/PreviewReportOutput.h"
 #include "settings/ParametersWindow.h"
 #include "settings/UpdateProgress.h"
 #include "settings/Updater.h"
@@ -37,6 +39,12 @@ Program::Program(const Switches& switches, Dialogs& dialogs, Shell& shell, Clock
         m_Form1 = std::make_unique<CounterWindow>(CounterWindow::Context{
             *m_counterclient, m_buffer, m_settings, m_dialogs, m_shell, m_clock, m_switches});
         connect(m_Form1.get(), &CounterWindow::closed, this, &Program::finished);
+        const QString printfolder = PdfReportOutput::environmentfolder();
+        if (printfolder.isEmpty())
+            m_reportoutput = std::make_unique<PreviewReportOutput>(m_Form1.get());
+        else
+            m_reportoutput = std::make_unique<PdfReportOutput>(printfolder);
+        m_Form1->setreportoutput(m_reportoutput.get());
         m_Form1->show();
     });
     create([&] { m_formmember = std::make_unique<EnrolmentForm>(m_Form1.get()); });
@@ -86,6 +94,7 @@ Program::~Program()
     m_formmember.reset();
     m_formlog.reset();
     m_Form1.reset();
+    m_reportoutput.reset();
 }
 
 bool Program::endrequested() const

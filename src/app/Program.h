@@ -20,6 +20,7 @@ class LogFile;
 class LogWindow;
 class MemberChoiceDialog;
 class ParametersWindow;
+class ReportOutput;
 class Shell;
 class UpdateProgress;
 class Updater;
@@ -56,6 +57,9 @@ public:
     LogWindow& logwindow() { return *m_formlog; }
     ParametersWindow& parameterswindow() { return *m_formparams; }
     Updater& updater() { return *m_updater; }
+    // Where the tickets go: PDF files in the folder of QUILBA_PRINT_DIR when it is set, else the
+    // preview then the print dialog.
+    ReportOutput& reportoutput() { return *m_reportoutput; }
 
     // The fixed corporate proxy of the switch "kestrel".
     static HttpProxy kestrelproxy();
@@ -78,6 +82,8 @@ private:
     ReplyBuffer m_buffer;
     Settings m_settings;
     std::unique_ptr<CounterClient> m_counterclient;
+    // Declared before the counter window, which prints through it, so it outlives the window.
+    std::unique_ptr<ReportOutput> m_reportoutput;
     std::unique_ptr<CounterWindow> m_Form1;
     std::unique_ptr<EnrolmentForm> m_formmember;
     std::unique_ptr<LogWindow> m_formlog;

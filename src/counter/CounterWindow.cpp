@@ -12,6 +12,7 @@
 #include "members/MemberChoiceDialog.h"
 #include "members/QueryFailure.h"
 #include "platform/Dialogs.h"
+#include "platform/ReportOutput.h"
 #include "platform/Shell.h"
 #include "settings/Settings.h"
 
@@ -127,7 +128,7 @@ QToolButton* paneledbutton(const QString& panelname, const QColor& colour, QSize
 } // namespace
 
 CounterWindow::CounterWindow(const Context& context, QWidget* parent)
-    : QMainWindow(parent), m_context(context), m_state(new CounterState(this))
+    : QMainWindow(parent), m_context(context), m_state(new CounterState(this)), m_tickets(context.clock)
 {
     Q_INIT_RESOURCE(buttons);
     setObjectName(u"Form1"_s);
@@ -169,6 +170,7 @@ CounterWindow::CounterWindow(const Context& context, QWidget* parent)
     });
     connect(m_btsearch, &QToolButton::clicked, this, &CounterWindow::btsearchClick);
     connect(m_SpeedButton2, &QToolButton::clicked, this, &CounterWindow::SpeedButton2Click);
+    connect(m_btnprintpoints, &QToolButton::clicked, this, &CounterWindow::btnprintpointsClick);
 
     setFixedSize(557, 380);
     if (const QScreen* screen = this->screen())
@@ -542,6 +544,24 @@ void CounterWindow::SpeedButton2Click()
 void CounterWindow::ToolButton6Click()
 {
     m_context.shell.openurl(operatorpage(m_context.settings.url()));
+}
+
+Tickets::Member CounterWindow::shownmember() const
+{
+    const Member& member = m_state->member();
+    return {member.Getprenom(), member.Getnom(), member.Getcardnumber(), m_lblnom->text()};
+}
+
+void CounterWindow::btnprintpointsClick()
+{
+    if (m_reportoutput)
+        m_tickets.printpoints(shownmember(), m_encours->text(), *m_reportoutput);
+}
+
+bool CounterWindow::printcoupon(const Tickets::Coupon& coupon)
+{
+    return m_reportoutput &&
+           m_tickets.printcoupon(shownmember(), coupon, m_context.settings.getpharmacie(), *m_reportoutput);
 }
 
 void CounterWindow::searchChange()

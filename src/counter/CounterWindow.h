@@ -1,6 +1,7 @@
 #pragma once
 
 #include "api/JsonValue.h"
+#include "counter/Tickets.h"
 
 #include <QMainWindow>
 #include <QStringList>
@@ -19,6 +20,7 @@ class QTableWidget;
 class QToolBar;
 class QToolButton;
 class ReplyBuffer;
+class ReportOutput;
 class Settings;
 class Shell;
 class Switches;
@@ -54,6 +56,19 @@ public:
     // The coupon query that follows every member shown, unless the switch "nocoupon" is given. It
     // may raise QueryFailure or QuilbaError: the lookup tells the user.
     void setquerycoupons(std::function<void()> query) { m_querycoupons = std::move(query); }
+    // Where the tickets go (preview then print, or PDF files); without one nothing is printed.
+    void setreportoutput(ReportOutput* output) { m_reportoutput = output; }
+
+    // The tickets, their header texts saved when this window was created.
+    const Tickets& tickets() const { return m_tickets; }
+    // The member as shown: first name, name and card number of the member record, and the text
+    // of `lblnom`; all empty before any member is shown.
+    Tickets::Member shownmember() const;
+    // The points ticket of the member shown, with the points as `encours` shows them.
+    void btnprintpointsClick();
+    // The voucher of a coupon row for the member shown; a value without a ticket prints nothing.
+    // True when a ticket was printed.
+    bool printcoupon(const Tickets::Coupon& coupon);
 
     // Back to the idle look: coupon cells, member labels, amount, sale number and product lines
     // emptied, the member record cleared. Neither idle, currentmemberid nor the search text change.
@@ -114,6 +129,8 @@ private:
     CounterState* m_state;
     MemberChoiceDialog* m_choixmembre = nullptr;
     std::function<void()> m_querycoupons;
+    ReportOutput* m_reportoutput = nullptr;
+    Tickets m_tickets;
 
     QLineEdit* m_search = nullptr;
     QToolButton* m_btsearch = nullptr;

@@ -1,4 +1,5 @@
 #include "CaptureServer.h"
+#include "RecordingReportOutput.h"
 #include "ScriptedDialogs.h"
 
 #include "api/CounterClient.h"
@@ -13,6 +14,7 @@
 #include "members/QueryFailure.h"
 #include "platform/Clock.h"
 #include "platform/Shell.h"
+#include "report/ReportLayout.h"
 #include "settings/Settings.h"
 
 #include <QAccessible>
@@ -672,6 +674,46 @@ private slots:
                 u"HTTP/1.1 503 Service Unavailable occupé "_s,
                 u"Erreur Accés Serveur Gestionnaire Fidélité : 503 HTTP/1.1 503 Service Unavailable"_s}));
         QVERIFY(!counter.window->state().idle());
+    }
+
+    // The points ticket carries the member as shown and the points as `encours` shows them; before
+    // any member is shown the button is enabled and the ticket prints with empty texts.
+    void pointsTicketOfTheMemberShown_data()
+    {
+        QTest::addColumn<bool>("member");
+        QTest::addColumn<QString>("bearer");
+        QTest::addColumn<QString>("card");
+        QTest::addColumn<QStringList>("greeting");
+        QTest::newRow("member shown")
+            << true << u"MME Marie DUPONT"_s << u"1010001"_s
+            << QStringList{u"Bonjour Marie DUPONT,"_s, QString(),
+                           u"Au 1 décembre 2026 vous avez 110 points sur votre Quilba !"_s};
+        QTest::newRow("before any member")
+            << false << QString() << QString()
+            << QStringList{u"Bonjour  ,"_s, QString(),
+                           u"Au 1 décembre 2026 vous avez  points sur votre Quilba !"_s};
+    }
+    void pointsTicketOfTheMemberShown()
+    {
+        QFETCH(bool, member);
+        Counter counter;
+        RecordingReportOutput output;
+        counter.window->setreportoutput(&output);
+        if (member)
+            counter.showmember();
+        QVERIFY(counter.window->btnprintpoints()->isEnabled());
+
+        // Twice: every print starts again from the saved header.
+        for (int print = 1; print <= 2; ++print) {
+            QTest::mouseClick(counter.window->btnprintpoints(), Qt::LeftButton);
+            QCOMPARE(output.printed().size(), print);
+            const ReportLayout& ticket = output.printed().last();
+            QCOMPARE(ticket.name(), u"reppoints"_s);
+            QTEST(ticket.text(u"porteur"_s), "bearer");
+            QTEST(ticket.text(u"cardnumber"_s), "card");
+            QTEST(ticket.text(u"entete"_s).split(u'\n').mid(0, 3), "greeting");
+        }
+        QVERIFY(counter.dialogs.texts().isEmpty());
     }
 
     void adelyaOpensTheOperatorPage()
