@@ -54,6 +54,7 @@ public:
     DataModule& datamodule() { return *m_formDM; }
     MemberChoiceDialog& choixmembre() { return *m_choixmembre; }
     LogWindow& logwindow() { return *m_formlog; }
+    HistoryWindow& historywindow() { return *m_formhisto; }
     ParametersWindow& parameterswindow() { return *m_formparams; }
     Updater& updater() { return *m_updater; }
 
