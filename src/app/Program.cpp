@@ -5,6 +5,7 @@
 #include "api/LogFile.h"
 #include "api/QuilbaError.h"
 #include "app/LogWindow.h"
+#include "counter/CounterState.h"
 #include "counter/CounterWindow.h"
 #include "data/DataModule.h"
 #include "history/HistoryWindow.h"
@@ -58,7 +59,11 @@ Program::Program(const Switches& switches, Dialogs& dialogs, Shell& shell, Clock
         m_choixmembre = std::make_unique<MemberChoiceDialog>(m_formDM->listeMembre(), m_Form1.get());
         m_Form1->setchoixmembre(m_choixmembre.get());
     });
-    create([&] { m_formhisto = std::make_unique<HistoryWindow>(m_Form1.get()); });
+    create([&] {
+        m_formhisto = std::make_unique<HistoryWindow>(m_formDM->historique(), m_dialogs, m_Form1.get());
+        connect(m_Form1.get(), &CounterWindow::historiquerequested, m_formhisto.get(),
+                [this] { m_formhisto->historiquerequested(m_Form1->state().event()); });
+    });
     create([&] {
         m_formparams = std::make_unique<ParametersWindow>(m_settings, m_dialogs, m_Form1.get());
         m_formparams->setauthorizationtarget(

@@ -55,6 +55,7 @@ public:
     DataModule& datamodule() { return *m_formDM; }
     MemberChoiceDialog& choixmembre() { return *m_choixmembre; }
     LogWindow& logwindow() { return *m_formlog; }
+    HistoryWindow& historywindow() { return *m_formhisto; }
     ParametersWindow& parameterswindow() { return *m_formparams; }
     Updater& updater() { return *m_updater; }
     // Where the tickets go: PDF files in the folder of QUILBA_PRINT_DIR when it is set, else the

@@ -4,7 +4,8 @@
 
 using namespace Qt::StringLiterals;
 
-DataModule::DataModule(QObject* parent) : QObject(parent), m_listeMembre(createlisteMembre(this))
+DataModule::DataModule(QObject* parent)
+    : QObject(parent), m_listeMembre(createlisteMembre(this)), m_historique(createhistorique(this))
 {
     setObjectName(u"formDM"_s);
 }
@@ -23,5 +24,19 @@ MemoryTable* DataModule::createlisteMembre(QObject* parent)
                                    {u"Nb Points"_s, Type::Text, 10}},
                                   parent);
     table->setindex({u"idx1"_s, u"Nom;Prénom"_s, false});
+    return table;
+}
+
+MemoryTable* DataModule::createhistorique(QObject* parent)
+{
+    using Type = MemoryTable::Type;
+    auto* table = new MemoryTable(u"historique"_s,
+                                  {{u"uDate"_s, Type::Text, 20},
+                                   {u"Date"_s, Type::Text, 20},
+                                   {u"Type"_s, Type::Text, 50},
+                                   {u"Commentaire"_s, Type::Text, 50},
+                                   {u"Valeur"_s, Type::Text, 10}},
+                                  parent);
+    table->setindex({u"idx1"_s, u"uDate"_s, true});
     return table;
 }
