@@ -10,6 +10,7 @@
 class Clock;
 class CounterClient;
 class CounterState;
+class CouponGrid;
 class Dialogs;
 class MemberChoiceDialog;
 class QLabel;
@@ -48,6 +49,8 @@ public:
     const Context& context() const { return m_context; }
     // The current member record, currentmemberid, idle, the event value and Produits.
     CounterState& state() { return *m_state; }
+    // The coupon grid's query, hint and double-click actions.
+    CouponGrid& coupons() { return *m_coupons; }
 
     // The dialog a list reply opens; created after this window.
     void setchoixmembre(MemberChoiceDialog* dialog) { m_choixmembre = dialog; }
@@ -114,6 +117,7 @@ private:
     CounterState* m_state;
     MemberChoiceDialog* m_choixmembre = nullptr;
     std::function<void()> m_querycoupons;
+    CouponGrid* m_coupons = nullptr;
 
     QLineEdit* m_search = nullptr;
     QToolButton* m_btsearch = nullptr;
