@@ -7,7 +7,8 @@
 #include <QPainter>
 #include <QStyle>
 
-void CouponDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+void CouponDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                           const QModelIndex& index) const
 {
     QStyledItemDelegate::paint(painter, option, index);
 
@@ -26,10 +27,12 @@ void CouponDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option
         const int y = (cell.top() + cell.top() + cell.height() - height) / 2;
         painter->setFont(option.font);
         painter->setPen(Qt::white);
-        painter->drawText(QRect(x, y, width, height), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
+        painter->drawText(QRect(x, y, width, height), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+                          text);
     }
     const QStyle* style = option.widget ? option.widget->style() : QApplication::style();
-    const auto gridcolour = static_cast<QRgb>(style->styleHint(QStyle::SH_Table_GridLineColor, &option, option.widget));
+    const auto gridcolour =
+        static_cast<QRgb>(style->styleHint(QStyle::SH_Table_GridLineColor, &option, option.widget));
     painter->setPen(QColor::fromRgba(gridcolour));
     painter->drawLine(cell.bottomLeft(), cell.bottomRight());
     painter->restore();

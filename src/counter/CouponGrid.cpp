@@ -87,9 +87,10 @@ void CouponGrid::usecoupon()
     const CounterWindow::Context& context = m_window.context();
     if (context.dialogs.question(Coupons::confirmmessage())) {
         // The coupon is marked only once its use is recorded as an event.
-        bool recorded = context.client.httpput(Coupons::eventline(m_window.state().currentmemberid(),
-                                                                  context.settings.idpharma(), value, track, id)) &&
-                        Coupons::accepted(context.buffer.bytes());
+        bool recorded =
+            context.client.httpput(Coupons::eventline(m_window.state().currentmemberid(),
+                                                      context.settings.idpharma(), value, track, id)) &&
+            Coupons::accepted(context.buffer.bytes());
         if (recorded)
             recorded = context.client.httpput(Coupons::statusline(id, nowtext(context.clock))) &&
                        Coupons::accepted(context.buffer.bytes());

@@ -28,8 +28,8 @@ QStringList rowof(const JsonValue& coupon)
 QString queryline(const QString& idpharma, const QString& memberid, const QString& now)
 {
     const QString at = jsonescape(now);
-    return u"json_data={ \"Sent\":{\"type\":\"COUPON\",\"group\":{\"idExternal\":\""_s + jsonescape(idpharma) +
-           u"\"},\"member\": { \"id\":\""_s + jsonescape(memberid) +
+    return u"json_data={ \"Sent\":{\"type\":\"COUPON\",\"group\":{\"idExternal\":\""_s +
+           jsonescape(idpharma) + u"\"},\"member\": { \"id\":\""_s + jsonescape(memberid) +
            u"\"},\"or\":[{\"status1_is_null\": \"true\", \"status1\": \"false\"},"
            "{\"status2_is_null\": \"true\", \"status2\": \"false\"}],\"startDate_le\":\""_s +
            at + u"\",\"endDate_gt\":\""_s + at + u"\"}}"_s;
@@ -38,8 +38,7 @@ QString queryline(const QString& idpharma, const QString& memberid, const QStrin
 QString eventline(const QString& memberid, const QString& idpharma, const QString& value,
                   const QString& trackcode, const QString& couponid)
 {
-    const QString member =
-        isjsonnumber(memberid) ? memberid : u"\""_s + jsonescape(memberid) + u"\""_s;
+    const QString member = isjsonnumber(memberid) ? memberid : u"\""_s + jsonescape(memberid) + u"\""_s;
     return u"json_data={\"AdEvent\":{\"type\":\"usedcoupon\", \"member\":{\"id\":"_s + member +
            u"},\"group\":{\"loadFromKeys\":{\"idExternal\":\""_s + jsonescape(idpharma) +
            u"\" }},\"fvalue\":\""_s + jsonescape(value) + u"\",\"comment\":\""_s + jsonescape(trackcode) +

@@ -27,11 +27,12 @@ private slots:
     void queryline()
     {
         // The same date-time bounds both ends; the member id is a string here.
-        QCOMPARE(Coupons::queryline(u"42"_s, u"7"_s, u"2026-12-01 09:30:00"_s),
-                 u"json_data={ \"Sent\":{\"type\":\"COUPON\",\"group\":{\"idExternal\":\"42\"},"
-                 "\"member\": { \"id\":\"7\"},\"or\":[{\"status1_is_null\": \"true\", \"status1\": \"false\"},"
-                 "{\"status2_is_null\": \"true\", \"status2\": \"false\"}],"
-                 "\"startDate_le\":\"2026-12-01 09:30:00\",\"endDate_gt\":\"2026-12-01 09:30:00\"}}"_s);
+        QCOMPARE(
+            Coupons::queryline(u"42"_s, u"7"_s, u"2026-12-01 09:30:00"_s),
+            u"json_data={ \"Sent\":{\"type\":\"COUPON\",\"group\":{\"idExternal\":\"42\"},"
+            "\"member\": { \"id\":\"7\"},\"or\":[{\"status1_is_null\": \"true\", \"status1\": \"false\"},"
+            "{\"status2_is_null\": \"true\", \"status2\": \"false\"}],"
+            "\"startDate_le\":\"2026-12-01 09:30:00\",\"endDate_gt\":\"2026-12-01 09:30:00\"}}"_s);
         // Values cannot break out of their strings.
         QVERIFY(Coupons::queryline(u"4\"2"_s, u"7\\"_s, u"now"_s)
                     .contains(u"{\"idExternal\":\"4\\\"2\"},\"member\": { \"id\":\"7\\\\\"}"_s));
@@ -84,14 +85,16 @@ private slots:
         QTest::newRow("list of two") << "{\"list\":[" + first + "," + second + "]}" << Kind::List
                                      << Rows{one, two} << 2 << QString();
         QTest::newRow("empty list") << QByteArray(R"({"list":[]})") << Kind::List << Rows{} << 0 << QString();
-        QTest::newRow("one Sent") << "{\"Sent\":" + second + "}" << Kind::Single << Rows{two} << 0 << QString();
+        QTest::newRow("one Sent") << "{\"Sent\":" + second + "}" << Kind::Single << Rows{two} << 0
+                                  << QString();
         QTest::newRow("missing endDate stops at that coupon")
             << "{\"list\":[" + first + R"(,{"trackCode":"TC2","fvalue":"20","id":"12"},)" + second + "]}"
             << Kind::List << Rows{one} << 3 << u"Valeur 'endDate' introuvable"_s;
-        QTest::newRow("Sent without id") << QByteArray(R"({"Sent":{"trackCode":"T","fvalue":1,"endDate":"x"}})")
-                                         << Kind::Single << Rows{} << 0 << u"Valeur 'id' introuvable"_s;
-        QTest::newRow("refusal") << QByteArray(R"({"ApiReturn":{"code":"KO"}})") << Kind::Nothing << Rows{} << 0
-                                 << QString();
+        QTest::newRow("Sent without id")
+            << QByteArray(R"({"Sent":{"trackCode":"T","fvalue":1,"endDate":"x"}})") << Kind::Single << Rows{}
+            << 0 << u"Valeur 'id' introuvable"_s;
+        QTest::newRow("refusal") << QByteArray(R"({"ApiReturn":{"code":"KO"}})") << Kind::Nothing << Rows{}
+                                 << 0 << QString();
         QTest::newRow("not JSON") << QByteArray("<html>") << Kind::Nothing << Rows{} << 0 << QString();
         QTest::newRow("not an object") << "[" + first + "]" << Kind::Nothing << Rows{} << 0 << QString();
         QTest::newRow("list not an array")

@@ -131,9 +131,9 @@ private:
     CounterClient m_client;
 };
 
-const QStringList smallrow{u"TC1"_s,       u"Coupon 7.5 €"_s, u"Imprimer"_s, u"Utiliser"_s,
+const QStringList smallrow{u"TC1"_s,        u"Coupon 7.5 €"_s, u"Imprimer"_s, u"Utiliser"_s,
                            u"31/12/2026"_s, u"7.5"_s,          u"11"_s};
-const QStringList bigrow{u"TC2"_s,       u"Coupon 20 €"_s, u"Imprimer"_s, u"Utiliser"_s,
+const QStringList bigrow{u"TC2"_s,        u"Coupon 20 €"_s, u"Imprimer"_s, u"Utiliser"_s,
                          u"15/01/2027"_s, u"20"_s,          u"12"_s};
 const QStringList emptyrow(Coupons::ColumnCount);
 
@@ -165,11 +165,12 @@ private slots:
         Counter counter;
         counter.showmember(list({small, big}));
         QCOMPARE(counter.server.requests().size(), 2);
-        QCOMPARE(counter.formline(1),
-                 u"json_data={ \"Sent\":{\"type\":\"COUPON\",\"group\":{\"idExternal\":\"42\"},"
-                 "\"member\": { \"id\":\"7\"},\"or\":[{\"status1_is_null\": \"true\", \"status1\": \"false\"},"
-                 "{\"status2_is_null\": \"true\", \"status2\": \"false\"}],"
-                 "\"startDate_le\":\"2026-12-01 09:30:00\",\"endDate_gt\":\"2026-12-01 09:30:00\"}}"_s);
+        QCOMPARE(
+            counter.formline(1),
+            u"json_data={ \"Sent\":{\"type\":\"COUPON\",\"group\":{\"idExternal\":\"42\"},"
+            "\"member\": { \"id\":\"7\"},\"or\":[{\"status1_is_null\": \"true\", \"status1\": \"false\"},"
+            "{\"status2_is_null\": \"true\", \"status2\": \"false\"}],"
+            "\"startDate_le\":\"2026-12-01 09:30:00\",\"endDate_gt\":\"2026-12-01 09:30:00\"}}"_s);
         QVERIFY(counter.grid->isEnabled());
         QCOMPARE(counter.grid->rowCount(), 2);
         QCOMPARE(counter.row(0), smallrow);
@@ -288,7 +289,8 @@ private slots:
         QList<QByteArray> methods{"POST", "POST"};
         for (int i = 0; i < puts; ++i)
             methods.append("PUT");
-        methods << "POST" << "POST";
+        methods << "POST"
+                << "POST";
         QCOMPARE(counter.methods(), methods);
         const QList<QByteArray>& requests = counter.server.requests();
         if (puts >= 1)
@@ -297,9 +299,8 @@ private slots:
                                 R"("group":{"loadFromKeys":{"idExternal":"42" }},"fvalue":"20",)"
                                 R"("comment":"TC2","cause":{"id":"12"}}})"));
         if (puts >= 2)
-            QCOMPARE(bodyof(requests.at(3)),
-                     QByteArray(R"(json_data={"Sent":{"id":"12","status2":true,)"
-                                R"("dateUpdateStatus2":"2026-12-01 09:30:00"}})"));
+            QCOMPARE(bodyof(requests.at(3)), QByteArray(R"(json_data={"Sent":{"id":"12","status2":true,)"
+                                                        R"("dateUpdateStatus2":"2026-12-01 09:30:00"}})"));
         // The member stays shown with the coupons as the platform now lists them.
         QVERIFY(!counter.window->state().idle());
         QCOMPARE(counter.grid->rowCount(), 1);
