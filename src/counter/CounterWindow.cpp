@@ -7,6 +7,7 @@
 #include "app/Switches.h"
 #include "counter/CounterRules.h"
 #include "counter/CounterState.h"
+#include "counter/CouponGrid.h"
 #include "data/MemoryTable.h"
 #include "members/Lookup.h"
 #include "members/MemberChoiceDialog.h"
@@ -154,6 +155,8 @@ CounterWindow::CounterWindow(const Context& context, QWidget* parent)
     layout->addWidget(buildbottombar());
     setCentralWidget(central);
     settaborder();
+    m_coupons = new CouponGrid(*this);
+    m_coupons->setprintcoupon([this](const Tickets::Coupon& coupon) { printcoupon(coupon); });
 
     // The Start state: the sale buttons and the points ticket are enabled until the first change
     // of the search text or the first reset.

@@ -11,6 +11,7 @@
 class Clock;
 class CounterClient;
 class CounterState;
+class CouponGrid;
 class Dialogs;
 class MemberChoiceDialog;
 class QLabel;
@@ -50,6 +51,8 @@ public:
     const Context& context() const { return m_context; }
     // The current member record, currentmemberid, idle, the event value and Produits.
     CounterState& state() { return *m_state; }
+    // The coupon grid's query, hint and double-click actions.
+    CouponGrid& coupons() { return *m_coupons; }
 
     // The dialog a list reply opens; created after this window.
     void setchoixmembre(MemberChoiceDialog* dialog) { m_choixmembre = dialog; }
@@ -131,6 +134,7 @@ private:
     std::function<void()> m_querycoupons;
     ReportOutput* m_reportoutput = nullptr;
     Tickets m_tickets;
+    CouponGrid* m_coupons = nullptr;
 
     QLineEdit* m_search = nullptr;
     QToolButton* m_btsearch = nullptr;

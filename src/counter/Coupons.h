@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+// The coupon rules of the counter: the query for a member's open coupons, how its reply fills the
+// coupon grid, and the two requests that record a coupon use. The counter window runs them.
+namespace Coupons {
+
+// The grid's columns.
+enum Column
+{
+    TrackCode = 0, // hidden
+    Label = 1,     // "Coupon " + value + " €"
+    Print = 2,     // "Imprimer"
+    Use = 3,       // "Utiliser"
+    EndDate = 4,   // hidden, dd/mm/yyyy
+    Value = 5,     // hidden, as received
+    Id = 6,        // hidden
+    ColumnCount = 7
+};
+
+// The query for the member's coupons of this pharmacy that are neither used (status 1) nor
+// marked (status 2), started at or before `now` and ending after it. The member id is sent as a
+// string; every value is escaped inside its JSON string.
+QString queryline(const QString& idpharma, const QString& memberid, const QString& now);
+
+// The "usedcoupon" event of a coupon use. The member id goes bare when it is a JSON number and
+// as a string otherwise; the value is sent as received.
+QString eventline(const QString& memberid, const QString& idpharma, const QString& value,
+                  const QString& trackcode, const QString& couponid);
+// The update that marks the coupon with status 2 at `now`.
+QString statusline(const QString& couponid, const QString& now);
+
+// "Coupon " + value + " €".
+QString label(const QString& value);
+
+// What a reply to the coupon query puts in the grid.
+struct Fill
+{
+    enum class Kind
+    {
+        Nothing, // not a JSON object, "list" not an array, or another first name
+        List,    // "list": `rows` from row 0; the grid gets `count` rows (at least 1) when complete
+        Single,  // "Sent": `rows` holds row 0 only; the row count stays
+    };
+    Kind kind = Kind::Nothing;
+    // The seven cells of each complete row, in order from row 0.
+    std::vector<QStringList> rows;
+    // The JSON text of each element read (list only), for the reply buffer.
+    std::vector<QByteArray> lines;
+    // Number of elements of the list.
+    int count = 0;
+    // "Valeur '<key>' introuvable" when an element lacks a key: the fill stopped there and that
+    // element's row is not in `rows`.
+    QString error;
+};
+
+Fill readfill(const QByteArray& reply);
+
+// True unless the reply to a use request is a refusal (an "ApiReturn" whose code is not "OK").
+bool accepted(const QByteArray& reply);
+
+// Told when the event or the status update did not reach the platform or was refused.
+QString notrecordedmessage();
+// The confirmation asked before a use.
+QString confirmmessage();
+// The hint over a row: "Coupon valable jusqu'au " + its end date.
+QString hint(const QString& enddate);
+
+} // namespace Coupons

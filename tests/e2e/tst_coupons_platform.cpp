@@ -1,0 +1,124 @@
+#include "LocalPlatform.h"
+#include "ScriptedDialogs.h"
+
+#include "app/Program.h"
+#include "app/Switches.h"
+#include "counter/CounterState.h"
+#include "counter/CounterWindow.h"
+#include "counter/CouponGrid.h"
+#include "counter/Coupons.h"
+#include "platform/Clock.h"
+#include "platform/Shell.h"
+
+#include <QFile>
+#include <QLineEdit>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+class NoShell final : public Shell
+{
+public:
+    void openurl(const QUrl&) override {}
+    void startinstaller(const QString&, const QString&) override {}
+};
+
+// The whole program on a work folder whose settings point at the local platform.
+class Started
+{
+public:
+    explicit Started(const LocalPlatform& platform)
+    {
+        QFile ini(m_work.filePath(u"quilba.ini"_s));
+        if (ini.open(QIODevice::WriteOnly))
+            ini.write((u"[connexion]\nAPIKEY="_s + LocalPlatform::demoapikey() + u"\nLOGIN="_s +
+                       LocalPlatform::demologin() + u"\nPWD="_s + LocalPlatform::demopassword() +
+                       u"\nIDPHARMA="_s + LocalPlatform::demoidpharma() + u"\nURL="_s + platform.apiurl() +
+                       u"\n[pharmacie]\nlibelle=Pharmacie du Centre\n"_s)
+                          .toUtf8());
+        ini.close();
+        qputenv("QUILBA_WORKDIR", m_work.path().toUtf8());
+        qputenv("QUILBA_UPDATE_URL", platform.updateurl().toUtf8());
+        program = std::make_unique<Program>(Switches({u"quilba"_s}), dialogs, shell, m_clock);
+    }
+
+    CounterWindow& window() { return program->counterwindow(); }
+    QTableWidget* grid() { return window().listecoupons(); }
+    QString cell(int row, int column)
+    {
+        const QTableWidgetItem* item = grid()->item(row, column);
+        return item ? item->text() : QString();
+    }
+    // The row holding the coupon of that value, or -1.
+    int rowof(double value)
+    {
+        for (int row = 0; row < grid()->rowCount(); ++row) {
+            bool number = false;
+            const double read = cell(row, Coupons::Value).toDouble(&number);
+            if (number && read == value && !cell(row, Coupons::Id).isEmpty())
+                return row;
+        }
+        return -1;
+    }
+
+    ScriptedDialogs dialogs;
+    NoShell shell;
+    std::unique_ptr<Program> program;
+
+private:
+    QTemporaryDir m_work;
+    SystemClock m_clock;
+};
+
+} // namespace
+
+class TestCouponsPlatform : public QObject
+{
+    Q_OBJECT
+private slots:
+    void usedCouponLeavesTheList()
+    {
+        LocalPlatform platform;
+        QVERIFY2(platform.started(), qPrintable(platform.error()));
+        Started counter(platform);
+        counter.window().search()->setText(u"1010001"_s);
+        counter.window().btsearchClick();
+        QVERIFY2(counter.dialogs.texts().isEmpty(), qPrintable(counter.dialogs.texts().join(u'|')));
+
+        const int row = counter.rowof(7.5);
+        QVERIFY(row >= 0);
+        QCOMPARE(counter.cell(row, Coupons::Use), u"Utiliser"_s);
+        const QString id = counter.cell(row, Coupons::Id);
+        const QString track = counter.cell(row, Coupons::TrackCode);
+
+        counter.grid()->setCurrentCell(row, Coupons::Use);
+        counter.window().coupons().listecouponsDblClick();
+        QCOMPARE(counter.dialogs.texts(), QStringList{u"Confirmer utilisation coupon"_s});
+        QCOMPARE(counter.rowof(7.5), -1);
+        QVERIFY(!counter.window().state().idle());
+
+        // The member's events, as the refresh brought them, hold the use of that coupon.
+        const std::optional<JsonValue>& events = counter.window().state().event();
+        QVERIFY(events);
+        const JsonValue* list = events->find("list");
+        QVERIFY(list);
+        bool found = false;
+        for (const JsonValue& event : list->items()) {
+            const JsonValue* type = event.find("type");
+            const JsonValue* cause = event.find("cause");
+            const JsonValue* comment = event.find("comment");
+            if (type && type->text() == u"usedcoupon"_s && cause && cause->find("id") &&
+                QString::fromLatin1(cause->find("id")->bytes()) == id && comment && comment->text() == track)
+                found = true;
+        }
+        QVERIFY2(found, events->tojson().constData());
+    }
+};
+
+QTEST_MAIN(TestCouponsPlatform)
+#include "tst_coupons_platform.moc"
