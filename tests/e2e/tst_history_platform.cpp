@@ -30,16 +30,7 @@ class Started
 public:
     explicit Started(const LocalPlatform& platform)
     {
-        QFile ini(m_work.filePath(u"quilba.ini"_s));
-        if (ini.open(QIODevice::WriteOnly))
-            ini.write((u"[connexion]\nAPIKEY="_s + LocalPlatform::demoapikey() + u"\nLOGIN="_s +
-                       LocalPlatform::demologin() + u"\nPWD="_s + LocalPlatform::demopassword() +
-                       u"\nIDPHARMA="_s + LocalPlatform::demoidpharma() + u"\nURL="_s + platform.apiurl() +
-                       u"\n"_s)
-                          .toUtf8());
-        ini.close();
-        qputenv("QUILBA_WORKDIR", m_work.path().toUtf8());
-        qputenv("QUILBA_UPDATE_URL", platform.updateurl().toUtf8());
+        platform.preparework(m_work.path());
         program =
             std::make_unique<Program>(Switches({u"quilba"_s, u"-nocoupon"_s}), dialogs, m_shell, m_clock);
     }

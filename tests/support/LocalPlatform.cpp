@@ -1,6 +1,8 @@
 #include "LocalPlatform.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
 #include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -45,6 +47,19 @@ LocalPlatform::~LocalPlatform()
 QByteArray LocalPlatform::demoauthorization()
 {
     return "Basic " + (demoapikey() + u';' + demologin() + u':' + demopassword()).toLatin1().toBase64();
+}
+
+void LocalPlatform::preparework(const QString& folder) const
+{
+    QFile ini(QDir(folder).filePath(QStringLiteral("quilba.ini")));
+    if (ini.open(QIODevice::WriteOnly))
+        ini.write((QStringLiteral("[connexion]\nAPIKEY=") + demoapikey() + QStringLiteral("\nLOGIN=") + demologin() +
+                   QStringLiteral("\nPWD=") + demopassword() + QStringLiteral("\nIDPHARMA=") + demoidpharma() +
+                   QStringLiteral("\nURL=") + apiurl() +
+                   QStringLiteral("\n[pharmacie]\nlibelle=Pharmacie du Centre\n"))
+                      .toUtf8());
+    qputenv("QUILBA_WORKDIR", folder.toUtf8());
+    qputenv("QUILBA_UPDATE_URL", updateurl().toUtf8());
 }
 
 QByteArray LocalPlatform::admin(const QByteArray& method, const QString& path, const QByteArray& body)

@@ -32,6 +32,10 @@ public:
     // "Basic …" for the first demo account.
     static QByteArray demoauthorization();
 
+    // Writes a quilba.ini for the first demo account into the folder and points QUILBA_WORKDIR and
+    // QUILBA_UPDATE_URL at the folder and this platform.
+    void preparework(const QString& folder) const;
+
     // A test control: method and path under /_admin/, a JSON body; the reply body.
     QByteArray admin(const QByteArray& method, const QString& path, const QByteArray& body = {});
 
