@@ -31,6 +31,7 @@
 #include <QScreen>
 #include <QTableView>
 #include <QTableWidget>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -199,12 +200,6 @@ CounterWindow::CounterWindow(const Context& context, QWidget* parent)
     connect(&produits, &MemoryTable::deleted, this, &CounterWindow::amountfromlines);
     connect(m_dbgridproduits->selectionModel(), &QItemSelectionModel::currentChanged, this,
             &CounterWindow::dbgridproduitsCurrentChanged);
-    // Enter in a cell editor: the editor stores its text and closes, then the cursor moves.
-    connect(m_dbgridproduits->itemDelegate(), &QAbstractItemDelegate::closeEditor, this,
-            [this](QWidget*, QAbstractItemDelegate::EndEditHint hint) {
-                if (hint == QAbstractItemDelegate::SubmitModelCache)
-                    dbgridproduitsEnter();
-            });
     m_dbgridproduits->installEventFilter(this);
     m_dbgridproduits->viewport()->installEventFilter(this);
     m_addpoint->installEventFilter(this);
@@ -708,10 +703,11 @@ bool CounterWindow::eventFilter(QObject* watched, QEvent* event)
 {
     QWidget* viewport = m_dbgridproduits->viewport();
     if (watched == viewport && event->type() == QEvent::ChildAdded) {
-        // Cell editors are children of the viewport: they get the grid's key rules too.
+        // Cell editors are children of the viewport: they get the grid's key rules too, ahead of
+        // the delegate's own filter, installed once the editor is set up.
         QObject* child = static_cast<QChildEvent*>(event)->child();
         if (child->isWidgetType())
-            child->installEventFilter(this);
+            QTimer::singleShot(0, child, [this, child] { child->installEventFilter(this); });
     } else if (event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
         if (watched == m_addpoint)
@@ -750,8 +746,17 @@ bool CounterWindow::dbgridproduitsKeyPress(QObject* watched, QKeyEvent* key)
         QCoreApplication::sendEvent(watched, &comma);
         return true;
     }
-    if (watched != m_dbgridproduits)
-        return false; // Enter in an editor: the editor closes, then dbgridproduitsEnter
+    if (watched != m_dbgridproduits) {
+        if (!isenter(key))
+            return false;
+        // Enter in a cell editor: the text typed is stored in the field first.
+        auto* editor = static_cast<QWidget*>(watched);
+        QAbstractItemDelegate* delegate = m_dbgridproduits->itemDelegate();
+        emit delegate->commitData(editor);
+        emit delegate->closeEditor(editor, QAbstractItemDelegate::NoHint);
+        dbgridproduitsEnter();
+        return true;
+    }
     if (isenter(key)) {
         dbgridproduitsEnter();
         return true;
