@@ -725,8 +725,9 @@ bool CounterWindow::addpointKeyPress(QKeyEvent* key)
         return true;
     }
     const QString text = key->text();
-    // Keys without a character (arrows, Delete) and shortcuts are left to the field.
-    if (text.isEmpty() || (key->modifiers() & Qt::ControlModifier) || key->key() == Qt::Key_Backspace)
+    // Keys without a printable character (arrows, Tab, Backspace, Delete) and shortcuts are left to
+    // the field and the window.
+    if (text.isEmpty() || !text.at(0).isPrint() || (key->modifiers() & Qt::ControlModifier))
         return false;
     if (text == u"."_s) {
         m_addpoint->insert(u","_s);

@@ -293,6 +293,8 @@ private slots:
         QCOMPARE(amount->text(), u"12,5-"_s);
         QTest::keyClick(amount, Qt::Key_Backspace);
         QCOMPARE(amount->text(), u"12,5"_s);
+        QTest::keyClick(amount, Qt::Key_Tab); // leaves the field, never typed
+        QCOMPARE(amount->text(), u"12,5"_s);
         // Enter validates.
         counter.server.enqueue(CaptureServer::ok(accepted));
         counter.server.enqueue(CaptureServer::ok(member));
