@@ -34,7 +34,8 @@ public:
     const std::optional<JsonValue>& event() const { return m_event; }
     void setevent(std::optional<JsonValue> event) { m_event = std::move(event); }
 
-    // The product lines of the sale: "Code Produit", "Quantité", "Prix Unitaire", "Total".
+    // The product lines of the sale: "Code Produit" (required), "Quantité", "Prix Unitaire",
+    // "Total"; the aggregate "AGG1" sums "Total".
     MemoryTable& Produits() { return *m_produits; }
 
 private:

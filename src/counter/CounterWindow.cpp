@@ -8,6 +8,7 @@
 #include "counter/CounterRules.h"
 #include "counter/CounterState.h"
 #include "counter/CouponGrid.h"
+#include "counter/Sale.h"
 #include "data/MemoryTable.h"
 #include "members/Lookup.h"
 #include "members/MemberChoiceDialog.h"
@@ -17,16 +18,20 @@
 #include "platform/Shell.h"
 #include "settings/Settings.h"
 
+#include <QChildEvent>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScreen>
 #include <QTableView>
 #include <QTableWidget>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -35,6 +40,18 @@
 using namespace Qt::StringLiterals;
 
 namespace {
+
+enum ProductColumn
+{
+    CodeColumn = 0,
+    PriceColumn = 2,
+    TotalColumn = 3,
+};
+
+bool isenter(const QKeyEvent* key)
+{
+    return key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+}
 
 const QColor darkgreen(41, 103, 22);
 const QColor hottrack(151, 190, 13);
@@ -174,6 +191,18 @@ CounterWindow::CounterWindow(const Context& context, QWidget* parent)
     connect(m_btsearch, &QToolButton::clicked, this, &CounterWindow::btsearchClick);
     connect(m_SpeedButton2, &QToolButton::clicked, this, &CounterWindow::SpeedButton2Click);
     connect(m_btnprintpoints, &QToolButton::clicked, this, &CounterWindow::btnprintpointsClick);
+    connect(m_btnadd, &QToolButton::clicked, this, &CounterWindow::validatesale);
+    connect(m_add10pts, &QToolButton::clicked, this, &CounterWindow::add10ptsClick);
+    connect(m_nbInsert, &QToolButton::clicked, this, &CounterWindow::nbInsertClick);
+    connect(m_nbDelete, &QToolButton::clicked, this, &CounterWindow::nbDeleteClick);
+    MemoryTable& produits = m_state->Produits();
+    connect(&produits, &MemoryTable::posted, this, &CounterWindow::amountfromlines);
+    connect(&produits, &MemoryTable::deleted, this, &CounterWindow::amountfromlines);
+    connect(m_dbgridproduits->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &CounterWindow::dbgridproduitsCurrentChanged);
+    m_dbgridproduits->installEventFilter(this);
+    m_dbgridproduits->viewport()->installEventFilter(this);
+    m_addpoint->installEventFilter(this);
 
     setFixedSize(557, 380);
     if (const QScreen* screen = this->screen())
@@ -668,6 +697,237 @@ void CounterWindow::loadmember(const JsonValue& member)
     entermember();
     if (!m_context.switches.nocoupon() && m_querycoupons)
         m_querycoupons();
+}
+
+bool CounterWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    QWidget* viewport = m_dbgridproduits->viewport();
+    if (watched == viewport && event->type() == QEvent::ChildAdded) {
+        // Cell editors are children of the viewport: they get the grid's key rules too, ahead of
+        // the delegate's own filter, installed once the editor is set up.
+        QObject* child = static_cast<QChildEvent*>(event)->child();
+        if (child->isWidgetType())
+            QTimer::singleShot(0, child, [this, child] { child->installEventFilter(this); });
+    } else if (event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (watched == m_addpoint)
+            return addpointKeyPress(key);
+        if (watched == m_dbgridproduits || watched->parent() == viewport)
+            return dbgridproduitsKeyPress(watched, key);
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+bool CounterWindow::addpointKeyPress(QKeyEvent* key)
+{
+    if (isenter(key)) {
+        validatesale();
+        return true;
+    }
+    const QString text = key->text();
+    // Keys without a printable character (arrows, Tab, Backspace, Delete) and shortcuts are left to
+    // the field and the window.
+    if (text.isEmpty() || !text.at(0).isPrint() || (key->modifiers() & Qt::ControlModifier))
+        return false;
+    if (text == u"."_s) {
+        m_addpoint->insert(u","_s);
+        return true;
+    }
+    // Digits "0" to "9", "," and "-" only.
+    const QChar c = text.size() == 1 ? text.at(0) : QChar();
+    return !((c >= u'0' && c <= u'9') || c == u',' || c == u'-');
+}
+
+bool CounterWindow::dbgridproduitsKeyPress(QObject* watched, QKeyEvent* key)
+{
+    MemoryTable& produits = m_state->Produits();
+    const QModelIndex current = m_dbgridproduits->currentIndex();
+    if (key->text() == u"."_s && current.column() == PriceColumn) {
+        QKeyEvent comma(QEvent::KeyPress, Qt::Key_Comma, key->modifiers(), u","_s);
+        QCoreApplication::sendEvent(watched, &comma);
+        return true;
+    }
+    if (watched != m_dbgridproduits) {
+        if (!isenter(key))
+            return false;
+        // Enter in a cell editor: the text typed is stored in the field first.
+        auto* editor = static_cast<QWidget*>(watched);
+        QAbstractItemDelegate* delegate = m_dbgridproduits->itemDelegate();
+        emit delegate->commitData(editor);
+        emit delegate->closeEditor(editor, QAbstractItemDelegate::NoHint);
+        dbgridproduitsEnter();
+        return true;
+    }
+    if (isenter(key)) {
+        dbgridproduitsEnter();
+        return true;
+    }
+    // Typing into the empty table starts its first line.
+    if (produits.rowCount() == 0 && !key->text().isEmpty() && key->text().at(0).isPrint()) {
+        const int row = produits.appendpending();
+        m_dbgridproduits->setCurrentIndex(produits.index(row, CodeColumn));
+    }
+    return false;
+}
+
+void CounterWindow::dbgridproduitsEnter()
+{
+    MemoryTable& produits = m_state->Produits();
+    const QModelIndex current = m_dbgridproduits->currentIndex();
+    if (!current.isValid())
+        return;
+    if (current.column() == PriceColumn)
+        producttotal(current.row());
+    if (current.column() < TotalColumn) {
+        m_dbgridproduits->setCurrentIndex(produits.index(current.row(), current.column() + 1));
+        return;
+    }
+    // From "Total": the line is stored and a new one appended.
+    if (produits.inserted(current.row()) || produits.entering(current.row())) {
+        if (const std::optional<QString> message = produits.post(current.row())) {
+            m_context.dialogs.information(*message);
+            return;
+        }
+    }
+    const int row = produits.appendpending();
+    m_dbgridproduits->setCurrentIndex(produits.index(row, CodeColumn));
+}
+
+void CounterWindow::dbgridproduitsCurrentChanged(const QModelIndex& current, const QModelIndex& previous)
+{
+    MemoryTable& produits = m_state->Produits();
+    if (!previous.isValid() || previous.row() >= produits.rowCount())
+        return;
+    if (previous.column() == PriceColumn)
+        producttotal(previous.row());
+    if (current.row() != previous.row())
+        storeline(previous.row());
+}
+
+bool CounterWindow::storeline(int row)
+{
+    MemoryTable& produits = m_state->Produits();
+    if (!produits.entering(row))
+        return true;
+    if (produits.inserted(row)) {
+        bool empty = true;
+        for (int column = 0; column < produits.columnCount(); ++column)
+            empty = empty && produits.value(row, column).toString().isEmpty();
+        if (empty)
+            return produits.cancel(row);
+    }
+    if (const std::optional<QString> message = produits.post(row)) {
+        m_context.dialogs.information(*message);
+        return false;
+    }
+    return true;
+}
+
+void CounterWindow::producttotal(int row)
+{
+    MemoryTable& produits = m_state->Produits();
+    if (row < 0 || row >= produits.rowCount())
+        return;
+    const double total =
+        Sale::producttotal(produits.value(row, u"Quantité"_s), produits.value(row, u"Prix Unitaire"_s));
+    if (produits.value(row, TotalColumn) != QVariant(total))
+        produits.setData(produits.index(row, TotalColumn), total);
+}
+
+void CounterWindow::amountfromlines()
+{
+    m_addpoint->setText(Sale::amountfromlines(m_state->Produits()));
+}
+
+void CounterWindow::nbInsertClick()
+{
+    MemoryTable& produits = m_state->Produits();
+    if (!m_dbgridproduits->isEnabled() || !storeline(m_dbgridproduits->currentIndex().row()))
+        return;
+    const int row = produits.appendpending();
+    const QModelIndex index = produits.index(row, CodeColumn);
+    m_dbgridproduits->setFocus();
+    m_dbgridproduits->setCurrentIndex(index);
+    m_dbgridproduits->edit(index);
+}
+
+void CounterWindow::nbDeleteClick()
+{
+    MemoryTable& produits = m_state->Produits();
+    if (!m_dbgridproduits->isEnabled() || produits.rowCount() == 0)
+        return;
+    if (!m_context.dialogs.question(u"Supprimer l'enregistrement ?"_s))
+        return;
+    const int current = m_dbgridproduits->currentIndex().row();
+    const int row = current >= 0 ? current : produits.rowCount() - 1;
+    // A new line never stored is dropped; a stored one is deleted and the amount follows.
+    if (!produits.cancel(row))
+        produits.removerow(row);
+}
+
+void CounterWindow::add10ptsClick()
+{
+    const QString amount = m_addpoint->text();
+    if (const std::optional<QString> raised = Sale::addten(amount))
+        m_addpoint->setText(*raised);
+    else
+        m_context.dialogs.exception(Sale::conversionmessage(amount));
+}
+
+void CounterWindow::validatesale()
+{
+    Dialogs& dialogs = m_context.dialogs;
+    // Only to the member shown: currentmemberid still names the member shown before.
+    if (m_state->idle()) {
+        dialogs.information(Sale::nomembermessage());
+        return;
+    }
+    // A line still being typed is stored first and sent with the others.
+    if (!storeline(m_dbgridproduits->currentIndex().row()))
+        return;
+    const QString amount = m_addpoint->text();
+    if (Sale::isempty(amount)) {
+        dialogs.information(Sale::invalidmessage());
+        return;
+    }
+    m_context.client.client().setconnecttimeout(1000);
+    switch (Sale::checkamount(amount)) {
+    case Sale::Check::Invalid:
+        dialogs.information(Sale::invalidmessage());
+        return;
+    case Sale::Check::Incorrect:
+        dialogs.information(Sale::incorrectmessage());
+        m_addpoint->setText(u"0"_s);
+        return;
+    case Sale::Check::Confirm:
+        if (!dialogs.warning(Sale::confirmmessage()))
+            return;
+        break;
+    case Sale::Check::Ok:
+        break;
+    }
+
+    m_btnadd->setEnabled(false);
+    const Sale::Request request{m_state->currentmemberid(),
+                                m_context.settings.idpharma(),
+                                m_edvendeur->text(),
+                                m_ednumvente->text(),
+                                amount,
+                                Sale::lines(m_state->Produits())};
+    const QString text = Sale::requesttext(request) + u"\r\n"_s;
+    m_context.buffer.appendline(text);
+    const bool sent = m_context.client.httpput(text);
+    m_btnadd->setEnabled(true);
+    if (!sent) {
+        dialogs.information(Sale::notsentmessage());
+        return;
+    }
+    if (const std::optional<QString> refused = Sale::refusal(m_context.buffer.bytes())) {
+        dialogs.information(Sale::refusedmessage(*refused));
+        return;
+    }
+    resetcounter();
+    btsearchClick();
 }
 
 void CounterWindow::closeEvent(QCloseEvent* event)

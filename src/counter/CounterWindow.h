@@ -14,7 +14,9 @@ class CounterState;
 class CouponGrid;
 class Dialogs;
 class MemberChoiceDialog;
+class QKeyEvent;
 class QLabel;
+class QModelIndex;
 class QLineEdit;
 class QTableView;
 class QTableWidget;
@@ -89,6 +91,20 @@ public:
     // Sets the search field; the same text is no change.
     void setsearchtext(const QString& text);
 
+    // "Valider Vente" and Enter in the amount field: checks the amount, sends the sale as an
+    // "addCA" event, and after a sale the platform accepted resets and looks the member up again.
+    // A sale that did not land keeps every input and says so.
+    void validatesale();
+    // "10 Points": the amount plus 10; an empty amount stays empty.
+    void add10ptsClick();
+    // "Total" := "Quantité" × "Prix Unitaire" of a product line.
+    void producttotal(int row);
+    // The amount field from the stored lines.
+    void amountfromlines();
+    // The navigator: a new line at the end; the current line deleted after confirmation.
+    void nbInsertClick();
+    void nbDeleteClick();
+
     QLineEdit* search() const { return m_search; }
     QTableWidget* listecoupons() const { return m_listecoupons; }
     QTableView* dbgridproduits() const { return m_dbgridproduits; }
@@ -113,6 +129,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildtoolbar();
@@ -127,6 +144,16 @@ private:
     void lookup();
     void chooseamong(const std::vector<QStringList>& rows);
     void loadmember(const JsonValue& member);
+
+    // Key rules of the products grid and of the amount field; true when the key is consumed.
+    bool dbgridproduitsKeyPress(QObject* watched, QKeyEvent* key);
+    bool addpointKeyPress(QKeyEvent* key);
+    // Enter in the products grid, the text typed already stored in the field.
+    void dbgridproduitsEnter();
+    void dbgridproduitsCurrentChanged(const QModelIndex& current, const QModelIndex& previous);
+    // Stores the line being entered; an empty new line is dropped. False (the table's message
+    // shown) when it cannot be stored.
+    bool storeline(int row);
 
     Context m_context;
     CounterState* m_state;

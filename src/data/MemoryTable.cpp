@@ -1,7 +1,12 @@
 #include "data/MemoryTable.h"
 
+#include "data/NumberText.h"
+
 #include <QLocale>
 #include <algorithm>
+#include <numeric>
+
+using namespace Qt::StringLiterals;
 
 MemoryTable::MemoryTable(const QString& name, std::vector<Field> fields, QObject* parent)
     : QAbstractTableModel(parent), m_fields(std::move(fields)),
@@ -30,8 +35,18 @@ void MemoryTable::setindex(const Index& index)
             m_indexcolumns.push_back(column);
     }
     beginResetModel();
-    std::stable_sort(m_rows.begin(), m_rows.end(),
-                     [this](const QVariantList& a, const QVariantList& b) { return before(a, b); });
+    std::vector<std::size_t> order(m_rows.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(),
+                     [this](std::size_t a, std::size_t b) { return before(m_rows[a], m_rows[b]); });
+    std::vector<QVariantList> rows;
+    std::vector<State> states;
+    for (const std::size_t at : order) {
+        rows.push_back(std::move(m_rows[at]));
+        states.push_back(m_states[at]);
+    }
+    m_rows = std::move(rows);
+    m_states = std::move(states);
     endResetModel();
 }
 
@@ -42,7 +57,8 @@ int MemoryTable::appendrow(const QVariantList& values)
     for (std::size_t i = 0; i < m_fields.size(); ++i)
         row.append(fitted(static_cast<int>(i), i < static_cast<std::size_t>(values.size())
                                                    ? values.at(static_cast<qsizetype>(i))
-                                                   : QVariant()));
+                                                   : QVariant())
+                       .value_or(QVariant()));
     // After every row that does not sort after the new one: equal keys keep their order.
     const auto place =
         std::upper_bound(m_rows.begin(), m_rows.end(), row,
@@ -50,8 +66,80 @@ int MemoryTable::appendrow(const QVariantList& values)
     const int at = static_cast<int>(place - m_rows.begin());
     beginInsertRows({}, at, at);
     m_rows.insert(place, std::move(row));
+    m_states.insert(m_states.begin() + at, State::Stored);
     endInsertRows();
     return at;
+}
+
+int MemoryTable::appendpending()
+{
+    const int at = rowCount();
+    beginInsertRows({}, at, at);
+    QVariantList row;
+    for (std::size_t i = 0; i < m_fields.size(); ++i)
+        row.append(QVariant());
+    m_rows.push_back(std::move(row));
+    m_states.push_back(State::Inserting);
+    endInsertRows();
+    return at;
+}
+
+bool MemoryTable::entering(int row) const
+{
+    return row >= 0 && row < rowCount() && m_states[static_cast<std::size_t>(row)] != State::Stored;
+}
+
+bool MemoryTable::inserted(int row) const
+{
+    return row >= 0 && row < rowCount() && m_states[static_cast<std::size_t>(row)] == State::Inserting;
+}
+
+std::optional<QString> MemoryTable::post(int row)
+{
+    if (!entering(row))
+        return std::nullopt;
+    const QVariantList& values = m_rows[static_cast<std::size_t>(row)];
+    for (std::size_t i = 0; i < m_fields.size(); ++i) {
+        const QVariant& value = values.at(static_cast<qsizetype>(i));
+        if (m_fields[i].required && (value.isNull() || value.toString().isEmpty()))
+            return u"Le champ '%1' doit avoir une valeur"_s.arg(m_fields[i].name);
+    }
+    m_states[static_cast<std::size_t>(row)] = State::Stored;
+    emit posted(row);
+    return std::nullopt;
+}
+
+bool MemoryTable::cancel(int row)
+{
+    if (!inserted(row))
+        return false;
+    beginRemoveRows({}, row, row);
+    m_rows.erase(m_rows.begin() + row);
+    m_states.erase(m_states.begin() + row);
+    endRemoveRows();
+    return true;
+}
+
+QVariant MemoryTable::aggregate(const QString& name) const
+{
+    for (const Aggregate& aggregate : m_aggregates) {
+        if (aggregate.name != name)
+            continue;
+        const QString expression = aggregate.expression.trimmed();
+        if (!expression.startsWith(u"SUM("_s, Qt::CaseInsensitive) || !expression.endsWith(u')'))
+            return {};
+        const int column = fieldindex(expression.mid(4, expression.size() - 5).trimmed());
+        if (column < 0)
+            return {};
+        std::optional<double> sum;
+        for (std::size_t row = 0; row < m_rows.size(); ++row) {
+            const QVariant& value = m_rows[row].at(column);
+            if (m_states[row] == State::Stored && !value.isNull())
+                sum = sum.value_or(0.0) + value.toDouble();
+        }
+        return sum ? QVariant(*sum) : QVariant();
+    }
+    return {};
 }
 
 QVariant MemoryTable::value(int row, const QString& field) const
@@ -72,7 +160,9 @@ void MemoryTable::removerow(int row)
         return;
     beginRemoveRows({}, row, row);
     m_rows.erase(m_rows.begin() + row);
+    m_states.erase(m_states.begin() + row);
     endRemoveRows();
+    emit deleted();
 }
 
 void MemoryTable::clear()
@@ -81,6 +171,7 @@ void MemoryTable::clear()
         return;
     beginResetModel();
     m_rows.clear();
+    m_states.clear();
     endResetModel();
 }
 
@@ -98,7 +189,18 @@ QVariant MemoryTable::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole))
         return {};
-    return value(index.row(), index.column());
+    const QVariant held = value(index.row(), index.column());
+    if (held.isNull())
+        return held;
+    switch (m_fields[static_cast<std::size_t>(index.column())].type) {
+    case Type::Float:
+        return generalformat(held.toDouble());
+    case Type::Integer:
+        return QString::number(held.toLongLong());
+    case Type::Text:
+        break;
+    }
+    return held;
 }
 
 QVariant MemoryTable::headerData(int section, Qt::Orientation orientation, int role) const
@@ -123,18 +225,38 @@ bool MemoryTable::setData(const QModelIndex& index, const QVariant& value, int r
 {
     if (!m_editable || !index.isValid() || role != Qt::EditRole || index.row() >= rowCount())
         return false;
-    m_rows[static_cast<std::size_t>(index.row())][index.column()] = fitted(index.column(), value);
+    const std::optional<QVariant> held = fitted(index.column(), value);
+    if (!held)
+        return false;
+    m_rows[static_cast<std::size_t>(index.row())][index.column()] = *held;
+    State& state = m_states[static_cast<std::size_t>(index.row())];
+    if (state == State::Stored)
+        state = State::Editing;
     emit dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
     return true;
 }
 
-QVariant MemoryTable::fitted(int column, const QVariant& value) const
+std::optional<QVariant> MemoryTable::fitted(int column, const QVariant& value) const
 {
     const Field& field = m_fields[static_cast<std::size_t>(column)];
-    if (field.type != Type::Text)
+    const bool istext = value.typeId() == QMetaType::QString;
+    if (field.type == Type::Text) {
+        const QString text = value.toString();
+        return QVariant(field.size > 0 ? text.left(field.size) : text);
+    }
+    if (!istext)
         return value;
-    const QString text = value.toString();
-    return field.size > 0 ? text.left(field.size) : text;
+    // Texts typed into number fields: empty is no value, a comma is the decimal separator.
+    const QString text = value.toString().trimmed();
+    if (text.isEmpty())
+        return QVariant();
+    if (field.type == Type::Integer) {
+        bool ok = false;
+        const qlonglong number = text.toLongLong(&ok);
+        return ok ? std::optional<QVariant>(number) : std::nullopt;
+    }
+    const std::optional<double> number = readfloat(text);
+    return number ? std::optional<QVariant>(*number) : std::nullopt;
 }
 
 bool MemoryTable::before(const QVariantList& a, const QVariantList& b) const

@@ -5,11 +5,15 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <optional>
 #include <vector>
 
 // An in-memory table: fields with a type and, for texts, a size in characters (a longer text is
 // cut to it), and an optional active index that keeps the rows in its order. Grids show it
-// through the model interface, with the field names as column titles.
+// through the model interface, with the field names as column titles; numbers show in the general
+// format with a decimal comma. Rows added by appendrow are stored at once; a row added by
+// appendpending, or a stored row edited through the model, is being entered until post() stores
+// it, which checks the required fields. Aggregates "SUM(field)" sum the stored rows.
 class MemoryTable final : public QAbstractTableModel
 {
     Q_OBJECT
@@ -25,6 +29,12 @@ public:
         QString name;
         Type type = Type::Text;
         int size = 0; // characters, texts only; 0: no limit
+        bool required = false;
+    };
+    struct Aggregate
+    {
+        QString name;
+        QString expression; // "SUM(field)"
     };
     // Fields joined by ";" in the order they sort; texts compare as French words, letter case
     // counting; equal keys keep the order the rows were added in.
@@ -53,6 +63,23 @@ public:
     void removerow(int row);
     void clear();
 
+    // Adds an empty row at the end, being entered. Returns its row.
+    int appendpending();
+    // True while the row is being entered (added by appendpending or edited since it was stored).
+    bool entering(int row) const;
+    // True when the row was added by appendpending and never stored.
+    bool inserted(int row) const;
+    // Stores a row being entered: the message of the first required field that is empty
+    // ("Le champ '<name>' doit avoir une valeur"), the row staying in entry; nothing when it is
+    // stored (then `posted` is emitted) or was not being entered.
+    std::optional<QString> post(int row);
+    // Drops a row added by appendpending and never stored; false for any other row.
+    bool cancel(int row);
+
+    void addaggregate(const Aggregate& aggregate) { m_aggregates.push_back(aggregate); }
+    // The value of an aggregate over the stored rows; none when no stored row has a value there.
+    QVariant aggregate(const QString& name) const;
+
     // Whether grids may edit the cells.
     void seteditable(bool editable) { m_editable = editable; }
 
@@ -63,8 +90,20 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
 
+signals:
+    void posted(int row);
+    // A row went by removerow.
+    void deleted();
+
 private:
-    QVariant fitted(int column, const QVariant& value) const;
+    enum class State
+    {
+        Stored,
+        Inserting,
+        Editing,
+    };
+    // The value as the field holds it; none when a number field gets a text that is no number.
+    std::optional<QVariant> fitted(int column, const QVariant& value) const;
     // True when row a sorts before row b in the active index.
     bool before(const QVariantList& a, const QVariantList& b) const;
 
@@ -72,6 +111,8 @@ private:
     Index m_index;
     std::vector<int> m_indexcolumns;
     std::vector<QVariantList> m_rows;
+    std::vector<State> m_states;
+    std::vector<Aggregate> m_aggregates;
     QCollator m_collator;
     bool m_editable = false;
 };

@@ -1,0 +1,172 @@
+#include "counter/Sale.h"
+
+#include "api/JsonGetters.h"
+#include "api/JsonValue.h"
+#include "data/MemoryTable.h"
+#include "data/NumberText.h"
+
+using namespace Qt::StringLiterals;
+
+namespace Sale {
+
+namespace {
+
+// A number of a line on the wire: the general format with a point; empty for no value.
+QString wirenumber(const QVariant& value)
+{
+    if (value.isNull())
+        return {};
+    return generalformat(value.toDouble()).replace(u',', u'.');
+}
+
+QString wireinteger(const QVariant& value)
+{
+    return value.isNull() ? QString() : QString::number(value.toLongLong());
+}
+
+QString linetext(const Line& line)
+{
+    const QString code = jsonescape(line.code);
+    return uR"({"AdEventDetail":{"detailType":"I","class1":"produit )"_s + code + uR"(","class10":")"_s +
+           code + uR"(","quantity":")"_s + wireinteger(line.quantity) + uR"(","unitValue":")"_s +
+           wirenumber(line.unitprice) + uR"(","finalvalue":")"_s + wirenumber(line.total) + uR"("}})"_s;
+}
+
+QString unquoted(QString text)
+{
+    return jsonescape(text.remove(u'"'));
+}
+
+} // namespace
+
+bool isempty(const QString& amount)
+{
+    return amount.isEmpty() || amount == u"0"_s;
+}
+
+Check checkamount(const QString& amount)
+{
+    if (isempty(amount))
+        return Check::Invalid;
+    const std::optional<double> value = readfloat(amount);
+    if (!value)
+        return Check::Incorrect;
+    if (*value == 0.0)
+        return Check::Invalid;
+    return *value >= 100.0 ? Check::Confirm : Check::Ok;
+}
+
+double producttotal(const QVariant& quantity, const QVariant& unitprice)
+{
+    const double q = quantity.isNull() ? 0.0 : quantity.toDouble();
+    const double p = unitprice.isNull() ? 0.0 : unitprice.toDouble();
+    return q * p;
+}
+
+QString amountfromlines(const MemoryTable& produits)
+{
+    const QVariant sum = produits.aggregate(u"AGG1"_s);
+    return sum.isNull() ? u"0"_s : generalformat(sum.toDouble());
+}
+
+std::optional<QString> addten(const QString& amount)
+{
+    if (amount.isEmpty())
+        return amount;
+    const std::optional<double> value = readfloat(amount);
+    if (!value)
+        return std::nullopt;
+    return generalformat(*value + 10.0);
+}
+
+std::vector<Line> lines(const MemoryTable& produits)
+{
+    std::vector<Line> out;
+    for (int row = 0; row < produits.rowCount(); ++row) {
+        if (produits.entering(row))
+            continue;
+        out.push_back({produits.value(row, u"Code Produit"_s).toString(), produits.value(row, u"Quantité"_s),
+                       produits.value(row, u"Prix Unitaire"_s), produits.value(row, u"Total"_s)});
+    }
+    return out;
+}
+
+QString requesttext(const Request& request)
+{
+    const QString member =
+        isjsonnumber(request.memberid) ? request.memberid : u"\""_s + jsonescape(request.memberid) + u"\""_s;
+    QString text = uR"(json_data={"AdEvent":{"type":"addCA", "member":{"id":)"_s + member +
+                   uR"(},"group":{"loadFromKeys":{"idExternal":")"_s + jsonescape(request.idpharma) +
+                   uR"(" }},)"_s;
+    if (!request.seller.isEmpty())
+        text += uR"("sparam":")"_s + unquoted(request.seller) + uR"(",)"_s;
+    if (!request.number.isEmpty())
+        text += uR"("idExternal":")"_s + unquoted(request.number) + uR"(",)"_s;
+    QString amount = request.amount;
+    text += uR"("fvalue":")"_s + jsonescape(amount.replace(u',', u'.')) + u"\""_s;
+    if (!request.lines.empty()) {
+        QStringList details;
+        for (const Line& line : request.lines)
+            details.append(linetext(line));
+        text += uR"(,"details":[)"_s + details.join(u',') + u"]"_s;
+    }
+    return text + u"}}"_s;
+}
+
+std::optional<QString> refusal(const QByteArray& reply)
+{
+    const std::optional<JsonValue> document = parsejson(reply);
+    if (!document || !document->isObject())
+        return std::nullopt;
+    const JsonValue* apireturn = document->find("ApiReturn");
+    if (!apireturn)
+        return std::nullopt;
+    QString code;
+    trygettext(*apireturn, u"code"_s, code);
+    if (code == u"OK"_s)
+        return std::nullopt;
+    QString message;
+    trygettext(*apireturn, u"errorMessage"_s, message);
+    return message;
+}
+
+QString invalidmessage()
+{
+    return u"Montant invalide"_s;
+}
+
+QString incorrectmessage()
+{
+    return u"Total vente n'est pas correct - Veuillez le resaisir"_s;
+}
+
+QString confirmmessage()
+{
+    return u"Valider la saisie du montant supérieur à 100€"_s;
+}
+
+QString conversionmessage(const QString& text)
+{
+    return u"'%1' n'est pas une valeur en virgule flottante correcte"_s.arg(text);
+}
+
+QString notsentmessage()
+{
+    return u"La vente n'a pas pu être envoyée à la plateforme. La saisie est conservée : "
+           "vérifiez la connexion puis validez la vente à nouveau."_s;
+}
+
+QString refusedmessage(const QString& errormessage)
+{
+    QString text = u"La vente a été refusée par la plateforme"_s;
+    if (!errormessage.isEmpty())
+        text += u" : "_s + errormessage;
+    return text + u". La saisie est conservée."_s;
+}
+
+QString nomembermessage()
+{
+    return u"Aucun client n'est affiché : la vente n'a pas été envoyée."_s;
+}
+
+} // namespace Sale

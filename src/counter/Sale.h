@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QVariant>
+#include <optional>
+#include <vector>
+
+class MemoryTable;
+
+// The sale rules of the counter: the amount checks, the line totals, the amount from the lines,
+// the "addCA" event that records a sale on the member and what its reply means. The counter
+// window runs them.
+namespace Sale {
+
+// One stored product line; an empty field holds no value.
+struct Line
+{
+    QString code;
+    QVariant quantity;
+    QVariant unitprice;
+    QVariant total;
+};
+
+struct Request
+{
+    QString memberid;
+    QString idpharma;
+    QString seller;
+    QString number;
+    QString amount; // as typed, decimal comma
+    std::vector<Line> lines;
+};
+
+// What the amount text allows.
+enum class Check
+{
+    Invalid,   // empty, or reads as zero: "Montant invalide"
+    Incorrect, // no number: incorrectmessage(), the amount becomes "0"
+    Confirm,   // 100 or more: confirmmessage() asked first
+    Ok,
+};
+// Empty or exactly "0"; checked before anything else.
+bool isempty(const QString& amount);
+Check checkamount(const QString& amount);
+
+// "Total" of a line: quantity × unit price, an empty one counting as 0.
+double producttotal(const QVariant& quantity, const QVariant& unitprice);
+// The amount field's text after a line is stored or deleted: the sum of the stored totals in the
+// general format, "0" when there is none.
+QString amountfromlines(const MemoryTable& produits);
+// "10 Points": the amount plus 10 in the general format; empty stays empty; none when the text
+// is no number.
+std::optional<QString> addten(const QString& amount);
+
+// The stored lines of the products table, in table order.
+std::vector<Line> lines(const MemoryTable& produits);
+// The request text of the sale, without the line break. The member id goes bare when it is a
+// JSON number and as a string otherwise; the seller code and sale number lose their double
+// quotes; every value is escaped inside its JSON string.
+QString requesttext(const Request& request);
+
+// A refusal's text when the reply is an "ApiReturn" whose "code" is not "OK" (its errorMessage,
+// possibly empty); none for any other reply.
+std::optional<QString> refusal(const QByteArray& reply);
+
+QString invalidmessage();
+QString incorrectmessage();
+QString confirmmessage();
+QString conversionmessage(const QString& text);
+// Told when the sale did not reach the platform, or was refused; the inputs are kept.
+QString notsentmessage();
+QString refusedmessage(const QString& errormessage);
+// Told on Enter in the amount field while no member is shown.
+QString nomembermessage();
+
+} // namespace Sale

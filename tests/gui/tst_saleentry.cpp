@@ -1,0 +1,419 @@
+#include "CaptureServer.h"
+#include "ScriptedDialogs.h"
+
+#include "api/CounterClient.h"
+#include "api/ReplyBuffer.h"
+#include "app/Switches.h"
+#include "counter/CounterState.h"
+#include "counter/CounterWindow.h"
+#include "data/MemoryTable.h"
+#include "platform/Clock.h"
+#include "platform/Shell.h"
+#include "settings/Settings.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+class NoShell final : public Shell
+{
+public:
+    void openurl(const QUrl&) override {}
+    void startinstaller(const QString&, const QString&) override {}
+};
+
+class FixedClock final : public Clock
+{
+public:
+    QDateTime now() const override { return QDateTime(QDate(2026, 12, 1), QTime(9, 30, 0)); }
+};
+
+const QByteArray member =
+    R"({"FidelityMember":{"id":4711,"cardnumber":"1010001","name":"DUPONT","firstname":"Marie","nbPoint":110}})";
+const QByteArray accepted = R"({"ApiReturn":{"code":"OK","id":"99"}})";
+
+QByteArray bodyof(const QByteArray& request)
+{
+    return request.mid(request.indexOf("\r\n\r\n") + 4);
+}
+
+QByteArray methodof(const QByteArray& request)
+{
+    return request.left(request.indexOf(' '));
+}
+
+// The counter window on a capture server, pharmacy 12, without the coupon query.
+class Counter
+{
+public:
+    Counter()
+        : m_switches(QStringList{u"quilba"_s, u"-nocoupon"_s}), m_settings(m_work.path() + u'/'),
+          m_client(m_buffer, [this] { return m_settings.url(); })
+    {
+        Settings::Values values;
+        values.apikey = u"cle"_s;
+        values.login = u"pharma"_s;
+        values.password = u"secret"_s;
+        values.idpharma = u"12"_s;
+        values.url = server.url(u"/apiv1/webapi.do"_s);
+        m_settings.write(values);
+        window = std::make_unique<CounterWindow>(
+            CounterWindow::Context{m_client, m_buffer, m_settings, dialogs, m_shell, m_clock, m_switches});
+        window->show();
+        grid = window->dbgridproduits();
+    }
+
+    void showmember()
+    {
+        server.enqueue(CaptureServer::ok(member));
+        window->search()->setText(u"1010001"_s);
+        window->btsearchClick();
+        QCOMPARE(window->lblnom()->text().isEmpty(), false);
+    }
+    MemoryTable& produits() { return window->state().Produits(); }
+    QString cell(int row, int column) const { return grid->model()->index(row, column).data().toString(); }
+    // The open cell editor, opened on the current cell when there is none.
+    QLineEdit* editor()
+    {
+        QCoreApplication::processEvents(); // the editor gets the grid's key rules
+        for (QLineEdit* edit : grid->viewport()->findChildren<QLineEdit*>()) {
+            if (edit->isVisible())
+                return edit;
+        }
+        grid->edit(grid->currentIndex());
+        QCoreApplication::processEvents();
+        for (QLineEdit* edit : grid->viewport()->findChildren<QLineEdit*>()) {
+            if (edit->isVisible())
+                return edit;
+        }
+        return nullptr;
+    }
+    // Types into the current cell, then Enter.
+    void type(const QString& text)
+    {
+        QLineEdit* edit = editor();
+        QVERIFY(edit);
+        QTest::keyClicks(edit, text);
+        QTest::keyClick(edit, Qt::Key_Return);
+        QCoreApplication::processEvents();
+    }
+    void typeline(const QString& code, const QString& quantity, const QString& price)
+    {
+        type(code);
+        type(quantity);
+        type(price);
+        type(QString());
+    }
+    QList<QByteArray> methods() const
+    {
+        QList<QByteArray> out;
+        for (const QByteArray& request : server.requests())
+            out.append(methodof(request));
+        return out;
+    }
+
+    CaptureServer server;
+    ScriptedDialogs dialogs;
+    std::unique_ptr<CounterWindow> window;
+    QTableView* grid = nullptr;
+    ReplyBuffer& buffer() { return m_buffer; }
+
+private:
+    QTemporaryDir m_work;
+    Switches m_switches;
+    FixedClock m_clock;
+    NoShell m_shell;
+    ReplyBuffer m_buffer;
+    Settings m_settings;
+    CounterClient m_client;
+};
+
+const QString example = QString::fromUtf8(
+    R"(json_data={"AdEvent":{"type":"addCA", "member":{"id":4711},"group":{"loadFromKeys":{"idExternal":"12" }},"sparam":"AB","fvalue":"25.8","details":[{"AdEventDetail":{"detailType":"I","class1":"produit A100","class10":"A100","quantity":"2","unitValue":"4.5","finalvalue":"9"}},{"AdEventDetail":{"detailType":"I","class1":"produit B200","class10":"B200","quantity":"1","unitValue":"16.8","finalvalue":"16.8"}}]}})");
+
+} // namespace
+
+class TestSaleEntry : public QObject
+{
+    Q_OBJECT
+private slots:
+    void validatesale_data()
+    {
+        QTest::addColumn<QString>("amount");
+        QTest::addColumn<bool>("answer");       // to the question from 100 euros
+        QTest::addColumn<QStringList>("shown"); // "kind: text"
+        QTest::addColumn<QString>("fvalue");    // empty: nothing sent
+        QTest::addColumn<QString>("after");     // the amount field afterwards
+        const QString invalid = u"information: Montant invalide"_s;
+        const QString incorrect = u"information: Total vente n'est pas correct - Veuillez le resaisir"_s;
+        const QString question = u"warning: Valider la saisie du montant supérieur à 100€"_s;
+        QTest::newRow("empty") << QString() << true << QStringList{invalid} << QString() << QString();
+        QTest::newRow("0") << u"0"_s << true << QStringList{invalid} << QString() << u"0"_s;
+        QTest::newRow("0,00") << u"0,00"_s << true << QStringList{invalid} << QString() << u"0,00"_s;
+        QTest::newRow("1,2,3") << u"1,2,3"_s << true << QStringList{incorrect} << QString() << u"0"_s;
+        QTest::newRow("-") << u"-"_s << true << QStringList{incorrect} << QString() << u"0"_s;
+        QTest::newRow("99,99") << u"99,99"_s << true << QStringList() << u"99.99"_s << QString();
+        QTest::newRow("100") << u"100"_s << true << QStringList{question} << u"100"_s << QString();
+        QTest::newRow("100,5 refused")
+            << u"100,5"_s << false << QStringList{question} << QString() << u"100,5"_s;
+        QTest::newRow("-20") << u"-20"_s << true << QStringList() << u"-20"_s << QString();
+    }
+    void validatesale()
+    {
+        QFETCH(QString, amount);
+        QFETCH(bool, answer);
+        QFETCH(QStringList, shown);
+        QFETCH(QString, fvalue);
+        QFETCH(QString, after);
+        Counter counter;
+        counter.showmember();
+        counter.window->edvendeur()->setText(u"AB"_s);
+        counter.window->ednumvente()->setText(u"V1"_s);
+        counter.window->addpoint()->setText(amount);
+        counter.dialogs.script({answer});
+        counter.server.enqueue(CaptureServer::ok(accepted));
+        counter.server.enqueue(CaptureServer::ok(member));
+        counter.window->btnadd()->click();
+
+        QStringList texts;
+        for (const ScriptedDialogs::Shown& box : counter.dialogs.shown())
+            texts.append(box.kind + u": "_s + box.text);
+        QCOMPARE(texts, shown);
+        QCOMPARE(counter.window->addpoint()->text(), after);
+        QCOMPARE(counter.window->edvendeur()->text(), u"AB"_s);
+        if (fvalue.isEmpty()) {
+            QCOMPARE(counter.server.requests().size(), 1);
+            QCOMPARE(counter.window->ednumvente()->text(), u"V1"_s);
+            return;
+        }
+        // Sent, then reset and looked up again: the seller code stays, the sale number goes.
+        QCOMPARE(counter.methods(), (QList<QByteArray>{"POST", "PUT", "POST"}));
+        const QByteArray body = bodyof(counter.server.requests().at(1));
+        QVERIFY2(
+            body.contains(QByteArray("\"idExternal\":\"V1\",\"fvalue\":\"" + fvalue.toUtf8() + "\"}}\r\n")),
+            body.constData());
+        QCOMPARE(counter.window->ednumvente()->text(), QString());
+        QCOMPARE(counter.window->lblnom()->text().isEmpty(), false);
+        QVERIFY(counter.window->btnadd()->isEnabled());
+        QCOMPARE(counter.window->search()->text(), u"1010001"_s);
+    }
+
+    void exampleRequestBytes()
+    {
+        Counter counter;
+        counter.showmember();
+        counter.window->edvendeur()->setText(u"AB"_s);
+        counter.produits().appendrow({u"A100"_s, 2, 4.5, 9.0});
+        counter.produits().appendrow({u"B200"_s, 1, 16.8, 16.8});
+        counter.window->addpoint()->setText(u"25,8"_s);
+        counter.server.enqueue(CaptureServer::ok(accepted));
+        counter.server.enqueue(CaptureServer::ok(member));
+        counter.window->validatesale();
+        QCOMPARE(counter.server.requests().size(), 3);
+        QCOMPARE(bodyof(counter.server.requests().at(1)), example.toUtf8() + "\r\n");
+        QCOMPARE(counter.produits().rowCount(), 0);
+        QCOMPARE(counter.dialogs.shown().size(), 0);
+    }
+
+    void saleNotLandedKeepsInputs_data()
+    {
+        QTest::addColumn<bool>("refused");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("refused")
+            << true
+            << u"La vente a été refusée par la plateforme : Membre inconnu. La saisie est "
+               "conservée."_s;
+        QTest::newRow("no reply")
+            << false
+            << u"La vente n'a pas pu être envoyée à la plateforme. La saisie est conservée : "
+               "vérifiez la connexion puis validez la vente à nouveau."_s;
+    }
+    void saleNotLandedKeepsInputs()
+    {
+        QFETCH(bool, refused);
+        QFETCH(QString, message);
+        Counter counter;
+        counter.showmember();
+        counter.window->edvendeur()->setText(u"AB"_s);
+        counter.window->ednumvente()->setText(u"V1"_s);
+        counter.produits().appendrow({u"A100"_s, 2, 4.5, 9.0});
+        counter.window->addpoint()->setText(u"9"_s);
+        counter.server.enqueue(
+            refused ? CaptureServer::ok(R"({"ApiReturn":{"code":"KO","errorMessage":"Membre inconnu"}})")
+                    : CaptureServer::status("HTTP/1.1 500 Internal Server Error", ""));
+        counter.window->validatesale();
+
+        QCOMPARE(counter.dialogs.texts(), QStringList{message});
+        QCOMPARE(counter.methods(), (QList<QByteArray>{"POST", "PUT"}));
+        QCOMPARE(counter.window->addpoint()->text(), u"9"_s);
+        QCOMPARE(counter.window->edvendeur()->text(), u"AB"_s);
+        QCOMPARE(counter.window->ednumvente()->text(), u"V1"_s);
+        QCOMPARE(counter.produits().rowCount(), 1);
+        QCOMPARE(counter.window->lblnom()->text().isEmpty(), false);
+        QVERIFY(counter.window->btnadd()->isEnabled());
+
+        // Sent again, accepted.
+        counter.dialogs.clear();
+        counter.server.enqueue(CaptureServer::ok(accepted));
+        counter.server.enqueue(CaptureServer::ok(member));
+        counter.window->validatesale();
+        QCOMPARE(counter.dialogs.texts(), QStringList());
+        QCOMPARE(bodyof(counter.server.requests().at(2)), bodyof(counter.server.requests().at(1)));
+        QCOMPARE(counter.window->addpoint()->text(), QString());
+    }
+
+    void enterWithoutMemberSendsNothing()
+    {
+        Counter counter;
+        counter.showmember();
+        counter.window->search()->setText(u"10100"_s); // leaves the member: idle
+        QVERIFY(counter.window->addpoint()->isEnabled());
+        QTest::keyClicks(counter.window->addpoint(), u"12"_s);
+        QTest::keyClick(counter.window->addpoint(), Qt::Key_Return);
+        QCOMPARE(counter.dialogs.texts(),
+                 QStringList{u"Aucun client n'est affiché : la vente n'a pas été envoyée."_s});
+        QCOMPARE(counter.server.requests().size(), 1);
+    }
+
+    void amountKeyFilter()
+    {
+        Counter counter;
+        counter.showmember();
+        QLineEdit* amount = counter.window->addpoint();
+        QTest::keyClicks(amount, u"1a2.5x-"_s);
+        QCOMPARE(amount->text(), u"12,5-"_s);
+        QTest::keyClick(amount, Qt::Key_Backspace);
+        QCOMPARE(amount->text(), u"12,5"_s);
+        QTest::keyClick(amount, Qt::Key_Tab); // leaves the field, never typed
+        QCOMPARE(amount->text(), u"12,5"_s);
+        // Enter validates.
+        counter.server.enqueue(CaptureServer::ok(accepted));
+        counter.server.enqueue(CaptureServer::ok(member));
+        QTest::keyClick(amount, Qt::Key_Return);
+        QCOMPARE(counter.methods(), (QList<QByteArray>{"POST", "PUT", "POST"}));
+    }
+
+    void tenPoints_data()
+    {
+        QTest::addColumn<QString>("amount");
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<QStringList>("shown");
+        QTest::newRow("empty") << QString() << QString() << QStringList();
+        QTest::newRow("0") << u"0"_s << u"10"_s << QStringList();
+        QTest::newRow("12,5") << u"12,5"_s << u"22,5"_s << QStringList();
+        QTest::newRow("no number") << u"1,2,3"_s << u"1,2,3"_s
+                                   << QStringList{
+                                          u"'1,2,3' n'est pas une valeur en virgule flottante correcte"_s};
+    }
+    void tenPoints()
+    {
+        QFETCH(QString, amount);
+        QFETCH(QString, after);
+        QFETCH(QStringList, shown);
+        Counter counter;
+        counter.showmember();
+        counter.window->addpoint()->setText(amount);
+        counter.window->add10pts()->click();
+        QCOMPARE(counter.window->addpoint()->text(), after);
+        QCOMPARE(counter.dialogs.texts(), shown);
+        QCOMPARE(counter.server.requests().size(), 1);
+    }
+
+    void gridEntry()
+    {
+        Counter counter;
+        counter.showmember();
+        MemoryTable& produits = counter.produits();
+        counter.window->findChild<QToolButton*>(u"nbInsert"_s)->click();
+        QCOMPARE(produits.rowCount(), 1);
+        counter.type(u"A100"_s);
+        QCOMPARE(counter.grid->currentIndex().column(), 1);
+        counter.type(u"3"_s);
+        // "." becomes ","; leaving the price by Enter sets the total.
+        counter.type(u"2.5"_s);
+        QCOMPARE(counter.cell(0, 2), u"2,5"_s);
+        QCOMPARE(counter.cell(0, 3), u"7,5"_s);
+        QCOMPARE(counter.grid->currentIndex().column(), 3);
+        QCOMPARE(counter.window->addpoint()->text(), QString());
+        // Enter in "Total" stores the line, the amount follows, a new line starts.
+        counter.type(QString());
+        QCOMPARE(counter.window->addpoint()->text(), u"7,5"_s);
+        QCOMPARE(produits.rowCount(), 2);
+        QCOMPARE(counter.grid->currentIndex(), produits.index(1, 0));
+
+        // Leaving the price by another means sets the total too.
+        counter.type(u"B200"_s);
+        counter.type(u"2"_s);
+        QLineEdit* edit = counter.editor();
+        QTest::keyClicks(edit, u"4"_s);
+        counter.grid->setCurrentIndex(produits.index(1, 0));
+        QCOMPARE(counter.cell(1, 3), u"8"_s);
+        counter.grid->setCurrentIndex(produits.index(1, 3));
+        counter.type(QString());
+        QCOMPARE(counter.window->addpoint()->text(), u"15,5"_s);
+
+        // The new empty line is dropped when the cursor leaves it.
+        QCOMPARE(produits.rowCount(), 3);
+        counter.grid->setCurrentIndex(produits.index(0, 0));
+        QCOMPARE(produits.rowCount(), 2);
+
+        // Deleting: the amount is the other line's total, then "0".
+        counter.dialogs.script({false});
+        counter.window->nbDeleteClick();
+        QCOMPARE(produits.rowCount(), 2);
+        counter.window->nbDeleteClick();
+        QCOMPARE(produits.rowCount(), 1);
+        QCOMPARE(counter.window->addpoint()->text(), u"8"_s);
+        counter.window->nbDeleteClick();
+        QCOMPARE(counter.window->addpoint()->text(), u"0"_s);
+        QCOMPARE(counter.dialogs.texts(), QStringList(3, u"Supprimer l'enregistrement ?"_s));
+    }
+
+    void lineWithoutCodeIsNotStored()
+    {
+        Counter counter;
+        counter.showmember();
+        MemoryTable& produits = counter.produits();
+        counter.window->nbInsertClick();
+        counter.type(QString());
+        counter.type(u"1"_s);
+        counter.type(u"5"_s);
+        counter.type(QString());
+        QCOMPARE(counter.dialogs.texts(), QStringList{u"Le champ 'Code Produit' doit avoir une valeur"_s});
+        QCOMPARE(produits.rowCount(), 1);
+        QCOMPARE(counter.grid->currentIndex().column(), 3);
+        // Nor sent: the sale stops at the same message.
+        counter.window->addpoint()->setText(u"5"_s);
+        counter.window->validatesale();
+        QCOMPARE(counter.server.requests().size(), 1);
+    }
+
+    void lineBeingTypedIsSent()
+    {
+        Counter counter;
+        counter.showmember();
+        counter.window->nbInsertClick();
+        counter.type(u"C1"_s);
+        counter.type(u"2"_s);
+        counter.type(u"1,5"_s);
+        counter.server.enqueue(CaptureServer::ok(accepted));
+        counter.server.enqueue(CaptureServer::ok(member));
+        counter.window->validatesale();
+        const QByteArray body = bodyof(counter.server.requests().at(1));
+        QVERIFY2(body.contains(
+                     R"("fvalue":"3","details":[{"AdEventDetail":{"detailType":"I","class1":"produit C1")"),
+                 body.constData());
+    }
+};
+
+QTEST_MAIN(TestSaleEntry)
+#include "tst_saleentry.moc"
