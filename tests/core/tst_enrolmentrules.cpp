@@ -58,8 +58,8 @@ private slots:
         const QString suspect = u"la date de naissance est suspecte - Saisir une nouvelle date"_s;
         QTest::newRow("empty") << QString()
                                << std::optional<QString>(u"Vous devez saisir une date de naissance"_s);
-        QTest::newRow("blanks of the mask") << u"  "_s
-                                            << std::optional<QString>(u"Vous devez saisir une date de naissance"_s);
+        QTest::newRow("blanks of the mask")
+            << u"  "_s << std::optional<QString>(u"Vous devez saisir une date de naissance"_s);
         QTest::newRow("31/02/1990 only incorrect") << u"31021990"_s << std::optional<QString>(incorrect);
         QTest::newRow("incomplete") << u"1203"_s << std::optional<QString>(incorrect);
         QTest::newRow("month 13") << u"01131990"_s << std::optional<QString>(incorrect);
@@ -93,8 +93,7 @@ private slots:
         QTest::newRow("letters discarded") << u"06a12b345678"_s << u"0612345678"_s << true;
         QTest::newRow("national too long") << u"06123456789"_s << u"06123456789"_s << false;
         QTest::newRow("international 15 digits") << u"+123456789012345"_s << u"+123456789012345"_s << true;
-        QTest::newRow("international 16 digits") << u"+1234567890123456"_s << u"+1234567890123456"_s
-                                                 << false;
+        QTest::newRow("international 16 digits") << u"+1234567890123456"_s << u"+1234567890123456"_s << false;
         QTest::newRow("two plus signs") << u"++33612345678"_s << u"++33612345678"_s << false;
     }
     void phone()
@@ -112,7 +111,7 @@ private slots:
         QTest::addColumn<EnrolmentRules::Required>("values");
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("control");
-        const EnrolmentRules::Required full{u"1010001"_s, u"DUPONT"_s, u"Marie"_s, u"MME"_s,
+        const EnrolmentRules::Required full{u"1010001"_s,  u"DUPONT"_s,       u"Marie"_s,     u"MME"_s,
                                             u"25121980"_s, u"m@example.fr"_s, u"0612345678"_s};
         const QString start = u"Vous devez renseigner "_s;
         QTest::newRow("complete") << full << QString() << QString();
@@ -138,8 +137,8 @@ private slots:
         QTest::newRow("name before first name")
             << without << start + u"le nom du porteur de la carte"_s << u"ednom"_s;
         without.cardnumber.clear();
-        QTest::newRow("card number first") << without << start + u"le numéro de la carte"_s
-                                           << u"edcardnumber"_s;
+        QTest::newRow("card number first")
+            << without << start + u"le numéro de la carte"_s << u"edcardnumber"_s;
     }
     void validate()
     {
