@@ -1,6 +1,7 @@
 #include "members/EnrolmentForm.h"
 
 #include "data/MemoryTable.h"
+#include "members/ChildrenDelegate.h"
 #include "members/EnrolmentRules.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
@@ -135,7 +136,10 @@ void EnrolmentForm::build()
     m_DBGrid1->setModel(m_enfants);
     m_DBGrid1->setGeometry(15, 296, 444, 65);
     m_DBGrid1->verticalHeader()->hide();
+    m_DBGrid1->setItemDelegate(new ChildrenDelegate(m_DBGrid1));
     m_DBGrid1->installEventFilter(this);
+    m_GridOriginalOptions = m_DBGrid1->editTriggers() | QAbstractItemView::AnyKeyPressed;
+    m_DBGrid1->setEditTriggers(m_GridOriginalOptions);
     label(this, u"Enfant(s) :"_s, 15, 278, 80, m_DBGrid1);
     connect(m_DBGrid1, &QTableView::clicked, this, [this](const QModelIndex& index) {
         if (index.column() == 0)
@@ -149,7 +153,7 @@ void EnrolmentForm::build()
             [this](const QModelIndex& current) {
                 // The check-box column is toggled, never edited as text.
                 m_DBGrid1->setEditTriggers(current.column() == 0 ? QAbstractItemView::NoEditTriggers
-                                                                 : QAbstractItemView::AllEditTriggers);
+                                                                 : m_GridOriginalOptions);
             });
 
     m_DBNavigator1 = new QToolButton(this);

@@ -2,6 +2,7 @@
 
 #include "members/Member.h"
 
+#include <QAbstractItemView>
 #include <QDialog>
 #include <QString>
 
@@ -71,6 +72,8 @@ private:
     bool m_saved = false;
     bool m_checking = false;
     MemoryTable* m_enfants = nullptr;
+    // The grid's editing, switched off while the check-box column is current.
+    QAbstractItemView::EditTriggers m_GridOriginalOptions;
 
     QLineEdit* m_edcardnumber = nullptr;
     QLineEdit* m_edcodevendeur = nullptr;

@@ -5,6 +5,7 @@
 #include "api/CounterClient.h"
 #include "api/ReplyBuffer.h"
 #include "data/MemoryTable.h"
+#include "members/ChildrenDelegate.h"
 #include "members/EnrolmentForm.h"
 #include "members/Member.h"
 #include "platform/Clock.h"
@@ -16,6 +17,7 @@
 #include <QTableView>
 #include <QTest>
 #include <QToolButton>
+#include <memory>
 
 using namespace Qt::StringLiterals;
 
@@ -298,6 +300,28 @@ private slots:
         QCOMPARE(enfants.value(0, u"Suppression"_s).toInt(), 0);
         QTest::keyClick(grid, Qt::Key_Return);
         QCOMPARE(grid->currentIndex(), enfants.index(0, 1));
+
+        // Editing: no text editor on the check box, the pick list for the sex, the masked date
+        // stored as its digits and shown with slashes.
+        QAbstractItemDelegate* delegate = grid->itemDelegate();
+        QStyleOptionViewItem option;
+        QCOMPARE(delegate->createEditor(grid->viewport(), option, enfants.index(0, 0)), nullptr);
+        std::unique_ptr<QWidget> sexe(delegate->createEditor(grid->viewport(), option, enfants.index(0, 2)));
+        auto* list = qobject_cast<QComboBox*>(sexe.get());
+        QVERIFY(list);
+        QCOMPARE(list->count(), 2);
+        list->setCurrentIndex(1);
+        delegate->setModelData(list, &enfants, enfants.index(0, 2));
+        QCOMPARE(enfants.value(0, u"Sexe"_s).toString(), u"F"_s);
+        std::unique_ptr<QWidget> date(delegate->createEditor(grid->viewport(), option, enfants.index(0, 3)));
+        auto* masked = qobject_cast<QLineEdit*>(date.get());
+        QVERIFY(masked);
+        QTest::keyClicks(masked, u"04032015"_s);
+        QCOMPARE(masked->text(), u"04/03/2015"_s);
+        delegate->setModelData(masked, &enfants, enfants.index(0, 3));
+        QCOMPARE(enfants.value(0, u"Date Naissance"_s).toString(), u"04032015"_s);
+        QCOMPARE(ChildrenDelegate::shown(u"04032015"_s), u"04/03/2015"_s);
+
         for (int i = 1; i < Member::maxenfants; ++i)
             rig.form.insertenfant();
         rig.dialogs.clear();
