@@ -51,6 +51,8 @@ Program::Program(const Switches& switches, Dialogs& dialogs, Shell& shell, Clock
     });
     create([&] {
         m_formmember = std::make_unique<EnrolmentForm>(m_dialogs, m_clock, m_Form1.get());
+        m_formmember->setreportoutput(m_reportoutput.get());
+        m_formmember->setpharmacie([this] { return m_settings.getpharmacie(); });
         connect(m_Form1.get(), &CounterWindow::adhesionrequested, this, &Program::adhesion);
         connect(m_Form1.get(), &CounterWindow::modificationrequested, this, &Program::modification);
     });

@@ -187,7 +187,7 @@ void EnrolmentForm::build()
     m_SpeedButton2 = button(u"SpeedButton2"_s, u"Quitter"_s, 201, 75);
     m_SpeedButton1 = button(u"SpeedButton1"_s, u"Valider"_s, 385, 75);
     m_SpeedButton1->setStyleSheet(u"QToolButton { background: #008000; color: white; font-weight: bold; }"_s);
-    m_SpeedButton3->setEnabled(false); // the sign-up sheet is not printed yet
+    connect(m_SpeedButton3, &QToolButton::clicked, this, &EnrolmentForm::SpeedButton3Click);
     connect(m_SpeedButton1, &QToolButton::clicked, this, &EnrolmentForm::SpeedButton1Click);
     connect(m_SpeedButton2, &QToolButton::clicked, this, &EnrolmentForm::SpeedButton2Click);
 }
@@ -321,6 +321,27 @@ void EnrolmentForm::SpeedButton2Click()
 {
     if (m_dialogs.question(u"Annuler les modifications en cours"_s))
         reject();
+}
+
+void EnrolmentForm::SpeedButton3Click()
+{
+    if (!m_reportoutput)
+        return;
+    EnrolmentSheet::Fields fields;
+    fields.cardnumber = m_edcardnumber->text();
+    fields.civilite = m_cbcivilite->currentText();
+    fields.nom = m_ednom->text();
+    fields.prenom = m_edprenom->text();
+    fields.adresse = m_edadresse->text();
+    fields.adresse2 = m_edadresse2->text();
+    fields.cp = m_edcodepost->text();
+    fields.ville = m_edville->text();
+    fields.datenaissance = dtndigits();
+    fields.mobile = m_edmobile->text();
+    fields.tel = m_edtel->text();
+    fields.email = m_edmail->text();
+    fields.emailoptin = m_ckbemailin->isChecked();
+    m_frxReport2.print(fields, m_pharmacie ? m_pharmacie() : QStringList(), *m_reportoutput);
 }
 
 void EnrolmentForm::insertenfant()

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "members/EnrolmentSheet.h"
 #include "members/Member.h"
 
 #include <QAbstractItemView>
 #include <QDialog>
 #include <QString>
+#include <QStringList>
+#include <functional>
 
 class Clock;
 class Connection;
@@ -15,6 +18,7 @@ class QComboBox;
 class QLineEdit;
 class QTableView;
 class QToolButton;
+class ReportOutput;
 
 // The enrolment form: enrols a new cardholder ("create") or modifies the member shown on the
 // counter ("update"). Fields are checked as the user leaves them; "Valider" checks the required
@@ -27,6 +31,9 @@ public:
 
     // The connection the saves go through; created after this form.
     void setconnexion(Connection* connexion) { m_connexion = connexion; }
+    // Where the sign-up sheet goes, and the pharmacy settings its stamp shows.
+    void setreportoutput(ReportOutput* output) { m_reportoutput = output; }
+    void setpharmacie(std::function<QStringList()> pharmacie) { m_pharmacie = std::move(pharmacie); }
 
     // Prepares the form for "create" (its own record, emptied) or "update" (`amember`, edited in
     // place) with the counter's seller code, without showing it.
@@ -44,6 +51,8 @@ public:
     void SpeedButton1Click();
     // "Quitter": closes without saving after confirmation.
     void SpeedButton2Click();
+    // "Impression": the sign-up sheet filled from the controls as they stand.
+    void SpeedButton3Click();
     // The navigator's insert button: an empty child row; the record has ten slots at most.
     void insertenfant();
 
@@ -66,6 +75,9 @@ private:
     Dialogs& m_dialogs;
     const Clock& m_clock;
     Connection* m_connexion = nullptr;
+    ReportOutput* m_reportoutput = nullptr;
+    std::function<QStringList()> m_pharmacie;
+    EnrolmentSheet m_frxReport2;
     Member m_ownmember;
     Member* m_edited = &m_ownmember;
     QString m_mode;

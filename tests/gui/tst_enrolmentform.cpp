@@ -1,4 +1,5 @@
 #include "CaptureServer.h"
+#include "RecordingReportOutput.h"
 #include "ScriptedDialogs.h"
 
 #include "api/Connection.h"
@@ -328,6 +329,38 @@ private slots:
         rig.form.insertenfant();
         QCOMPARE(enfants.rowCount(), Member::maxenfants);
         QCOMPARE(rig.dialogs.texts(), QStringList{u"Une adhésion compte au plus dix enfants"_s});
+    }
+
+    // "Impression" prints what the controls hold now, with the pharmacy settings of the moment.
+    void impression()
+    {
+        Rig rig;
+        RecordingReportOutput output;
+        QStringList pharmacie{u"Pharmacie du Centre"_s, u"3 place Bellecour"_s, QString(), u"69002"_s,
+                              u"Lyon"_s};
+        rig.form.setreportoutput(&output);
+        rig.form.setpharmacie([&pharmacie] { return pharmacie; });
+        loaded(rig.current);
+        rig.open(u"update"_s);
+        rig.edit(u"ednom"_s)->setText(u"DURAND"_s);
+        QTest::mouseClick(rig.control<QToolButton>(u"SpeedButton3"_s), Qt::LeftButton);
+        pharmacie[0] = u"Pharmacie Neuve"_s;
+        rig.control<QCheckBox>(u"ckbemailin"_s)->setChecked(false);
+        QTest::mouseClick(rig.control<QToolButton>(u"SpeedButton3"_s), Qt::LeftButton);
+
+        QCOMPARE(output.printed().size(), 2);
+        const ReportLayout& first = output.printed().at(0);
+        QCOMPARE(first.text(u"nom"_s), u"DURAND"_s);
+        QCOMPARE(first.text(u"dtn"_s), u"25/12/1980"_s);
+        QCOMPARE(first.text(u"tel"_s), u"0612345678 "_s);
+        QVERIFY(first.object(u"emailoptin"_s)->checked);
+        QVERIFY(first.text(u"cachet"_s).startsWith(u"Pharmacie du Centre\n"_s));
+        const ReportLayout& second = output.printed().at(1);
+        QVERIFY(second.text(u"cachet"_s).startsWith(u"Pharmacie Neuve\n"_s));
+        QVERIFY(!second.object(u"emailoptin"_s)->checked);
+        // Printing saves nothing.
+        QVERIFY(rig.server.requests().isEmpty());
+        QCOMPARE(rig.current.Getnom(), u"DUPONT"_s);
     }
 
     void quitter()
