@@ -136,6 +136,7 @@ void EnrolmentForm::build()
     m_DBGrid1->setModel(m_enfants);
     m_DBGrid1->setGeometry(15, 296, 444, 65);
     m_DBGrid1->verticalHeader()->hide();
+    m_DBGrid1->verticalHeader()->setDefaultSectionSize(18);
     m_DBGrid1->setItemDelegate(new ChildrenDelegate(m_DBGrid1));
     m_DBGrid1->installEventFilter(this);
     m_GridOriginalOptions = m_DBGrid1->editTriggers() | QAbstractItemView::AnyKeyPressed;
