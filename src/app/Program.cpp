@@ -22,6 +22,7 @@
 #include <QCoreApplication>
 #include <QFont>
 #include <QLibraryInfo>
+#include <QLineEdit>
 #include <QLocale>
 #include <QTranslator>
 #include <exception>
@@ -48,7 +49,13 @@ Program::Program(const Switches& switches, Dialogs& dialogs, Shell& shell, Clock
         m_Form1->setreportoutput(m_reportoutput.get());
         m_Form1->show();
     });
-    create([&] { m_formmember = std::make_unique<EnrolmentForm>(m_Form1.get()); });
+    create([&] {
+        m_formmember = std::make_unique<EnrolmentForm>(m_dialogs, m_clock, m_Form1.get());
+        m_formmember->setreportoutput(m_reportoutput.get());
+        m_formmember->setpharmacie([this] { return m_settings.getpharmacie(); });
+        connect(m_Form1.get(), &CounterWindow::adhesionrequested, this, &Program::adhesion);
+        connect(m_Form1.get(), &CounterWindow::modificationrequested, this, &Program::modification);
+    });
     create([&] {
         m_formlog = std::make_unique<LogWindow>(m_buffer);
         if (m_switches.debug())
@@ -85,6 +92,8 @@ Program::Program(const Switches& switches, Dialogs& dialogs, Shell& shell, Clock
         }
         m_connexion = std::make_unique<Connection>(m_counterclient->client(), m_buffer, m_dialogs, url,
                                                    m_logfile.get());
+        if (m_formmember)
+            m_formmember->setconnexion(m_connexion.get());
     });
 }
 
@@ -102,6 +111,27 @@ Program::~Program()
     m_reportoutput.reset();
 }
 
+void Program::adhesion()
+{
+    CounterWindow& counter = *m_Form1;
+    if (m_formmember->execute(counter.state().member(), QStringLiteral("create"),
+                              counter.edvendeur()->text()))
+        counter.setsearchtext(QStringLiteral("ID=") + m_formmember->edited().Getid());
+    if (!counter.search()->text().isEmpty())
+        counter.btsearchClick();
+}
+
+void Program::modification()
+{
+    CounterWindow& counter = *m_Form1;
+    Member& current = counter.state().member();
+    const Member before = current;
+    // A form closed without a successful save leaves the record as the platform holds it.
+    if (!m_formmember->execute(current, QStringLiteral("update"), counter.edvendeur()->text()))
+        current = before;
+    counter.refreshmember();
+}
+
 bool Program::endrequested() const
 {
     return m_formparams && m_formparams->endrequested();
@@ -109,7 +139,8 @@ bool Program::endrequested() const
 
 HttpProxy Program::kestrelproxy()
 {
-    return {QStringLiteral("proxy.kestrel.lan"), 8080, QStringLiteral("QUILBAP"), QStringLiteral("kestr2024")};
+    return {QStringLiteral("proxy.kestrel.lan"), 8080, QStringLiteral("QUILBAP"),
+            QStringLiteral("kestr2024")};
 }
 
 void Program::prepareapplication()

@@ -57,6 +57,7 @@ public:
     LogWindow& logwindow() { return *m_formlog; }
     HistoryWindow& historywindow() { return *m_formhisto; }
     ParametersWindow& parameterswindow() { return *m_formparams; }
+    EnrolmentForm& formmember() { return *m_formmember; }
     Updater& updater() { return *m_updater; }
     // Where the tickets go: PDF files in the folder of QUILBA_PRINT_DIR when it is set, else the
     // preview then the print dialog.
@@ -73,6 +74,10 @@ signals:
     void finished();
 
 private:
+    // "ADHESION": the form in create mode; a new member is then looked up by its id.
+    void adhesion();
+    // "MODIFICATION": the form on the member shown, whose labels then show the record.
+    void modification();
     // Runs one creation step; an error is shown in the standard error box and start-up goes on.
     void create(const std::function<void()>& step);
 

@@ -596,8 +596,23 @@ bool CounterWindow::printcoupon(const Tickets::Coupon& coupon)
            m_tickets.printcoupon(shownmember(), coupon, m_context.settings.getpharmacie(), *m_reportoutput);
 }
 
+void CounterWindow::refreshmember()
+{
+    const Member& member = m_state->member();
+    m_lbladresse->setText(Lookup::addressline(member));
+    m_lblnom->setText(Lookup::nameline(member));
+    m_lblmail->setText(member.Getemail());
+    m_lblmobile->setText(member.Getmobile());
+    m_lblfixe->setText(member.Getfixe());
+    m_keepmember = true;
+    setsearchtext(member.Getcardnumber());
+    m_keepmember = false;
+}
+
 void CounterWindow::searchChange()
 {
+    if (m_keepmember)
+        return;
     m_btnadd->setEnabled(false);
     m_add10pts->setEnabled(false);
     if (!m_state->idle()) {

@@ -88,6 +88,9 @@ public:
     void ToolButton6Click();
     // Empties the text of every coupon cell; the row count stays.
     void clearcoupons();
+    // Shows the current member record again after the enrolment form edited it: name, address
+    // and contact labels, and the card number in the search field, the member staying shown.
+    void refreshmember();
     // Sets the search field; the same text is no change.
     void setsearchtext(const QString& text);
 
@@ -186,4 +189,5 @@ private:
     QToolButton* m_SpeedButton2 = nullptr;
     QToolButton* m_btnadd = nullptr;
     QList<QToolButton*> m_toolbuttons;
+    bool m_keepmember = false;
 };
