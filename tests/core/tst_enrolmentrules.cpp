@@ -5,6 +5,7 @@
 using namespace Qt::StringLiterals;
 
 Q_DECLARE_METATYPE(std::optional<QString>)
+Q_DECLARE_METATYPE(EnrolmentRules::Required)
 
 class TestEnrolmentRules : public QObject
 {
@@ -154,7 +155,6 @@ private slots:
     }
 };
 
-Q_DECLARE_METATYPE(EnrolmentRules::Required)
 
 QTEST_GUILESS_MAIN(TestEnrolmentRules)
 #include "tst_enrolmentrules.moc"
