@@ -1,0 +1,40 @@
+#pragma once
+
+#include <benchmark/benchmark.h>
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+// The console report of Google Benchmark, keeping the real time of every benchmark so that the
+// summary can set each figure against its reference measured in the same run.
+class RatioReporter final : public benchmark::ConsoleReporter
+{
+public:
+    // One line of the summary: the figure ours / reference, and the goal it is held to.
+    struct Ratio
+    {
+        std::string label;
+        std::string ours;
+        std::string reference;
+        double goal;
+    };
+    // One line that reports a time alone.
+    struct Time
+    {
+        std::string label;
+        std::string benchmark;
+    };
+
+    void ReportRuns(const std::vector<Run>& reports) override;
+
+    // The real time of one iteration in nanoseconds (the best of its repetitions), when it ran.
+    std::optional<double> realtime(const std::string& name) const;
+
+    // Prints one line per figure: "JSON 10 000 membres : 1.20× (objectif ≤ 1.5×)".
+    void summary(const std::vector<Ratio>& ratios, const std::vector<Time>& times) const;
+
+private:
+    std::map<std::string, double> m_realtimes;
+};
