@@ -45,7 +45,8 @@ void registerjsonbenchmarks()
     static const QByteArray member = SampleReplies::memberwithevents(500);
     static const QByteArray list = SampleReplies::memberlist(10000);
     benchmark::RegisterBenchmark(names::memberQuilba, parsequilba, member)->Unit(benchmark::kMicrosecond);
-    benchmark::RegisterBenchmark(names::memberRapidjson, parserapidjson, member)->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark(names::memberRapidjson, parserapidjson, member)
+        ->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark(names::listQuilba, parsequilba, list)->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark(names::listRapidjson, parserapidjson, list)->Unit(benchmark::kMicrosecond);
 }

@@ -77,7 +77,8 @@ void RatioReporter::summary(const std::vector<Ratio>& ratios, const std::vector<
     for (const Time& time : times) {
         const std::optional<double> measured = realtime(time.benchmark);
         if (measured)
-            std::printf("%s : %s (temps seul, sans référence)\n", time.label.c_str(), readable(*measured).c_str());
+            std::printf("%s : %s (temps seul, sans référence)\n", time.label.c_str(),
+                        readable(*measured).c_str());
         else
             std::printf("%s : non mesuré\n", time.label.c_str());
     }

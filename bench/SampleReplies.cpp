@@ -7,16 +7,15 @@
 
 namespace {
 
-const std::array<const char*, 12> names{"MARTIN", "DUPONT",  "LEFÈVRE", "MOREAU",  "GARÇON", "BERNARD",
-                                        "PETIT",  "DURAND",  "LÉGER",   "ROUSSEL", "FAURE",  "CHEVALIER"};
+const std::array<const char*, 12> names{"MARTIN", "DUPONT", "LEFÈVRE", "MOREAU",  "GARÇON", "BERNARD",
+                                        "PETIT",  "DURAND", "LÉGER",   "ROUSSEL", "FAURE",  "CHEVALIER"};
 const std::array<const char*, 10> firstnames{"Paul",   "Marie", "Hélène", "François", "Chloé",
                                              "Jérôme", "Agnès", "Louis",  "Éloïse",   "Noël"};
 const std::array<const char*, 6> streets{"rue de la Paix",  "place du Marché",      "avenue Jean Jaurès",
                                          "chemin des Prés", "boulevard de Sévigné", "allée des Tilleuls"};
 const std::array<const char*, 5> towns{"Rennes", "Saint-Malo", "Vitré", "Fougères", "Cesson-Sévigné"};
 
-template <std::size_t N>
-const char* pick(const std::array<const char*, N>& values, int n)
+template <std::size_t N> const char* pick(const std::array<const char*, N>& values, int n)
 {
     return values.at(static_cast<std::size_t>(n) % N);
 }
@@ -40,16 +39,17 @@ void event(std::string& out, int n)
 {
     switch (n % 4) {
     case 0:
-        out += "{\"type\":\"addCA\",\"fvalue\":\"" + std::to_string(n % 80 + 3) + '.' + std::to_string(n % 10) +
-               "\",\"sparam\":\"0" + std::to_string(n % 9 + 1) + "\",\"idExternal\":\"V" +
-               std::to_string(100000 + n) + '"';
+        out += "{\"type\":\"addCA\",\"fvalue\":\"" + std::to_string(n % 80 + 3) + '.' +
+               std::to_string(n % 10) + "\",\"sparam\":\"0" + std::to_string(n % 9 + 1) +
+               "\",\"idExternal\":\"V" + std::to_string(100000 + n) + '"';
         break;
     case 1:
         out += "{\"type\":\"addPoint\",\"fvalue\":\"" + std::to_string(n % 40 + 1) + '"';
         break;
     case 2:
-        out += "{\"type\":\"COUPON\",\"fvalue\":\"7.5\",\"startDate\":" + date(n) + ",\"endDate\":" +
-               date(n + 150) + ",\"status1\":false,\"status2\":true,\"dateUpdateStatus2\":" + date(n + 3);
+        out += "{\"type\":\"COUPON\",\"fvalue\":\"7.5\",\"startDate\":" + date(n) +
+               ",\"endDate\":" + date(n + 150) +
+               ",\"status1\":false,\"status2\":true,\"dateUpdateStatus2\":" + date(n + 3);
         break;
     default:
         out += "{\"type\":\"usedcoupon\",\"fvalue\":\"7.5\",\"comment\":\"TRK" + std::to_string(500000 + n) +
@@ -74,7 +74,8 @@ QByteArray SampleReplies::memberwithevents(int events)
         "\"email\":\"paul.martin@exemple.fr\",\"emailoptin\":true,\"mobile\":\"0612345678\","
         "\"smsoptin\":false,\"tel\":\"0299123456\",\"address\":";
     address(reply, 6);
-    reply += ",\"criteria\":{\"cn1\":1,\"cn2\":0,\"cn3\":2,\"cn4\":0,\"cn5\":0},\"children\":\"\",\"nbPoint\":1234,"
+    reply += ",\"criteria\":{\"cn1\":1,\"cn2\":0,\"cn3\":2,\"cn4\":0,\"cn5\":0},\"children\":\"\","
+             "\"nbPoint\":1234,"
              "\"dateUpdate\":\"2018-12-20 17:02:11\",\"actif\":true,\"group\":{\"idExternal\":\"12\"},"
              "\"event\":{\"list\":[";
     for (int n = 0; n < events; ++n) {
@@ -94,8 +95,8 @@ QByteArray SampleReplies::memberlist(int members)
             reply += ',';
         reply += "{\"id\":" + std::to_string(1010000 + n) + ",\"cardnumber\":\"25" +
                  std::to_string(10000000000LL + n * 37LL) + "\",\"name\":\"" + pick(names, n / 7) +
-                 "\",\"firstname\":\"" + pick(firstnames, n) + "\",\"nbPoint\":" + std::to_string(n * 31 % 900) +
-                 ",\"address\":";
+                 "\",\"firstname\":\"" + pick(firstnames, n) +
+                 "\",\"nbPoint\":" + std::to_string(n * 31 % 900) + ",\"address\":";
         address(reply, n);
         reply += '}';
     }
