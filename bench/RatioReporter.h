@@ -27,6 +27,9 @@ public:
         std::string benchmark;
     };
 
+    // Colours only on a terminal: a report written to a file stays plain text.
+    RatioReporter();
+
     void ReportRuns(const std::vector<Run>& reports) override;
 
     // The real time of one iteration in nanoseconds (the best of its repetitions), when it ran.
