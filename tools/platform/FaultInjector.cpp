@@ -204,10 +204,15 @@ bool FaultInjector::sleepFor(int ms)
     return !m_stopped;
 }
 
-bool FaultInjector::waitForRelease(int ms)
+long long FaultInjector::releases() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_releases;
+}
+
+bool FaultInjector::waitForRelease(int ms, long long seen)
 {
     std::unique_lock lock(m_mutex);
-    const long long seen = m_releases;
     auto done = [&] { return m_stopped || m_releases != seen; };
     if (ms < 0)
         m_wake.wait(lock, done);

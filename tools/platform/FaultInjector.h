@@ -57,8 +57,11 @@ public:
 
     // Sleeps `ms` unless the server stops first; false when it stopped.
     bool sleepFor(int ms);
-    // Waits `ms` (-1: no limit) or until release() or stop(); false when it stopped.
-    bool waitForRelease(int ms);
+    // The count of releases so far: taken before a stalled reply is written, so that a release
+    // arriving while the part is still on its way is not missed.
+    long long releases() const;
+    // Waits `ms` (-1: no limit) or until a release after `seen`, or stop(); false when it stopped.
+    bool waitForRelease(int ms, long long seen);
     void release();
     void stop();
 

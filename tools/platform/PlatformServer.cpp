@@ -348,7 +348,8 @@ void PlatformServer::stall(Connection& connection, const HttpReply& reply, const
         raw += name + ": " + value + "\r\n";
     raw += "Content-Length: " + std::to_string(reply.body.size()) + "\r\n\r\n";
     raw.append(reply.body, 0, cut);
-    if (connection.writeRaw(raw) && m_faults.waitForRelease(fault.stallMs) && fault.finish)
+    const long long seen = m_faults.releases();
+    if (connection.writeRaw(raw) && m_faults.waitForRelease(fault.stallMs, seen) && fault.finish)
         connection.writeRaw(std::string_view(reply.body).substr(cut));
     connection.abandon();
 }
