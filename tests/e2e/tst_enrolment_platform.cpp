@@ -1,3 +1,4 @@
+#include "RecordingShell.h"
 #include "LocalPlatform.h"
 #include "ScriptedDialogs.h"
 
@@ -28,30 +29,13 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-class RecordingShell final : public Shell
-{
-public:
-    void openurl(const QUrl& url) override { urls.append(url); }
-    void startinstaller(const QString&, const QString&) override {}
-    QList<QUrl> urls;
-};
-
 // The whole program started on a work folder whose settings point at the local platform.
 class Started
 {
 public:
     explicit Started(const LocalPlatform& platform)
     {
-        QFile ini(m_work.filePath(u"quilba.ini"_s));
-        if (ini.open(QIODevice::WriteOnly))
-            ini.write((u"[connexion]\nAPIKEY="_s + LocalPlatform::demoapikey() + u"\nLOGIN="_s +
-                       LocalPlatform::demologin() + u"\nPWD="_s + LocalPlatform::demopassword() +
-                       u"\nIDPHARMA="_s + LocalPlatform::demoidpharma() + u"\nURL="_s + platform.apiurl() +
-                       u"\n[pharmacie]\nlibelle=Pharmacie du Centre\n"_s)
-                          .toUtf8());
-        ini.close();
-        qputenv("QUILBA_WORKDIR", m_work.path().toUtf8());
-        qputenv("QUILBA_UPDATE_URL", platform.updateurl().toUtf8());
+        platform.preparework(m_work.path());
         program = std::make_unique<Program>(Switches({u"quilba"_s}), dialogs, shell, m_clock);
     }
 

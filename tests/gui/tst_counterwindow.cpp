@@ -1,3 +1,5 @@
+#include "RecordingShell.h"
+#include "FixedClock.h"
 #include "CaptureServer.h"
 #include "RecordingReportOutput.h"
 #include "ScriptedDialogs.h"
@@ -38,20 +40,6 @@ using namespace Qt::StringLiterals;
 Q_DECLARE_METATYPE(CaptureServer::Reply)
 
 namespace {
-
-class RecordingShell final : public Shell
-{
-public:
-    void openurl(const QUrl& url) override { urls.append(url); }
-    void startinstaller(const QString&, const QString&) override {}
-    QList<QUrl> urls;
-};
-
-class FixedClock final : public Clock
-{
-public:
-    QDateTime now() const override { return QDateTime(QDate(2026, 12, 1), QTime(9, 30, 0)); }
-};
 
 const QString head = u"json_data={ \"FidelityMember\":{\"actif\":\"1\",\"group\":{\"idExternal\":\"42\" },"_s;
 
@@ -720,7 +708,7 @@ private slots:
     {
         Counter counter;
         QTest::mouseClick(counter.get<QToolButton>("ToolButton6"), Qt::LeftButton);
-        QCOMPARE(counter.shell.urls,
+        QCOMPARE(counter.shell.urls(),
                  QList<QUrl>{QUrl(u"http://127.0.0.1:%1/loyaltyoperator/login.jsp?rcg=QUILBA"_s.arg(
                      counter.server.port()))});
     }

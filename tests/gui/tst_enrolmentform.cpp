@@ -1,3 +1,4 @@
+#include "FixedClock.h"
 #include "CaptureServer.h"
 #include "RecordingReportOutput.h"
 #include "ScriptedDialogs.h"
@@ -23,12 +24,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-class FixedClock final : public Clock
-{
-public:
-    QDateTime now() const override { return QDateTime(QDate(2026, 12, 1), QTime(9, 30, 0)); }
-};
 
 CaptureServer::Reply envelope(const QByteArray& members)
 {

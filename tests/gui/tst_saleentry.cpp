@@ -1,3 +1,5 @@
+#include "RecordingShell.h"
+#include "FixedClock.h"
 #include "CaptureServer.h"
 #include "ScriptedDialogs.h"
 
@@ -23,19 +25,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-class NoShell final : public Shell
-{
-public:
-    void openurl(const QUrl&) override {}
-    void startinstaller(const QString&, const QString&) override {}
-};
-
-class FixedClock final : public Clock
-{
-public:
-    QDateTime now() const override { return QDateTime(QDate(2026, 12, 1), QTime(9, 30, 0)); }
-};
 
 const QByteArray member =
     R"({"FidelityMember":{"id":4711,"cardnumber":"1010001","name":"DUPONT","firstname":"Marie","nbPoint":110}})";
@@ -131,7 +120,7 @@ private:
     QTemporaryDir m_work;
     Switches m_switches;
     FixedClock m_clock;
-    NoShell m_shell;
+    RecordingShell m_shell;
     ReplyBuffer m_buffer;
     Settings m_settings;
     CounterClient m_client;
