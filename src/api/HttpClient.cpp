@@ -526,6 +526,15 @@ HttpClient::HttpClient(Profile profile) : d(std::make_unique<Private>())
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &Transfer::onbody);
     curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &Transfer::onprogress);
     curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    // Certificates are always checked. A platform behind a private certification authority is
+    // trusted the way OpenSSL's own tools allow: SSL_CERT_FILE (a PEM file) takes the place of the
+    // system's bundle, SSL_CERT_DIR (a folder prepared by c_rehash) that of its folder.
+    const QByteArray cafile = qgetenv("SSL_CERT_FILE");
+    if (!cafile.isEmpty())
+        curl_easy_setopt(curl, CURLOPT_CAINFO, cafile.constData());
+    const QByteArray cadir = qgetenv("SSL_CERT_DIR");
+    if (!cadir.isEmpty())
+        curl_easy_setopt(curl, CURLOPT_CAPATH, cadir.constData());
 }
 
 HttpClient::~HttpClient()

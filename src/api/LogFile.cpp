@@ -9,9 +9,16 @@ LogFile::LogFile(const QString& path) : m_path(path), m_file(path) {}
 QString LogFile::open()
 {
     // Unbuffered: a record that cannot be written is known at once, not at some later flush.
-    if (m_file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
-        m_error.clear();
-        return {};
+    // A new log is for its owner and group only, whatever the umask: it holds members' data.
+    const bool created = !m_file.exists();
+    if (m_file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered,
+                    QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+        if (!created || m_file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                              QFileDevice::ReadGroup | QFileDevice::WriteGroup)) {
+            m_error.clear();
+            return {};
+        }
+        m_file.close();
     }
     m_error = u"Impossible d'ouvrir le journal « "_s + QDir::toNativeSeparators(m_path) + u" » : "_s +
               m_file.errorString();

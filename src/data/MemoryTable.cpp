@@ -242,7 +242,11 @@ std::optional<QVariant> MemoryTable::fitted(int column, const QVariant& value) c
     const bool istext = value.typeId() == QMetaType::QString;
     if (field.type == Type::Text) {
         const QString text = value.toString();
-        return QVariant(field.size > 0 ? text.left(field.size) : text);
+        if (field.size <= 0 || text.size() <= field.size)
+            return QVariant(text);
+        // Never half a character: a cut through a surrogate pair (an emoji) drops the whole pair.
+        const qsizetype size = text.at(field.size - 1).isHighSurrogate() ? field.size - 1 : field.size;
+        return QVariant(text.left(size));
     }
     if (!istext)
         return value;

@@ -134,12 +134,27 @@ bool IniFile::save()
         m_error = QStringLiteral("Écriture impossible");
         return false;
     }
+    // The file holds the account's password: whatever the umask, it is for its owner and group
+    // only (the work folder is shared by the counter's group); a narrower mode is kept.
+    constexpr QFileDevice::Permissions ownerandgroup =
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::WriteGroup;
+    const QFileInfo existing(m_path);
+    const QFileDevice::Permissions permissions =
+        existing.exists() ? existing.permissions() & ownerandgroup : ownerandgroup;
     QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(permissions)) {
         m_error = file.errorString();
         return false;
     }
-    file.write(content.data(), static_cast<qint64>(content.size()));
+    // A short write (a full disk, a file size limit) is no error to the device: it is checked
+    // here, and the old file stays.
+    const auto size = static_cast<qint64>(content.size());
+    if (file.write(content.data(), size) != size) {
+        m_error = file.error() != QFileDevice::NoError ? file.errorString()
+                                                       : QStringLiteral("Écriture incomplète du fichier");
+        file.cancelWriting();
+        return false;
+    }
     if (!file.commit()) {
         m_error = file.errorString();
         return false;

@@ -203,6 +203,16 @@ void ParametersWindow::Button1Click()
             return;
         }
     }
+    // The settings file keeps one line per value: a line break (pasted with a key or a password)
+    // would change the value behind the user's back.
+    for (QLineEdit* box : {m_edapikey, m_edcodepharmacie, m_edlogin, m_edpwd, m_libellepharma, m_adrpharma,
+                           m_adr2pharma, m_cppharma, m_villepharma}) {
+        if (box->text().contains(u'\n') || box->text().contains(u'\r')) {
+            m_dialogs.information(QStringLiteral("Les paramètres ne doivent pas contenir de saut de ligne"));
+            box->setFocus();
+            return;
+        }
+    }
     Settings::Values values;
     values.apikey = m_edapikey->text();
     values.login = m_edlogin->text();

@@ -100,8 +100,15 @@ bool Settings::read()
     return ok;
 }
 
-bool Settings::write(const Values& values)
+bool Settings::write(const Values& given)
 {
+    // A value is held as the file gives it back (a line break cannot be stored), so that this run
+    // and the next one send the same credentials.
+    Values values = given;
+    for (QString* value : {&values.apikey, &values.login, &values.password, &values.idpharma, &values.url,
+                           &values.libellepharma, &values.adrpharma, &values.adr2pharma, &values.cppharma,
+                           &values.villepharma})
+        *value = IniFile::decodevalue(IniFile::encodevalue(*value));
     hold(values);
     // The file is read again first so that whatever else it holds (comments, other keys) is
     // kept; a file that exists but cannot be read is not overwritten.

@@ -54,9 +54,10 @@ public:
     // Reads the ten keys; absent keys take their defaults. False when the file exists but
     // cannot be read: the values are then the defaults and errorstring() tells why.
     bool read();
-    // Holds the values as given and writes the ten keys to the file. False when the file could
-    // not be written (the values are held all the same; errorstring() tells why).
-    bool write(const Values& values);
+    // Holds the values and writes the ten keys to the file. A line break, which the file cannot
+    // keep, is held as the blank the file keeps. False when the file could not be written (the
+    // values are held all the same; errorstring() tells why).
+    bool write(const Values& given);
     const QString& errorstring() const { return m_error; }
 
     // "Basic " and the Base64 of apikey ";" login ":" password, one byte per character.

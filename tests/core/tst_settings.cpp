@@ -8,6 +8,10 @@
 #include <QTest>
 #include <QUrl>
 
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
 namespace {
 
 void writefile(const QString& path, const QByteArray& bytes)
@@ -246,8 +250,19 @@ private slots:
         same("multi-line tag", QStringLiteral("<<<END"));
         same("brackets", QStringLiteral("[pharmacie]"));
         same("backslashes", QStringLiteral("C:\\Quilba\\n"));
+        same("control characters", QStringLiteral("a\x01"
+                                                  "b\x07"
+                                                  "c\x1F"
+                                                  "d\x7F"
+                                                  "e\u2028"
+                                                  "f"));
+        same("emoji", QStringLiteral("\U0001F600 \U0001F44D\U0001F3FD \U0001F1EB\U0001F1F7"));
+        same("10000 characters", QStringLiteral("a\"=;\\é").repeated(1667).left(10000));
+        same("json_data", QStringLiteral("json_data={\"FidelityMember\":{}}&x=%22"));
         QTest::newRow("line breaks become blanks")
             << QStringLiteral("a\r\nURL=x\nb") << QStringLiteral("a  URL=x b");
+        QTest::newRow("NUL becomes a blank")
+            << QStringLiteral("a") + QChar(0) + QStringLiteral("b") << QStringLiteral("a b");
     }
     void iniRoundTrip()
     {
@@ -269,6 +284,137 @@ private slots:
         QCOMPARE(ini.value(QStringLiteral("pharmacie"), QStringLiteral("ville")), QStringLiteral("after"));
         QCOMPARE(ini.value(QStringLiteral("connexion"), QStringLiteral("URL"), QStringLiteral("none")),
                  QStringLiteral("none"));
+    }
+
+    // Every value of the settings with the same hostile text: the next run reads what this run
+    // holds, and the Authorization header built from it stays one line.
+    void hostileSettings_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("held");
+        QTest::newRow("double quotes") << QStringLiteral("\"k\"ey\"") << QStringLiteral("\"k\"ey\"");
+        QTest::newRow("backslashes") << QStringLiteral("C:\\k\\") << QStringLiteral("C:\\k\\");
+        QTest::newRow("control characters")
+            << QStringLiteral("k\x01\x1F\x7F\t") << QStringLiteral("k\x01\x1F\x7F\t");
+        QTest::newRow("emoji") << QStringLiteral("k\U0001F600") << QStringLiteral("k\U0001F600");
+        QTest::newRow("10000 characters") << QStringLiteral("k=;").repeated(3334).left(10000)
+                                          << QStringLiteral("k=;").repeated(3334).left(10000);
+        QTest::newRow("json_data") << QStringLiteral("json_data={\"a\":1}")
+                                   << QStringLiteral("json_data={\"a\":1}");
+        QTest::newRow("header injection")
+            << QStringLiteral("k\r\nX-Injected: 1\r\n") << QStringLiteral("k  X-Injected: 1  ");
+    }
+    void hostileSettings()
+    {
+        QFETCH(QString, value);
+        QFETCH(QString, held);
+        QTemporaryDir dir;
+        Settings settings(dir.path());
+        Settings::Values values;
+        for (QString* field : {&values.apikey, &values.login, &values.password, &values.idpharma, &values.url,
+                               &values.libellepharma, &values.adrpharma, &values.adr2pharma, &values.cppharma,
+                               &values.villepharma})
+            *field = value;
+        QVERIFY(settings.write(values));
+        Settings next(dir.path());
+        QVERIFY(next.read());
+        for (const Settings* run : {&settings, &next}) {
+            QCOMPARE(run->apikey(), held);
+            QCOMPARE(run->login(), held);
+            QCOMPARE(run->password(), held);
+            QCOMPARE(run->idpharma(), held);
+            QCOMPARE(run->url(), held);
+            QCOMPARE(run->getpharmacie(), QStringList(5, held));
+        }
+        const QByteArray header = next.authorizationvalue();
+        QCOMPARE(header, settings.authorizationvalue());
+        QVERIFY(!header.contains('\r') && !header.contains('\n') && !header.contains('\0'));
+        QVERIFY(header.startsWith("Basic "));
+        QCOMPARE(QByteArray::fromBase64(header.mid(6)).size(), 3 * (held.toUcs4().size()) + 2);
+    }
+
+    // The settings file holds the password: it is for its owner and group, whatever the umask;
+    // a narrower mode given to the file is kept.
+    void fileModes_data()
+    {
+        QTest::addColumn<int>("umask");
+        QTest::addColumn<int>("existing"); // -1: no file yet
+        QTest::addColumn<int>("mode");
+        QTest::newRow("new, umask 000") << 0000 << -1 << 0660;
+        QTest::newRow("new, umask 022") << 0022 << -1 << 0660;
+        QTest::newRow("new, umask 077") << 0077 << -1 << 0660;
+        QTest::newRow("readable by all") << 0000 << 0666 << 0660;
+        QTest::newRow("owner only") << 0000 << 0600 << 0600;
+        QTest::newRow("group reads") << 0022 << 0640 << 0640;
+    }
+    void fileModes()
+    {
+        QFETCH(int, umask);
+        QFETCH(int, existing);
+        QFETCH(int, mode);
+        QTemporaryDir dir;
+        Settings settings(dir.path());
+        if (existing >= 0) {
+            writefile(settings.inipath(), "[connexion]\nLOGIN=a\n");
+            QVERIFY(::chmod(QFile::encodeName(settings.inipath()).constData(), mode_t(existing)) == 0);
+        }
+        const mode_t previous = ::umask(mode_t(umask));
+        const bool written =
+            settings.write(credentials(QStringLiteral("k"), QStringLiteral("l"), QStringLiteral("p")));
+        ::umask(previous);
+        QVERIFY(written);
+        struct stat info;
+        QVERIFY(::stat(QFile::encodeName(settings.inipath()).constData(), &info) == 0);
+        QCOMPARE(int(info.st_mode & 07777), mode);
+    }
+
+    // A write that fails half-way (the file size limit reached) leaves the settings file as it
+    // was, and no temporary file beside it.
+    void failedWriteKeepsTheFile()
+    {
+        QTemporaryDir dir;
+        Settings settings(dir.path());
+        const QByteArray before = "[connexion]\nAPIKEY=old\nLOGIN=l\nPWD=p\nIDPHARMA=1\n";
+        writefile(settings.inipath(), before);
+        Settings::Values values =
+            credentials(QStringLiteral("new"), QStringLiteral("l"), QStringLiteral("p"));
+        values.libellepharma = QStringLiteral("x").repeated(100000);
+
+        struct rlimit limit;
+        QVERIFY(::getrlimit(RLIMIT_FSIZE, &limit) == 0);
+        const struct rlimit saved = limit;
+        limit.rlim_cur = 4096;
+        const auto previoushandler = ::signal(SIGXFSZ, SIG_IGN);
+        QVERIFY(::setrlimit(RLIMIT_FSIZE, &limit) == 0);
+        const bool written = settings.write(values);
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        ::signal(SIGXFSZ, previoushandler);
+
+        QVERIFY(!written);
+        QVERIFY(!settings.errorstring().isEmpty());
+        QCOMPARE(readfile(settings.inipath()), before);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("quilba.ini")});
+        Settings next(dir.path());
+        QVERIFY(next.read());
+        QCOMPARE(next.apikey(), QStringLiteral("old"));
+    }
+
+    // What a crash during a write leaves beside the file (QSaveFile's temporary file) is not read,
+    // and the next write replaces the file whole.
+    void leftoverTemporaryFile()
+    {
+        QTemporaryDir dir;
+        Settings settings(dir.path());
+        const QByteArray before = "[connexion]\nAPIKEY=old\nLOGIN=l\nPWD=p\nIDPHARMA=1\n";
+        writefile(settings.inipath(), before);
+        writefile(settings.inipath() + QStringLiteral(".aBc123"), "[connexion]\nAPIKEY=half");
+        QVERIFY(settings.read());
+        QCOMPARE(settings.apikey(), QStringLiteral("old"));
+        QVERIFY(settings.write(credentials(QStringLiteral("new"), QStringLiteral("l"), QStringLiteral("p"))));
+        Settings next(dir.path());
+        QVERIFY(next.read());
+        QCOMPARE(next.apikey(), QStringLiteral("new"));
+        QCOMPARE(next.login(), QStringLiteral("l"));
     }
 
     void fileEncoding_data()

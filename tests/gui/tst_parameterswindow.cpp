@@ -4,6 +4,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QClipboard>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -267,6 +268,45 @@ private slots:
         });
         f.window->formcreate();
         QVERIFY(f.window->endrequested());
+    }
+
+    // The settings file keeps one line per value: a value pasted with a line break is refused
+    // before anything is stored, so the held values, the file and the header stay as they were.
+    void lineBreaksAreRefused_data()
+    {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("password ending with a line break")
+            << QStringLiteral("edpwd") << QStringLiteral("secret\n");
+        QTest::newRow("api key with CR LF") << QStringLiteral("edapikey") << QStringLiteral("cle\r\nX-A: 1");
+        QTest::newRow("town with CR") << QStringLiteral("villepharma") << QStringLiteral("Agde\rSete");
+    }
+    void lineBreaksAreRefused()
+    {
+        QFETCH(QString, box);
+        QFETCH(QString, text);
+        QTemporaryDir dir;
+        writecomplete(dir.path());
+        const QByteArray before = readfile(dir.filePath(QStringLiteral("quilba.ini")));
+        Fixture f(dir.path());
+        f.window->formcreate();
+        f.calls.clear();
+        f.whenmodal([&] {
+            QGuiApplication::clipboard()->setText(text);
+            f.edit(box)->selectAll();
+            f.edit(box)->paste();
+            QCOMPARE(f.edit(box)->text(), text);
+            f.click(QStringLiteral("Button1"));
+            QVERIFY(f.window->isVisible());
+            QCOMPARE(f.dialogs.texts(),
+                     QStringList{QStringLiteral("Les paramètres ne doivent pas contenir de saut de ligne")});
+            QCOMPARE(f.window->focusWidget(), f.edit(box));
+            f.click(QStringLiteral("Button2"));
+        });
+        f.window->exec();
+        QCOMPARE(readfile(dir.filePath(QStringLiteral("quilba.ini"))), before);
+        QVERIFY(f.calls.isEmpty());
+        QCOMPARE(f.settings.password(), QStringLiteral("secret"));
     }
 
     void annulerAtStartEndsEvenWhenFilled()
