@@ -13,9 +13,11 @@ HttpClient::Profile CounterClient::profile()
             "UTF-8, *;q=0.8"};
 }
 
-bool CounterClient::httpput(const QString& jsondata)
+bool CounterClient::httpput(const QString& jsondata, bool* sent)
 {
     const HttpReply reply = m_client.put(m_url(), jsondata.toUtf8());
+    if (sent)
+        *sent = reply.sent;
     if (!reply.ok)
         return false;
     m_buffer.load(reply.body);

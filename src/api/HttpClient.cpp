@@ -127,6 +127,7 @@ struct Transfer
     long responsecode = 0;
     long connectcode = 0;
     long oserror = 0;
+    long requestsize = 0;
     QByteArray errortext;
 
     std::atomic<bool> abort{false};
@@ -345,6 +346,7 @@ void HttpClient::Private::run(CURL* curl, Transfer& t)
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &t.responsecode);
     curl_easy_getinfo(curl, CURLINFO_HTTP_CONNECTCODE, &t.connectcode);
     curl_easy_getinfo(curl, CURLINFO_OS_ERRNO, &t.oserror);
+    curl_easy_getinfo(curl, CURLINFO_REQUEST_SIZE, &t.requestsize);
     curl_easy_setopt(curl, CURLOPT_HEADERDATA, nullptr);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, nullptr);
     curl_easy_setopt(curl, CURLOPT_XFERINFODATA, nullptr);
@@ -355,14 +357,18 @@ HttpReply HttpClient::Private::outcome(const Transfer& t) const
     HttpReply reply;
     reply.statusline = t.statusline;
     reply.status = int(t.responsecode);
+    reply.sent = t.requestsize > 0 || !t.statusline.isEmpty();
 
     if (t.code != CURLE_OK) {
+        // A transfer that failed after its status line is no refusal by status.
         if (t.stalled) {
+            reply.status = 0;
             reply.failure =
                 u"Le serveur ne répond plus (aucune donnée reçue pendant %1 s)."_s.arg(stallseconds);
             return reply;
         }
         if (t.oversize) {
+            reply.status = 0;
             reply.failure = u"Réponse trop volumineuse (plus de %1 octets)."_s.arg(maxreply);
             return reply;
         }

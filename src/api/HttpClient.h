@@ -23,11 +23,13 @@ struct HttpProxy
 struct HttpReply
 {
     bool ok = false;
-    int status = 0;         // 0 when no status line was received
-    QByteArray statusline;  // "HTTP/1.1 404 Not Found"
-    QByteArray body;        // the reply body, whole
+    int status = 0;        // 0 when no status line was received
+    QByteArray statusline; // "HTTP/1.1 404 Not Found"
+    QByteArray body;       // the reply body, whole
     QString failure;
-    int oserror = 0;        // the system's error number for socket failures
+    int oserror = 0; // the system's error number for socket failures
+    // The request left for the server: a failure after this point may have reached it.
+    bool sent = false;
 };
 
 using HttpHeaders = std::vector<std::pair<QByteArray, QByteArray>>;

@@ -931,14 +931,11 @@ void CounterWindow::validatesale()
                                 Sale::lines(m_state->Produits())};
     const QString text = Sale::requesttext(request) + u"\r\n"_s;
     m_context.buffer.appendline(text);
-    const bool sent = m_context.client.httpput(text);
+    bool sent = false;
+    const bool replied = m_context.client.httpput(text, &sent);
     m_btnadd->setEnabled(true);
-    if (!sent) {
-        dialogs.information(Sale::notsentmessage());
-        return;
-    }
-    if (const std::optional<QString> refused = Sale::refusal(m_context.buffer.bytes())) {
-        dialogs.information(Sale::refusedmessage(*refused));
+    if (const std::optional<QString> kept = Sale::notlanded(replied, sent, m_context.buffer.bytes())) {
+        dialogs.information(*kept);
         return;
     }
     resetcounter();

@@ -87,15 +87,20 @@ void CouponGrid::usecoupon()
     const CounterWindow::Context& context = m_window.context();
     if (context.dialogs.question(Coupons::confirmmessage())) {
         // The coupon is marked only once its use is recorded as an event.
-        bool recorded =
+        bool sent = false;
+        bool replied =
             context.client.httpput(Coupons::eventline(m_window.state().currentmemberid(),
-                                                      context.settings.idpharma(), value, track, id)) &&
-            Coupons::accepted(context.buffer.bytes());
-        if (recorded)
-            recorded = context.client.httpput(Coupons::statusline(id, nowtext(context.clock))) &&
-                       Coupons::accepted(context.buffer.bytes());
-        if (!recorded)
+                                                      context.settings.idpharma(), value, track, id),
+                                   &sent);
+        Coupons::UseOutcome use = Coupons::useoutcome(replied, sent, context.buffer.bytes());
+        if (use == Coupons::UseOutcome::Recorded) {
+            replied = context.client.httpput(Coupons::statusline(id, nowtext(context.clock)), &sent);
+            use = Coupons::useoutcome(replied, sent, context.buffer.bytes());
+        }
+        if (use == Coupons::UseOutcome::NotRecorded)
             context.dialogs.information(Coupons::notrecordedmessage());
+        else if (use == Coupons::UseOutcome::Unconfirmed)
+            context.dialogs.information(Coupons::unconfirmedmessage());
     }
     m_window.clearcoupons();
     m_window.btsearchClick();

@@ -60,13 +60,19 @@ Fill readfill(const QByteArray& reply)
 {
     Fill fill;
     const std::optional<JsonValue> document = parsejson(reply);
-    if (!document || !document->isObject() || document->members().empty())
+    if (!document || !document->isObject()) {
+        fill.error = unreadablemessage();
+        return fill;
+    }
+    if (document->members().empty())
         return fill;
     const auto& [name, value] = document->members().front();
     try {
         if (name == "list") {
-            if (!value.isArray())
+            if (!value.isArray()) {
+                fill.error = unreadablemessage();
                 return fill;
+            }
             fill.kind = Fill::Kind::List;
             fill.count = static_cast<int>(value.items().size());
             for (const JsonValue& coupon : value.items()) {
@@ -83,22 +89,34 @@ Fill readfill(const QByteArray& reply)
     return fill;
 }
 
-bool accepted(const QByteArray& reply)
+UseOutcome useoutcome(bool replied, bool sent, const QByteArray& reply)
 {
+    if (!replied)
+        return sent ? UseOutcome::Unconfirmed : UseOutcome::NotRecorded;
     const std::optional<JsonValue> document = parsejson(reply);
-    if (!document)
-        return true;
-    const JsonValue* apireturn = document->find("ApiReturn");
-    if (!apireturn)
-        return true;
+    const JsonValue* apireturn = document && document->isObject() ? document->find("ApiReturn") : nullptr;
+    if (!apireturn || !apireturn->isObject())
+        return UseOutcome::Unconfirmed;
     QString code;
     trygettext(*apireturn, u"code"_s, code);
-    return code == u"OK"_s;
+    return code == u"OK"_s ? UseOutcome::Recorded : UseOutcome::NotRecorded;
 }
 
 QString notrecordedmessage()
 {
     return u"L'utilisation du coupon n'a pas été enregistrée par la plateforme."_s;
+}
+
+QString unconfirmedmessage()
+{
+    return u"La plateforme n'a pas confirmé l'utilisation du coupon : elle a pu être enregistrée ou "
+           "non. Vérifiez la liste des coupons affichée avant de l'utiliser à nouveau."_s;
+}
+
+QString unreadablemessage()
+{
+    return u"La liste des coupons renvoyée par la plateforme n'est pas lisible : les coupons du client "
+           "ne sont pas affichés."_s;
 }
 
 QString confirmmessage()

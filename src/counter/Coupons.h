@@ -42,7 +42,8 @@ struct Fill
 {
     enum class Kind
     {
-        Nothing, // not a JSON object, "list" not an array, or another first name
+        Nothing, // another first name; a reply that is not a JSON object, or whose "list" is not
+                 // an array, also sets `error` (unreadablemessage())
         List,    // "list": `rows` from row 0; the grid gets `count` rows (at least 1) when complete
         Single,  // "Sent": `rows` holds row 0 only; the row count stays
     };
@@ -54,17 +55,28 @@ struct Fill
     // Number of elements of the list.
     int count = 0;
     // "Valeur '<key>' introuvable" when an element lacks a key: the fill stopped there and that
-    // element's row is not in `rows`.
+    // element's row is not in `rows`. unreadablemessage() when the reply cannot be read.
     QString error;
 };
 
 Fill readfill(const QByteArray& reply);
 
-// True unless the reply to a use request is a refusal (an "ApiReturn" whose code is not "OK").
-bool accepted(const QByteArray& reply);
+// What became of one use request.
+enum class UseOutcome
+{
+    Recorded,    // the platform answered an "ApiReturn" whose "code" is "OK"
+    NotRecorded, // the request never left, or the platform refused it
+    Unconfirmed, // it left but no readable answer came back: it may have landed
+};
+// replied: a reply arrived and is `reply`; sent: the request left for the platform.
+UseOutcome useoutcome(bool replied, bool sent, const QByteArray& reply);
 
 // Told when the event or the status update did not reach the platform or was refused.
 QString notrecordedmessage();
+// Told when a use request left but its outcome is unknown.
+QString unconfirmedmessage();
+// Told when the coupon query's reply cannot be read.
+QString unreadablemessage();
 // The confirmation asked before a use.
 QString confirmmessage();
 // The hint over a row: "Coupon valable jusqu'au " + its end date.

@@ -113,21 +113,21 @@ QString requesttext(const Request& request)
     return text + u"}}"_s;
 }
 
-std::optional<QString> refusal(const QByteArray& reply)
+std::optional<QString> notlanded(bool replied, bool sent, const QByteArray& reply)
 {
+    if (!replied)
+        return sent ? unconfirmedmessage() : notsentmessage();
     const std::optional<JsonValue> document = parsejson(reply);
-    if (!document || !document->isObject())
-        return std::nullopt;
-    const JsonValue* apireturn = document->find("ApiReturn");
-    if (!apireturn)
-        return std::nullopt;
+    const JsonValue* apireturn = document && document->isObject() ? document->find("ApiReturn") : nullptr;
+    if (!apireturn || !apireturn->isObject())
+        return unconfirmedmessage();
     QString code;
     trygettext(*apireturn, u"code"_s, code);
     if (code == u"OK"_s)
         return std::nullopt;
     QString message;
     trygettext(*apireturn, u"errorMessage"_s, message);
-    return message;
+    return refusedmessage(message);
 }
 
 QString invalidmessage()
@@ -162,6 +162,13 @@ QString refusedmessage(const QString& errormessage)
     if (!errormessage.isEmpty())
         text += u" : "_s + errormessage;
     return text + u". La saisie est conservée."_s;
+}
+
+QString unconfirmedmessage()
+{
+    return u"La plateforme n'a pas confirmé la vente : elle a pu être enregistrée ou non. La saisie "
+           "est conservée : cliquez sur Actualiser pour voir les points du client avant de valider "
+           "la vente à nouveau."_s;
 }
 
 QString nomembermessage()

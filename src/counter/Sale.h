@@ -60,9 +60,11 @@ std::vector<Line> lines(const MemoryTable& produits);
 // quotes; every value is escaped inside its JSON string.
 QString requesttext(const Request& request);
 
-// A refusal's text when the reply is an "ApiReturn" whose "code" is not "OK" (its errorMessage,
-// possibly empty); none for any other reply.
-std::optional<QString> refusal(const QByteArray& reply);
+// After the sale was sent: nothing when the platform confirmed it (an "ApiReturn" whose "code" is
+// "OK"), otherwise what the user is told while the inputs are kept. replied: a reply arrived and is
+// `reply`; sent: the request left for the platform, so a sale without a readable answer may have
+// been recorded all the same.
+std::optional<QString> notlanded(bool replied, bool sent, const QByteArray& reply);
 
 QString invalidmessage();
 QString incorrectmessage();
@@ -71,6 +73,8 @@ QString conversionmessage(const QString& text);
 // Told when the sale did not reach the platform, or was refused; the inputs are kept.
 QString notsentmessage();
 QString refusedmessage(const QString& errormessage);
+// Told when the sale left but the platform's answer did not confirm it.
+QString unconfirmedmessage();
 // Told on Enter in the amount field while no member is shown.
 QString nomembermessage();
 

@@ -310,11 +310,16 @@ void EnrolmentForm::SpeedButton1Click()
     }
     copytomember(*m_edited);
     m_SpeedButton1->setEnabled(false);
-    m_saved = m_connexion && m_edited->save(m_mode, *m_connexion, m_dialogs);
-    if (m_saved) {
+    const bool saved = m_connexion && m_edited->save(m_mode, *m_connexion, m_dialogs);
+    m_saved = m_saved || saved;
+    if (saved && !m_edited->childrenpending()) {
         accept();
         return;
     }
+    // A child that did not land keeps the form open for another try; the member exists now, so
+    // that try updates it rather than enrolling it a second time.
+    if (saved)
+        m_mode = u"update"_s;
     m_SpeedButton1->setEnabled(true);
 }
 

@@ -438,6 +438,7 @@ void Member::fromjson(const JsonValue& member)
 
 bool Member::save(const QString& context, Connection& connexion, Dialogs& dialogs)
 {
+    m_childrenpending = false;
     const std::optional<ApiReturn> envelope = send(connexion, dialogs, tostrjson(context));
     if (!envelope)
         return false;
@@ -455,6 +456,7 @@ bool Member::save(const QString& context, Connection& connexion, Dialogs& dialog
 
 bool Member::saveenfants(Connection& connexion, Dialogs& dialogs)
 {
+    m_childrenpending = false;
     bool created = false;
     for (int n = 1; n <= fnbenfants; ++n) {
         MemberChild& child = slot(n);
@@ -462,10 +464,10 @@ bool Member::saveenfants(Connection& connexion, Dialogs& dialogs)
         if (!child.update || child.delete_)
             continue;
         const std::optional<ApiReturn> envelope = send(connexion, dialogs, tostrjsonenfant(n));
-        if (!envelope)
-            break;
-        if (!envelope->ok()) {
-            dialogs.information(QStringLiteral("Erreur : ") + envelope->errorMessage);
+        if (!envelope || !envelope->ok()) {
+            if (envelope)
+                dialogs.information(QStringLiteral("Erreur : ") + envelope->errorMessage);
+            m_childrenpending = true;
             break;
         }
         if (child.id.isEmpty()) {

@@ -108,6 +108,8 @@ public:
     // Sends each flagged child that is not marked for deletion, stopping at the first failure.
     // True when at least one child received an identifier.
     bool saveenfants(Connection& connexion, Dialogs& dialogs);
+    // After a save the platform accepted: a child to be sent did not land (its failure was shown).
+    bool childrenpending() const { return m_childrenpending; }
 
     // Clears the record with init and loads it from the FidelityMember object of a lookup reply.
     // A missing required key or an unreadable value raises QuilbaError with the getter's message;
@@ -150,4 +152,5 @@ private:
     double fcisport = 0;
     double fcidiet = 0;
     double fcinature = 0;
+    bool m_childrenpending = false;
 };

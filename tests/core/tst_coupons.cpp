@@ -95,10 +95,13 @@ private slots:
             << 0 << u"Valeur 'id' introuvable"_s;
         QTest::newRow("refusal") << QByteArray(R"({"ApiReturn":{"code":"KO"}})") << Kind::Nothing << Rows{}
                                  << 0 << QString();
-        QTest::newRow("not JSON") << QByteArray("<html>") << Kind::Nothing << Rows{} << 0 << QString();
-        QTest::newRow("not an object") << "[" + first + "]" << Kind::Nothing << Rows{} << 0 << QString();
+        QTest::newRow("empty object") << QByteArray("{}") << Kind::Nothing << Rows{} << 0 << QString();
+        const QString unreadable = Coupons::unreadablemessage();
+        QTest::newRow("not JSON") << QByteArray("<html>") << Kind::Nothing << Rows{} << 0 << unreadable;
+        QTest::newRow("empty reply") << QByteArray() << Kind::Nothing << Rows{} << 0 << unreadable;
+        QTest::newRow("not an object") << "[" + first + "]" << Kind::Nothing << Rows{} << 0 << unreadable;
         QTest::newRow("list not an array")
-            << QByteArray(R"({"list":{"a":1}})") << Kind::Nothing << Rows{} << 0 << QString();
+            << QByteArray(R"({"list":{"a":1}})") << Kind::Nothing << Rows{} << 0 << unreadable;
     }
     void readfill()
     {
@@ -122,20 +125,31 @@ private slots:
         QCOMPARE(fill.lines, (std::vector<QByteArray>{first, R"({"trackCode":"TC2"})"}));
     }
 
-    void accepted_data()
+    void useoutcome_data()
     {
+        QTest::addColumn<bool>("replied");
+        QTest::addColumn<bool>("sent");
         QTest::addColumn<QByteArray>("reply");
-        QTest::addColumn<bool>("accepted");
-        QTest::newRow("OK") << QByteArray(R"({"ApiReturn":{"code":"OK","message":"x"}})") << true;
-        QTest::newRow("refused") << QByteArray(R"({"ApiReturn":{"code":"KO","errorCode":"13"}})") << false;
-        QTest::newRow("no code") << QByteArray(R"({"ApiReturn":{}})") << false;
-        QTest::newRow("other reply") << QByteArray("{}") << true;
+        QTest::addColumn<int>("outcome");
+        using enum Coupons::UseOutcome;
+        QTest::newRow("OK") << true << true << QByteArray(R"({"ApiReturn":{"code":"OK","message":"x"}})")
+                            << int(Recorded);
+        QTest::newRow("refused") << true << true
+                                 << QByteArray(R"({"ApiReturn":{"code":"KO","errorCode":"13"}})")
+                                 << int(NotRecorded);
+        QTest::newRow("no code") << true << true << QByteArray(R"({"ApiReturn":{}})") << int(NotRecorded);
+        QTest::newRow("other reply") << true << true << QByteArray("{}") << int(Unconfirmed);
+        QTest::newRow("not json") << true << true << QByteArray("[[") << int(Unconfirmed);
+        QTest::newRow("lost after sending") << false << true << QByteArray() << int(Unconfirmed);
+        QTest::newRow("never sent") << false << false << QByteArray() << int(NotRecorded);
     }
-    void accepted()
+    void useoutcome()
     {
+        QFETCH(bool, replied);
+        QFETCH(bool, sent);
         QFETCH(QByteArray, reply);
-        QFETCH(bool, accepted);
-        QCOMPARE(Coupons::accepted(reply), accepted);
+        QFETCH(int, outcome);
+        QCOMPARE(int(Coupons::useoutcome(replied, sent, reply)), outcome);
     }
 };
 

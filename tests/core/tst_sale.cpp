@@ -174,23 +174,38 @@ private slots:
         QCOMPARE(Sale::amountfromlines(produits), u"0"_s);
     }
 
-    void refusal_data()
+    // Only a confirmed sale lets the window reset; every other outcome keeps the inputs and says why.
+    void notlanded_data()
     {
+        QTest::addColumn<bool>("replied");
+        QTest::addColumn<bool>("sent");
         QTest::addColumn<QByteArray>("reply");
-        QTest::addColumn<QString>("refusal"); // "-" for accepted
-        QTest::newRow("ok") << QByteArray(R"({"ApiReturn":{"code":"OK"}})") << u"-"_s;
-        QTest::newRow("no envelope") << QByteArray(R"({"FidelityMember":{"id":1}})") << u"-"_s;
-        QTest::newRow("not json") << QByteArray("merci") << u"-"_s;
-        QTest::newRow("refused") << QByteArray(
+        QTest::addColumn<QString>("told"); // "-" for a confirmed sale
+        const QString unconfirmed = Sale::unconfirmedmessage();
+        QTest::newRow("ok") << true << true << QByteArray(R"({"ApiReturn":{"code":"OK"}})") << u"-"_s;
+        QTest::newRow("refused") << true << true
+                                 << QByteArray(
                                         R"({"ApiReturn":{"code":"KO","errorMessage":"Membre inconnu"}})")
-                                 << u"Membre inconnu"_s;
-        QTest::newRow("refused bare") << QByteArray(R"({"ApiReturn":{"code":"KO"}})") << QString();
+                                 << Sale::refusedmessage(u"Membre inconnu"_s);
+        QTest::newRow("refused bare")
+            << true << true << QByteArray(R"({"ApiReturn":{"code":"KO"}})")
+            << u"La vente a été refusée par la plateforme. La saisie est conservée."_s;
+        QTest::newRow("no envelope") << true << true << QByteArray(R"({"FidelityMember":{"id":1}})")
+                                     << unconfirmed;
+        QTest::newRow("not json") << true << true << QByteArray("merci") << unconfirmed;
+        QTest::newRow("empty reply") << true << true << QByteArray() << unconfirmed;
+        QTest::newRow("envelope not an object")
+            << true << true << QByteArray(R"({"ApiReturn":"OK"})") << unconfirmed;
+        QTest::newRow("lost after sending") << false << true << QByteArray() << unconfirmed;
+        QTest::newRow("never sent") << false << false << QByteArray() << Sale::notsentmessage();
     }
-    void refusal()
+    void notlanded()
     {
+        QFETCH(bool, replied);
+        QFETCH(bool, sent);
         QFETCH(QByteArray, reply);
-        QFETCH(QString, refusal);
-        QCOMPARE(Sale::refusal(reply).value_or(u"-"_s), refusal);
+        QFETCH(QString, told);
+        QCOMPARE(Sale::notlanded(replied, sent, reply).value_or(u"-"_s), told);
     }
 };
 

@@ -1,7 +1,7 @@
-#include "RecordingShell.h"
-#include "FixedClock.h"
 #include "CaptureServer.h"
+#include "FixedClock.h"
 #include "RecordingReportOutput.h"
+#include "RecordingShell.h"
 #include "ScriptedDialogs.h"
 
 #include "api/CounterClient.h"
@@ -341,21 +341,27 @@ private slots:
         QVERIFY(!counter.window->state().idle());
     }
 
+    // Nothing is filled; a reply that cannot be read is said, so it does not pass for "no coupon".
     void otherRepliesFillNothing_data()
     {
         QTest::addColumn<QByteArray>("reply");
-        QTest::newRow("refusal") << QByteArray(R"({"ApiReturn":{"code":"KO","errorCode":"3008"}})");
-        QTest::newRow("not JSON") << QByteArray("<html>panne</html>");
-        QTest::newRow("list not an array") << QByteArray(R"({"list":"none"})");
+        QTest::addColumn<QStringList>("told");
+        const QStringList unreadable{Coupons::unreadablemessage()};
+        QTest::newRow("refusal") << QByteArray(R"({"ApiReturn":{"code":"KO","errorCode":"3008"}})")
+                                 << QStringList();
+        QTest::newRow("not JSON") << QByteArray("<html>panne</html>") << unreadable;
+        QTest::newRow("list not an array") << QByteArray(R"({"list":"none"})") << unreadable;
     }
     void otherRepliesFillNothing()
     {
         QFETCH(QByteArray, reply);
+        QFETCH(QStringList, told);
         Counter counter;
         counter.showmember(reply);
         QCOMPARE(counter.grid->rowCount(), 2);
         QCOMPARE(counter.row(0), emptyrow);
-        QVERIFY(counter.dialogs.shown().isEmpty());
+        QCOMPARE(counter.dialogs.texts(), told);
+        QVERIFY(!counter.window->state().idle());
     }
 };
 

@@ -1,6 +1,6 @@
-#include "RecordingShell.h"
-#include "FixedClock.h"
 #include "CaptureServer.h"
+#include "FixedClock.h"
+#include "RecordingShell.h"
 #include "ScriptedDialogs.h"
 
 #include "api/CounterClient.h"
@@ -8,6 +8,7 @@
 #include "app/Switches.h"
 #include "counter/CounterState.h"
 #include "counter/CounterWindow.h"
+#include "counter/Sale.h"
 #include "data/MemoryTable.h"
 #include "platform/Clock.h"
 #include "platform/Shell.h"
@@ -221,10 +222,7 @@ private slots:
             << true
             << u"La vente a été refusée par la plateforme : Membre inconnu. La saisie est "
                "conservée."_s;
-        QTest::newRow("no reply")
-            << false
-            << u"La vente n'a pas pu être envoyée à la plateforme. La saisie est conservée : "
-               "vérifiez la connexion puis validez la vente à nouveau."_s;
+        QTest::newRow("no answer") << false << Sale::unconfirmedmessage();
     }
     void saleNotLandedKeepsInputs()
     {
