@@ -10,6 +10,8 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
+#include <cstring>
 #include <mutex>
 #include <thread>
 
@@ -121,6 +123,8 @@ struct Transfer
     curl_off_t lastreported = -1;
     bool stalled = false;
     bool oversize = false;
+    qsizetype sentbody = 0;     // body bytes handed to libcurl
+    bool rewindrefused = false; // libcurl wanted to send the body again
 
     // Results, read by the caller once the worker has finished.
     CURLcode code = CURLE_OK;
@@ -191,6 +195,31 @@ struct Transfer
             return 0;
         t->replybody.append(data, qsizetype(bytes));
         return bytes;
+    }
+
+    static size_t onread(char* buffer, size_t size, size_t count, void* user)
+    {
+        auto* t = static_cast<Transfer*>(user);
+        if (!t)
+            return 0;
+        const auto bytes = qMin(qsizetype(size * count), t->body.size() - t->sentbody);
+        std::memcpy(buffer, t->body.constData() + t->sentbody, size_t(bytes));
+        t->sentbody += bytes;
+        return size_t(bytes);
+    }
+
+    // libcurl rewinds the body to send the request again on a new connection when a kept one
+    // closes without a reply. The server may have acted on the first copy (a sale, a coupon use):
+    // the request then ends as a failure instead.
+    static int onseek(void* user, curl_off_t offset, int origin)
+    {
+        auto* t = static_cast<Transfer*>(user);
+        if (!t)
+            return CURL_SEEKFUNC_FAIL;
+        if (origin == SEEK_SET && offset == 0 && t->sentbody == 0)
+            return CURL_SEEKFUNC_OK;
+        t->rewindrefused = true;
+        return CURL_SEEKFUNC_FAIL;
     }
 
     // Called by libcurl at least about once a second, also while nothing arrives.
@@ -303,9 +332,15 @@ bool HttpClient::Private::configure(Transfer& t, Method method, const QUrl& url)
     set(curl_easy_setopt(curl, CURLOPT_HTTP_VERSION,
                          long(method == Method::Form ? CURL_HTTP_VERSION_1_0 : CURL_HTTP_VERSION_1_1)));
     if (withbody) {
-        // The body is always given whole: never a chunked request body.
-        set(curl_easy_setopt(curl, CURLOPT_POSTFIELDS, t.body.constData()));
+        // The body's length is always announced: never a chunked request body. It is read through
+        // a callback so that libcurl cannot send it a second time unseen (see onseek).
+        set(curl_easy_setopt(curl, CURLOPT_POSTFIELDS, nullptr));
+        set(curl_easy_setopt(curl, CURLOPT_POST, 1L));
         set(curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(t.body.size())));
+        set(curl_easy_setopt(curl, CURLOPT_READFUNCTION, &Transfer::onread));
+        set(curl_easy_setopt(curl, CURLOPT_READDATA, &t));
+        set(curl_easy_setopt(curl, CURLOPT_SEEKFUNCTION, &Transfer::onseek));
+        set(curl_easy_setopt(curl, CURLOPT_SEEKDATA, &t));
         set(curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, method == Method::Put ? "PUT" : nullptr));
     } else {
         set(curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, nullptr));
@@ -350,6 +385,8 @@ void HttpClient::Private::run(CURL* curl, Transfer& t)
     curl_easy_setopt(curl, CURLOPT_HEADERDATA, nullptr);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, nullptr);
     curl_easy_setopt(curl, CURLOPT_XFERINFODATA, nullptr);
+    curl_easy_setopt(curl, CURLOPT_READDATA, nullptr);
+    curl_easy_setopt(curl, CURLOPT_SEEKDATA, nullptr);
 }
 
 HttpReply HttpClient::Private::outcome(const Transfer& t) const
@@ -357,7 +394,7 @@ HttpReply HttpClient::Private::outcome(const Transfer& t) const
     HttpReply reply;
     reply.statusline = t.statusline;
     reply.status = int(t.responsecode);
-    reply.sent = t.requestsize > 0 || !t.statusline.isEmpty();
+    reply.sent = t.requestsize > 0 || !t.statusline.isEmpty() || t.rewindrefused;
 
     if (t.code != CURLE_OK) {
         // A transfer that failed after its status line is no refusal by status.
@@ -365,6 +402,12 @@ HttpReply HttpClient::Private::outcome(const Transfer& t) const
             reply.status = 0;
             reply.failure =
                 u"Le serveur ne répond plus (aucune donnée reçue pendant %1 s)."_s.arg(stallseconds);
+            return reply;
+        }
+        if (t.rewindrefused) {
+            reply.status = 0;
+            reply.failure =
+                u"La connexion a été coupée après l'envoi de la demande : la plateforme a pu la recevoir."_s;
             return reply;
         }
         if (t.oversize) {

@@ -68,6 +68,9 @@ constexpr int kstall = 2;
 const QString stalltext = u"Le serveur ne répond plus (aucune donnée reçue pendant 2 s)."_s;
 const QString refusedtext = u"Erreur de socket n° 111\r\nConnexion refusée."_s;
 const QString closedtext = u"Le serveur a fermé la connexion sans répondre."_s;
+// A request on a kept connection that closes unanswered is not sent again.
+const QString cutaftersendtext =
+    u"La connexion a été coupée après l'envoi de la demande : la plateforme a pu la recevoir."_s;
 const QByteArray badname = "DUP\xC3\x28ONT"; // not UTF-8
 const QString badnametext = QString::fromUtf8(badname);
 
@@ -141,8 +144,7 @@ QList<std::pair<const char*, Fault>> faults(const QByteArray& invalidname)
         {"connection refused", {Refused, {}}},
         {"no answer to connect", {Silent, {}}},
         {"reply stalled mid-body", {Platform, R"({"action":"stall"})"}},
-        // Twice: the transport sends a request again once when a kept-alive connection closes unanswered.
-        {"closed without reply", {Platform, R"({"action":"close","count":2})"}},
+        {"closed without reply", {Platform, R"({"action":"close"})"}},
         {"status 401", {Platform, status("HTTP/1.1 401 Unauthorized", "Accès refusé")}},
         {"status 404", {Platform, status("HTTP/1.1 404 Not Found", "Page introuvable")}},
         {"status 500", {Platform, status("HTTP/1.1 500 Internal Server Error", "Panne")}},
@@ -681,7 +683,10 @@ private slots:
             } else if (key == u"reply stalled mid-body"_s) {
                 told = {u"Erreur technique : "_s + stalltext};
                 child = true;
-            } else if (key.startsWith(u"status "_s))
+            } else if (key == u"closed without reply"_s)
+                told = {u"Erreur technique : "_s +
+                        cutaftersendtext}; // the child goes on the member's connection
+            else if (key.startsWith(u"status "_s))
                 told = {u"Erreur technique : "_s + transportmessages(key).constLast().section(u' ', 7)};
             else if (!transportmessages(key).isEmpty())
                 told = {u"Erreur technique : "_s + transportmessages(key).constFirst()};

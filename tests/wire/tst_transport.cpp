@@ -258,6 +258,30 @@ private slots:
         QCOMPARE(next.body, QByteArray("{}"));
     }
 
+    // A write that the server may have received is never sent a second time on its own: when a kept
+    // connection closes without a reply, the request ends as a failure that says it left.
+    void writeNotSentAgainOnClosedConnection()
+    {
+        CaptureServer server;
+        server.enqueue(CaptureServer::ok("{}"));
+        server.enqueue(CaptureServer::closed());
+        HttpClient client(CounterClient::profile());
+        QVERIFY(client.put(server.url(), "json_data={\"vente\":1}").ok);
+        const HttpReply reply = client.put(server.url(), "json_data={\"vente\":2}");
+        QVERIFY(!reply.ok);
+        QVERIFY(reply.sent);
+        QCOMPARE(
+            reply.failure,
+            u"La connexion a été coupée après l'envoi de la demande : la plateforme a pu la recevoir."_s);
+        QCOMPARE(server.requests().size(), 2);
+        QCOMPARE(server.connectionof(), QList<int>({0, 0}));
+
+        // The next request goes out on a new connection.
+        const HttpReply next = client.put(server.url(), "json_data={}");
+        QVERIFY2(next.ok, qPrintable(next.failure));
+        QCOMPARE(server.requests().size(), 3);
+    }
+
     // A server that sends its head and then nothing does not hold the counter for ever.
     void stalledServer()
     {
