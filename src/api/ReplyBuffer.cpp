@@ -1,5 +1,7 @@
 #include "api/ReplyBuffer.h"
 
+using namespace Qt::Literals::StringLiterals;
+
 ReplyBuffer::ReplyBuffer(QObject* parent) : QObject(parent) {}
 
 QByteArray ReplyBuffer::normalised(const QByteArray& reply)
@@ -42,4 +44,15 @@ void ReplyBuffer::settext(const QString& text)
 {
     m_bytes = normalised(text.toUtf8());
     emit changed();
+}
+
+QString ReplyBuffer::viewtext(qsizetype limit) const
+{
+    if (m_bytes.size() <= limit)
+        return text();
+    const qsizetype tail = limit / 4;
+    const qsizetype head = limit - tail;
+    const qsizetype left = m_bytes.size() - head - tail;
+    return QString::fromUtf8(m_bytes.first(head)) + u"\r\n[… %1 octets non affichés …]\r\n"_s.arg(left) +
+           QString::fromUtf8(m_bytes.last(tail));
 }

@@ -23,6 +23,10 @@ public:
     const QByteArray& bytes() const { return m_bytes; }
     // The content decoded as UTF-8, for the view.
     QString text() const { return QString::fromUtf8(m_bytes); }
+    // The content for a text view, at most about `limit` bytes of it: a larger content shows its
+    // start and its end around a line that says how much is left out, so that a huge reply cannot
+    // hold the window for seconds.
+    QString viewtext(qsizetype limit) const;
 
     // Line ends to CR LF, leading UTF-8 byte-order mark dropped.
     static QByteArray normalised(const QByteArray& reply);

@@ -37,6 +37,7 @@ void LogWindow::showEvent(QShowEvent* event)
 
 void LogWindow::refresh()
 {
-    m_memo->setPlainText(m_buffer.text());
+    // 1 MiB lays out in a fraction of a second; the 64 MiB a reply may reach would take minutes.
+    m_memo->setPlainText(m_buffer.viewtext(qsizetype(1) << 20));
     m_memo->moveCursor(QTextCursor::End);
 }

@@ -35,6 +35,19 @@ private slots:
         buffer.appendline(QStringLiteral("é"));
         QCOMPARE(buffer.bytes(), QByteArray("{\"list\":[]}\r\n\xC3\xA9"));
     }
+
+    void viewtextCutsOnlyAHugeContent()
+    {
+        ReplyBuffer buffer;
+        buffer.load("{\"list\":[]}");
+        QCOMPARE(buffer.viewtext(12), QStringLiteral("{\"list\":[]}"));
+        buffer.load(QByteArray(10, 'a') + QByteArray(80, 'b') + QByteArray(10, 'c'));
+        buffer.appendline(QStringLiteral("json_data={}"));
+        // 114 bytes: the first 45 and the last 15 are shown.
+        QCOMPARE(buffer.viewtext(60), QString(10, u'a') + QString(35, u'b') +
+                                          QStringLiteral("\r\n[… 54 octets non affichés …]\r\n") +
+                                          QStringLiteral("c\r\njson_data={}"));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestReplyBuffer)
