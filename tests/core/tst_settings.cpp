@@ -246,6 +246,7 @@ private slots:
         same("multi-line tag", QStringLiteral("<<<END"));
         same("brackets", QStringLiteral("[pharmacie]"));
         same("backslashes", QStringLiteral("C:\\Quilba\\n"));
+        same("begins with U+FEFF", QStringLiteral("\uFEFFa"));
         QTest::newRow("line breaks become blanks")
             << QStringLiteral("a\r\nURL=x\nb") << QStringLiteral("a  URL=x b");
     }
