@@ -672,5 +672,7 @@ bool isjsonnumber(const QString& text)
         if (!digits())
             return false;
     }
-    return i == n;
+    // The grammar has no limit, the reader has one: an exponent that takes the value beyond the
+    // range of a double is refused, and a request must read back as it was written.
+    return i == n && parsejson(text.toLatin1()).has_value();
 }

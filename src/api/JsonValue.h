@@ -88,5 +88,6 @@ std::optional<JsonValue> parsejson(const QByteArray& bytes, QString* error = nul
 
 // The text as the inside of a JSON string: '"', '\' and control characters escaped.
 QString jsonescape(const QString& text);
-// True when the text is a JSON number as the grammar writes it ("-12", "3.5e2").
+// True when the text is a JSON number as the grammar writes it ("-12", "3.5e2") and as the reader
+// takes it (not "1e400", beyond the range of a double).
 bool isjsonnumber(const QString& text);

@@ -69,7 +69,7 @@ Program::Program(const Switches& switches, Dialogs& dialogs, Shell& shell, Clock
     create([&] {
         m_formhisto = std::make_unique<HistoryWindow>(m_formDM->historique(), m_dialogs, m_Form1.get());
         connect(m_Form1.get(), &CounterWindow::historiquerequested, m_formhisto.get(),
-                [this] { m_formhisto->historiquerequested(m_Form1->state().event()); });
+                [this] { m_formhisto->historiquerequested(m_Form1->state().eventlist()); });
     });
     create([&] {
         m_formparams = std::make_unique<ParametersWindow>(m_settings, m_dialogs, m_Form1.get());

@@ -31,8 +31,9 @@ public:
     void setidle(bool idle) { m_idle = idle; }
 
     // The value under "event" of the last member reply; none when that reply had no "event".
-    const std::optional<JsonValue>& event() const { return m_event; }
-    void setevent(std::optional<JsonValue> event) { m_event = std::move(event); }
+    // (Not named event(): that would hide QObject::event.)
+    const std::optional<JsonValue>& eventlist() const { return m_event; }
+    void seteventlist(std::optional<JsonValue> event) { m_event = std::move(event); }
 
     // The product lines of the sale: "Code Produit" (required), "Quantité", "Prix Unitaire",
     // "Total"; the aggregate "AGG1" sums "Total".

@@ -705,7 +705,7 @@ void CounterWindow::loadmember(const JsonValue& member)
     if (address && address->isObject() && address->find("line1"))
         m_lbladresse->setText(Lookup::addressline(m_state->member()));
     const JsonValue* event = member.find("event");
-    m_state->setevent(event ? std::optional<JsonValue>(*event) : std::nullopt);
+    m_state->seteventlist(event ? std::optional<JsonValue>(*event) : std::nullopt);
 
     m_btnadd->setEnabled(true);
     m_state->setidle(false);

@@ -19,13 +19,13 @@
 #include <algorithm>
 
 CouponGrid::CouponGrid(CounterWindow& window)
-    : QObject(&window), m_window(window), m_grid(window.listecoupons())
+    : QObject(&window), m_window(window), m_grid(window.listecoupons()), m_viewport(m_grid->viewport())
 {
     m_grid->setItemDelegate(new CouponDelegate(m_grid));
     m_grid->setShowGrid(false);
     m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_grid->viewport()->setMouseTracking(true);
-    m_grid->viewport()->installEventFilter(this);
+    m_viewport->setMouseTracking(true);
+    m_viewport->installEventFilter(this);
     connect(m_grid, &QTableWidget::cellDoubleClicked, this, &CouponGrid::listecouponsDblClick);
     window.setquerycoupons([this] { querycoupons(); });
 }
@@ -121,7 +121,7 @@ Tickets::Coupon CouponGrid::currentcoupon() const
 
 bool CouponGrid::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_grid->viewport() && event->type() == QEvent::MouseMove) {
+    if (event->type() == QEvent::MouseMove && watched == m_viewport) {
         const auto* move = static_cast<QMouseEvent*>(event);
         listecouponsMouseMove(move->position().toPoint(), move->globalPosition().toPoint());
     }

@@ -8,6 +8,7 @@
 
 class CounterWindow;
 class QTableWidget;
+class QWidget;
 
 // The coupon grid `listecoupons` of the counter window at work: the query that fills it after
 // every member shown, the validity hint, and the double clicks that use a coupon or print its
@@ -49,5 +50,8 @@ private:
 
     CounterWindow& m_window;
     QTableWidget* m_grid;
+    // The grid's viewport, whose mouse moves show the hint. Kept so that the filter never calls
+    // into the grid: the viewport still sends events while the grid is being destroyed.
+    QWidget* m_viewport;
     std::function<void(const Tickets::Coupon&)> m_print;
 };

@@ -57,6 +57,14 @@ QByteArray utf8(const QString& text)
     return text.toUtf8();
 }
 
+// A stored value back to text. A value that begins with U+FEFF keeps it: QString::fromUtf8 would
+// take it for a byte-order mark and drop it.
+QString fromutf8(const char* bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    return decoder(QByteArrayView(bytes));
+}
+
 } // namespace
 
 IniFile::IniFile(QString path) : m_path(std::move(path)), m_document(std::make_unique<Document>()) {}
@@ -112,7 +120,7 @@ QString IniFile::value(const QString& section, const QString& key, const QString
     const char* stored = m_document->ini.GetValue(utf8(section).constData(), utf8(key).constData());
     if (!stored)
         return fallback;
-    return decodevalue(QString::fromUtf8(stored));
+    return decodevalue(fromutf8(stored));
 }
 
 bool IniFile::contains(const QString& section, const QString& key) const

@@ -259,6 +259,7 @@ private slots:
         same("emoji", QStringLiteral("\U0001F600 \U0001F44D\U0001F3FD \U0001F1EB\U0001F1F7"));
         same("10000 characters", QStringLiteral("a\"=;\\é").repeated(1667).left(10000));
         same("json_data", QStringLiteral("json_data={\"FidelityMember\":{}}&x=%22"));
+        same("begins with U+FEFF", QStringLiteral("\uFEFFa"));
         QTest::newRow("line breaks become blanks")
             << QStringLiteral("a\r\nURL=x\nb") << QStringLiteral("a  URL=x b");
         QTest::newRow("NUL becomes a blank")

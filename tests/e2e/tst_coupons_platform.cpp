@@ -88,7 +88,7 @@ private slots:
         QVERIFY(!counter.window().state().idle());
 
         // The member's events, as the refresh brought them, hold the use of that coupon.
-        const std::optional<JsonValue>& events = counter.window().state().event();
+        const std::optional<JsonValue>& events = counter.window().state().eventlist();
         QVERIFY(events);
         const JsonValue* list = events->find("list");
         QVERIFY(list);

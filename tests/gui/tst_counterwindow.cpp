@@ -314,8 +314,8 @@ private slots:
         QCOMPARE(w.state().currentmemberid(), u"7"_s);
         QCOMPARE(w.state().member().Getcardnumber(), u"1010001"_s);
         QCOMPARE(w.state().member().Getdatenaissance(), u"25121980"_s);
-        QVERIFY(w.state().event().has_value());
-        QCOMPARE(w.state().event()->tojson(),
+        QVERIFY(w.state().eventlist().has_value());
+        QCOMPARE(w.state().eventlist()->tojson(),
                  QByteArray(R"({"list":[{"type":"addCA","fvalue":"110","date":"2026-11-30 10:20:30"}]})"));
         QVERIFY(!w.state().idle());
     }
@@ -355,7 +355,7 @@ private slots:
         // The record is loaded anew: the first name the reply lacks is gone from it and the name label.
         QCOMPARE(w.state().member().Getprenom(), QString());
         QCOMPARE(w.lblnom()->text(), u"  DUPONT"_s);
-        QTEST(w.state().event().has_value(), "event");
+        QTEST(w.state().eventlist().has_value(), "event");
     }
 
     // A list of three, in surname then first-name order, one chosen; it is then looked up by its id.
