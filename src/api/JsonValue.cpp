@@ -143,14 +143,17 @@ void JsonValue::release(Drops& drops) noexcept
         m_bytes.~QByteArray();
         break;
     case Kind::Array:
-        for (JsonValue& item : m_items)
-            item.release(drops);
+        for (JsonValue& item : m_items) {
+            if (item.m_kind > Kind::Bool)
+                item.release(drops);
+        }
         m_items.~vector();
         break;
     case Kind::Object:
         for (Member& m : m_members) {
             drops.take(m.first);
-            m.second.release(drops);
+            if (m.second.m_kind > Kind::Bool)
+                m.second.release(drops);
         }
         m_members.~vector();
         break;
@@ -429,9 +432,13 @@ namespace {
 class Pieces final
 {
 public:
-    explicit Pieces(const QByteArray& bytes) : m_copy(bytes.constData(), bytes.size())
+    explicit Pieces(const QByteArray& bytes) : m_copy(bytes.size() + padding, '\0')
     {
+        // The reader scans 16 aligned bytes at a time: zeroed room after the end keeps every
+        // read inside the copy, with defined bytes.
         m_data = m_copy.data();
+        std::memcpy(m_data, bytes.constData(), static_cast<std::size_t>(bytes.size()));
+        m_copy.resize(bytes.size());
         m_block = m_copy.data_ptr().d; // none for no bytes at all: there is no piece to take then
         const qsizetype most = bytes.size() / 2 + 1;
         if (m_block && most <= maxadvance) {
@@ -467,6 +474,7 @@ public:
 
 private:
     static constexpr qsizetype maxadvance = qsizetype(1) << 29;
+    static constexpr qsizetype padding = 16;
     QByteArray m_copy;
     char* m_data = nullptr;
     QTypedArrayData<char>* m_block = nullptr;
@@ -505,20 +513,33 @@ private:
     std::size_t m_used = 0;
 };
 
+} // namespace
+
 // Builds the value tree from the reader's events. Finished values wait on a scratch stack, and the
 // names of the members of open objects on a second one; when a container closes, its elements are
 // moved from the top of the stacks into a vector of the exact size, as the reader gives the count.
-class TreeBuilder final
+// Values are made in place on the stack.
+class JsonValue::Builder final
 {
 public:
-    TreeBuilder(Pieces& pieces, int maxdepth) : m_pieces(pieces), m_maxdepth(maxdepth)
+    Builder(Pieces& pieces, int maxdepth) : m_pieces(pieces), m_maxdepth(maxdepth)
     {
         m_values.reserve(64);
         m_keys.reserve(64);
     }
 
-    bool Null() { return push(JsonValue()); }
-    bool Bool(bool b) { return push(JsonValue::boolean(b)); }
+    bool Null()
+    {
+        m_values.emplace_back();
+        return true;
+    }
+    bool Bool(bool b)
+    {
+        JsonValue& v = m_values.emplace_back();
+        v.m_kind = Kind::Bool;
+        v.m_bool = b;
+        return true;
+    }
     // Numbers arrive as their lexeme (kParseNumbersAsStringsFlag); these are never called.
     bool Int(int) { return false; }
     bool Uint(unsigned) { return false; }
@@ -527,11 +548,11 @@ public:
     bool Double(double) { return false; }
     bool RawNumber(const char* str, rapidjson::SizeType length, bool)
     {
-        return push(JsonValue::number(m_lexemes.get(str, length)));
+        return bytes(Kind::Number, m_lexemes.get(str, length));
     }
     bool String(const char* str, rapidjson::SizeType length, bool)
     {
-        return push(JsonValue::string(m_pieces.get(str, length)));
+        return bytes(Kind::String, m_pieces.get(str, length));
     }
     bool Key(const char* str, rapidjson::SizeType length, bool)
     {
@@ -544,29 +565,40 @@ public:
     bool EndObject(rapidjson::SizeType count)
     {
         const auto first = m_values.end() - static_cast<std::ptrdiff_t>(count);
-        auto key = m_keys.end() - static_cast<std::ptrdiff_t>(count);
-        std::vector<JsonValue::Member> members;
+        const auto firstkey = m_keys.end() - static_cast<std::ptrdiff_t>(count);
+        std::vector<Member> members;
         members.reserve(count);
+        auto key = firstkey;
         for (auto it = first; it != m_values.end(); ++it, ++key)
             members.emplace_back(std::move(*key), std::move(*it));
-        m_keys.erase(m_keys.end() - static_cast<std::ptrdiff_t>(count), m_keys.end());
-        return close(first, JsonValue::object(std::move(members)));
+        m_keys.erase(firstkey, m_keys.end());
+        m_values.erase(first, m_values.end());
+        JsonValue& v = m_values.emplace_back();
+        new (&v.m_members) std::vector<Member>(std::move(members));
+        v.m_kind = Kind::Object;
+        return close();
     }
 
     bool EndArray(rapidjson::SizeType count)
     {
         const auto first = m_values.end() - static_cast<std::ptrdiff_t>(count);
         std::vector<JsonValue> items(std::make_move_iterator(first), std::make_move_iterator(m_values.end()));
-        return close(first, JsonValue::array(std::move(items)));
+        m_values.erase(first, m_values.end());
+        JsonValue& v = m_values.emplace_back();
+        new (&v.m_items) std::vector<JsonValue>(std::move(items));
+        v.m_kind = Kind::Array;
+        return close();
     }
 
     bool toodeep() const { return m_toodeep; }
     JsonValue take() { return std::move(m_values.back()); }
 
 private:
-    bool push(JsonValue&& value)
+    bool bytes(Kind kind, QByteArray&& bytes)
     {
-        m_values.push_back(std::move(value));
+        JsonValue& v = m_values.emplace_back();
+        new (&v.m_bytes) QByteArray(std::move(bytes));
+        v.m_kind = kind;
         return true;
     }
 
@@ -580,11 +612,10 @@ private:
         return true;
     }
 
-    bool close(std::vector<JsonValue>::iterator first, JsonValue&& container)
+    bool close()
     {
-        m_values.erase(first, m_values.end());
         --m_depth;
-        return push(std::move(container));
+        return true;
     }
 
     Pieces& m_pieces;
@@ -595,6 +626,8 @@ private:
     std::vector<JsonValue> m_values;
     std::vector<QByteArray> m_keys;
 };
+
+namespace {
 
 QString errortext(rapidjson::ParseErrorCode code)
 {
@@ -649,7 +682,7 @@ std::optional<JsonValue> parsejson(const QByteArray& bytes, QString* error, int 
     Pieces pieces(bytes);
     rapidjson::InsituStringStream stream(pieces.data());
     const char* const end = stream.head_ + bytes.size();
-    TreeBuilder builder(pieces, maxdepth);
+    JsonValue::Builder builder(pieces, maxdepth);
     rapidjson::Reader reader;
     const rapidjson::ParseResult result = reader.Parse<flags>(stream, builder);
 

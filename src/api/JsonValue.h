@@ -81,8 +81,11 @@ private:
     static const std::vector<JsonValue>& noItems();
     static const std::vector<Member>& noMembers();
     void become(Kind kind);
-    // The references a release drops, gathered per shared block (defined with the reader).
+    // The references a release drops, gathered per shared block, and the reader's tree builder,
+    // which makes values in place (both defined with the reader).
     class Drops;
+    class Builder;
+    friend std::optional<JsonValue> parsejson(const QByteArray& bytes, QString* error, int maxdepth);
     void release() noexcept;
     void release(Drops& drops) noexcept;
     void movefrom(JsonValue& other) noexcept;
