@@ -16,6 +16,7 @@
 #include <QToolButton>
 #include <cstdio>
 #include <cstdlib>
+#include <malloc.h>
 
 namespace {
 
@@ -32,11 +33,19 @@ long residentkib()
     return -1;
 }
 
+// The bytes of the heap in use, in KiB: what the run holds, apart from the memory the allocator
+// keeps for later.
+long heapkib()
+{
+    return static_cast<long>(mallinfo2().uordblks / 1024);
+}
+
 } // namespace
 
 // The whole program against the local platform: lookups of two members in turn (one of them with
 // 500 events), then sales on the member shown, each followed by the lookup it triggers. Prints
-// the resident memory after the first lookup and after the whole run.
+// the growth of the resident memory (VmRSS) from the first lookup to the end of the run, and that
+// of the heap in use.
 // Usage: quilba-bench-memoire [lookups [sales]] (1000 and 200 by default).
 int main(int argc, char** argv)
 {
@@ -62,6 +71,8 @@ int main(int argc, char** argv)
     SystemClock clock;
     long first = -1;
     long last = -1;
+    long firstheap = -1;
+    long lastheap = -1;
     {
         Program program(Switches({QStringLiteral("quilba")}), dialogs, shell, clock);
         CounterWindow& window = program.counterwindow();
@@ -70,8 +81,10 @@ int main(int argc, char** argv)
             window.search()->setText(cards[n % 2]);
             window.btsearchClick();
             QCoreApplication::processEvents();
-            if (n == 0)
+            if (n == 0) {
                 first = residentkib();
+                firstheap = heapkib();
+            }
         }
         for (int n = 0; n < sales; ++n) {
             window.addpoint()->setText(QStringLiteral("1,50"));
@@ -79,11 +92,17 @@ int main(int argc, char** argv)
             QCoreApplication::processEvents();
         }
         last = residentkib();
+        lastheap = heapkib();
         if (!dialogs.texts().isEmpty() || window.state().idle()) {
             std::fprintf(stderr, "Le comptoir a signalé : %s\n", qPrintable(dialogs.texts().join(u'|')));
             return 1;
         }
     }
-    std::printf("memoire-apres-premiere-recherche %ld\nmemoire-apres-tout %ld\n", first, last);
+    const double growth = static_cast<double>(last - first) / 1024;
+    std::printf("Mémoire après %d recherches et %d ventes : %+.2f MiB depuis la première recherche "
+                "(objectif ≤ 2 MiB) %s ; résidente %.1f puis %.1f MiB, tas utilisé %+.2f MiB\n",
+                lookups, sales, growth, growth <= 2 ? "atteint" : "non atteint",
+                static_cast<double>(first) / 1024, static_cast<double>(last) / 1024,
+                static_cast<double>(lastheap - firstheap) / 1024);
     return 0;
 }
