@@ -28,26 +28,19 @@ void StartupProbe::start()
 bool StartupProbe::eventFilter(QObject* watched, QEvent* event)
 {
     // A window whose children cover it gets no paint of its own: its exposure on the screen, which
-    // paints the whole window at once, tells too. Start-up may run nested event loops (the update
-    // check), so the first paint can come before the program's own event loop.
+    // paints it at once, tells too. Start-up may run nested event loops (the update check), so
+    // the first paint can come before the program's own event loop.
     const bool shown = (event->type() == QEvent::Paint && watched->isWidgetType() &&
                         static_cast<QWidget*>(watched)->isWindow()) ||
                        (event->type() == QEvent::Expose && watched->isWindowType() &&
                         static_cast<QWindow*>(watched)->isExposed());
-    if (shown && !m_seen) {
-        m_seen = true;
-        // The paint runs after this filter: its end is taken at the next turn of the event loop.
-        QTimer::singleShot(0, this, &StartupProbe::painted);
+    if (shown && m_paintedat == 0) {
+        const auto now = std::chrono::steady_clock::now().time_since_epoch();
+        m_paintedat = std::chrono::duration_cast<std::chrono::nanoseconds>(now).count();
+        if (m_running)
+            QTimer::singleShot(0, this, &StartupProbe::report);
     }
     return QObject::eventFilter(watched, event);
-}
-
-void StartupProbe::painted()
-{
-    const auto now = std::chrono::steady_clock::now().time_since_epoch();
-    m_paintedat = std::chrono::duration_cast<std::chrono::nanoseconds>(now).count();
-    if (m_running)
-        report();
 }
 
 void StartupProbe::report()
