@@ -3,6 +3,7 @@
 #include <rapidjson/error/error.h>
 #include <rapidjson/reader.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -522,9 +523,12 @@ private:
 class JsonValue::Builder final
 {
 public:
-    Builder(Pieces& pieces, int maxdepth) : m_pieces(pieces), m_maxdepth(maxdepth)
+    Builder(Pieces& pieces, qsizetype size, int maxdepth) : m_pieces(pieces), m_maxdepth(maxdepth)
     {
-        m_values.reserve(64);
+        // A long list waits whole on the stack before its array closes: room for one value per
+        // 32 bytes of reply spares growing it step by step (pages never reached cost nothing).
+        const auto room = static_cast<std::size_t>(std::clamp<qsizetype>(size / 32, 64, qsizetype(1) << 20));
+        m_values.reserve(room);
         m_keys.reserve(64);
     }
 
@@ -682,7 +686,7 @@ std::optional<JsonValue> parsejson(const QByteArray& bytes, QString* error, int 
     Pieces pieces(bytes);
     rapidjson::InsituStringStream stream(pieces.data());
     const char* const end = stream.head_ + bytes.size();
-    JsonValue::Builder builder(pieces, maxdepth);
+    JsonValue::Builder builder(pieces, bytes.size(), maxdepth);
     rapidjson::Reader reader;
     const rapidjson::ParseResult result = reader.Parse<flags>(stream, builder);
 
