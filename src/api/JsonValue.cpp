@@ -433,12 +433,14 @@ namespace {
 class Pieces final
 {
 public:
-    explicit Pieces(const QByteArray& bytes) : m_copy(bytes.size() + padding, '\0')
+    explicit Pieces(const QByteArray& bytes) : m_copy(bytes.size() + padding, Qt::Uninitialized)
     {
         // The reader scans 16 aligned bytes at a time: zeroed room after the end keeps every
         // read inside the copy, with defined bytes.
         m_data = m_copy.data();
-        std::memcpy(m_data, bytes.constData(), static_cast<std::size_t>(bytes.size()));
+        const auto size = static_cast<std::size_t>(bytes.size());
+        std::memcpy(m_data, bytes.constData(), size);
+        std::memset(m_data + size, 0, padding);
         m_copy.resize(bytes.size());
         m_block = m_copy.data_ptr().d; // none for no bytes at all: there is no piece to take then
         const qsizetype most = bytes.size() / 2 + 1;
