@@ -1,11 +1,23 @@
 #pragma once
 
+#include <QString>
+
+class LocalPlatform;
+
 // The benchmarks of quilba-bench and their names, which the summary reads back.
 namespace names {
 inline constexpr const char* memberQuilba = "json/membre_500_evenements/quilba";
 inline constexpr const char* memberRapidjson = "json/membre_500_evenements/rapidjson";
 inline constexpr const char* listQuilba = "json/liste_10000_membres/quilba";
 inline constexpr const char* listRapidjson = "json/liste_10000_membres/rapidjson";
+inline constexpr const char* transportQuilba = "transport/recherche_carte/quilba";
+inline constexpr const char* transportCurl = "transport/recherche_carte/curl";
+inline constexpr const char* startupQuilba = "demarrage/fenetre_comptoir/quilba";
+inline constexpr const char* startupBare = "demarrage/fenetre_comptoir/qt_nu";
+inline constexpr const char* choice10000 = "fenetres/choix_10000_membres";
+inline constexpr const char* choice1000 = "fenetres/choix_1000_membres";
+inline constexpr const char* history10000 = "fenetres/historique_10000_evenements";
+inline constexpr const char* history1000 = "fenetres/historique_1000_evenements";
 inline constexpr const char* ticketPdf = "ticket/bon_7_50_pdf";
 } // namespace names
 
@@ -13,3 +25,17 @@ inline constexpr const char* ticketPdf = "ticket/bon_7_50_pdf";
 void registerjsonbenchmarks();
 // One coupon ticket filled, laid out and written as a PDF file in a temporary folder.
 void registerticketbenchmarks();
+// A lookup by card number against the local platform: the counter's client, request to parsed
+// reply, and the curl command doing the same form post.
+void registertransportbenchmarks(const LocalPlatform& platform);
+// From launching quilba to its counter window painted, and the same for a bare Qt program showing
+// one empty QWidget (both with QUILBA_STARTUP_PROBE). The work folder must already point at the
+// local platform.
+void registerstartupbenchmarks(const QString& bindir);
+// The choice dialog showing a list reply of 10,000 and 1,000 members, the history window showing
+// 10,000 and 1,000 events: filled, laid out and painted once, then closed.
+void registerwindowbenchmarks();
+
+// The longest wait between two ticks of a 10 ms timer while the counter's client waits 2 s for a
+// delayed reply from the platform, in milliseconds; negative when the request failed.
+double longesteventloopgap(LocalPlatform& platform);

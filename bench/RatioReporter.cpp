@@ -45,7 +45,7 @@ void RatioReporter::ReportRuns(const std::vector<Run>& reports)
         if (run.run_type != Run::RT_Iteration || run.error_occurred)
             continue;
         const double ns = nanoseconds(run.GetAdjustedRealTime(), run.time_unit);
-        const std::string name = run.run_name.str();
+        const std::string name = run.run_name.function_name;
         const auto known = m_realtimes.find(name);
         if (known == m_realtimes.end())
             m_realtimes.emplace(name, ns);
@@ -62,7 +62,8 @@ std::optional<double> RatioReporter::realtime(const std::string& name) const
     return known->second;
 }
 
-void RatioReporter::summary(const std::vector<Ratio>& ratios, const std::vector<Time>& times) const
+void RatioReporter::summary(const std::vector<Ratio>& ratios, const std::vector<Time>& times,
+                            const std::vector<std::string>& lines) const
 {
     std::printf("\nRésultats (rapport = Quilba / référence, dans cette exécution)\n");
     for (const Ratio& ratio : ratios) {
@@ -85,5 +86,7 @@ void RatioReporter::summary(const std::vector<Ratio>& ratios, const std::vector<
         else
             std::printf("%s : non mesuré\n", time.label.c_str());
     }
+    for (const std::string& line : lines)
+        std::printf("%s\n", line.c_str());
     std::fflush(stdout);
 }

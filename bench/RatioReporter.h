@@ -35,8 +35,10 @@ public:
     // The real time of one iteration in nanoseconds (the best of its repetitions), when it ran.
     std::optional<double> realtime(const std::string& name) const;
 
-    // Prints one line per figure: "JSON 10 000 membres : 1.20× (objectif ≤ 1.5×)".
-    void summary(const std::vector<Ratio>& ratios, const std::vector<Time>& times) const;
+    // Prints one line per figure: "JSON 10 000 membres : 1.20× (objectif ≤ 1.5×)", then the
+    // lines of the figures measured outside Google Benchmark.
+    void summary(const std::vector<Ratio>& ratios, const std::vector<Time>& times,
+                 const std::vector<std::string>& lines = {}) const;
 
 private:
     std::map<std::string, double> m_realtimes;

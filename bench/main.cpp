@@ -1,8 +1,12 @@
 #include "Benchmarks.h"
+#include "LocalPlatform.h"
 #include "RatioReporter.h"
 
-#include <QGuiApplication>
+#include <QApplication>
+#include <QDir>
+#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
+#include <cstdio>
 
 // Runs every benchmark, then prints one line per figure: the ratio to its reference, measured in
 // this same run, and the goal it is held to.
@@ -11,23 +15,64 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
-    // The tickets are painted with fonts and pictures: that needs a GUI application, not a screen.
+    // Windows and tickets are painted with fonts and pictures: that needs a GUI application, not
+    // a screen. The programs started for the start-up figure inherit the same platform.
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
+    QApplication app(argc, argv);
+
+    // The build tree: quilba, quilba-platform and the bare Qt program are found from it.
+    QDir bin(QCoreApplication::applicationDirPath());
+    bin.cdUp();
+    if (qEnvironmentVariableIsEmpty("QUILBA_TEST_BIN"))
+        qputenv("QUILBA_TEST_BIN", QFile::encodeName(bin.absolutePath()));
+
+    LocalPlatform platform;
+    QTemporaryDir work;
+    if (!platform.started() || !work.isValid()) {
+        std::fprintf(stderr, "La plateforme locale n'a pas démarré : %s\n", qPrintable(platform.error()));
+        return 1;
+    }
+    // Settings of the demo account and the update location on the local platform, for quilba.
+    platform.preparework(work.path());
 
     registerjsonbenchmarks();
+    registertransportbenchmarks(platform);
+    registerstartupbenchmarks(bin.absolutePath());
+    registerwindowbenchmarks();
     registerticketbenchmarks();
 
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
+
+    std::vector<std::string> lines;
+    const double gap = longesteventloopgap(platform);
+    char line[256];
+    if (gap < 0)
+        std::snprintf(line, sizeof line,
+                      "Boucle d'événements pendant une réponse de 2 s : non mesuré "
+                      "(la requête a échoué)");
+    else
+        std::snprintf(line, sizeof line,
+                      "Boucle d'événements pendant une réponse de 2 s : plus long écart %.1f ms "
+                      "(objectif ≤ 50 ms) %s",
+                      gap, gap <= 50 ? "atteint" : "non atteint");
+    lines.emplace_back(line);
+
     reporter.summary(
         {
             {"JSON membre, 500 événements", names::memberQuilba, names::memberRapidjson, 1.5},
             {"JSON 10 000 membres", names::listQuilba, names::listRapidjson, 1.5},
+            {"Recherche par carte, requête à réponse lue (contre curl)", names::transportQuilba,
+             names::transportCurl, 1.2},
+            {"Démarrage jusqu'à la fenêtre du comptoir (contre Qt nu)", names::startupQuilba,
+             names::startupBare, 1.5},
+            {"Dialogue de choix, 10 000 membres contre 1 000", names::choice10000, names::choice1000, 12},
+            {"Historique, 10 000 événements contre 1 000", names::history10000, names::history1000, 12},
         },
         {
             {"Ticket bon 7,50 € en PDF", names::ticketPdf},
-        });
+        },
+        lines);
     benchmark::Shutdown();
     return 0;
 }

@@ -1,8 +1,15 @@
 #include "api/JsonValue.h"
 
+// RapidJSON scans strings and blanks 16 bytes at a time with SSE2, which every x86-64 processor
+// has. Its aligned reads may pass the end of the text by up to 15 bytes: only the in-place stream
+// of this reader uses them, on a copy that keeps 16 zeroed bytes after its end.
+#if defined(__SSE2__) && !defined(RAPIDJSON_SSE2)
+#define RAPIDJSON_SSE2
+#endif
 #include <rapidjson/error/error.h>
 #include <rapidjson/reader.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -54,8 +61,8 @@ JsonValue& JsonValue::operator=(JsonValue&& other) noexcept
     return *this;
 }
 
-// Takes the content of other, on a value that holds nothing. The moved-from value keeps its kind,
-// with empty bytes, elements or members.
+// Takes the content of other, on a value that holds nothing. The moved-from value is left null:
+// what it held was moved out, so there is nothing left to destroy.
 void JsonValue::movefrom(JsonValue& other) noexcept
 {
     switch (other.m_kind) {
@@ -76,14 +83,62 @@ void JsonValue::movefrom(JsonValue& other) noexcept
         break;
     }
     m_kind = other.m_kind;
+    other.m_kind = Kind::Null;
+    other.m_bool = false;
 }
 
-JsonValue::~JsonValue()
+// The strings of one reply share a block (see Pieces below): dropping their references one by one
+// costs an atomic operation each, so a release gathers them and drops each block's references at
+// once. The values stay ordinary QByteArrays: only the moment their references go changes.
+class JsonValue::Drops final
 {
-    release();
-}
+public:
+    Drops() = default;
+    Drops(const Drops&) = delete;
+    Drops& operator=(const Drops&) = delete;
+    ~Drops() { flush(); }
+
+    // Takes over the reference of these bytes; the QByteArray is left holding none.
+    void take(QByteArray& bytes) noexcept
+    {
+        QByteArray::DataPointer& data = bytes.data_ptr();
+        if (!data.d)
+            return;
+        if (data.d != m_block) {
+            flush();
+            m_block = data.d;
+        }
+        ++m_count;
+        data.d = nullptr;
+    }
+
+private:
+    void flush() noexcept
+    {
+        if (m_count == 0)
+            return;
+        // All but one at once: this batch still holds the last, so the count cannot reach zero here.
+        if (m_count > 1)
+            m_block->ref_.fetchAndSubRelease(m_count - 1);
+        // The last one as QByteArray drops any: the block is freed when it was the last reference.
+        const QByteArray::DataPointer last(m_block, nullptr, 0);
+        m_block = nullptr;
+        m_count = 0;
+    }
+
+    QTypedArrayData<char>* m_block = nullptr;
+    int m_count = 0;
+};
 
 void JsonValue::release() noexcept
+{
+    if (m_kind == Kind::Null)
+        return;
+    Drops drops;
+    release(drops);
+}
+
+void JsonValue::release(Drops& drops) noexcept
 {
     switch (m_kind) {
     case Kind::Null:
@@ -91,12 +146,22 @@ void JsonValue::release() noexcept
         break;
     case Kind::Number:
     case Kind::String:
+        drops.take(m_bytes);
         m_bytes.~QByteArray();
         break;
     case Kind::Array:
+        for (JsonValue& item : m_items) {
+            if (item.m_kind > Kind::Bool)
+                item.release(drops);
+        }
         m_items.~vector();
         break;
     case Kind::Object:
+        for (Member& m : m_members) {
+            drops.take(m.first);
+            if (m.second.m_kind > Kind::Bool)
+                m.second.release(drops);
+        }
         m_members.~vector();
         break;
     }
@@ -359,71 +424,77 @@ QByteArray JsonValue::tojson() const
 
 namespace {
 
-// The bytes handed in, read by their length: an embedded NUL byte is not taken for the end.
-// Peek answers '\0' at the end, as the reader expects.
-struct BoundedStream
-{
-    using Ch = char;
+// The document is parsed in place (rapidjson::InsituStringStream), in a copy of its bytes that
+// ends with a NUL (every QByteArray does): the reader decodes each string where it stands and ends
+// it with a NUL, so a value's bytes are a piece of that copy. The reader never reads past a NUL
+// byte, which answers the end; a NUL inside the bytes stops it there too, and the check after the
+// document tells the two apart by the length.
 
-    BoundedStream(const char* begin, std::size_t size) : m_src(begin), m_begin(begin), m_end(begin + size) {}
-
-    Ch Peek() const { return m_src == m_end ? '\0' : *m_src; }
-    Ch Take() { return m_src == m_end ? '\0' : *m_src++; }
-    std::size_t Tell() const { return static_cast<std::size_t>(m_src - m_begin); }
-
-    Ch* PutBegin() { return nullptr; }
-    void Put(Ch) {}
-    void Flush() {}
-    std::size_t PutEnd(Ch*) { return 0; }
-
-    const char* m_src;
-    const char* m_begin;
-    const char* m_end;
-};
-
-} // namespace
-
-namespace {
-
-// Member names repeat from record to record: each distinct short name is allocated once and
-// then shared (QByteArray is implicitly shared), which spares most allocations of a long list.
-class KeyCache final
+// Every string and member name is a piece of the parsed copy: each piece is an ordinary
+// implicitly shared QByteArray that holds a reference on the whole copy (a copy of a value shares,
+// a change detaches), so a long list costs one allocation for all its texts instead of one per
+// text. A value kept after its document is gone keeps the copy alive. The references are taken
+// in advance, as many as the document can have texts (each has its two quotes), and the unused
+// ones are given back at the end: one atomic operation instead of one per text.
+class Pieces final
 {
 public:
+    explicit Pieces(const QByteArray& bytes) : m_copy(bytes.size() + padding, Qt::Uninitialized)
+    {
+        // The reader scans 16 aligned bytes at a time: zeroed room after the end keeps every
+        // read inside the copy, with defined bytes.
+        m_data = m_copy.data();
+        const auto size = static_cast<std::size_t>(bytes.size());
+        std::memcpy(m_data, bytes.constData(), size);
+        std::memset(m_data + size, 0, padding);
+        m_copy.resize(bytes.size());
+        m_block = m_copy.data_ptr().d; // none for no bytes at all: there is no piece to take then
+        const qsizetype most = bytes.size() / 2 + 1;
+        if (m_block && most <= maxadvance) {
+            m_advance = static_cast<int>(most);
+            m_block->ref_.fetchAndAddRelaxed(m_advance);
+        }
+    }
+    Pieces(const Pieces&) = delete;
+    Pieces& operator=(const Pieces&) = delete;
+    // The copy itself still holds its own reference here: the count cannot reach zero.
+    ~Pieces()
+    {
+        if (m_advance > m_used)
+            m_block->ref_.fetchAndSubRelaxed(m_advance - m_used);
+    }
+
+    char* data() { return m_data; }
+
+    // A piece that ends with a NUL in the copy, as the reader leaves strings and names.
     QByteArray get(const char* str, std::size_t length)
     {
-        if (length > maxlength)
-            return QByteArray(str, static_cast<qsizetype>(length));
-        std::uint32_t hash = 2166136261u; // FNV-1a
-        for (std::size_t i = 0; i < length; ++i)
-            hash = (hash ^ static_cast<unsigned char>(str[i])) * 16777619u;
-        for (std::size_t probe = 0; probe < maxprobes; ++probe) {
-            QByteArray& slot = m_slots[(hash + probe) % slotcount];
-            if (slot.isNull()) {
-                slot = QByteArray(str, static_cast<qsizetype>(length));
-                return slot;
-            }
-            if (static_cast<std::size_t>(slot.size()) == length &&
-                std::memcmp(slot.constData(), str, length) == 0)
-                return slot;
+        char* const begin = m_data + (str - m_data);
+        const auto size = static_cast<qsizetype>(length);
+        if (m_used < m_advance) {
+            ++m_used;
+            return QByteArray(QByteArray::DataPointer(m_block, begin, size));
         }
-        return QByteArray(str, static_cast<qsizetype>(length));
+        QByteArray::DataPointer piece = m_copy.data_ptr(); // takes a reference of its own
+        piece.setBegin(begin);
+        piece.size = size;
+        return QByteArray(std::move(piece));
     }
 
 private:
-    static constexpr std::size_t slotcount = 512;
-    static constexpr std::size_t maxprobes = 4;
-    static constexpr std::size_t maxlength = 64;
-    std::array<QByteArray, slotcount> m_slots;
+    static constexpr qsizetype maxadvance = qsizetype(1) << 29;
+    static constexpr qsizetype padding = 16;
+    QByteArray m_copy;
+    char* m_data = nullptr;
+    QTypedArrayData<char>* m_block = nullptr;
+    int m_advance = 0;
+    int m_used = 0;
 };
 
-// Short strings and lexemes are copied into shared chunks rather than allocated one by one: each
-// value's QByteArray points into a chunk and holds a reference on it (through QByteArray's data
-// pointer), so values stay ordinary implicitly shared byte arrays (a copy shares, a change
-// detaches) while a long list costs a few large allocations instead of one per value, and frees
-// them as fast. Every piece is followed by a NUL, as QByteArray's own data is. A value kept after
-// its document is gone keeps its chunk alive.
-class StringArena final
+// Number lexemes are not followed by a NUL in the copy (the next byte is the separator): they are
+// copied into shared chunks, each value's QByteArray pointing into a chunk and holding a reference
+// on it, every piece followed by a NUL.
+class LexemeArena final
 {
 public:
     QByteArray get(const char* str, std::size_t length)
@@ -445,22 +516,42 @@ public:
     }
 
 private:
-    static constexpr std::size_t chunksize = 16384;
+    static constexpr std::size_t chunksize = 4096;
     static constexpr std::size_t maxpiece = 256;
     QByteArray m_chunk;
     std::size_t m_used = 0;
 };
 
-// Builds the value tree from the reader's events. Finished values wait on one scratch stack with
-// the key they were read under (empty inside arrays); when a container closes, its elements are
-// moved from the top of the stack into a vector of the exact size, as the reader gives the count.
-class TreeBuilder final
+} // namespace
+
+// Builds the value tree from the reader's events. Finished values wait on a scratch stack, and the
+// names of the members of open objects on a second one; when a container closes, its elements are
+// moved from the top of the stacks into a vector of the exact size, as the reader gives the count.
+// Values are made in place on the stack.
+class JsonValue::Builder final
 {
 public:
-    explicit TreeBuilder(int maxdepth) : m_maxdepth(maxdepth) { m_stack.reserve(64); }
+    Builder(Pieces& pieces, qsizetype size, int maxdepth) : m_pieces(pieces), m_maxdepth(maxdepth)
+    {
+        // A long list waits whole on the stack before its array closes: room for one value per
+        // 32 bytes of reply spares growing it step by step (pages never reached cost nothing).
+        const auto room = static_cast<std::size_t>(std::clamp<qsizetype>(size / 32, 64, qsizetype(1) << 20));
+        m_values.reserve(room);
+        m_keys.reserve(64);
+    }
 
-    bool Null() { return push(JsonValue()); }
-    bool Bool(bool b) { return push(JsonValue::boolean(b)); }
+    bool Null()
+    {
+        m_values.emplace_back();
+        return true;
+    }
+    bool Bool(bool b)
+    {
+        JsonValue& v = m_values.emplace_back();
+        v.m_kind = Kind::Bool;
+        v.m_bool = b;
+        return true;
+    }
     // Numbers arrive as their lexeme (kParseNumbersAsStringsFlag); these are never called.
     bool Int(int) { return false; }
     bool Uint(unsigned) { return false; }
@@ -469,15 +560,15 @@ public:
     bool Double(double) { return false; }
     bool RawNumber(const char* str, rapidjson::SizeType length, bool)
     {
-        return push(JsonValue::number(m_arena.get(str, length)));
+        return bytes(Kind::Number, m_lexemes.get(str, length));
     }
     bool String(const char* str, rapidjson::SizeType length, bool)
     {
-        return push(JsonValue::string(m_arena.get(str, length)));
+        return bytes(Kind::String, m_pieces.get(str, length));
     }
     bool Key(const char* str, rapidjson::SizeType length, bool)
     {
-        m_key = m_keys.get(str, length);
+        m_keys.push_back(m_pieces.get(str, length));
         return true;
     }
     bool StartObject() { return open(); }
@@ -485,58 +576,70 @@ public:
 
     bool EndObject(rapidjson::SizeType count)
     {
-        const auto first = m_stack.end() - static_cast<std::ptrdiff_t>(count);
-        std::vector<JsonValue::Member> members(std::make_move_iterator(first),
-                                               std::make_move_iterator(m_stack.end()));
-        return close(first, JsonValue::object(std::move(members)));
+        const auto first = m_values.end() - static_cast<std::ptrdiff_t>(count);
+        const auto firstkey = m_keys.end() - static_cast<std::ptrdiff_t>(count);
+        std::vector<Member> members;
+        members.reserve(count);
+        auto key = firstkey;
+        for (auto it = first; it != m_values.end(); ++it, ++key)
+            members.emplace_back(std::move(*key), std::move(*it));
+        m_keys.erase(firstkey, m_keys.end());
+        m_values.erase(first, m_values.end());
+        JsonValue& v = m_values.emplace_back();
+        new (&v.m_members) std::vector<Member>(std::move(members));
+        v.m_kind = Kind::Object;
+        return close();
     }
 
     bool EndArray(rapidjson::SizeType count)
     {
-        const auto first = m_stack.end() - static_cast<std::ptrdiff_t>(count);
-        std::vector<JsonValue> items;
-        items.reserve(count);
-        for (auto it = first; it != m_stack.end(); ++it)
-            items.push_back(std::move(it->second));
-        return close(first, JsonValue::array(std::move(items)));
+        const auto first = m_values.end() - static_cast<std::ptrdiff_t>(count);
+        std::vector<JsonValue> items(std::make_move_iterator(first), std::make_move_iterator(m_values.end()));
+        m_values.erase(first, m_values.end());
+        JsonValue& v = m_values.emplace_back();
+        new (&v.m_items) std::vector<JsonValue>(std::move(items));
+        v.m_kind = Kind::Array;
+        return close();
     }
 
     bool toodeep() const { return m_toodeep; }
-    JsonValue take() { return std::move(m_stack.back().second); }
+    JsonValue take() { return std::move(m_values.back()); }
 
 private:
-    bool push(JsonValue&& value)
+    bool bytes(Kind kind, QByteArray&& bytes)
     {
-        m_stack.emplace_back(std::exchange(m_key, QByteArray()), std::move(value));
+        JsonValue& v = m_values.emplace_back();
+        new (&v.m_bytes) QByteArray(std::move(bytes));
+        v.m_kind = kind;
         return true;
     }
 
     bool open()
     {
-        if (static_cast<int>(m_openkeys.size()) >= m_maxdepth) {
+        if (m_depth >= m_maxdepth) {
             m_toodeep = true;
             return false;
         }
-        m_openkeys.push_back(std::exchange(m_key, QByteArray()));
+        ++m_depth;
         return true;
     }
 
-    bool close(std::vector<JsonValue::Member>::iterator first, JsonValue&& container)
+    bool close()
     {
-        m_stack.erase(first, m_stack.end());
-        m_key = std::move(m_openkeys.back());
-        m_openkeys.pop_back();
-        return push(std::move(container));
+        --m_depth;
+        return true;
     }
 
+    Pieces& m_pieces;
     int m_maxdepth;
+    int m_depth = 0;
     bool m_toodeep = false;
-    KeyCache m_keys;
-    StringArena m_arena;
-    QByteArray m_key;
-    std::vector<JsonValue::Member> m_stack;
-    std::vector<QByteArray> m_openkeys;
+    LexemeArena m_lexemes;
+    std::vector<JsonValue> m_values;
+    std::vector<QByteArray> m_keys;
 };
+
+namespace {
 
 QString errortext(rapidjson::ParseErrorCode code)
 {
@@ -586,10 +689,12 @@ bool isjsonspace(char c)
 
 std::optional<JsonValue> parsejson(const QByteArray& bytes, QString* error, int maxdepth)
 {
-    constexpr unsigned flags = rapidjson::kParseIterativeFlag | rapidjson::kParseNumbersAsStringsFlag |
-                               rapidjson::kParseStopWhenDoneFlag;
-    BoundedStream stream(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-    TreeBuilder builder(maxdepth);
+    constexpr unsigned flags = rapidjson::kParseInsituFlag | rapidjson::kParseIterativeFlag |
+                               rapidjson::kParseNumbersAsStringsFlag | rapidjson::kParseStopWhenDoneFlag;
+    Pieces pieces(bytes);
+    rapidjson::InsituStringStream stream(pieces.data());
+    const char* const end = stream.head_ + bytes.size();
+    JsonValue::Builder builder(pieces, bytes.size(), maxdepth);
     rapidjson::Reader reader;
     const rapidjson::ParseResult result = reader.Parse<flags>(stream, builder);
 
@@ -602,11 +707,11 @@ std::optional<JsonValue> parsejson(const QByteArray& bytes, QString* error, int 
     } else {
         // The reader stops after the document; what follows may only be blanks, up to the very
         // last byte (a NUL byte is content, not the end).
-        const char* p = stream.m_src;
-        while (p != stream.m_end && isjsonspace(*p))
+        const char* p = stream.src_;
+        while (p != end && isjsonspace(*p))
             ++p;
-        if (p != stream.m_end) {
-            offset = static_cast<std::size_t>(p - stream.m_begin);
+        if (p != end) {
+            offset = static_cast<std::size_t>(p - stream.head_);
             problem = errortext(rapidjson::kParseErrorDocumentRootNotSingular);
         }
     }

@@ -13,7 +13,15 @@
 class JsonValue
 {
 public:
-    enum class Kind { Null, Bool, Number, String, Array, Object };
+    enum class Kind
+    {
+        Null,
+        Bool,
+        Number,
+        String,
+        Array,
+        Object
+    };
     using Member = std::pair<QByteArray, JsonValue>;
 
     JsonValue() noexcept {}
@@ -21,7 +29,11 @@ public:
     JsonValue(JsonValue&& other) noexcept;
     JsonValue& operator=(const JsonValue& other);
     JsonValue& operator=(JsonValue&& other) noexcept;
-    ~JsonValue();
+    ~JsonValue()
+    {
+        if (m_kind != Kind::Null && m_kind != Kind::Bool)
+            release();
+    }
     static JsonValue null() { return JsonValue(); }
     static JsonValue boolean(bool value);
     static JsonValue number(QByteArray lexeme);
@@ -69,7 +81,13 @@ private:
     static const std::vector<JsonValue>& noItems();
     static const std::vector<Member>& noMembers();
     void become(Kind kind);
+    // The references a release drops, gathered per shared block, and the reader's tree builder,
+    // which makes values in place (both defined with the reader).
+    class Drops;
+    class Builder;
+    friend std::optional<JsonValue> parsejson(const QByteArray& bytes, QString* error, int maxdepth);
     void release() noexcept;
+    void release(Drops& drops) noexcept;
     void movefrom(JsonValue& other) noexcept;
 
     // A value holds only what its kind needs: a long list is a great many values.

@@ -20,6 +20,7 @@
 #include "settings/Updater.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QFont>
 #include <QLibraryInfo>
 #include <QLineEdit>
@@ -48,6 +49,9 @@ Program::Program(const Switches& switches, Dialogs& dialogs, Shell& shell, Clock
             m_reportoutput = std::make_unique<PdfReportOutput>(printfolder);
         m_Form1->setreportoutput(m_reportoutput.get());
         m_Form1->show();
+        // Painted at once: the rest of start-up (the settings, the update check) happens in front
+        // of it. Input waits for the event loop, when every window exists.
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     });
     create([&] {
         m_formmember = std::make_unique<EnrolmentForm>(m_dialogs, m_clock, m_Form1.get());

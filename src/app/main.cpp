@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 #include "app/Program.h"
+#include "app/StartupProbe.h"
 #include "app/Switches.h"
 #include "platform/Clock.h"
 #include "platform/SystemShell.h"
@@ -7,7 +8,9 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QTimer>
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -45,6 +48,10 @@ int main(int argc, char* argv[])
     QApplication::setQuitOnLastWindowClosed(false);
     Program::prepareapplication();
 
+    std::unique_ptr<StartupProbe> probe;
+    if (StartupProbe::requested())
+        probe = std::make_unique<StartupProbe>();
+
     WidgetDialogs dialogs;
     SystemShell shell;
     SystemClock clock;
@@ -52,5 +59,7 @@ int main(int argc, char* argv[])
     if (program.endrequested())
         return 0;
     QObject::connect(&program, &Program::finished, &app, &QApplication::quit);
+    if (probe)
+        QTimer::singleShot(0, probe.get(), &StartupProbe::start);
     return QApplication::exec();
 }

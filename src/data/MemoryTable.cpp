@@ -50,7 +50,7 @@ void MemoryTable::setindex(const Index& index)
     endResetModel();
 }
 
-int MemoryTable::appendrow(const QVariantList& values)
+QVariantList MemoryTable::fittedrow(const QVariantList& values) const
 {
     QVariantList row;
     row.reserve(static_cast<qsizetype>(m_fields.size()));
@@ -59,6 +59,12 @@ int MemoryTable::appendrow(const QVariantList& values)
                                                    ? values.at(static_cast<qsizetype>(i))
                                                    : QVariant())
                        .value_or(QVariant()));
+    return row;
+}
+
+int MemoryTable::appendrow(const QVariantList& values)
+{
+    QVariantList row = fittedrow(values);
     // After every row that does not sort after the new one: equal keys keep their order.
     const auto place =
         std::upper_bound(m_rows.begin(), m_rows.end(), row,
@@ -69,6 +75,42 @@ int MemoryTable::appendrow(const QVariantList& values)
     m_states.insert(m_states.begin() + at, State::Stored);
     endInsertRows();
     return at;
+}
+
+void MemoryTable::appendrows(const std::vector<QVariantList>& rows)
+{
+    if (rows.empty())
+        return;
+    std::vector<QVariantList> added;
+    added.reserve(rows.size());
+    for (const QVariantList& values : rows)
+        added.push_back(fittedrow(values));
+    const auto order = [this](const QVariantList& a, const QVariantList& b) { return before(a, b); };
+    std::stable_sort(added.begin(), added.end(), order);
+
+    // A stable merge: a new row goes after every row already there that does not sort after it.
+    std::vector<QVariantList> merged;
+    std::vector<State> states;
+    merged.reserve(m_rows.size() + added.size());
+    states.reserve(m_rows.size() + added.size());
+    std::size_t old = 0;
+    for (QVariantList& row : added) {
+        while (old < m_rows.size() && !before(row, m_rows[old])) {
+            merged.push_back(std::move(m_rows[old]));
+            states.push_back(m_states[old]);
+            ++old;
+        }
+        merged.push_back(std::move(row));
+        states.push_back(State::Stored);
+    }
+    for (; old < m_rows.size(); ++old) {
+        merged.push_back(std::move(m_rows[old]));
+        states.push_back(m_states[old]);
+    }
+    beginResetModel();
+    m_rows = std::move(merged);
+    m_states = std::move(states);
+    endResetModel();
 }
 
 int MemoryTable::appendpending()

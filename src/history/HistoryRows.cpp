@@ -84,8 +84,11 @@ void fill(MemoryTable& historique, const JsonValue& eventlist)
 {
     historique.clear();
     const std::vector<HistoryRow> lines = rows(eventlist);
+    std::vector<QVariantList> values;
+    values.reserve(lines.size());
     for (const HistoryRow& row : lines)
-        historique.appendrow({row.uDate, row.Date, row.Type, row.Commentaire, row.Valeur});
+        values.push_back({row.uDate, row.Date, row.Type, row.Commentaire, row.Valeur});
+    historique.appendrows(values);
 }
 
 } // namespace HistoryRows

@@ -60,8 +60,11 @@ MemberChoiceDialog::MemberChoiceDialog(MemoryTable& listeMembre, QWidget* parent
 std::optional<QString> MemberChoiceDialog::choose(const std::vector<QStringList>& rows)
 {
     m_table.clear();
+    std::vector<QVariantList> values;
+    values.reserve(rows.size());
     for (const QStringList& row : rows)
-        m_table.appendrow(QVariantList(row.begin(), row.end()));
+        values.emplace_back(row.begin(), row.end());
+    m_table.appendrows(values);
     exec();
     if (!m_chosen)
         return std::nullopt;

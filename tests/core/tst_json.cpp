@@ -127,6 +127,26 @@ private slots:
         QCOMPARE(v.tojson(), QByteArray("{\"k\":2}"));
     }
 
+    // A tree may hold values of several replies; each reply's bytes live as long as one value
+    // still holds them, whatever order the trees go in.
+    void valuesOutliveTheirReply()
+    {
+        JsonValue mixed = JsonValue::array();
+        {
+            const std::optional<JsonValue> first = parsejson(R"({"a":"un","b":["deux",3]})");
+            const std::optional<JsonValue> second = parsejson(R"(["quatre","cinq"])");
+            QVERIFY(first && second);
+            mixed.append(*first->find("b"));
+            mixed.append(second->items()[1]);
+            mixed.append(*first->find("a"));
+        }
+        QCOMPARE(mixed.tojson(), QByteArray(R"([["deux",3],"cinq","un"])"));
+        JsonValue kept = mixed.items()[1];
+        mixed = JsonValue();
+        QCOMPARE(kept.bytes(), QByteArray("cinq"));
+        QCOMPARE(std::strlen(kept.bytes().constData()), std::size_t(4));
+    }
+
     void refused_data()
     {
         QTest::addColumn<QByteArray>("input");

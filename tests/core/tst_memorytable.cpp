@@ -70,6 +70,36 @@ private slots:
         QCOMPARE(table.rowCount(), 0);
     }
 
+    // Many rows at once land where appendrow would put them one after the other, rows already
+    // there included, and the views hear of it once.
+    void appendrowsMatchesAppendrow()
+    {
+        const QList<QStringList> before{{u"1"_s, {}, u"DUPONT"_s, u"Jean"_s},
+                                        {u"2"_s, {}, u"MARTIN"_s, u"Paul"_s}};
+        const QList<QStringList> added{
+            {u"3"_s, {}, u"DUPONT"_s, u"Jean"_s}, {u"4"_s, {}, u"ÉMERY"_s, u"Léa"_s},
+            {u"5"_s, {}, u"MARTIN"_s, u"Paul"_s}, {u"6"_s, {}, u"ABADIE"_s, u"Luc"_s},
+            {u"7"_s, {}, u"DUPONT"_s, u"Jean"_s}, {u"8"_s, {}, u"MONTMORENCY-LAVAL"_s, u"Anne"_s}};
+        DataModule one;
+        DataModule all;
+        std::vector<QVariantList> rows;
+        for (const QStringList& row : before) {
+            one.listeMembre().appendrow(QVariantList(row.begin(), row.end()));
+            all.listeMembre().appendrow(QVariantList(row.begin(), row.end()));
+        }
+        for (const QStringList& row : added) {
+            one.listeMembre().appendrow(QVariantList(row.begin(), row.end()));
+            rows.emplace_back(row.begin(), row.end());
+        }
+        QSignalSpy reset(&all.listeMembre(), &QAbstractItemModel::modelReset);
+        all.listeMembre().appendrows(rows);
+        QCOMPARE(reset.size(), 1);
+        QCOMPARE(column(all.listeMembre(), u"id"_s), column(one.listeMembre(), u"id"_s));
+        QCOMPARE(column(all.listeMembre(), u"Nom"_s), column(one.listeMembre(), u"Nom"_s));
+        QCOMPARE(column(all.listeMembre(), u"id"_s),
+                 (QStringList{u"6"_s, u"1"_s, u"3"_s, u"7"_s, u"4"_s, u"2"_s, u"5"_s, u"8"_s}));
+    }
+
     void descendingIndexAndNumbers()
     {
         using Type = MemoryTable::Type;
