@@ -1,11 +1,7 @@
 #include "api/JsonValue.h"
 
-// RapidJSON scans strings and blanks 16 bytes at a time with SSE2, which every x86-64 processor
-// has. Its aligned reads may pass the end of the text by up to 15 bytes: only the in-place stream
-// of this reader uses them, on a copy that keeps 16 zeroed bytes after its end.
-#if defined(__SSE2__) && !defined(RAPIDJSON_SSE2)
-#define RAPIDJSON_SSE2
-#endif
+// RapidJSON's SSE2 scanning stays off: in place, after an escape, it lets a raw control character
+// through, so a reply that is not JSON would be read.
 #include <rapidjson/error/error.h>
 #include <rapidjson/reader.h>
 
@@ -439,15 +435,11 @@ namespace {
 class Pieces final
 {
 public:
-    explicit Pieces(const QByteArray& bytes) : m_copy(bytes.size() + padding, Qt::Uninitialized)
+    explicit Pieces(const QByteArray& bytes) : m_copy(bytes.size(), Qt::Uninitialized)
     {
-        // The reader scans 16 aligned bytes at a time: zeroed room after the end keeps every
-        // read inside the copy, with defined bytes.
         m_data = m_copy.data();
-        const auto size = static_cast<std::size_t>(bytes.size());
-        std::memcpy(m_data, bytes.constData(), size);
-        std::memset(m_data + size, 0, padding);
-        m_copy.resize(bytes.size());
+        if (!bytes.isEmpty())
+            std::memcpy(m_data, bytes.constData(), static_cast<std::size_t>(bytes.size()));
         m_block = m_copy.data_ptr().d; // none for no bytes at all: there is no piece to take then
         const qsizetype most = bytes.size() / 2 + 1;
         if (m_block && most <= maxadvance) {
@@ -483,7 +475,6 @@ public:
 
 private:
     static constexpr qsizetype maxadvance = qsizetype(1) << 29;
-    static constexpr qsizetype padding = 16;
     QByteArray m_copy;
     char* m_data = nullptr;
     QTypedArrayData<char>* m_block = nullptr;

@@ -159,6 +159,10 @@ private slots:
         QTest::newRow("nul between tokens") << QByteArray("[1,\0 2]", 7);
         QTest::newRow("raw nul in string") << QByteArray("[\"a\0b\"]", 7);
         QTest::newRow("raw control in string") << QByteArray("[\"a\x01\"]");
+        // After an escape the reader copies a string onto itself; a control character further on
+        // must still be found.
+        QTest::newRow("raw control after an escape")
+            << QByteArray("[\"\\n") + QByteArray(40, '3') + '\x1C' + QByteArray(20, '3') + "\"]";
         QTest::newRow("trailing comma object") << QByteArray(R"({"a":1,})");
         QTest::newRow("trailing comma array") << QByteArray("[1,]");
         QTest::newRow("single quotes") << QByteArray("['a']");
