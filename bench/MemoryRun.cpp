@@ -1,3 +1,4 @@
+#include "BenchPlatform.h"
 #include "LocalPlatform.h"
 #include "RecordingShell.h"
 #include "ScriptedDialogs.h"
@@ -9,7 +10,6 @@
 #include "platform/Clock.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -54,18 +54,11 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     Program::prepareapplication();
-    QDir bin(QCoreApplication::applicationDirPath());
-    bin.cdUp();
-    if (qEnvironmentVariableIsEmpty("QUILBA_TEST_BIN"))
-        qputenv("QUILBA_TEST_BIN", QFile::encodeName(bin.absolutePath()));
-
+    buildtree();
     LocalPlatform platform;
     QTemporaryDir work;
-    if (!platform.started() || !work.isValid()) {
-        std::fprintf(stderr, "La plateforme locale n'a pas démarré : %s\n", qPrintable(platform.error()));
+    if (!prepareplatform(platform, work))
         return 1;
-    }
-    platform.preparework(work.path());
     ScriptedDialogs dialogs;
     RecordingShell shell;
     SystemClock clock;

@@ -1,9 +1,9 @@
+#include "BenchPlatform.h"
 #include "Benchmarks.h"
 #include "LocalPlatform.h"
 #include "RatioReporter.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <cstdio>
@@ -21,23 +21,15 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
 
     // The build tree: quilba, quilba-platform and the bare Qt program are found from it.
-    QDir bin(QCoreApplication::applicationDirPath());
-    bin.cdUp();
-    if (qEnvironmentVariableIsEmpty("QUILBA_TEST_BIN"))
-        qputenv("QUILBA_TEST_BIN", QFile::encodeName(bin.absolutePath()));
-
+    const QString bin = buildtree();
     LocalPlatform platform;
     QTemporaryDir work;
-    if (!platform.started() || !work.isValid()) {
-        std::fprintf(stderr, "La plateforme locale n'a pas démarré : %s\n", qPrintable(platform.error()));
+    if (!prepareplatform(platform, work))
         return 1;
-    }
-    // Settings of the demo account and the update location on the local platform, for quilba.
-    platform.preparework(work.path());
 
     registerjsonbenchmarks();
     registertransportbenchmarks(platform);
-    registerstartupbenchmarks(bin.absolutePath());
+    registerstartupbenchmarks(bin);
     registerwindowbenchmarks();
     registerticketbenchmarks();
 

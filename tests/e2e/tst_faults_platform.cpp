@@ -327,6 +327,22 @@ QStringList transportmessages(const QString& name)
     return {};
 }
 
+// What a save through the connection holder owes for each fault (the member's or its child's).
+QStringList savemessages(const QString& name)
+{
+    if (name == u"no answer to connect"_s)
+        return {u"Erreur technique : Délai de connexion."_s};
+    if (name.startsWith(u"status "_s))
+        return {u"Erreur technique : "_s + transportmessages(name).constLast().section(u' ', 7)};
+    if (!transportmessages(name).isEmpty())
+        return {u"Erreur technique : "_s + transportmessages(name).constFirst()};
+    if (name == u"invalid UTF-8 name"_s)
+        return {u"Erreur : Nom illisible : "_s + badnametext};
+    if (name == u"50 MiB reply"_s)
+        return {};
+    return {u"Erreur Format Réponse API"_s};
+}
+
 // A member reply whose name is not UTF-8.
 QByteArray memberwithbadname(const QString& id, const QString& card)
 {
@@ -597,23 +613,8 @@ private slots:
         QTest::addColumn<bool>("landed");
         for (const auto& [name, fault] : faults(refusalwithbadname())) {
             const QString key = QString::fromLatin1(name);
-            QStringList told{u"Erreur Format Réponse API"_s};
-            bool landed = false;
-            if (key == u"no answer to connect"_s)
-                told = {u"Erreur technique : Délai de connexion."_s};
-            else if (key == u"reply stalled mid-body"_s) {
-                told = {u"Erreur technique : "_s + stalltext};
-                landed = true;
-            } else if (key.startsWith(u"status "_s))
-                told = {u"Erreur technique : "_s + transportmessages(key).constLast().section(u' ', 7)};
-            else if (!transportmessages(key).isEmpty())
-                told = {u"Erreur technique : "_s + transportmessages(key).constFirst()};
-            else if (key == u"invalid UTF-8 name"_s)
-                told = {u"Erreur : Nom illisible : "_s + badnametext};
-            else if (key == u"50 MiB reply"_s) {
-                told.clear();
-                landed = true;
-            }
+            const QStringList told = savemessages(key);
+            const bool landed = key == u"reply stalled mid-body"_s || key == u"50 MiB reply"_s;
             QTest::newRow(name) << fault << told << landed;
         }
     }
@@ -671,31 +672,12 @@ private slots:
         QTest::addColumn<bool>("childlanded");
         for (const auto& [name, fault] : faults(refusalwithbadname())) {
             const QString key = QString::fromLatin1(name);
-            QStringList told{u"Erreur Format Réponse API"_s};
-            bool member = true;
-            bool child = false;
-            if (key == u"connection refused"_s) {
-                told = {u"Erreur technique : "_s + refusedtext};
-                member = false;
-            } else if (key == u"no answer to connect"_s) {
-                told = {u"Erreur technique : Délai de connexion."_s};
-                member = false;
-            } else if (key == u"reply stalled mid-body"_s) {
-                told = {u"Erreur technique : "_s + stalltext};
-                child = true;
-            } else if (key == u"closed without reply"_s)
-                told = {u"Erreur technique : "_s +
-                        cutaftersendtext}; // the child goes on the member's connection
-            else if (key.startsWith(u"status "_s))
-                told = {u"Erreur technique : "_s + transportmessages(key).constLast().section(u' ', 7)};
-            else if (!transportmessages(key).isEmpty())
-                told = {u"Erreur technique : "_s + transportmessages(key).constFirst()};
-            else if (key == u"invalid UTF-8 name"_s)
-                told = {u"Erreur : Nom illisible : "_s + badnametext};
-            else if (key == u"50 MiB reply"_s) {
-                told.clear();
-                child = true;
-            }
+            // The child goes on the member's kept connection: a close after it is not sent again.
+            const QStringList told = key == u"closed without reply"_s
+                                         ? QStringList{u"Erreur technique : "_s + cutaftersendtext}
+                                         : savemessages(key);
+            const bool member = key != u"connection refused"_s && key != u"no answer to connect"_s;
+            const bool child = key == u"reply stalled mid-body"_s || key == u"50 MiB reply"_s;
             QTest::newRow(name) << fault << told << member << child;
         }
     }
