@@ -8,7 +8,9 @@
 #include "counter/CounterRules.h"
 #include "counter/CounterState.h"
 #include "counter/CouponGrid.h"
+#include "counter/ElidedLabel.h"
 #include "counter/Sale.h"
+#include "data/GridEditing.h"
 #include "data/MemoryTable.h"
 #include "members/Lookup.h"
 #include "members/MemberChoiceDialog.h"
@@ -92,12 +94,19 @@ QLabel* label(const QString& name, const QString& text, QWidget* parent)
     return widget;
 }
 
-// A label that shows a value of the member: empty at first, named for screen readers.
-QLabel* valuelabel(const QString& name, const QString& accessible, QWidget* parent)
+// A label that shows a value of the member: empty at first. Screen readers read its text as its
+// name, and what it shows as its description. A value is shown as plain text, never as markup.
+QLabel* valuelabel(QLabel* widget, const QString& name, const QString& description)
 {
-    QLabel* widget = label(name, QString(), parent);
-    widget->setAccessibleName(accessible);
+    widget->setObjectName(name);
+    widget->setTextFormat(Qt::PlainText);
+    widget->setAccessibleDescription(description);
     return widget;
+}
+
+QLabel* valuelabel(const QString& name, const QString& description, QWidget* parent)
+{
+    return valuelabel(new QLabel(parent), name, description);
 }
 
 QLineEdit* edit(const QString& name, int width, QWidget* parent)
@@ -302,17 +311,18 @@ QWidget* CounterWindow::buildmemberpanel()
     QWidget* panelmember = panel(u"panelmember"_s, Qt::white, this);
     panelmember->setFixedHeight(176);
 
-    m_lblnom = valuelabel(u"lblnom"_s, u"Client"_s, panelmember);
+    // A value too long for its place is cut with "…", the whole value in the tooltip.
+    m_lblnom = valuelabel(new ElidedLabel(panelmember), u"lblnom"_s, u"Client"_s);
     m_lblnom->setFont(tahoma(20, true));
     QPalette namecolour = m_lblnom->palette();
     namecolour.setColor(QPalette::WindowText, darkgreen);
     m_lblnom->setPalette(namecolour);
     m_lbladresse = valuelabel(u"lbladresse"_s, u"Adresse"_s, panelmember);
     m_lbladresse->setWordWrap(true);
-    m_lblmail = valuelabel(u"lblmail"_s, u"email"_s, panelmember);
-    m_lblmobile = valuelabel(u"lblmobile"_s, u"Mobile"_s, panelmember);
-    m_lblfixe = valuelabel(u"lblfixe"_s, u"Tel fixe"_s, panelmember);
-    m_lbldernvente = valuelabel(u"lbldernvente"_s, u"Date dernière vente"_s, panelmember);
+    m_lblmail = valuelabel(new ElidedLabel(panelmember), u"lblmail"_s, u"email"_s);
+    m_lblmobile = valuelabel(new ElidedLabel(panelmember), u"lblmobile"_s, u"Mobile"_s);
+    m_lblfixe = valuelabel(new ElidedLabel(panelmember), u"lblfixe"_s, u"Tel fixe"_s);
+    m_lbldernvente = valuelabel(new ElidedLabel(panelmember), u"lbldernvente"_s, u"Date dernière vente"_s);
 
     auto* details = new QGridLayout;
     details->setHorizontalSpacing(6);
@@ -367,7 +377,9 @@ QWidget* CounterWindow::buildmemberpanel()
         for (int column = 0; column < m_listecoupons->columnCount(); ++column)
             m_listecoupons->setItem(row, column, new QTableWidgetItem);
     }
-    // Track code, end date, value and id are kept in hidden columns.
+    // Track code, end date, value and id are kept in hidden columns. The coupon's name takes what
+    // the two buttons leave, with or without the scroll bar: the grid never has to scroll sideways,
+    // and "Utiliser" shows whole.
     const int widths[] = {-1, 95, 70, 70, -1, -1, -1};
     for (int column = 0; column < 7; ++column) {
         if (widths[column] < 0)
@@ -375,6 +387,8 @@ QWidget* CounterWindow::buildmemberpanel()
         else
             m_listecoupons->setColumnWidth(column, widths[column]);
     }
+    m_listecoupons->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_listecoupons->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
 
     auto* points = new QHBoxLayout;
     points->setSpacing(4);
@@ -811,7 +825,9 @@ void CounterWindow::dbgridproduitsEnter()
 void CounterWindow::dbgridproduitsCurrentChanged(const QModelIndex& current, const QModelIndex& previous)
 {
     MemoryTable& produits = m_state->Produits();
-    if (!previous.isValid() || previous.row() >= produits.rowCount())
+    // The view moves its cursor while a line is being removed or stored: that line is the table's
+    // business until the change is over.
+    if (produits.changing() || !previous.isValid() || previous.row() >= produits.rowCount())
         return;
     if (previous.column() == PriceColumn)
         producttotal(previous.row());
@@ -824,16 +840,31 @@ bool CounterWindow::storeline(int row)
     MemoryTable& produits = m_state->Produits();
     if (!produits.entering(row))
         return true;
-    if (produits.inserted(row)) {
-        bool empty = true;
-        for (int column = 0; column < produits.columnCount(); ++column)
-            empty = empty && produits.value(row, column).toString().isEmpty();
-        if (empty)
-            return produits.cancel(row);
-    }
+    if (produits.inserted(row) && produits.blank(row))
+        return produits.cancel(row);
     if (const std::optional<QString> message = produits.post(row)) {
         m_context.dialogs.information(*message);
+        m_dbgridproduits->setCurrentIndex(produits.index(row, CodeColumn));
         return false;
+    }
+    return true;
+}
+
+bool CounterWindow::storelines()
+{
+    GridEditing::commit(*m_dbgridproduits);
+    MemoryTable& produits = m_state->Produits();
+    // The price just typed counts as the column left.
+    const QModelIndex current = m_dbgridproduits->currentIndex();
+    if (current.column() == PriceColumn)
+        producttotal(current.row());
+    for (int row = 0; row < produits.rowCount();) {
+        const int rows = produits.rowCount();
+        if (!storeline(row))
+            return false;
+        // A dropped empty line leaves the next one at the same place.
+        if (produits.rowCount() == rows)
+            ++row;
     }
     return true;
 }
@@ -857,7 +888,7 @@ void CounterWindow::amountfromlines()
 void CounterWindow::nbInsertClick()
 {
     MemoryTable& produits = m_state->Produits();
-    if (!m_dbgridproduits->isEnabled() || !storeline(m_dbgridproduits->currentIndex().row()))
+    if (!m_dbgridproduits->isEnabled() || !storelines())
         return;
     const int row = produits.appendpending();
     const QModelIndex index = produits.index(row, CodeColumn);
@@ -869,12 +900,21 @@ void CounterWindow::nbInsertClick()
 void CounterWindow::nbDeleteClick()
 {
     MemoryTable& produits = m_state->Produits();
-    if (!m_dbgridproduits->isEnabled() || produits.rowCount() == 0)
+    if (!m_dbgridproduits->isEnabled())
         return;
-    if (!m_context.dialogs.question(u"Supprimer l'enregistrement ?"_s))
+    GridEditing::commit(*m_dbgridproduits);
+    if (produits.rowCount() == 0)
         return;
     const int current = m_dbgridproduits->currentIndex().row();
-    const int row = current >= 0 ? current : produits.rowCount() - 1;
+    const int row = current >= 0 && current < produits.rowCount() ? current : produits.rowCount() - 1;
+    // The empty line the grid appended for the next product goes without a question, and nothing
+    // else with it.
+    if (produits.inserted(row) && produits.blank(row)) {
+        produits.cancel(row);
+        return;
+    }
+    if (!m_context.dialogs.question(u"Supprimer l'enregistrement ?"_s))
+        return;
     // A new line never stored is dropped; a stored one is deleted and the amount follows.
     if (!produits.cancel(row))
         produits.removerow(row);
@@ -897,8 +937,9 @@ void CounterWindow::validatesale()
         dialogs.information(Sale::nomembermessage());
         return;
     }
-    // A line still being typed is stored first and sent with the others.
-    if (!storeline(m_dbgridproduits->currentIndex().row()))
+    // A line still being typed, its cell editor open or not, is stored first and sent with the
+    // others; the empty line left for the next product is dropped.
+    if (!storelines())
         return;
     const QString amount = m_addpoint->text();
     if (Sale::isempty(amount)) {

@@ -155,8 +155,11 @@ private:
     void dbgridproduitsEnter();
     void dbgridproduitsCurrentChanged(const QModelIndex& current, const QModelIndex& previous);
     // Stores the line being entered; an empty new line is dropped. False (the table's message
-    // shown) when it cannot be stored.
+    // shown, the cursor on the line) when it cannot be stored.
     bool storeline(int row);
+    // Every line on screen as the sale sends it: the open cell editor committed, each line being
+    // entered stored, empty new lines dropped. False when a line cannot be stored.
+    bool storelines();
 
     Context m_context;
     CounterState* m_state;

@@ -8,6 +8,18 @@
 
 using namespace Qt::StringLiterals;
 
+class MemoryTable::Changing final
+{
+public:
+    explicit Changing(MemoryTable& table) : m_table(table) { ++m_table.m_changing; }
+    ~Changing() { --m_table.m_changing; }
+    Changing(const Changing&) = delete;
+    Changing& operator=(const Changing&) = delete;
+
+private:
+    MemoryTable& m_table;
+};
+
 MemoryTable::MemoryTable(const QString& name, std::vector<Field> fields, QObject* parent)
     : QAbstractTableModel(parent), m_fields(std::move(fields)),
       m_collator(QLocale(QLocale::French, QLocale::France))
@@ -70,6 +82,9 @@ int MemoryTable::appendrow(const QVariantList& values)
         std::upper_bound(m_rows.begin(), m_rows.end(), row,
                          [this](const QVariantList& a, const QVariantList& b) { return before(a, b); });
     const int at = static_cast<int>(place - m_rows.begin());
+    if (changing())
+        return -1;
+    const Changing guard(*this);
     beginInsertRows({}, at, at);
     m_rows.insert(place, std::move(row));
     m_states.insert(m_states.begin() + at, State::Stored);
@@ -79,8 +94,9 @@ int MemoryTable::appendrow(const QVariantList& values)
 
 void MemoryTable::appendrows(const std::vector<QVariantList>& rows)
 {
-    if (rows.empty())
+    if (rows.empty() || changing())
         return;
+    const Changing guard(*this);
     std::vector<QVariantList> added;
     added.reserve(rows.size());
     for (const QVariantList& values : rows)
@@ -115,6 +131,9 @@ void MemoryTable::appendrows(const std::vector<QVariantList>& rows)
 
 int MemoryTable::appendpending()
 {
+    if (changing())
+        return -1;
+    const Changing guard(*this);
     const int at = rowCount();
     beginInsertRows({}, at, at);
     QVariantList row;
@@ -136,9 +155,18 @@ bool MemoryTable::inserted(int row) const
     return row >= 0 && row < rowCount() && m_states[static_cast<std::size_t>(row)] == State::Inserting;
 }
 
+bool MemoryTable::blank(int row) const
+{
+    if (row < 0 || row >= rowCount())
+        return false;
+    const QVariantList& values = m_rows[static_cast<std::size_t>(row)];
+    return std::all_of(values.begin(), values.end(),
+                       [](const QVariant& value) { return value.toString().isEmpty(); });
+}
+
 std::optional<QString> MemoryTable::post(int row)
 {
-    if (!entering(row))
+    if (changing() || !entering(row))
         return std::nullopt;
     const QVariantList& values = m_rows[static_cast<std::size_t>(row)];
     for (std::size_t i = 0; i < m_fields.size(); ++i) {
@@ -147,14 +175,16 @@ std::optional<QString> MemoryTable::post(int row)
             return u"Le champ '%1' doit avoir une valeur"_s.arg(m_fields[i].name);
     }
     m_states[static_cast<std::size_t>(row)] = State::Stored;
+    const Changing guard(*this);
     emit posted(row);
     return std::nullopt;
 }
 
 bool MemoryTable::cancel(int row)
 {
-    if (!inserted(row))
+    if (changing() || !inserted(row))
         return false;
+    const Changing guard(*this);
     beginRemoveRows({}, row, row);
     m_rows.erase(m_rows.begin() + row);
     m_states.erase(m_states.begin() + row);
@@ -196,21 +226,26 @@ QVariant MemoryTable::value(int row, int column) const
     return m_rows[static_cast<std::size_t>(row)].at(column);
 }
 
-void MemoryTable::removerow(int row)
+bool MemoryTable::removerow(int row)
 {
-    if (row < 0 || row >= rowCount())
-        return;
-    beginRemoveRows({}, row, row);
-    m_rows.erase(m_rows.begin() + row);
-    m_states.erase(m_states.begin() + row);
-    endRemoveRows();
+    if (changing() || row < 0 || row >= rowCount())
+        return false;
+    {
+        const Changing guard(*this);
+        beginRemoveRows({}, row, row);
+        m_rows.erase(m_rows.begin() + row);
+        m_states.erase(m_states.begin() + row);
+        endRemoveRows();
+    }
     emit deleted();
+    return true;
 }
 
 void MemoryTable::clear()
 {
-    if (m_rows.empty())
+    if (m_rows.empty() || changing())
         return;
+    const Changing guard(*this);
     beginResetModel();
     m_rows.clear();
     m_states.clear();
@@ -265,7 +300,7 @@ Qt::ItemFlags MemoryTable::flags(const QModelIndex& index) const
 
 bool MemoryTable::setData(const QModelIndex& index, const QVariant& value, int role)
 {
-    if (!m_editable || !index.isValid() || role != Qt::EditRole || index.row() >= rowCount())
+    if (!m_editable || changing() || !index.isValid() || role != Qt::EditRole || index.row() >= rowCount())
         return false;
     const std::optional<QVariant> held = fitted(index.column(), value);
     if (!held)

@@ -63,7 +63,8 @@ public:
     void appendrows(const std::vector<QVariantList>& rows);
     QVariant value(int row, const QString& field) const;
     QVariant value(int row, int column) const;
-    void removerow(int row);
+    // False when there is no such row or a change is in progress.
+    bool removerow(int row);
     void clear();
 
     // Adds an empty row at the end, being entered. Returns its row.
@@ -72,12 +73,18 @@ public:
     bool entering(int row) const;
     // True when the row was added by appendpending and never stored.
     bool inserted(int row) const;
+    // True when no field of the row holds a value.
+    bool blank(int row) const;
     // Stores a row being entered: the message of the first required field that is empty
     // ("Le champ '<name>' doit avoir une valeur"), the row staying in entry; nothing when it is
     // stored (then `posted` is emitted) or was not being entered.
     std::optional<QString> post(int row);
     // Drops a row added by appendpending and never stored; false for any other row.
     bool cancel(int row);
+    // True while a row is being added, stored or removed: views are told of a change that is not
+    // finished, and whatever they call back with must wait for it. Rows are neither added, stored,
+    // removed nor edited meanwhile (those calls do nothing and say so).
+    bool changing() const { return m_changing > 0; }
 
     void addaggregate(const Aggregate& aggregate) { m_aggregates.push_back(aggregate); }
     // The value of an aggregate over the stored rows; none when no stored row has a value there.
@@ -112,7 +119,11 @@ private:
     // True when row a sorts before row b in the active index.
     bool before(const QVariantList& a, const QVariantList& b) const;
 
+    // Counts the changes in progress; see changing().
+    class Changing;
+
     std::vector<Field> m_fields;
+    int m_changing = 0;
     Index m_index;
     std::vector<int> m_indexcolumns;
     std::vector<QVariantList> m_rows;

@@ -1,5 +1,6 @@
 #include "members/EnrolmentForm.h"
 
+#include "data/GridEditing.h"
 #include "data/MemoryTable.h"
 #include "members/ChildrenDelegate.h"
 #include "members/EnrolmentRules.h"
@@ -175,7 +176,9 @@ void EnrolmentForm::build()
     const auto button = [this](const QString& name, const QString& caption, int left, int width) {
         auto* flat = new QToolButton(this);
         flat->setObjectName(name);
-        flat->setText(caption);
+        // They take no focus, as the fields must not be left by a click; Alt and the underlined
+        // letter reaches them from the keyboard.
+        flat->setText(u'&' + caption);
         flat->setAccessibleName(caption);
         flat->setAutoRaise(true);
         flat->setFocusPolicy(Qt::NoFocus);
@@ -297,6 +300,10 @@ void EnrolmentForm::copytomember(Member& member) const
 
 void EnrolmentForm::SpeedButton1Click()
 {
+    // The buttons take no focus: the child being typed and the field being typed are left here.
+    GridEditing::commit(*m_DBGrid1);
+    if (!leavefocused())
+        return;
     const EnrolmentRules::Required values{m_edcardnumber->text(),      m_ednom->text(), m_edprenom->text(),
                                           m_cbcivilite->currentText(), dtndigits(),     m_edmail->text(),
                                           m_edmobile->text()};
@@ -308,6 +315,8 @@ void EnrolmentForm::SpeedButton1Click()
         m_checking = false;
         return;
     }
+    if (!childdatesvalid())
+        return;
     copytomember(*m_edited);
     m_SpeedButton1->setEnabled(false);
     const bool saved = m_connexion && m_edited->save(m_mode, *m_connexion, m_dialogs);
@@ -323,6 +332,22 @@ void EnrolmentForm::SpeedButton1Click()
     m_SpeedButton1->setEnabled(true);
 }
 
+bool EnrolmentForm::childdatesvalid()
+{
+    const int datecolumn = ChildrenDelegate::datecolumn;
+    for (int row = 0; row < m_enfants->rowCount(); ++row) {
+        const QString digits = m_enfants->value(row, datecolumn).toString();
+        if (m_enfants->value(row, suppression).toInt() != 0 || digits.isEmpty() ||
+            EnrolmentRules::parsedate(digits).isValid())
+            continue;
+        m_dialogs.error(EnrolmentRules::dateincorrecte());
+        m_DBGrid1->setFocus();
+        m_DBGrid1->setCurrentIndex(m_enfants->index(row, datecolumn));
+        return false;
+    }
+    return true;
+}
+
 void EnrolmentForm::SpeedButton2Click()
 {
     if (m_dialogs.question(u"Annuler les modifications en cours"_s))
@@ -331,6 +356,7 @@ void EnrolmentForm::SpeedButton2Click()
 
 void EnrolmentForm::SpeedButton3Click()
 {
+    GridEditing::commit(*m_DBGrid1);
     if (!m_reportoutput)
         return;
     EnrolmentSheet::Fields fields;
@@ -352,6 +378,7 @@ void EnrolmentForm::SpeedButton3Click()
 
 void EnrolmentForm::insertenfant()
 {
+    GridEditing::commit(*m_DBGrid1);
     if (m_enfants->rowCount() >= Member::maxenfants) {
         m_dialogs.information(u"Une adhésion compte au plus dix enfants"_s);
         return;
@@ -367,31 +394,72 @@ void EnrolmentForm::togglesuppression(int row)
     m_enfants->setData(cell, m_enfants->value(row, 0).toInt() != 0 ? 0 : 1);
 }
 
-void EnrolmentForm::civiliteExit()
+bool EnrolmentForm::civiliteExit()
 {
     const QString text = m_cbcivilite->currentText().toUpper();
     m_cbcivilite->setEditText(text);
     if (EnrolmentRules::civilitevalid(text))
-        return;
+        return true;
     m_dialogs.information(EnrolmentRules::civiliteinvalid());
     m_cbcivilite->setFocus();
     m_cbcivilite->showPopup();
+    return false;
 }
 
-void EnrolmentForm::dtnExit()
+bool EnrolmentForm::dtnExit()
 {
-    if (const auto message = EnrolmentRules::datenaissance(dtndigits(), m_clock.now())) {
-        m_dialogs.information(*message);
-        m_eddtn->setFocus();
-    }
+    const auto message = EnrolmentRules::datenaissance(dtndigits(), m_clock.now());
+    if (!message)
+        return true;
+    m_dialogs.information(*message);
+    m_eddtn->setFocus();
+    return false;
 }
 
-void EnrolmentForm::phoneExit(QLineEdit* field)
+bool EnrolmentForm::phoneExit(QLineEdit* field)
 {
     if (field->text().isEmpty() || EnrolmentRules::phonevalid(field->text()))
-        return;
+        return true;
     m_dialogs.error(EnrolmentRules::phoneinvalid());
     field->setFocus();
+    return false;
+}
+
+bool EnrolmentForm::leave(QWidget* field)
+{
+    const bool checking = m_checking;
+    m_checking = true; // the focus put back by a check is not a leaving
+    bool passed = true;
+    if (field == m_cbcivilite)
+        passed = civiliteExit();
+    else if (field == m_eddtn)
+        passed = dtnExit();
+    else if (field == m_edmobile || field == m_edtel)
+        passed = phoneExit(static_cast<QLineEdit*>(field));
+    m_checking = checking;
+    return passed;
+}
+
+bool EnrolmentForm::leavefocused()
+{
+    QWidget* field = focusWidget();
+    if (field && field->parentWidget() == m_cbcivilite)
+        field = m_cbcivilite;
+    // As when the field is left, a message does not stop the save, but a birth date that does not
+    // exist is never sent.
+    if (!field || leave(field))
+        return true;
+    return field != m_eddtn || EnrolmentRules::parsedate(dtndigits()).isValid();
+}
+
+void EnrolmentForm::keyPressEvent(QKeyEvent* event)
+{
+    // Escape leaves the form as "Quitter" does, with its question.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        SpeedButton2Click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 bool EnrolmentForm::eventFilter(QObject* watched, QEvent* event)
@@ -419,14 +487,12 @@ bool EnrolmentForm::eventFilter(QObject* watched, QEvent* event)
             focusNextChild();
             return true;
         }
+        // Phone fields take digits and "+" from the keyboard; Tab, Backspace, the arrows and the
+        // editing shortcuts go through.
         if ((watched == m_edmobile || watched == m_edtel) && !key->text().isEmpty() &&
-            key->key() != Qt::Key_Backspace) {
-            const QString text = key->text();
-            if (!text.at(0).isPrint() && text.at(0) != u'\t')
-                return false; // editing shortcuts go through
-            if (!EnrolmentRules::phonecharacter(text.at(0)))
-                return true;
-        }
+            key->text().at(0).isPrint() && !(key->modifiers() & Qt::ControlModifier) &&
+            !EnrolmentRules::phonecharacter(key->text().at(0)))
+            return true;
         return false;
     }
     if (event->type() == QEvent::FocusOut && !m_checking && isVisible()) {
@@ -434,14 +500,7 @@ bool EnrolmentForm::eventFilter(QObject* watched, QEvent* event)
         // A drop-down list, a message box or another window taking the focus is not leaving.
         if (reason == Qt::PopupFocusReason || reason == Qt::ActiveWindowFocusReason)
             return false;
-        m_checking = true;
-        if (watched == m_cbcivilite)
-            civiliteExit();
-        else if (watched == m_eddtn)
-            dtnExit();
-        else if (watched == m_edmobile || watched == m_edtel)
-            phoneExit(static_cast<QLineEdit*>(watched));
-        m_checking = false;
+        leave(qobject_cast<QWidget*>(watched));
     }
     return false;
 }

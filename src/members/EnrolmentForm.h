@@ -58,6 +58,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void build();
@@ -67,10 +68,18 @@ private:
     QString dtndigits() const;
     void togglesuppression(int row);
 
-    // The checks on leaving a field; each shows its message and puts the focus back.
-    void civiliteExit();
-    void dtnExit();
-    void phoneExit(QLineEdit* field);
+    // The checks on leaving a field; each shows its message, puts the focus back and answers
+    // false when the value fails.
+    bool civiliteExit();
+    bool dtnExit();
+    bool phoneExit(QLineEdit* field);
+    // The check of a field being left, if it has one; false when it failed.
+    bool leave(QWidget* field);
+    // "Valider" leaves the field that has the focus (its buttons take none) and runs its check;
+    // false when the save must stop there.
+    bool leavefocused();
+    // Children's birth dates that do not exist are refused with the date message.
+    bool childdatesvalid();
 
     Dialogs& m_dialogs;
     const Clock& m_clock;

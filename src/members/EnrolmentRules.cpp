@@ -37,13 +37,18 @@ QDate EnrolmentRules::parsedate(const QString& digits)
     return QDate::fromString(digits, u"ddMMyyyy"_s);
 }
 
+QString EnrolmentRules::dateincorrecte()
+{
+    return u"Date de naissance incorrecte - Saisir une nouvelle date"_s;
+}
+
 std::optional<QString> EnrolmentRules::datenaissance(const QString& digits, const QDateTime& now)
 {
     if (digits.trimmed().isEmpty())
         return u"Vous devez saisir une date de naissance"_s;
     const QDate date = parsedate(digits);
     if (!date.isValid())
-        return u"Date de naissance incorrecte - Saisir une nouvelle date"_s;
+        return dateincorrecte();
     if (date >= now.date())
         return u"la date de naissance est supérieure ou égale à date du jour - Saisir une nouvelle date"_s;
     if (QDateTime(date, QTime(0, 0)) < now.addMonths(-1320))
@@ -91,6 +96,9 @@ std::optional<EnrolmentRules::Failure> EnrolmentRules::validate(const Required& 
         return Failure{start + u"la civilité du porteur de la carte"_s, u"cbcivilite"_s};
     if (values.datenaissance.trimmed().isEmpty())
         return Failure{start + u"la date de naissance du porteur de la carte"_s, u"eddtn"_s};
+    // A date that does not exist ("31/02/1990", or half typed) would reach the platform as such.
+    if (!parsedate(values.datenaissance.trimmed()).isValid())
+        return Failure{dateincorrecte(), u"eddtn"_s};
     if (values.email.isEmpty() && values.mobile.isEmpty())
         return Failure{start + u"le téléphone ou l'adresse mail du porteur de la carte"_s, u"edmail"_s};
     return std::nullopt;

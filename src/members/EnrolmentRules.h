@@ -44,6 +44,8 @@ public:
     static std::optional<QString> datenaissance(const QString& digits, const QDateTime& now);
     // The date typed, or an invalid date when it is incomplete or does not exist.
     static QDate parsedate(const QString& digits);
+    // The message for a date that is incomplete or does not exist.
+    static QString dateincorrecte();
 
     // The characters a phone field takes from the keyboard.
     static bool phonecharacter(QChar c);
@@ -53,6 +55,7 @@ public:
     static bool phonevalid(const QString& text);
     static QString phoneinvalid();
 
-    // The six checks of "Valider", in order; the first failure stops.
+    // The six checks of "Valider", in order, with a birth date that is not a real date refused
+    // after the fifth; the first failure stops.
     static std::optional<Failure> validate(const Required& values);
 };

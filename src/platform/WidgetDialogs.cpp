@@ -1,6 +1,7 @@
 #include "WidgetDialogs.h"
 
 #include <QApplication>
+#include <QPointer>
 #include <QPushButton>
 
 WidgetDialogs::WidgetDialogs(QWidget* parent) : m_parent(parent) {}
@@ -12,7 +13,10 @@ void WidgetDialogs::setparent(QWidget* parent)
 
 int WidgetDialogs::ask(QMessageBox::Icon icon, const QString& text, const QList<Button>& buttons, int escape)
 {
-    QWidget* parent = m_parent ? m_parent.data() : QApplication::activeWindow();
+    // The window in front gets the keyboard back when the box closes: without it, the field a
+    // check puts the focus back into is never left again, and its check never runs again.
+    const QPointer<QWidget> front = QApplication::activeWindow();
+    QWidget* parent = m_parent ? m_parent.data() : front.data();
     QString caption = QApplication::applicationDisplayName();
     if (caption.isEmpty())
         caption = QStringLiteral("Quilba");
@@ -25,6 +29,8 @@ int WidgetDialogs::ask(QMessageBox::Icon icon, const QString& text, const QList<
     box.setDefaultButton(pushed.first());
     box.setEscapeButton(pushed.at(escape));
     box.exec();
+    if (front)
+        front->activateWindow();
     const int index = pushed.indexOf(qobject_cast<QPushButton*>(box.clickedButton()));
     return index < 0 ? escape : index;
 }

@@ -1,0 +1,223 @@
+// Random, seeded, bounded real input over the counter window, the choice dialog, the enrolment
+// form and the history window, against the local platform. Message boxes are answered at random
+// by the same seed. Any crash, sanitizer report or broken invariant fails the run and names the
+// seed, so that the run can be replayed:
+//   QUILBA_MONKEY_SEED=<seed> QUILBA_MONKEY_STEPS=<steps> tst_monkey
+// QUILBA_MONKEY_SECONDS=<s> runs fresh seeds one after the other for that long.
+#include "LocalPlatform.h"
+#include "RunningProgram.h"
+
+#include "counter/CounterState.h"
+#include "counter/CounterWindow.h"
+#include "data/MemoryTable.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QDateTime>
+#include <QDialog>
+#include <QLineEdit>
+#include <QRandomGenerator>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Cards of the demo platform: one member, several homonyms (the choice dialog), unknown.
+const QStringList searches{u"1010001"_s, u"1010004"_s, u"3300010100016"_s, u"DUPONT"_s, u"DUPONT MARIE"_s,
+                           u"9999999"_s, u"1010002"_s};
+
+const std::vector<std::pair<Qt::Key, QString>> keys{
+    {Qt::Key_Return, {}}, {Qt::Key_Tab, {}},      {Qt::Key_Backtab, {}}, {Qt::Key_Escape, {}},
+    {Qt::Key_Backspace, {}}, {Qt::Key_Delete, {}}, {Qt::Key_Up, {}},     {Qt::Key_Down, {}},
+    {Qt::Key_Left, {}},   {Qt::Key_Right, {}},    {Qt::Key_Space, u" "_s}, {Qt::Key_Home, {}},
+    {Qt::Key_End, {}},    {Qt::Key_F2, {}},       {Qt::Key_Period, u"."_s}, {Qt::Key_Comma, u","_s},
+    {Qt::Key_Minus, u"-"_s}, {Qt::Key_Plus, u"+"_s}, {Qt::Key_1, u"1"_s},  {Qt::Key_2, u"2"_s},
+    {Qt::Key_0, u"0"_s},  {Qt::Key_5, u"5"_s},    {Qt::Key_A, u"a"_s},   {Qt::Key_M, u"M"_s},
+    {Qt::Key_F, u"F"_s},
+};
+
+class Monkey final : public QObject
+{
+public:
+    Monkey(RunningProgram& counter, quint32 seed, int steps)
+        : m_counter(counter), m_random(seed), m_steps(steps)
+    {
+        QList<bool> answers;
+        for (int i = 0; i < 100000; ++i)
+            answers.append(m_random.bounded(2) == 1);
+        counter.dialogs.script(answers);
+    }
+
+    // Runs the steps from a timer, so that modal windows opened by one step get the next ones
+    // from inside their own event loop; returns when every window opened is closed again.
+    void run()
+    {
+        QTimer timer;
+        timer.setInterval(0);
+        QEventLoop loop;
+        // A step that opens a modal window runs the next steps from inside it.
+        connect(&timer, &QTimer::timeout, this, [this, &timer, &loop] {
+            if (m_done < m_steps && m_failure.isEmpty()) {
+                step();
+                ++m_done;
+                m_failure = broken();
+            } else if (QWidget* modal = QApplication::activeModalWidget()) {
+                if (auto* dialog = qobject_cast<QDialog*>(modal))
+                    dialog->reject();
+                else
+                    modal->close();
+            } else if (QWidget* popup = QApplication::activePopupWidget()) {
+                popup->close();
+            } else {
+                timer.stop();
+                loop.quit();
+            }
+        });
+        timer.start();
+        loop.exec();
+    }
+
+private:
+    QWidget* surface() const
+    {
+        if (QWidget* popup = QApplication::activePopupWidget())
+            return popup;
+        if (QWidget* modal = QApplication::activeModalWidget())
+            return modal;
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (window->isVisible() && window->objectName() == u"formhisto"_s)
+                return window;
+        }
+        return &m_counter.window();
+    }
+
+    void step()
+    {
+        QWidget* on = surface();
+        on->activateWindow();
+        const int dice = static_cast<int>(m_random.bounded(100));
+        if (dice < 8 && on == &m_counter.window()) {
+            QLineEdit* search = m_counter.window().search();
+            search->setFocus();
+            search->selectAll();
+            QTest::keyClicks(search, searches.at(static_cast<int>(m_random.bounded(searches.size()))));
+            QTest::keyClick(search, Qt::Key_Return);
+            return;
+        }
+        if (dice < 60) {
+            const auto& [key, text] = keys.at(m_random.bounded(static_cast<quint32>(keys.size())));
+            QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : on;
+            const Qt::KeyboardModifiers modifiers =
+                key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier;
+            if (text.isEmpty())
+                QTest::keyClick(target, key, modifiers);
+            else
+                QTest::keyClicks(target, text, modifiers);
+            return;
+        }
+        // A click, or a double click, somewhere on a visible control of the window in front.
+        QList<QWidget*> targets;
+        for (QWidget* widget : on->findChildren<QWidget*>()) {
+            // The parameters could end the program by design; the window's close box likewise.
+            if (widget->isVisible() && widget->isEnabled() && widget->objectName() != u"ToolButton5"_s &&
+                widget->width() > 0 && widget->height() > 0)
+                targets.append(widget);
+        }
+        if (targets.isEmpty())
+            return;
+        QWidget* target = targets.at(static_cast<int>(m_random.bounded(targets.size())));
+        const QPoint at(static_cast<int>(m_random.bounded(target->width())),
+                        static_cast<int>(m_random.bounded(target->height())));
+        if (m_random.bounded(4) == 0) {
+            QTest::mousePress(target, Qt::LeftButton, {}, at);
+            QTest::mouseRelease(target, Qt::LeftButton, {}, at);
+            QTest::mouseDClick(target, Qt::LeftButton, {}, at);
+            QTest::mouseRelease(target, Qt::LeftButton, {}, at);
+        } else {
+            QTest::mouseClick(target, Qt::LeftButton, {}, at);
+        }
+    }
+
+    // What must hold after every step; the first rule broken, or nothing.
+    QString broken()
+    {
+        CounterWindow& window = m_counter.window();
+        MemoryTable& produits = window.state().Produits();
+        if (produits.changing())
+            return u"la table des produits est restée au milieu d'un changement (pas %1)"_s.arg(m_done);
+        if (produits.rowCount() != 0 && !window.dbgridproduits()->isEnabled())
+            return u"des lignes de produits sans client affiché (pas %1)"_s.arg(m_done);
+        return {};
+    }
+
+public:
+    const QString& failure() const { return m_failure; }
+
+private:
+    RunningProgram& m_counter;
+    QRandomGenerator m_random;
+    int m_steps;
+    int m_done = 0;
+    QString m_failure;
+};
+
+int environment(const char* name, int otherwise)
+{
+    bool number = false;
+    const int value = qEnvironmentVariableIntValue(name, &number);
+    return number ? value : otherwise;
+}
+
+} // namespace
+
+class TestMonkey : public QObject
+{
+    Q_OBJECT
+private slots:
+    void randomInputKeepsTheProgramWhole_data()
+    {
+        QTest::addColumn<quint32>("seed");
+        const int seconds = environment("QUILBA_MONKEY_SECONDS", 0);
+        if (qEnvironmentVariableIsSet("QUILBA_MONKEY_SEED")) {
+            const auto seed = static_cast<quint32>(environment("QUILBA_MONKEY_SEED", 1));
+            QTest::addRow("graine %u", seed) << seed;
+        } else if (seconds > 0) {
+            // Fresh seeds, as many as the time allows: each is printed when it fails.
+            auto seed = static_cast<quint32>(QDateTime::currentMSecsSinceEpoch());
+            for (int i = 0; i < 10000; ++i, ++seed)
+                QTest::addRow("graine %u", seed) << seed;
+        } else {
+            for (quint32 seed : {1u, 2u, 3u})
+                QTest::addRow("graine %u", seed) << seed;
+        }
+    }
+    void randomInputKeepsTheProgramWhole()
+    {
+        QFETCH(quint32, seed);
+        const int seconds = environment("QUILBA_MONKEY_SECONDS", 0);
+        if (seconds > 0 && m_started.isValid() && m_started.secsTo(QDateTime::currentDateTime()) >= seconds)
+            QSKIP("temps écoulé");
+        if (!m_started.isValid())
+            m_started = QDateTime::currentDateTime();
+        qInfo("singe : graine %u", seed);
+        LocalPlatform platform;
+        QVERIFY2(platform.started(), qPrintable(platform.error()));
+        RunningProgram counter(platform);
+        counter.show();
+        Monkey monkey(counter, seed, environment("QUILBA_MONKEY_STEPS", 300));
+        monkey.run();
+        QVERIFY2(monkey.failure().isEmpty(), qPrintable(u"graine %1 : %2"_s.arg(seed).arg(monkey.failure())));
+        QVERIFY(counter.window().isVisible());
+    }
+
+private:
+    QDateTime m_started;
+};
+
+QTEST_MAIN(TestMonkey)
+#include "tst_monkey.moc"

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <Qt>
+#include <functional>
+
+class QAbstractItemView;
+class QModelIndex;
+class QWidget;
+
+// What a person does at the keyboard and the mouse, sent as real input events to whatever has
+// the focus or lies under the pointer: the widgets' own handling (edit triggers, cell editors,
+// focus moves, filters) runs as it does at the counter.
+namespace Person {
+
+// Each character as a key press to the widget that has the focus at that moment.
+void type(const QString& text);
+void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+// A left click in the middle of the widget.
+void click(QWidget* widget);
+// A click or a double click on a cell of a grid.
+void click(QAbstractItemView* view, const QModelIndex& index);
+void doubleclick(QAbstractItemView* view, const QModelIndex& index);
+// The widget that has the keyboard.
+QWidget* focus();
+// Runs `act` once `window` is shown and active: a modal window is acted on from inside its own
+// event loop, as a person does.
+void whenshown(QWidget* window, std::function<void()> act);
+
+} // namespace Person
