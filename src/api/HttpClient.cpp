@@ -19,6 +19,9 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
+// Callers waiting in their event loop; the windows' thread only.
+int waitingcallers = 0;
+
 using Clock = std::chrono::steady_clock;
 
 void globalinit()
@@ -548,8 +551,10 @@ HttpReply HttpClient::Private::request(Method method, const QString& url, const 
             t->finished.store(true);
             t->done();
         });
+        ++waitingcallers;
         while (!t->finished.load() && !t->clientgone.load())
             loop.exec(QEventLoop::ExcludeUserInputEvents);
+        --waitingcallers;
         if (t->clientgone.load())
             return failed(u"Requête interrompue : le client HTTP a été fermé."_s); // *this is gone
         worker.join();
@@ -623,6 +628,11 @@ const HttpProxy& HttpClient::proxy() const
 void HttpClient::setconnecttimeout(int milliseconds)
 {
     d->connecttimeout = qMax(0, milliseconds);
+}
+
+int HttpClient::waiting()
+{
+    return waitingcallers;
 }
 
 int HttpClient::connecttimeout() const

@@ -60,6 +60,10 @@ public:
     void setproxy(const HttpProxy& proxy);
     const HttpProxy& proxy() const;
 
+    // How many callers wait for a reply right now, all clients together. While one waits, the
+    // user's keys and clicks do not reach the windows.
+    static int waiting();
+
     // Connect time limit in milliseconds; 0 means none.
     void setconnecttimeout(int milliseconds);
     int connecttimeout() const;
