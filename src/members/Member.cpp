@@ -17,6 +17,18 @@ QString toomanychildren()
     return QStringLiteral("Un membre ne peut pas avoir plus de %1 enfants").arg(Member::maxenfants);
 }
 
+} // namespace
+
+QString Member::childrenleftoutmessage(int leftout)
+{
+    return QStringLiteral("Ce membre a %1 enfants : seuls les %2 premiers sont affichés et peuvent être "
+                          "modifiés ; les autres restent inchangés sur la plateforme.")
+        .arg(maxenfants + leftout)
+        .arg(maxenfants);
+}
+
+namespace {
+
 // "key":"value", with the value escaped for a JSON string.
 QString element(const QString& key, const QString& value)
 {
@@ -112,6 +124,7 @@ void Member::init()
     // that the form fills later.
     fenfants.fill(MemberChild());
     fnbenfants = 0;
+    m_childrenleftout = 0;
     fcipara = 0;
     fcibebe = 0;
     fcisport = 0;
@@ -415,7 +428,13 @@ void Member::fromjson(const JsonValue& member)
         read(QStringLiteral("cn5"), &Member::Setcinature);
     }
 
+    // The record has ten slots: the children after the tenth are counted, not loaded, so they are
+    // neither shown nor ever sent back; the platform keeps them as they are.
     const auto addchild = [this](const JsonValue& child) {
+        if (fnbenfants == maxenfants) {
+            ++m_childrenleftout;
+            return;
+        }
         QString id, prenom, sexe, dtn;
         trygettext(child, QStringLiteral("id"), id);
         trygettext(child, QStringLiteral("firstname"), prenom);
