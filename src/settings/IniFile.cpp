@@ -97,7 +97,8 @@ bool IniFile::load()
     const QByteArray path = QFile::encodeName(m_path);
     const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        if (errno == ENOENT)
+        // No such file, or a folder on the way that is none: nothing to read.
+        if (errno == ENOENT || errno == ENOTDIR)
             return true;
         m_error = SystemError::text(errno);
         return false;

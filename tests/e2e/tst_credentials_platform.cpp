@@ -40,7 +40,7 @@ private slots:
         QVERIFY(ini.open(QIODevice::ReadOnly));
         QByteArray text = ini.readAll();
         ini.close();
-        text.replace("PWD=" + LocalPlatform::demopassword().toUtf8(), "PWD=ancien");
+        text.replace(QByteArray("PWD=" + LocalPlatform::demopassword().toUtf8()), "PWD=ancien");
         QVERIFY(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
         ini.write(text);
         ini.close();

@@ -331,7 +331,7 @@ private slots:
             children.append("{\"id\":\"c" + QByteArray::number(i) + "\",\"firstname\":\"E" +
                             QByteArray::number(i) + "\",\"sex\":\"M\"}");
         QByteArray reply = memberreply();
-        reply.replace("\"children\":\"\"", "\"children\":[" + children.join(',') + "]");
+        reply.replace("\"children\":\"\"", QByteArray("\"children\":[" + children.join(',') + "]"));
         counter.server.enqueue(CaptureServer::ok(reply));
         counter.search(u"1010001"_s);
         const QStringList told{
