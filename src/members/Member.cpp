@@ -17,18 +17,6 @@ QString toomanychildren()
     return QStringLiteral("Un membre ne peut pas avoir plus de %1 enfants").arg(Member::maxenfants);
 }
 
-} // namespace
-
-QString Member::childrenleftoutmessage(int leftout)
-{
-    return QStringLiteral("Ce membre a %1 enfants : seuls les %2 premiers sont affichés et peuvent être "
-                          "modifiés ; les autres restent inchangés sur la plateforme.")
-        .arg(maxenfants + leftout)
-        .arg(maxenfants);
-}
-
-namespace {
-
 // "key":"value", with the value escaped for a JSON string.
 QString element(const QString& key, const QString& value)
 {
@@ -453,6 +441,14 @@ void Member::fromjson(const JsonValue& member)
                 addchild(*child);
         }
     }
+}
+
+QString Member::childrenleftoutmessage(int leftout)
+{
+    return QStringLiteral("Ce membre a %1 enfants : seuls les %2 premiers sont affichés et peuvent être "
+                          "modifiés ; les autres restent inchangés sur la plateforme.")
+        .arg(maxenfants + leftout)
+        .arg(maxenfants);
 }
 
 bool Member::save(const QString& context, Connection& connexion, Dialogs& dialogs)
