@@ -11,7 +11,8 @@ class ReplyBuffer;
 
 // The connection holder `connexion`: its own client `api_adelya` for the requests that write
 // (members, children), with a copy of the counter client's proxy and custom headers (the
-// Authorization header) taken once, at construction, at the end of start-up.
+// Authorization header) taken at construction, at the end of start-up. The program hands it the
+// new Authorization header at every validation of the parameters window, as to the counter client.
 class Connection final
 {
 public:

@@ -20,8 +20,9 @@ public:
 
     // PUT of the request text; true when a reply arrived and was loaded into the reply buffer.
     // Any failure answers false, silently, and leaves the buffer as it was. `sent`, when given,
-    // tells whether the request left for the platform (a failure after that may have landed).
-    bool httpput(const QString& jsondata, bool* sent = nullptr);
+    // tells whether the request left for the platform (a failure after that may have landed);
+    // `status`, the HTTP status of a refusal by status (0 for any other outcome).
+    bool httpput(const QString& jsondata, bool* sent = nullptr, int* status = nullptr);
     // Form post of the line ("json_data=" and the document). When the reply arrived it is in the
     // reply buffer; a failure is returned with its text (and status, status line and body for a
     // refusal by status), the buffer left as it was.

@@ -1,5 +1,7 @@
 #include "api/HttpClient.h"
 
+#include "api/CookieJar.h"
+
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QObject>
@@ -118,6 +120,7 @@ struct Transfer
     // Written by the worker while the transfer runs.
     QByteArray statusline;
     QByteArray location;
+    QList<QByteArray> setcookies; // of the last response (not of a CONNECT or an interim one)
     QByteArray replybody;
     qint64 received = 0;
     Clock::time_point lastactivity;
@@ -168,6 +171,7 @@ struct Transfer
             // A new response (an interim 100, the proxy's answer to CONNECT, then the real one).
             t->statusline = line;
             t->location.clear();
+            t->setcookies.clear();
             return bytes;
         }
         const qsizetype colon = line.indexOf(':');
@@ -177,6 +181,8 @@ struct Transfer
         const QByteArray value = line.mid(colon + 1).trimmed();
         if (name == "location") {
             t->location = value;
+        } else if (name == "set-cookie") {
+            t->setcookies.append(value);
         } else if (name == "content-length") {
             bool ok = false;
             const qint64 length = value.toLongLong(&ok);
@@ -255,6 +261,7 @@ struct HttpClient::Private
     Profile profile;
     HttpHeaders custom;
     HttpProxy proxy;
+    CookieJar cookies;
     int connecttimeout = 0;
     int stallseconds = 60;
     qint64 maxreply = qint64(64) * 1024 * 1024;
@@ -302,9 +309,10 @@ QByteArray hostheader(const QUrl& url)
 
 bool HttpClient::Private::configure(Transfer& t, Method method, const QUrl& url)
 {
-    // Headers in the order the platform has always received them. libcurl writes its own
-    // Proxy-Authorization and Cookie lines right after the request line, ahead of these: that is
-    // the one place where the order differs.
+    // Headers in the order the platform has always received them, Proxy-Authorization and Cookie
+    // included: both are written here, last, rather than by libcurl (which would put them right
+    // after the request line). The cookies are those of the client's own jar.
+    const bool https = url.scheme().compare(u"https"_s, Qt::CaseInsensitive) == 0;
     const bool withbody = method != Method::Get;
     if (formposted)
         t.headers.add("Connection: keep-alive");
@@ -324,6 +332,14 @@ bool HttpClient::Private::configure(Transfer& t, Method method, const QUrl& url)
     t.headers.add("Accept-Encoding: identity");
     t.headers.add(profile.useragent.isEmpty() ? QByteArray("User-Agent:")
                                               : QByteArray("User-Agent: " + profile.useragent));
+    // Through the proxy an http request goes to the proxy itself, credentials last; an https one
+    // travels in a tunnel, and only the CONNECT that opens it carries them (libcurl writes it).
+    if (proxy.enabled() && !https)
+        t.headers.add("Proxy-Authorization",
+                      "Basic " + (proxy.user + u':' + proxy.password).toUtf8().toBase64());
+    const QByteArray cookie = cookies.header(url);
+    if (!cookie.isEmpty())
+        t.headers.add("Cookie", cookie);
     t.headers.add("Expect:");
     t.proxyheaders.add("Proxy-Connection:");
 
@@ -362,10 +378,15 @@ bool HttpClient::Private::configure(Transfer& t, Method method, const QUrl& url)
         set(curl_easy_setopt(curl, CURLOPT_PROXY, proxyurl.constData()));
         set(curl_easy_setopt(curl, CURLOPT_PROXYPORT, long(proxy.port)));
         set(curl_easy_setopt(curl, CURLOPT_PROXYTYPE, long(CURLPROXY_HTTP)));
-        set(curl_easy_setopt(curl, CURLOPT_PROXYUSERNAME, proxy.user.toUtf8().constData()));
-        set(curl_easy_setopt(curl, CURLOPT_PROXYPASSWORD, proxy.password.toUtf8().constData()));
-        // Basic only: the credentials go with the first request, without waiting for a challenge.
-        set(curl_easy_setopt(curl, CURLOPT_PROXYAUTH, long(CURLAUTH_BASIC)));
+        if (https) {
+            set(curl_easy_setopt(curl, CURLOPT_PROXYUSERNAME, proxy.user.toUtf8().constData()));
+            set(curl_easy_setopt(curl, CURLOPT_PROXYPASSWORD, proxy.password.toUtf8().constData()));
+            // Basic only: the credentials go with the first CONNECT, without waiting for a challenge.
+            set(curl_easy_setopt(curl, CURLOPT_PROXYAUTH, long(CURLAUTH_BASIC)));
+        } else {
+            set(curl_easy_setopt(curl, CURLOPT_PROXYUSERNAME, nullptr));
+            set(curl_easy_setopt(curl, CURLOPT_PROXYPASSWORD, nullptr));
+        }
     } else {
         // An empty proxy also keeps libcurl from taking one from the environment.
         set(curl_easy_setopt(curl, CURLOPT_PROXY, ""));
@@ -560,6 +581,7 @@ HttpReply HttpClient::Private::request(Method method, const QString& url, const 
         worker.join();
     }
     current.reset();
+    cookies.store(parsed, t->setcookies);
     return outcome(*t);
 }
 
@@ -574,7 +596,6 @@ HttpClient::HttpClient(Profile profile) : d(std::make_unique<Private>())
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
-    curl_easy_setopt(curl, CURLOPT_COOKIEFILE, ""); // in-memory cookie store
     curl_easy_setopt(curl, CURLOPT_MAXCONNECTS, 1L);
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &Transfer::onheader);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &Transfer::onbody);

@@ -32,6 +32,12 @@ struct HttpReply
     bool sent = false;
 };
 
+// 401, 403 and 407: the server or the proxy turned the request away before acting on it.
+inline bool isaccessdenied(int status)
+{
+    return status == 401 || status == 403 || status == 407;
+}
+
 using HttpHeaders = std::vector<std::pair<QByteArray, QByteArray>>;
 
 // One HTTP client of the program: one libcurl easy handle with its own settings, connection and

@@ -77,9 +77,22 @@ Program::Program(const Switches& switches, Dialogs& dialogs, Shell& shell, Clock
     });
     create([&] {
         m_formparams = std::make_unique<ParametersWindow>(m_settings, m_dialogs, m_Form1.get());
-        m_formparams->setauthorizationtarget(
-            [this](HttpHeaders headers) { m_counterclient->client().setcustomheaders(std::move(headers)); });
+        // Every client of the platform sends the credentials last validated: the connection holder
+        // (created at the end of start-up) takes the header at each validation too, so a corrected
+        // password reaches the member saves without a restart.
+        m_formparams->setauthorizationtarget([this](const HttpHeaders& headers) {
+            m_counterclient->client().setcustomheaders(headers);
+            if (m_connexion)
+                m_connexion->client().setcustomheaders(headers);
+        });
         connect(m_Form1.get(), &CounterWindow::parametresrequested, m_formparams.get(), &QDialog::exec);
+        // "Annuler" on incomplete settings once the program runs: the program ends as soon as the
+        // window has closed. During start-up main() sees endrequested() instead.
+        connect(m_formparams.get(), &ParametersWindow::endapplication, this, [this] {
+            if (m_running)
+                QMetaObject::invokeMethod(
+                    m_Form1.get(), [this] { m_Form1->close(); }, Qt::QueuedConnection);
+        });
         m_updater =
             std::make_unique<Updater>(m_settings, m_buffer, m_dialogs, m_shell, m_counterclient->client());
         m_updateprogress = std::make_unique<UpdateProgress>(*m_formparams);
@@ -99,6 +112,7 @@ Program::Program(const Switches& switches, Dialogs& dialogs, Shell& shell, Clock
         if (m_formmember)
             m_formmember->setconnexion(m_connexion.get());
     });
+    m_running = true;
 }
 
 Program::~Program()
@@ -143,8 +157,7 @@ bool Program::endrequested() const
 
 HttpProxy Program::kestrelproxy()
 {
-    return {QStringLiteral("proxy.kestrel.lan"), 8080, QStringLiteral("QUILBAP"),
-            QStringLiteral("kestr2024")};
+    return {QStringLiteral("proxy.kestrel.lan"), 8080, QStringLiteral("QUILBAP"), QStringLiteral("kstr2024")};
 }
 
 void Program::prepareapplication()

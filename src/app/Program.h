@@ -81,6 +81,8 @@ private:
     // Runs one creation step; an error is shown in the standard error box and start-up goes on.
     void create(const std::function<void()>& step);
 
+    // Start-up is over: the event loop runs (or is about to).
+    bool m_running = false;
     Switches m_switches;
     Dialogs& m_dialogs;
     Shell& m_shell;

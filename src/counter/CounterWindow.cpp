@@ -700,10 +700,15 @@ void CounterWindow::chooseamong(const std::vector<QStringList>& rows)
 void CounterWindow::loadmember(const JsonValue& member)
 {
     // Each step shows at once what it read: a load that stops keeps what it has shown so far.
+    const QString previousid = m_state->currentmemberid();
     setsearchtext(gettext(member, u"cardnumber"_s));
     m_encours->setText(gettext(member, u"nbPoint"_s));
     m_state->setcurrentmemberid(gettext(member, u"id"_s));
     m_state->member().fromjson(member);
+    // Said once for the member, not again at each refresh after a sale or a coupon.
+    const int leftout = m_state->member().childrenleftout();
+    if (leftout > 0 && previousid != m_state->currentmemberid())
+        m_context.dialogs.information(Member::childrenleftoutmessage(leftout));
     m_lblnom->setText(Lookup::nameline(m_state->member()));
 
     QString text;
@@ -973,9 +978,11 @@ void CounterWindow::validatesale()
     const QString text = Sale::requesttext(request) + u"\r\n"_s;
     m_context.buffer.appendline(text);
     bool sent = false;
-    const bool replied = m_context.client.httpput(text, &sent);
+    int status = 0;
+    const bool replied = m_context.client.httpput(text, &sent, &status);
     m_btnadd->setEnabled(true);
-    if (const std::optional<QString> kept = Sale::notlanded(replied, sent, m_context.buffer.bytes())) {
+    if (const std::optional<QString> kept =
+            Sale::notlanded(replied, sent, m_context.buffer.bytes(), status)) {
         dialogs.information(*kept);
         return;
     }

@@ -88,14 +88,15 @@ void CouponGrid::usecoupon()
     if (context.dialogs.question(Coupons::confirmmessage())) {
         // The coupon is marked only once its use is recorded as an event.
         bool sent = false;
+        int status = 0;
         bool replied =
             context.client.httpput(Coupons::eventline(m_window.state().currentmemberid(),
                                                       context.settings.idpharma(), value, track, id),
-                                   &sent);
-        Coupons::UseOutcome use = Coupons::useoutcome(replied, sent, context.buffer.bytes());
+                                   &sent, &status);
+        Coupons::UseOutcome use = Coupons::useoutcome(replied, sent, context.buffer.bytes(), status);
         if (use == Coupons::UseOutcome::Recorded) {
-            replied = context.client.httpput(Coupons::statusline(id, nowtext(context.clock)), &sent);
-            use = Coupons::useoutcome(replied, sent, context.buffer.bytes());
+            replied = context.client.httpput(Coupons::statusline(id, nowtext(context.clock)), &sent, &status);
+            use = Coupons::useoutcome(replied, sent, context.buffer.bytes(), status);
         }
         if (use == Coupons::UseOutcome::NotRecorded)
             context.dialogs.information(Coupons::notrecordedmessage());

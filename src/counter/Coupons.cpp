@@ -1,5 +1,6 @@
 #include "counter/Coupons.h"
 
+#include "api/HttpClient.h"
 #include "api/JsonGetters.h"
 #include "api/JsonValue.h"
 #include "api/QuilbaError.h"
@@ -89,10 +90,10 @@ Fill readfill(const QByteArray& reply)
     return fill;
 }
 
-UseOutcome useoutcome(bool replied, bool sent, const QByteArray& reply)
+UseOutcome useoutcome(bool replied, bool sent, const QByteArray& reply, int status)
 {
     if (!replied)
-        return sent ? UseOutcome::Unconfirmed : UseOutcome::NotRecorded;
+        return sent && !isaccessdenied(status) ? UseOutcome::Unconfirmed : UseOutcome::NotRecorded;
     const std::optional<JsonValue> document = parsejson(reply);
     const JsonValue* apireturn = document && document->isObject() ? document->find("ApiReturn") : nullptr;
     if (!apireturn || !apireturn->isObject())

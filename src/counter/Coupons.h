@@ -68,8 +68,9 @@ enum class UseOutcome
     NotRecorded, // the request never left, or the platform refused it
     Unconfirmed, // it left but no readable answer came back: it may have landed
 };
-// replied: a reply arrived and is `reply`; sent: the request left for the platform.
-UseOutcome useoutcome(bool replied, bool sent, const QByteArray& reply);
+// replied: a reply arrived and is `reply`; sent: the request left for the platform; status: the
+// HTTP status of a refusal by status (401, 403 and 407 turn a request away unread).
+UseOutcome useoutcome(bool replied, bool sent, const QByteArray& reply, int status = 0);
 
 // Told when the event or the status update did not reach the platform or was refused.
 QString notrecordedmessage();

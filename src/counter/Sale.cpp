@@ -1,5 +1,6 @@
 #include "counter/Sale.h"
 
+#include "api/HttpClient.h"
 #include "api/JsonGetters.h"
 #include "api/JsonValue.h"
 #include "data/MemoryTable.h"
@@ -113,8 +114,10 @@ QString requesttext(const Request& request)
     return text + u"}}"_s;
 }
 
-std::optional<QString> notlanded(bool replied, bool sent, const QByteArray& reply)
+std::optional<QString> notlanded(bool replied, bool sent, const QByteArray& reply, int status)
 {
+    if (!replied && isaccessdenied(status))
+        return deniedmessage(status);
     if (!replied)
         return sent ? unconfirmedmessage() : notsentmessage();
     const std::optional<JsonValue> document = parsejson(reply);
@@ -169,6 +172,12 @@ QString unconfirmedmessage()
     return u"La plateforme n'a pas confirmé la vente : elle a pu être enregistrée ou non. La saisie "
            "est conservée : cliquez sur Actualiser pour voir les points du client avant de valider "
            "la vente à nouveau."_s;
+}
+
+QString deniedmessage(int status)
+{
+    return u"La vente n'a pas été enregistrée : l'accès a été refusé (HTTP %1). La saisie est "
+           "conservée : vérifiez les paramètres de connexion puis validez la vente à nouveau."_s.arg(status);
 }
 
 QString nomembermessage()

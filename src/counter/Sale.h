@@ -63,8 +63,9 @@ QString requesttext(const Request& request);
 // After the sale was sent: nothing when the platform confirmed it (an "ApiReturn" whose "code" is
 // "OK"), otherwise what the user is told while the inputs are kept. replied: a reply arrived and is
 // `reply`; sent: the request left for the platform, so a sale without a readable answer may have
-// been recorded all the same.
-std::optional<QString> notlanded(bool replied, bool sent, const QByteArray& reply);
+// been recorded all the same; status: the HTTP status of a refusal by status. A sale refused with
+// 401, 403 or 407 was turned away before the platform read it: it was certainly not recorded.
+std::optional<QString> notlanded(bool replied, bool sent, const QByteArray& reply, int status = 0);
 
 QString invalidmessage();
 QString incorrectmessage();
@@ -75,6 +76,8 @@ QString notsentmessage();
 QString refusedmessage(const QString& errormessage);
 // Told when the sale left but the platform's answer did not confirm it.
 QString unconfirmedmessage();
+// Told when the access was refused (HTTP 401, 403, 407): the sale was not recorded.
+QString deniedmessage(int status);
 // Told on Enter in the amount field while no member is shown.
 QString nomembermessage();
 

@@ -112,6 +112,7 @@ void Member::init()
     // that the form fills later.
     fenfants.fill(MemberChild());
     fnbenfants = 0;
+    m_childrenleftout = 0;
     fcipara = 0;
     fcibebe = 0;
     fcisport = 0;
@@ -415,7 +416,13 @@ void Member::fromjson(const JsonValue& member)
         read(QStringLiteral("cn5"), &Member::Setcinature);
     }
 
+    // The record has ten slots: the children after the tenth are counted, not loaded, so they are
+    // neither shown nor ever sent back; the platform keeps them as they are.
     const auto addchild = [this](const JsonValue& child) {
+        if (fnbenfants == maxenfants) {
+            ++m_childrenleftout;
+            return;
+        }
         QString id, prenom, sexe, dtn;
         trygettext(child, QStringLiteral("id"), id);
         trygettext(child, QStringLiteral("firstname"), prenom);
@@ -434,6 +441,14 @@ void Member::fromjson(const JsonValue& member)
                 addchild(*child);
         }
     }
+}
+
+QString Member::childrenleftoutmessage(int leftout)
+{
+    return QStringLiteral("Ce membre a %1 enfants : seuls les %2 premiers sont affichés et peuvent être "
+                          "modifiés ; les autres restent inchangés sur la plateforme.")
+        .arg(maxenfants + leftout)
+        .arg(maxenfants);
 }
 
 bool Member::save(const QString& context, Connection& connexion, Dialogs& dialogs)

@@ -113,8 +113,12 @@ public:
 
     // Clears the record with init and loads it from the FidelityMember object of a lookup reply.
     // A missing required key or an unreadable value raises QuilbaError with the getter's message;
-    // what was stored before it stays.
+    // what was stored before it stays. Children after the tenth are left out (childrenleftout()).
     void fromjson(const JsonValue& member);
+    // The children of the last reply loaded that found no slot.
+    int childrenleftout() const { return m_childrenleftout; }
+    // Told once when a member with more than ten children is shown.
+    static QString childrenleftoutmessage(int leftout);
 
 private:
     MemberChild& slot(int a);
@@ -153,4 +157,5 @@ private:
     double fcidiet = 0;
     double fcinature = 0;
     bool m_childrenpending = false;
+    int m_childrenleftout = 0;
 };

@@ -1,5 +1,7 @@
 #include "WidgetDialogs.h"
 
+#include "platform/MessageText.h"
+
 #include <QApplication>
 #include <QPointer>
 #include <QPushButton>
@@ -21,7 +23,8 @@ int WidgetDialogs::ask(QMessageBox::Icon icon, const QString& text, const QList<
     if (caption.isEmpty())
         caption = QStringLiteral("Quilba");
 
-    QMessageBox box(icon, caption, text, QMessageBox::NoButton, parent);
+    // A box never outgrows the screen: a whole web page sent back by a proxy shows its first words.
+    QMessageBox box(icon, caption, MessageText::bounded(text), QMessageBox::NoButton, parent);
     box.setTextFormat(Qt::PlainText);
     QList<QPushButton*> pushed;
     for (const Button& button : buttons)

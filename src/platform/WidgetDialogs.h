@@ -6,7 +6,8 @@
 #include <QPointer>
 #include <QWidget>
 
-// The real message boxes: modal, captioned with the application's name, French buttons.
+// The real message boxes: modal, captioned with the application's name, French buttons, the text
+// bounded to what fits on a screen (MessageText).
 class WidgetDialogs final : public Dialogs
 {
 public:

@@ -1,9 +1,14 @@
 #include "IniFile.h"
 
+#include "platform/SystemError.h"
+
 #include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 // Values are handled as UTF-8 bytes here, so SimpleIni needs no converter of its own. Debian's
 // header keeps the template bodies behind SI_IMPLEMENTATION; this is the one file that uses them.
@@ -89,18 +94,31 @@ bool IniFile::load()
 {
     m_document->reset();
     m_error.clear();
-    QFile file(m_path);
-    if (!file.exists())
-        return true;
-    if (!file.open(QIODevice::ReadOnly)) {
-        m_error = file.errorString();
+    const QByteArray path = QFile::encodeName(m_path);
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        // No such file, or a folder on the way that is none: nothing to read.
+        if (errno == ENOENT || errno == ENOTDIR)
+            return true;
+        m_error = SystemError::text(errno);
         return false;
     }
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        m_error = file.errorString();
-        return false;
+    QByteArray bytes;
+    char chunk[16384];
+    for (;;) {
+        const ssize_t got = ::read(fd, chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            m_error = SystemError::text(errno);
+            ::close(fd);
+            return false;
+        }
+        if (got == 0)
+            break;
+        bytes.append(chunk, got);
     }
+    ::close(fd);
     if (bytes.startsWith("\xEF\xBB\xBF"))
         bytes.remove(0, 3);
 
@@ -142,30 +160,75 @@ bool IniFile::save()
         m_error = QStringLiteral("Écriture impossible");
         return false;
     }
+    // The whole content goes to a new file beside the old one, is forced to the disk, and only then
+    // takes the old file's name: a full disk or any other failure on the way leaves the old file
+    // whole. A link in the file's place is neither followed nor replaced: in a folder shared by a
+    // group, it could point at somebody else's file.
+    const QByteArray target = QFile::encodeName(m_path);
     // The file holds the account's password: whatever the umask, it is for its owner and group
     // only (the work folder is shared by the counter's group); a narrower mode is kept.
-    constexpr QFileDevice::Permissions ownerandgroup =
-        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::WriteGroup;
-    const QFileInfo existing(m_path);
-    const QFileDevice::Permissions permissions =
-        existing.exists() ? existing.permissions() & ownerandgroup : ownerandgroup;
-    QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(permissions)) {
-        m_error = file.errorString();
+    mode_t mode = S_IRUSR | S_IWUSR | S_IRGRP | S_IWGRP;
+    struct stat existing
+    {
+    };
+    if (::lstat(target.constData(), &existing) == 0) {
+        if (!S_ISREG(existing.st_mode)) {
+            m_error = SystemError::text(S_ISLNK(existing.st_mode) ? ELOOP : EISDIR);
+            return false;
+        }
+        mode &= existing.st_mode;
+    } else if (errno != ENOENT) {
+        m_error = SystemError::text(errno);
         return false;
     }
-    // A short write (a full disk, a file size limit) is no error to the device: it is checked
-    // here, and the old file stays.
-    const auto size = static_cast<qint64>(content.size());
-    if (file.write(content.data(), size) != size) {
-        m_error = file.error() != QFileDevice::NoError ? file.errorString()
-                                                       : QStringLiteral("Écriture incomplète du fichier");
-        file.cancelWriting();
+
+    QByteArray temporary = target + ".XXXXXX";
+    int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0) {
+        m_error = SystemError::text(errno);
         return false;
     }
-    if (!file.commit()) {
-        m_error = file.errorString();
+    const auto fail = [&](int error) {
+        if (fd >= 0)
+            ::close(fd);
+        ::unlink(temporary.constData());
+        m_error = SystemError::text(error);
         return false;
+    };
+    if (::fchmod(fd, mode) != 0)
+        return fail(errno);
+    const char* next = content.data();
+    std::size_t left = content.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, next, left);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written < 0)
+            return fail(errno);
+        if (written == 0)
+            return fail(EIO);
+        next += written;
+        left -= static_cast<std::size_t>(written);
+    }
+    if (::fsync(fd) != 0)
+        return fail(errno);
+    const int closed = ::close(fd);
+    fd = -1;
+    if (closed != 0)
+        return fail(errno);
+    // A link may have taken the file's place meanwhile: rename would replace the link itself, but
+    // the user must know that the settings did not go where they are read from.
+    if (::lstat(target.constData(), &existing) == 0 && S_ISLNK(existing.st_mode))
+        return fail(ELOOP);
+    if (::rename(temporary.constData(), target.constData()) != 0)
+        return fail(errno);
+    // The new name itself reaches the disk with its folder.
+    const qsizetype slash = target.lastIndexOf('/');
+    const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : target.left(slash);
+    const int folderfd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderfd >= 0) {
+        ::fsync(folderfd);
+        ::close(folderfd);
     }
     return true;
 }

@@ -29,7 +29,8 @@ public:
     bool contains(const QString& section, const QString& key) const;
     // Changes a key in memory; save() writes it.
     void setvalue(const QString& section, const QString& key, const QString& value);
-    // Replaces the file as a whole, safely: either the new content or the old one is there.
+    // Replaces the file as a whole, safely: either the new content or the old one is there. A
+    // symbolic link in the file's place is refused. errorstring() tells why in French.
     bool save();
 
     const QString& errorstring() const { return m_error; }

@@ -5,6 +5,7 @@
 #include "settings/Settings.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -12,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QScreen>
@@ -19,6 +21,19 @@
 #include <QVBoxLayout>
 
 namespace {
+
+// The credential boxes show "#" for each hidden character, whatever the platform's style.
+class HashMaskStyle final : public QProxyStyle
+{
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* answer) const override
+    {
+        if (hint == QStyle::SH_LineEdit_PasswordCharacter)
+            return u'#';
+        return QProxyStyle::styleHint(hint, option, widget, answer);
+    }
+};
 
 QLineEdit* newedit(QWidget* parent, const QString& name)
 {
@@ -75,6 +90,10 @@ ParametersWindow::ParametersWindow(Settings& settings, Dialogs& dialogs, QWidget
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), m_cppharma));
     m_cppharma->setFixedWidth(43);
     m_villepharma = newedit(this, QStringLiteral("villepharma"));
+    auto* hashmask = new HashMaskStyle;
+    hashmask->setParent(this);
+    for (QLineEdit* edit : {m_edapikey, m_edpwd, m_edlogin})
+        edit->setStyle(hashmask);
     setmasked(true);
 
     m_Button1 = new QPushButton(QStringLiteral("Valider"), this);
@@ -226,8 +245,10 @@ void ParametersWindow::Button1Click()
     values.villepharma = m_villepharma->text();
     if (!m_settings.write(values)) {
         // The values are held for this run all the same; the user must know they are not saved.
-        m_dialogs.exception(QStringLiteral("Impossible d'enregistrer les paramètres dans %1 : %2")
-                                .arg(m_settings.inipath(), m_settings.errorstring()));
+        m_dialogs.exception(
+            QStringLiteral("Impossible d'enregistrer les paramètres dans « %1 ».\n%2\nLes paramètres saisis "
+                           "restent utilisés jusqu'à la fermeture du programme.")
+                .arg(QDir::toNativeSeparators(m_settings.inipath()), m_settings.errorstring()));
     }
     setauthorization();
     done(QDialog::Accepted);

@@ -280,7 +280,9 @@ private slots:
         }
     }
 
-    void eleventhChildIsRefused()
+    // The record has ten slots: an eleventh is refused, and a reply with more children loads the
+    // first ten and counts the others, without refusing the member.
+    void eleventhChild()
     {
         const QString message = QStringLiteral("Un membre ne peut pas avoir plus de 10 enfants");
         Member member;
@@ -307,9 +309,18 @@ private slots:
         const QByteArray reply = "{\"FidelityMember\":{\"id\":\"1\",\"cardnumber\":\"2\",\"children\":[" +
                                  children.join(',') + "]}}";
         Member loaded;
-        QCOMPARE(raised([&] { loaded.fromjson(memberobject(reply)); }), message);
+        QCOMPARE(raised([&] { loaded.fromjson(memberobject(reply)); }), QString());
+        QCOMPARE(loaded.Getid(), QStringLiteral("1"));
         QCOMPARE(loaded.Getnbenfants(), 10);
         QCOMPARE(loaded.enfant(10).id, QStringLiteral("c10"));
+        QCOMPARE(loaded.childrenleftout(), 1);
+        QCOMPARE(
+            Member::childrenleftoutmessage(1),
+            QStringLiteral("Ce membre a 11 enfants : seuls les 10 premiers sont affichés et peuvent être "
+                           "modifiés ; les autres restent inchangés sur la plateforme."));
+        // The next member loaded starts from none.
+        loaded.fromjson(memberobject("{\"FidelityMember\":{\"id\":\"3\",\"cardnumber\":\"4\"}}"));
+        QCOMPARE(loaded.childrenleftout(), 0);
     }
 
     void fromjsonLoadsEveryKey()

@@ -180,32 +180,47 @@ private slots:
         QTest::addColumn<bool>("replied");
         QTest::addColumn<bool>("sent");
         QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<int>("status");
         QTest::addColumn<QString>("told"); // "-" for a confirmed sale
         const QString unconfirmed = Sale::unconfirmedmessage();
-        QTest::newRow("ok") << true << true << QByteArray(R"({"ApiReturn":{"code":"OK"}})") << u"-"_s;
+        QTest::newRow("ok") << true << true << QByteArray(R"({"ApiReturn":{"code":"OK"}})") << 0 << u"-"_s;
         QTest::newRow("refused") << true << true
                                  << QByteArray(
                                         R"({"ApiReturn":{"code":"KO","errorMessage":"Membre inconnu"}})")
-                                 << Sale::refusedmessage(u"Membre inconnu"_s);
+                                 << 0 << Sale::refusedmessage(u"Membre inconnu"_s);
         QTest::newRow("refused bare")
-            << true << true << QByteArray(R"({"ApiReturn":{"code":"KO"}})")
+            << true << true << QByteArray(R"({"ApiReturn":{"code":"KO"}})") << 0
             << u"La vente a été refusée par la plateforme. La saisie est conservée."_s;
-        QTest::newRow("no envelope") << true << true << QByteArray(R"({"FidelityMember":{"id":1}})")
+        QTest::newRow("no envelope") << true << true << QByteArray(R"({"FidelityMember":{"id":1}})") << 0
                                      << unconfirmed;
-        QTest::newRow("not json") << true << true << QByteArray("merci") << unconfirmed;
-        QTest::newRow("empty reply") << true << true << QByteArray() << unconfirmed;
+        QTest::newRow("not json") << true << true << QByteArray("merci") << 0 << unconfirmed;
+        QTest::newRow("empty reply") << true << true << QByteArray() << 0 << unconfirmed;
         QTest::newRow("envelope not an object")
-            << true << true << QByteArray(R"({"ApiReturn":"OK"})") << unconfirmed;
-        QTest::newRow("lost after sending") << false << true << QByteArray() << unconfirmed;
-        QTest::newRow("never sent") << false << false << QByteArray() << Sale::notsentmessage();
+            << true << true << QByteArray(R"({"ApiReturn":"OK"})") << 0 << unconfirmed;
+        QTest::newRow("lost after sending") << false << true << QByteArray() << 0 << unconfirmed;
+        QTest::newRow("never sent") << false << false << QByteArray() << 0 << Sale::notsentmessage();
+        // Turned away unread: certainly not recorded.
+        for (const int denied : {401, 403, 407})
+            QTest::addRow("status %d", denied)
+                << false << true << QByteArray() << denied << Sale::deniedmessage(denied);
+        QTest::newRow("status 500") << false << true << QByteArray() << 500 << unconfirmed;
+        QTest::newRow("status 404") << false << true << QByteArray() << 404 << unconfirmed;
     }
     void notlanded()
     {
         QFETCH(bool, replied);
         QFETCH(bool, sent);
         QFETCH(QByteArray, reply);
+        QFETCH(int, status);
         QFETCH(QString, told);
-        QCOMPARE(Sale::notlanded(replied, sent, reply).value_or(u"-"_s), told);
+        QCOMPARE(Sale::notlanded(replied, sent, reply, status).value_or(u"-"_s), told);
+    }
+
+    void deniedmessage()
+    {
+        QCOMPARE(Sale::deniedmessage(401),
+                 u"La vente n'a pas été enregistrée : l'accès a été refusé (HTTP 401). La saisie est "
+                 "conservée : vérifiez les paramètres de connexion puis validez la vente à nouveau."_s);
     }
 };
 

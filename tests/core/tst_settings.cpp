@@ -1,9 +1,11 @@
+#include "SmallDisk.h"
 #include "platform/WorkFolder.h"
 #include "settings/IniFile.h"
 #include "settings/Settings.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
@@ -396,6 +398,69 @@ private slots:
         QCOMPARE(readfile(settings.inipath()), before);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("quilba.ini")});
         Settings next(dir.path());
+        QVERIFY(next.read());
+        QCOMPARE(next.apikey(), QStringLiteral("old"));
+    }
+
+    // A write the disk refuses, and a link planted in the file's place: the old bytes stay where
+    // they were (the link's target untouched, the link still a link), nothing is left beside them,
+    // and the reason is told in French. The disk rows run on a real small tmpfs.
+    void refusedWriteKeepsTheOldBytes_data()
+    {
+        QTest::addColumn<QString>("place"); // "full", "readonly", "link"
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("disk full") << QStringLiteral("full")
+                                   << QStringLiteral("Plus de place sur le disque.");
+        QTest::newRow("read-only file system")
+            << QStringLiteral("readonly") << QStringLiteral("Le système de fichiers est en lecture seule.");
+        QTest::newRow("link to another file")
+            << QStringLiteral("link")
+            << QStringLiteral(
+                   "Le fichier est un lien symbolique : par sécurité, il n'est ni suivi ni remplacé.");
+    }
+    void refusedWriteKeepsTheOldBytes()
+    {
+        QFETCH(QString, place);
+        QFETCH(QString, reason);
+        const QByteArray before = "[connexion]\nAPIKEY=old\nLOGIN=l\nPWD=p\nIDPHARMA=1\n";
+        SmallDisk disk;
+        QTemporaryDir dir;
+        QTemporaryDir elsewhere;
+        QString folder = dir.path();
+        QString holder; // the file whose bytes must stay
+        if (place == QStringLiteral("link")) {
+            holder = elsewhere.filePath(QStringLiteral("notes.txt"));
+            writefile(holder, before);
+            QVERIFY(::chmod(QFile::encodeName(holder).constData(), 0640) == 0);
+            QVERIFY(QFile::link(holder, dir.filePath(QStringLiteral("quilba.ini"))));
+        } else {
+            if (!disk.ok())
+                QSKIP(qPrintable(disk.reason()));
+            folder = disk.path();
+            holder = disk.filePath(QStringLiteral("quilba.ini"));
+            writefile(holder, before);
+            QVERIFY(place == QStringLiteral("full") ? disk.fill() : disk.makereadonly());
+        }
+        const QStringList files = QDir(folder).entryList(QDir::Files | QDir::System);
+
+        Settings settings(folder);
+        QVERIFY(settings.read());
+        QCOMPARE(settings.apikey(), QStringLiteral("old"));
+        QVERIFY(
+            !settings.write(credentials(QStringLiteral("new"), QStringLiteral("l"), QStringLiteral("p"))));
+        QCOMPARE(settings.errorstring(), reason);
+        // Held for this run all the same.
+        QCOMPARE(settings.apikey(), QStringLiteral("new"));
+
+        QCOMPARE(readfile(holder), before);
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::System), files);
+        if (place == QStringLiteral("link")) {
+            QVERIFY(QFileInfo(settings.inipath()).isSymLink());
+            struct stat info;
+            QVERIFY(::stat(QFile::encodeName(holder).constData(), &info) == 0);
+            QCOMPARE(int(info.st_mode & 07777), 0640);
+        }
+        Settings next(folder);
         QVERIFY(next.read());
         QCOMPARE(next.apikey(), QStringLiteral("old"));
     }

@@ -520,7 +520,7 @@ private slots:
                 told << notrecorded << refusedtext; // the refresh cannot reach the platform either
             else if (key == u"no answer to connect"_s)
                 told << notrecorded << stalltext;
-            else if (key == u"invalid UTF-8 name"_s)
+            else if (key == u"invalid UTF-8 name"_s || key == u"status 401"_s)
                 told << notrecorded;
             else if (key == u"50 MiB reply"_s)
                 used = true;
@@ -565,6 +565,8 @@ private slots:
             bool landed = key == u"reply stalled mid-body"_s;
             if (key == u"connection refused"_s || key == u"no answer to connect"_s)
                 told = {Sale::notsentmessage()};
+            else if (key == u"status 401"_s)
+                told = {Sale::deniedmessage(401)};
             else if (key == u"invalid UTF-8 name"_s)
                 told = {Sale::refusedmessage(u"Nom illisible : "_s + badnametext)};
             else if (key == u"50 MiB reply"_s) {

@@ -320,6 +320,38 @@ private slots:
         QVERIFY(!w.state().idle());
     }
 
+    // A member with eleven children is served: the ten first are loaded, the user is told once,
+    // and a refresh (Actualiser) does not tell again.
+    void memberWithElevenChildren()
+    {
+        Counter counter;
+        CounterWindow& w = *counter.window;
+        QByteArrayList children;
+        for (int i = 1; i <= 11; ++i)
+            children.append("{\"id\":\"c" + QByteArray::number(i) + "\",\"firstname\":\"E" +
+                            QByteArray::number(i) + "\",\"sex\":\"M\"}");
+        QByteArray reply = memberreply();
+        reply.replace("\"children\":\"\"", QByteArray("\"children\":[" + children.join(',') + "]"));
+        counter.server.enqueue(CaptureServer::ok(reply));
+        counter.search(u"1010001"_s);
+        const QStringList told{
+            u"Ce membre a 11 enfants : seuls les 10 premiers sont affichés et peuvent être modifiés ; les "
+            "autres restent inchangés sur la plateforme."_s};
+        QCOMPARE(counter.dialogs.texts(), told);
+        QCOMPARE(w.lblnom()->text(), u"MME Marie DUPONT"_s);
+        QCOMPARE(w.encours()->text(), u"110"_s);
+        QVERIFY(!w.state().idle());
+        QVERIFY(w.btnadd()->isEnabled());
+        QCOMPARE(w.state().member().Getnbenfants(), 10);
+        QCOMPARE(w.state().member().prnenfant(10), u"E10"_s);
+
+        counter.server.enqueue(CaptureServer::ok(reply));
+        QTest::mouseClick(w.btsearch(), Qt::LeftButton);
+        QCOMPARE(counter.server.requests().size(), 2);
+        QCOMPARE(counter.dialogs.texts(), told);
+        QVERIFY(!w.state().idle());
+    }
+
     // Labels a reply does not fill keep their text; the rest of the member is loaded over them.
     void replyWithoutSomeKeys_data()
     {

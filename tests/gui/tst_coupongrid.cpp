@@ -267,6 +267,10 @@ private slots:
         QTest::newRow("no") << false << QByteArray() << QByteArray() << 0 << asked;
         QTest::newRow("event refused") << true << refused << QByteArray() << 1 << notrecorded;
         QTest::newRow("status refused") << true << ok << refused << 2 << notrecorded;
+        // Turned away unread by the platform: certainly not recorded.
+        QTest::newRow("event access refused")
+            << true << QByteArray("HTTP/1.1 403 Forbidden\r\nContent-Length: 0\r\n\r\n") << QByteArray() << 1
+            << notrecorded;
     }
     void useCoupon()
     {
@@ -281,7 +285,8 @@ private slots:
         counter.grid->setFocus();
         counter.dialogs.script({yes});
         if (puts >= 1)
-            counter.server.enqueue(CaptureServer::ok(eventreply));
+            counter.server.enqueue(eventreply.startsWith("HTTP/") ? CaptureServer::raw(eventreply)
+                                                                  : CaptureServer::ok(eventreply));
         if (puts >= 2)
             counter.server.enqueue(CaptureServer::ok(statusreply));
         // The refresh: the member again and its coupons, the one used gone.

@@ -1,11 +1,14 @@
 #include "ScriptedDialogs.h"
+#include "SmallDisk.h"
 #include "settings/ParametersWindow.h"
 #include "settings/Settings.h"
 
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -418,6 +421,85 @@ private slots:
         QVERIFY(!f.window->isVisible());
         QVERIFY(f.settings.complete());
         QCOMPARE(f.calls, QStringList{QStringLiteral("authorization")});
+    }
+
+    // Valider when the file cannot take the new values: the old bytes stay (a link's target is not
+    // touched), the user is told why in French, and the typed values hold for the run.
+    void validerThatCannotSave_data()
+    {
+        QTest::addColumn<bool>("link");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("disk full") << false << QStringLiteral("Plus de place sur le disque.");
+        QTest::newRow("link planted")
+            << true
+            << QStringLiteral(
+                   "Le fichier est un lien symbolique : par sécurité, il n'est ni suivi ni remplacé.");
+    }
+    void validerThatCannotSave()
+    {
+        QFETCH(bool, link);
+        QFETCH(QString, reason);
+        SmallDisk disk;
+        QTemporaryDir dir;
+        QTemporaryDir elsewhere;
+        QString folder = dir.path();
+        QString holder;
+        if (link) {
+            writecomplete(elsewhere.path());
+            holder = elsewhere.filePath(QStringLiteral("quilba.ini"));
+            QVERIFY(QFile::link(holder, dir.filePath(QStringLiteral("quilba.ini"))));
+        } else {
+            if (!disk.ok())
+                QSKIP(qPrintable(disk.reason()));
+            folder = disk.path();
+            writecomplete(folder);
+            holder = disk.filePath(QStringLiteral("quilba.ini"));
+            QVERIFY(disk.fill());
+        }
+        const QByteArray before = readfile(holder);
+        Fixture f(folder);
+        f.window->formcreate();
+        f.calls.clear();
+        f.whenmodal([&] {
+            f.type(QStringLiteral("edpwd"), QStringLiteral("nouveau"));
+            f.click(QStringLiteral("Button1"));
+        });
+        f.window->exec();
+
+        const QString ini = QDir::toNativeSeparators(folder + QStringLiteral("/quilba.ini"));
+        QCOMPARE(f.dialogs.shown().size(), 1);
+        QCOMPARE(f.dialogs.shown().at(0).kind, QStringLiteral("exception"));
+        QCOMPARE(f.dialogs.shown().at(0).text,
+                 QStringLiteral("Impossible d'enregistrer les paramètres dans « ") + ini +
+                     QStringLiteral(" ».\n") + reason +
+                     QStringLiteral(
+                         "\nLes paramètres saisis restent utilisés jusqu'à la fermeture du programme."));
+        QCOMPARE(readfile(holder), before);
+        QCOMPARE(QFileInfo(folder + QStringLiteral("/quilba.ini")).isSymLink(), link);
+        QVERIFY(!f.window->isVisible());
+        QCOMPARE(f.settings.password(), QStringLiteral("nouveau"));
+        QCOMPARE(f.calls, QStringList{QStringLiteral("authorization")});
+        QCOMPARE(f.authorizations.back().front().second,
+                 "Basic " + QByteArray("cle;pharma:nouveau").toBase64());
+    }
+
+    // The credentials are hidden behind "#", one per character, until Ctrl+Shift+D.
+    void credentialsMaskedWithHash()
+    {
+        QTemporaryDir dir;
+        writecomplete(dir.path());
+        Fixture f(dir.path());
+        f.window->formcreate();
+        f.window->show();
+        f.type(QStringLiteral("edpwd"), QStringLiteral("mot2passe"));
+        QCOMPARE(f.edit(QStringLiteral("edpwd"))->displayText(), QStringLiteral("#########"));
+        QCOMPARE(f.edit(QStringLiteral("edapikey"))->displayText(), QStringLiteral("###"));
+        QCOMPARE(f.edit(QStringLiteral("edlogin"))->displayText(), QStringLiteral("######"));
+        QCOMPARE(f.edit(QStringLiteral("edcodepharmacie"))->displayText(), QStringLiteral("P42"));
+        QTest::keyClick(f.edit(QStringLiteral("edpwd")), Qt::Key_D, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(f.edit(QStringLiteral("edpwd"))->displayText(), QStringLiteral("mot2passe"));
+        f.window->reject();
+        QCOMPARE(f.edit(QStringLiteral("edpwd"))->displayText(), QStringLiteral("#########"));
     }
 
     void ctrlShiftDUnmasks_data()

@@ -16,9 +16,12 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 
 namespace {
 
@@ -163,6 +166,51 @@ private slots:
         QCOMPARE(program.counterclient().client().proxy().port, 8080);
         QCOMPARE(program.connexion().client().proxy().host, Program::kestrelproxy().host);
         QCOMPARE(program.updater().httpmaj().proxy().host, Program::kestrelproxy().host);
+        // The group's proxy account: seven capital letters; eight characters, letters then digits.
+        QVERIFY(
+            QRegularExpression(QStringLiteral("^[A-Z]{7}$")).match(Program::kestrelproxy().user).hasMatch());
+        const QString password = Program::kestrelproxy().password;
+        QCOMPARE(password.size(), 8);
+        QVERIFY2(QRegularExpression(QStringLiteral("^[A-Za-z]+[0-9]+$")).match(password).hasMatch(),
+                 qPrintable(password));
+    }
+
+    // "Annuler" in the window opened from the toolbar: incomplete held settings end the program as
+    // at start-up (the counter window closes, the program says it is finished); complete ones
+    // only close the window.
+    void annulerFromTheToolbar_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<bool>("ends");
+        QTest::newRow("url empty: incomplete") << QString() << true;
+        QTest::newRow("complete") << QStringLiteral("http://127.0.0.1:1/apiv1/webapi.do") << false;
+    }
+    void annulerFromTheToolbar()
+    {
+        QFETCH(QString, url);
+        QFETCH(bool, ends);
+        writeini(m_work.path(), url);
+        ScriptedDialogs dialogs;
+        Program program(Switches(commandline({})), dialogs, m_shell, m_clock);
+        QVERIFY(!program.endrequested());
+        dialogs.clear(); // the update check at start cannot reach its server
+        QSignalSpy finished(&program, &Program::finished);
+        bool shown = false;
+        whenparametersshown([&](ParametersWindow* window) {
+            shown = true;
+            QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("Button2")), Qt::LeftButton);
+        });
+        auto* parametres = program.counterwindow().findChild<QToolButton*>(QStringLiteral("ToolButton5"));
+        QVERIFY(parametres);
+        QTest::mouseClick(parametres, Qt::LeftButton);
+        QVERIFY(shown);
+        QCoreApplication::sendPostedEvents();
+        QCOMPARE(finished.count(), ends ? 1 : 0);
+        QCOMPARE(program.counterwindow().isVisible(), !ends);
+        QCOMPARE(dialogs.texts(),
+                 ends ? QStringList{QStringLiteral(
+                            "Les parametres ne sont pas complets - l'application ne peut pas fonctionner")}
+                      : QStringList());
     }
 
 private:

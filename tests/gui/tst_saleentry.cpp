@@ -216,17 +216,25 @@ private slots:
 
     void saleNotLandedKeepsInputs_data()
     {
-        QTest::addColumn<bool>("refused");
+        QTest::addColumn<QByteArray>("answer"); // the whole HTTP reply
         QTest::addColumn<QString>("message");
+        const QByteArray refused = R"({"ApiReturn":{"code":"KO","errorMessage":"Membre inconnu"}})";
         QTest::newRow("refused")
-            << true
+            << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(refused.size()) +
+                          "\r\n\r\n" + refused)
             << u"La vente a été refusée par la plateforme : Membre inconnu. La saisie est "
                "conservée."_s;
-        QTest::newRow("no answer") << false << Sale::unconfirmedmessage();
+        QTest::newRow("no answer") << QByteArray(
+                                          "HTTP/1.1 500 Internal Server Error\r\nContent-Length: 0\r\n\r\n")
+                                   << Sale::unconfirmedmessage();
+        QTest::newRow("access refused")
+            << QByteArray("HTTP/1.1 401 Unauthorized\r\nContent-Length: 0\r\n\r\n")
+            << u"La vente n'a pas été enregistrée : l'accès a été refusé (HTTP 401). La saisie est "
+               "conservée : vérifiez les paramètres de connexion puis validez la vente à nouveau."_s;
     }
     void saleNotLandedKeepsInputs()
     {
-        QFETCH(bool, refused);
+        QFETCH(QByteArray, answer);
         QFETCH(QString, message);
         Counter counter;
         counter.showmember();
@@ -234,9 +242,7 @@ private slots:
         counter.window->ednumvente()->setText(u"V1"_s);
         counter.produits().appendrow({u"A100"_s, 2, 4.5, 9.0});
         counter.window->addpoint()->setText(u"9"_s);
-        counter.server.enqueue(
-            refused ? CaptureServer::ok(R"({"ApiReturn":{"code":"KO","errorMessage":"Membre inconnu"}})")
-                    : CaptureServer::status("HTTP/1.1 500 Internal Server Error", ""));
+        counter.server.enqueue(CaptureServer::raw(answer));
         counter.window->validatesale();
 
         QCOMPARE(counter.dialogs.texts(), QStringList{message});

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
@@ -89,6 +90,48 @@ private slots:
             dialogs.exception(text);
         QVERIFY(seen);
         QCOMPARE(result, answer);
+    }
+
+    // The first lookup behind a proxy that refuses the password: the box holds the status line and
+    // the proxy's 50 KB page. It shows a few lines of words and stays on the screen, its OK button
+    // in reach.
+    void largePageGivesABoundedBox()
+    {
+        QString page = QStringLiteral("<html><head><title>ERROR: Cache Access Denied</title><style>");
+        while (page.size() < 50000)
+            page += QStringLiteral("#content { margin: 0 1em; }\n");
+        page += QStringLiteral("</style></head><body>");
+        for (int i = 0; i < 200; ++i)
+            page += QStringLiteral("<p>Ligne %1 de la page d'erreur du proxy.</p>\n").arg(i);
+        page += QStringLiteral("</body></html>");
+        const QString text = QStringLiteral("HTTP/1.1 407 Proxy Authentication Required ") + page + u' ';
+
+        bool seen = false;
+        QTimer::singleShot(0, this, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            const auto close = qScopeGuard([box] {
+                if (box->isVisible())
+                    box->done(0);
+            });
+            seen = true;
+            QVERIFY(box->text().startsWith(QStringLiteral(
+                "HTTP/1.1 407 Proxy Authentication Required\nERROR: Cache Access Denied\nLigne 0 ")));
+            QVERIFY(box->text().endsWith(QStringLiteral("…")));
+            QVERIFY(!box->text().contains(u'<'));
+            QVERIFY(box->text().count(u'\n') < 10);
+            const QRect screen = box->screen()->availableGeometry();
+            QVERIFY2(box->frameGeometry().height() <= screen.height(),
+                     qPrintable(QString::number(box->frameGeometry().height())));
+            QVERIFY(box->frameGeometry().width() <= screen.width());
+            QAbstractButton* ok = box->buttons().value(0);
+            QVERIFY(ok);
+            QVERIFY(screen.contains(QRect(ok->mapToGlobal(QPoint(0, 0)), ok->size())));
+            QTest::mouseClick(ok, Qt::LeftButton);
+        });
+        WidgetDialogs dialogs;
+        dialogs.information(text);
+        QVERIFY(seen);
     }
 };
 

@@ -2,6 +2,7 @@
 #include "ScriptedDialogs.h"
 #include "api/Connection.h"
 #include "api/CounterClient.h"
+#include "api/JsonValue.h"
 #include "api/ReplyBuffer.h"
 #include "members/Member.h"
 
@@ -164,6 +165,43 @@ private slots:
             body(requests.at(5)),
             QByteArray("json_data={\"FidelityMemberChild\" : {\"id\":\"c4\",\"firstname\":\"Zo\xC3\xA9\","
                        "\"sex\":\"F\"}}"));
+    }
+
+    // A member loaded with twelve children holds the first ten; the two others are never sent,
+    // whatever the user changes in the ten shown.
+    void childrenBeyondTenAreNeverSent()
+    {
+        QByteArrayList children;
+        for (int i = 1; i <= 12; ++i)
+            children.append("{\"id\":\"c" + QByteArray::number(i) + "\",\"firstname\":\"E" +
+                            QByteArray::number(i) + "\",\"sex\":\"F\"}");
+        const std::optional<JsonValue> reply =
+            parsejson("{\"FidelityMember\":{\"id\":\"9001\",\"cardnumber\":\"1234567\",\"children\":[" +
+                      children.join(',') + "]}}");
+        QVERIFY(reply);
+        Member member;
+        member.fromjson(*reply->find("FidelityMember"));
+        QCOMPARE(member.childrenleftout(), 2);
+        // The form opened for modification: ten rows, every one changed.
+        member.charge();
+        for (int k = 1; k <= Member::maxenfants; ++k)
+            member.childrenupdate(k, u"N"_s + QString::number(k), u"M"_s, QString(), false);
+        member.Setnbenfants(Member::maxenfants);
+
+        Rig rig;
+        for (int i = 0; i <= Member::maxenfants; ++i)
+            rig.server.enqueue(envelope("\"code\":\"OK\",\"id\":\"9001\""));
+        QVERIFY(member.save(u"update"_s, rig.connexion, rig.dialogs));
+        QVERIFY(rig.dialogs.texts().isEmpty());
+        const QList<QByteArray>& requests = rig.server.requests();
+        QCOMPARE(requests.size(), 1 + Member::maxenfants);
+        QCOMPARE(body(requests.at(10)),
+                 QByteArray("json_data={\"FidelityMemberChild\" : {\"id\":\"c10\",\"firstname\":\"N10\","
+                            "\"sex\":\"M\"}}"));
+        for (const QByteArray& request : requests) {
+            QVERIFY(!request.contains("\"c11\""));
+            QVERIFY(!request.contains("\"c12\""));
+        }
     }
 
     void childFailureStopsTheLoop_data()

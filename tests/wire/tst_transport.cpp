@@ -157,7 +157,7 @@ private slots:
     }
 
     // With a proxy, the first request already carries the credentials and names the absolute URL.
-    // libcurl writes Proxy-Authorization right after the request line.
+    // Proxy-Authorization comes last, after User-Agent.
     void proxyCredentialsOnFirstRequest()
     {
         CaptureServer proxy;
@@ -167,23 +167,68 @@ private slots:
         QCOMPARE(proxy.requests().size(), 1);
         // clang-format off
         const QByteArray expected = "PUT http://platform.invalid/api?x=1 HTTP/1.1\r\n"
-                                    "Proxy-Authorization: Basic " + QByteArray("PROXYUS:abcd1234").toBase64() + "\r\n"
                                     "Content-Length: 12\r\n"
                                     "Host: platform.invalid\r\n"
-                                    + counteraccept + "\r\njson_data={}";
+                                    + counteraccept +
+                                    "Proxy-Authorization: Basic " + QByteArray("PROXYUS:abcd1234").toBase64() + "\r\n"
+                                    "\r\njson_data={}";
         // clang-format on
         QCOMPARE(proxy.requests().at(0), expected);
     }
 
-    void cookiesSentBack()
+    // The cookies a reply sets go back on the next requests, in one Cookie header written last,
+    // after User-Agent and, through the proxy, after Proxy-Authorization: byte for byte, directly
+    // and through the proxy, on a PUT and on a form post. "lang" holds for the request's folder,
+    // a longer path than "/": it comes first.
+    void cookieAndProxyHeadersLast_data()
     {
+        QTest::addColumn<bool>("throughproxy");
+        QTest::newRow("direct") << false;
+        QTest::newRow("through the proxy") << true;
+    }
+    void cookieAndProxyHeadersLast()
+    {
+        QFETCH(bool, throughproxy);
         CaptureServer server;
-        server.enqueue(CaptureServer::ok("{}", "Set-Cookie: JSESSIONID=abc123; Path=/\r\n"));
+        server.enqueue(CaptureServer::ok("{}", "Set-Cookie: JSESSIONID=abc123; Path=/; HttpOnly\r\n"
+                                               "Set-Cookie: lang=fr\r\n"));
         HttpClient client(CounterClient::profile());
-        QVERIFY(client.put(server.url(), "json_data={}").ok);
-        QVERIFY(client.postform(server.url(), u"json_data={}"_s).ok);
-        QVERIFY(!server.requests().at(0).contains("Cookie"));
-        QVERIFY(server.requests().at(1).contains("\r\nCookie: JSESSIONID=abc123\r\n"));
+        client.setcustomheaders({{"Authorization", "Basic a2V5OnB3"}});
+        QString url = server.url(u"/apiv1/webapi.do"_s);
+        QByteArray target = "/apiv1/webapi.do";
+        QByteArray host = hostline(server);
+        QByteArray proxyline;
+        if (throughproxy) {
+            client.setproxy({u"127.0.0.1"_s, server.port(), u"PROXYUS"_s, u"abcd1234"_s});
+            url = u"http://platform.invalid/apiv1/webapi.do"_s;
+            target = "http://platform.invalid/apiv1/webapi.do";
+            host = "Host: platform.invalid\r\n";
+            proxyline = "Proxy-Authorization: Basic " + QByteArray("PROXYUS:abcd1234").toBase64() + "\r\n";
+        }
+        QVERIFY(client.put(url, "json_data={}").ok);
+        QVERIFY(client.put(url, "json_data={}").ok);
+        QVERIFY(client.postform(url, u"json_data=x"_s).ok);
+        QCOMPARE(server.requests().size(), 3);
+        // clang-format off
+        QCOMPARE(server.requests().at(0), "PUT " + target + " HTTP/1.1\r\n"
+                                          "Content-Length: 12\r\n"
+                                          "Authorization: Basic a2V5OnB3\r\n"
+                                          + host + counteraccept + proxyline + "\r\njson_data={}");
+        QCOMPARE(server.requests().at(1), "PUT " + target + " HTTP/1.1\r\n"
+                                          "Content-Length: 12\r\n"
+                                          "Authorization: Basic a2V5OnB3\r\n"
+                                          + host + counteraccept + proxyline +
+                                          "Cookie: lang=fr; JSESSIONID=abc123\r\n"
+                                          "\r\njson_data={}");
+        QCOMPARE(server.requests().at(2), "POST " + target + " HTTP/1.0\r\n"
+                                          "Connection: keep-alive\r\n"
+                                          "Content-Type: application/x-www-form-urlencoded\r\n"
+                                          "Content-Length: 11\r\n"
+                                          "Authorization: Basic a2V5OnB3\r\n"
+                                          + host + counteraccept + proxyline +
+                                          "Cookie: lang=fr; JSESSIONID=abc123\r\n"
+                                          "\r\njson_data=x");
+        // clang-format on
     }
 
     void replies_data()

@@ -1,0 +1,91 @@
+#include "LocalPlatform.h"
+#include "RecordingShell.h"
+#include "ScriptedDialogs.h"
+
+#include "api/Connection.h"
+#include "app/Program.h"
+#include "counter/CounterState.h"
+#include "counter/CounterWindow.h"
+#include "members/Member.h"
+#include "platform/Clock.h"
+#include "settings/ParametersWindow.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+using namespace Qt::Literals::StringLiterals;
+
+// The pharmacist corrects the password in PARAMETRES during the run: every client of the platform
+// sends the new credentials at once, the connection holder's member saves included.
+class TestCredentialsPlatform : public QObject
+{
+    Q_OBJECT
+private slots:
+    void correctedPasswordReachesTheMemberSave()
+    {
+        LocalPlatform platform;
+        QVERIFY2(platform.started(), qPrintable(platform.error()));
+        QTemporaryDir work;
+        platform.preparework(work.path());
+        // The settings file holds an old password.
+        QFile ini(QDir(work.path()).filePath(u"quilba.ini"_s));
+        QVERIFY(ini.open(QIODevice::ReadOnly));
+        QByteArray text = ini.readAll();
+        ini.close();
+        text.replace(QByteArray("PWD=" + LocalPlatform::demopassword().toUtf8()), "PWD=ancien");
+        QVERIFY(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ini.write(text);
+        ini.close();
+
+        ScriptedDialogs dialogs;
+        RecordingShell shell;
+        SystemClock clock;
+        Program program(Switches({u"quilba"_s}), dialogs, shell, clock);
+        dialogs.clear();
+        CounterWindow& counter = program.counterwindow();
+
+        // PARAMETRES, the right password typed, Valider.
+        bool shown = false;
+        auto* timer = new QTimer(this);
+        timer->setInterval(10);
+        connect(timer, &QTimer::timeout, this, [&, timer] {
+            auto* window = qobject_cast<ParametersWindow*>(QApplication::activeModalWidget());
+            if (!window)
+                return;
+            timer->stop();
+            shown = true;
+            auto* pwd = window->findChild<QLineEdit*>(u"edpwd"_s);
+            pwd->selectAll();
+            QTest::keyClick(pwd, Qt::Key_Delete);
+            QTest::keyClicks(pwd, LocalPlatform::demopassword());
+            QTest::mouseClick(window->findChild<QPushButton*>(u"Button1"_s), Qt::LeftButton);
+        });
+        timer->start();
+        QTest::mouseClick(counter.findChild<QToolButton*>(u"ToolButton5"_s), Qt::LeftButton);
+        QVERIFY(shown);
+        QCOMPARE(dialogs.texts(), QStringList());
+
+        // The lookup of the counter client, then a save of the member by the connection holder.
+        counter.search()->setFocus();
+        QTest::keyClicks(counter.search(), u"1010001"_s);
+        QTest::keyClick(counter.search(), Qt::Key_Return);
+        QCOMPARE(dialogs.texts(), QStringList());
+        QCOMPARE(counter.findChild<QLabel*>(u"lblnom"_s)->text(), u"MME Marie DUPONT"_s);
+
+        Member& member = counter.state().member();
+        member.charge();
+        QVERIFY(member.save(u"update"_s, program.connexion(), dialogs));
+        QCOMPARE(dialogs.texts(), QStringList());
+    }
+};
+
+QTEST_MAIN(TestCredentialsPlatform)
+#include "tst_credentials_platform.moc"
