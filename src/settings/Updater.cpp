@@ -173,7 +173,7 @@ void Updater::installpackage()
             m_dialogs.information(nopackagemessage(name));
         return;
     }
-    // Written as data: read and write for the owner and the group at most, never executable.
+    // Written as data, with the permissions the umask leaves: never executable.
     const QString path = QFileInfo(m_settings.applicationdata() + name).absoluteFilePath();
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(reply.body) != reply.body.size() || !file.commit())
@@ -196,19 +196,13 @@ QString Updater::packagefile(QByteArrayView version)
     return u"quilba_"_s + QString::fromLatin1(trimmed(version)) + u'_' + architecture() + u".deb"_s;
 }
 
-bool Updater::ispackage(const QString& path, const QString& version, const QString& architecture,
-                        QString* why)
+bool Updater::ispackage(const QString& path, const QString& version, const QString& architecture)
 {
-    const auto refuse = [why](const QString& reason) {
-        if (why)
-            *why = reason;
-        return false;
-    };
     QProcess fields;
     fields.start(u"dpkg-deb"_s, {u"--field"_s, path, u"Package"_s, u"Version"_s, u"Architecture"_s});
     if (!fields.waitForFinished(kdpkgwait) || fields.exitStatus() != QProcess::NormalExit ||
         fields.exitCode() != 0)
-        return refuse(u"pas un paquet Debian : "_s + QString::fromLocal8Bit(fields.readAllStandardError()).trimmed());
+        return false;
     QMap<QString, QString> values;
     for (const QByteArray& line : fields.readAllStandardOutput().split('\n')) {
         const qsizetype colon = line.indexOf(':');
@@ -219,16 +213,14 @@ bool Updater::ispackage(const QString& path, const QString& version, const QStri
         {u"Package"_s, u"quilba"_s}, {u"Version"_s, version}, {u"Architecture"_s, architecture}};
     for (const auto& [field, value] : expected) {
         if (values.value(field) != value)
-            return refuse(field + u" : "_s + values.value(field) + u" au lieu de "_s + value);
+            return false;
     }
     // The fields sit at the start of the archive: reading all of its files proves it whole.
     QProcess files;
     files.setStandardOutputFile(QProcess::nullDevice());
     files.start(u"dpkg-deb"_s, {u"--fsys-tarfile"_s, path});
-    if (!files.waitForFinished(kdpkgwait) || files.exitStatus() != QProcess::NormalExit || files.exitCode() != 0)
-        return refuse(u"archive incomplète ou abîmée : "_s +
-                      QString::fromLocal8Bit(files.readAllStandardError()).trimmed());
-    return true;
+    return files.waitForFinished(kdpkgwait) && files.exitStatus() == QProcess::NormalExit &&
+           files.exitCode() == 0;
 }
 
 QString Updater::nopackagemessage(const QString& file)

@@ -88,9 +88,8 @@ public:
     // around it.
     static QString packagefile(QByteArrayView version);
     // Whether `path` is a whole Debian package of Quilba of that version and architecture, as
-    // dpkg-deb reads it (its fields, then all of its files); when not, `why` says what is wrong.
-    static bool ispackage(const QString& path, const QString& version, const QString& architecture,
-                          QString* why = nullptr);
+    // dpkg-deb reads it: its fields, then all of its files.
+    static bool ispackage(const QString& path, const QString& version, const QString& architecture);
     // What the pharmacist is told when the server has no package, or a wrong one.
     static QString nopackagemessage(const QString& file);
     static QString wrongpackagemessage(const QString& file, const QString& version,
