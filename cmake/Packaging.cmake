@@ -1,19 +1,41 @@
 # Installation as a desktop program (cmake --install), and the Debian package CPack builds from it
-# (./run package). Only the program, its menu entry and its icon are installed: the local platform
-# and the tests stay in the build tree.
+# (./run package). Only the program, its menu entry, its icon, its manual page and its Debian
+# documents are installed: the local platform and the tests stay in the build tree.
 include(GNUInstallDirs)
+
+set(QUILBA_MAINTAINER "Équipe Quilba <paquets@quilba.fr>" CACHE STRING
+    "The Maintainer of the Debian package and of its changelog")
+
+# The changelog and the manual page carry the version and the maintainer; Debian wants both
+# compressed with gzip -9n (no name, no time stamp, so the package builds the same every time).
+set(quilba_docs ${CMAKE_CURRENT_BINARY_DIR}/debian-docs)
+configure_file(${PROJECT_SOURCE_DIR}/packaging/debian/changelog.in ${quilba_docs}/changelog @ONLY)
+configure_file(${PROJECT_SOURCE_DIR}/packaging/debian/quilba.1 ${quilba_docs}/quilba.1 @ONLY)
+find_program(GZIP_EXECUTABLE gzip REQUIRED)
+add_custom_command(
+    OUTPUT ${quilba_docs}/changelog.gz ${quilba_docs}/quilba.1.gz
+    COMMAND ${GZIP_EXECUTABLE} -9nkf ${quilba_docs}/changelog ${quilba_docs}/quilba.1
+    DEPENDS ${quilba_docs}/changelog ${quilba_docs}/quilba.1
+    COMMENT "Debian changelog and manual page")
+add_custom_target(quilba_debian_docs DEPENDS ${quilba_docs}/changelog.gz ${quilba_docs}/quilba.1.gz)
+add_dependencies(quilba quilba_debian_docs)
 
 install(TARGETS quilba RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/resources/desktop/quilba.desktop
     DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${PROJECT_SOURCE_DIR}/resources/icons/quilba.svg
     DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+# The program speaks only French: its one manual page is French, in the default place.
+install(FILES ${quilba_docs}/quilba.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# A package made by its own maker: the changelog's name for such (native) packages is changelog.gz.
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/debian/copyright ${quilba_docs}/changelog.gz
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/quilba)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME quilba)
 set(CPACK_PACKAGE_VENDOR "Quilba")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_CONTACT "Quilba <quilba@example.org>")
+set(CPACK_PACKAGE_CONTACT "${QUILBA_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "loyalty-card counter program for pharmacies")
 # Debian shows the text as written: lines are broken here, an empty line parts the two languages.
 string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
@@ -36,12 +58,15 @@ set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The shared libraries the program links (Qt 6, libcurl, the C++ run-time) come from
 # dpkg-shlibdeps; what it loads or reads at run time is named here: the Qt platform plugins and
-# the SVG icon engine, Qt's French texts, the fonts the windows and tickets are drawn with, the
-# certificates for the platform's https address, and what the maintainer scripts call.
+# the SVG icon engine, Qt's French texts, the fonts the windows and tickets are drawn with (the
+# metric twins of Calibri, Arial and Tahoma, and DejaVu for the characters they lack), the
+# certificates for the platform's https address, and what the maintainer scripts call. pkexec
+# lets an update ask for an administrator and install through apt-get.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "qt6-qpa-plugins, libqt6svg6, qt6-translations-l10n, fonts-crosextra-carlito, fonts-dejavu-core, \
-ca-certificates, adduser, acl")
+    "qt6-qpa-plugins, libqt6svg6, qt6-translations-l10n, fonts-crosextra-carlito, fonts-liberation2, \
+fonts-wine, fonts-dejavu-core, ca-certificates, adduser, acl")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pkexec")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
     ${PROJECT_SOURCE_DIR}/packaging/debian/postinst
     ${PROJECT_SOURCE_DIR}/packaging/debian/postrm)

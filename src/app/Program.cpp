@@ -13,6 +13,7 @@
 #include "members/MemberChoiceDialog.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
+#include "platform/Fonts.h"
 #include "report/PdfReportOutput.h"
 #include "report/PreviewReportOutput.h"
 #include "settings/ParametersWindow.h"
@@ -21,7 +22,6 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QFont>
 #include <QLibraryInfo>
 #include <QLineEdit>
 #include <QLocale>
@@ -168,10 +168,7 @@ void Program::prepareapplication()
     if (translator->load(french, QStringLiteral("qtbase"), QStringLiteral("_"),
                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QCoreApplication::installTranslator(translator);
-    // Calibri's metric twin Carlito, and a font with the glyphs of Arial Unicode MS.
-    QFont::insertSubstitution(QStringLiteral("Calibri"), QStringLiteral("Carlito"));
-    QFont::insertSubstitution(QStringLiteral("Arial Unicode MS"), QStringLiteral("DejaVu Sans"));
-    QFont::insertSubstitution(QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans"));
+    Fonts::install();
 }
 
 void Program::create(const std::function<void()>& step)

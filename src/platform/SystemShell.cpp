@@ -1,8 +1,10 @@
 #include "platform/SystemShell.h"
 
 #include <QDesktopServices>
-#include <QFile>
 #include <QProcess>
+#include <QStandardPaths>
+
+using namespace Qt::Literals::StringLiterals;
 
 void SystemShell::openurl(const QUrl& url)
 {
@@ -11,8 +13,6 @@ void SystemShell::openurl(const QUrl& url)
 
 void SystemShell::startinstaller(const QString& program, const QString& arguments)
 {
-    QFile::setPermissions(program, QFile::permissions(program) | QFile::ExeOwner | QFile::ExeGroup |
-                                       QFile::ExeOther);
 #ifdef Q_OS_WIN
     QProcess process;
     process.setProgram(program);
@@ -21,4 +21,25 @@ void SystemShell::startinstaller(const QString& program, const QString& argument
 #else
     QProcess::startDetached(program, QProcess::splitCommand(arguments));
 #endif
+}
+
+QStringList SystemShell::packagecommand(const QString& package, const QStringList& path)
+{
+    const QString pkexec = QStandardPaths::findExecutable(u"pkexec"_s, path);
+    const QString aptget = QStandardPaths::findExecutable(u"apt-get"_s, path);
+    if (pkexec.isEmpty() || aptget.isEmpty())
+        return {};
+    // The administrator has agreed by authenticating: nothing more is asked, and nothing already
+    // installed may be removed for the update's sake.
+    return {pkexec, aptget, u"install"_s, u"--yes"_s, u"--no-remove"_s, package};
+}
+
+void SystemShell::installpackage(const QString& package)
+{
+    const QStringList command = packagecommand(package);
+    if (command.isEmpty()) {
+        QDesktopServices::openUrl(QUrl::fromLocalFile(package));
+        return;
+    }
+    QProcess::startDetached(command.constFirst(), command.mid(1));
 }

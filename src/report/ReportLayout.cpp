@@ -191,9 +191,10 @@ std::optional<ReportLayout> ReportLayout::fromjson(const QByteArray& json, QStri
         if (!document.isObject())
             fail({}, QStringLiteral("objet attendu"));
         const QJsonObject root = document.object();
-        checkkeys(root, {u"name", u"page", u"font", u"objects"}, {});
+        checkkeys(root, {u"name", u"title", u"page", u"font", u"objects"}, {});
         ReportLayout layout;
         layout.m_name = string(root, QStringLiteral("name"), {});
+        layout.m_title = root.contains(u"title") ? string(root, QStringLiteral("title"), {}) : layout.m_name;
         if (root.contains(u"page")) {
             const QString where = QStringLiteral("page");
             const QJsonObject page = root.value(u"page").toObject();

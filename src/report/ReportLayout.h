@@ -23,6 +23,9 @@ public:
     static ReportLayout fromresource(const QString& name);
 
     const QString& name() const { return m_name; }
+    // What the document is called for the person who prints it ("Bon d'achat 7,50 €"); the name
+    // when the layout gives none.
+    const QString& title() const { return m_title; }
     // Page size and margins in millimetres.
     QSizeF pagesize() const { return m_pagesize; }
     QMarginsF margins() const { return m_margins; }
@@ -43,6 +46,7 @@ private:
     ReportObject* find(const QString& name, ReportObject::Kind kind);
 
     QString m_name;
+    QString m_title;
     QSizeF m_pagesize{210.0, 297.0};
     QMarginsF m_margins{10.0, 10.0, 10.0, 10.0};
     ReportObject::Font m_font;

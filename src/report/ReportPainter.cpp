@@ -1,5 +1,6 @@
 #include "report/ReportPainter.h"
 
+#include "platform/Fonts.h"
 #include "report/ReportLayout.h"
 
 #include <QFont>
@@ -34,14 +35,40 @@ QRectF units(const QRectF& mm)
 
 // The device turns font sizes into pixels at its own resolution; the size is given so that the
 // painter's scale brings it back to the size asked for.
-QFont fontof(const ReportObject::Font& font, const QPaintDevice& device)
+QFont fontof(const ReportObject::Font& font, double pointsize, const QPaintDevice& device)
 {
-    QFont result(ReportPainter::family(font.face));
-    result.setPointSizeF(font.pointsize * layoutdpi / device.logicalDpiY());
+    QFont result;
+    result.setFamilies(Fonts::families(font.face));
+    result.setPointSizeF(pointsize * layoutdpi / device.logicalDpiY());
     result.setBold(font.bold);
     result.setHintingPreference(QFont::PreferNoHinting);
     return result;
 }
+
+double millimetres(double layoutunits)
+{
+    return layoutunits * millimetresperinch / layoutdpi;
+}
+
+QRectF millimetres(const QRectF& box)
+{
+    return QRectF(millimetres(box.x()), millimetres(box.y()), millimetres(box.width()),
+                  millimetres(box.height()));
+}
+
+// Blank lines at the end of a text put no ink on the page; under a text that starts at the top of
+// its box they neither move it nor need room.
+QString withouttrailingblanklines(const QString& text)
+{
+    QStringList lines = text.split(u'\n');
+    while (lines.size() > 1 && lines.constLast().trimmed().isEmpty())
+        lines.removeLast();
+    return lines.join(u'\n');
+}
+
+// A text longer than its box is drawn smaller rather than cut, down to this share of its size.
+constexpr double smallestscale = 0.6;
+constexpr double sizestep = 0.25;
 
 void drawframe(QPainter& painter, const QRectF& box)
 {
@@ -53,17 +80,31 @@ void drawframe(QPainter& painter, const QRectF& box)
     painter.drawRect(box.adjusted(width / 2, width / 2, -width / 2, -width / 2));
 }
 
-void drawtext(QPainter& painter, const ReportObject& object, const QRectF& box)
+ReportPainter::PlacedText drawtext(QPainter& painter, const ReportObject& object, const QRectF& box)
 {
+    ReportPainter::PlacedText placed{object.name, millimetres(box), {}, object.font.pointsize};
     if (object.text.isEmpty())
-        return;
-    painter.setFont(fontof(object.font, *painter.device()));
+        return placed;
     painter.setPen(object.font.color);
     // The text is clipped to its object, not to the gap inside it.
     int flags = static_cast<int>(object.alignment) | Qt::TextDontClip;
     if (object.wrap)
         flags |= Qt::TextWordWrap;
-    painter.drawText(box.adjusted(units(gapx), units(gapy), -units(gapx), -units(gapy)), flags, object.text);
+    const QRectF inner = box.adjusted(units(gapx), units(gapy), -units(gapx), -units(gapy));
+    const QString text = object.alignment & Qt::AlignTop ? withouttrailingblanklines(object.text) : object.text;
+    const double smallest = object.font.pointsize * smallestscale;
+    double size = object.font.pointsize;
+    for (;;) {
+        painter.setFont(fontof(object.font, size, *painter.device()));
+        if (box.contains(painter.boundingRect(inner, flags, text)) || size <= smallest)
+            break;
+        size = std::max(size - sizestep, smallest);
+    }
+    QRectF drawn;
+    painter.drawText(inner, flags, text, &drawn);
+    placed.text = millimetres(drawn);
+    placed.pointsize = size;
+    return placed;
 }
 
 // Fitted inside the box with its proportions kept, from the box's top-left corner.
@@ -109,13 +150,15 @@ void drawcheckbox(QPainter& painter, const ReportObject& object, const QRectF& b
 
 } // namespace
 
-bool ReportPainter::paint(const ReportLayout& layout, QPagedPaintDevice& device)
+bool ReportPainter::paint(const ReportLayout& layout, QPagedPaintDevice& device, QList<PlacedText>* placed)
 {
     device.setPageLayout(layout.pagelayout());
     QPainter painter(&device);
     if (!painter.isActive())
         return false;
-    draw(painter, layout, QPointF(0.0, 0.0));
+    const QList<PlacedText> texts = draw(painter, layout, QPointF(0.0, 0.0));
+    if (placed)
+        *placed = texts;
     return painter.end();
 }
 
@@ -133,8 +176,10 @@ QImage ReportPainter::render(const ReportLayout& layout, int dpi)
     return image;
 }
 
-void ReportPainter::draw(QPainter& painter, const ReportLayout& layout, QPointF origin)
+QList<ReportPainter::PlacedText> ReportPainter::draw(QPainter& painter, const ReportLayout& layout,
+                                                     QPointF origin)
 {
+    QList<PlacedText> placed;
     const QPaintDevice& device = *painter.device();
     painter.save();
     painter.translate(origin);
@@ -149,7 +194,7 @@ void ReportPainter::draw(QPainter& painter, const ReportLayout& layout, QPointF 
             painter.setClipRect(box, Qt::IntersectClip);
         switch (object.kind) {
         case ReportObject::Kind::Text:
-            drawtext(painter, object, box);
+            placed.append(drawtext(painter, object, box));
             break;
         case ReportObject::Kind::Picture:
             drawpicture(painter, object, box);
@@ -163,14 +208,10 @@ void ReportPainter::draw(QPainter& painter, const ReportLayout& layout, QPointF 
         painter.restore();
     }
     painter.restore();
+    return placed;
 }
 
 QString ReportPainter::family(const QString& face)
 {
-    const QString name = face.startsWith(u'@') ? face.mid(1) : face;
-    if (name.compare(u"Calibri", Qt::CaseInsensitive) == 0)
-        return QStringLiteral("Carlito");
-    if (name.compare(u"Arial Unicode MS", Qt::CaseInsensitive) == 0)
-        return QStringLiteral("DejaVu Sans");
-    return name;
+    return Fonts::families(face).constFirst();
 }

@@ -12,12 +12,23 @@ class Settings;
 class Shell;
 
 // The self-update: once per run, at start, asks the update server which version is current and,
-// when it is newer than this program and the user agrees, downloads the new setup program into the
-// work folder and starts it. The update server holds two files under the settings' `urlupdate`:
-// "version.html" (the version as dotted numbers) and "setup.exe".
+// when it is newer than this program and the user agrees, downloads the new version into the work
+// folder and hands it to the system's installer. The update server holds, under the settings'
+// `urlupdate`, "version.html" (the version as dotted numbers) and the installers: "setup.exe" for
+// Windows, "quilba_<version>_<architecture>.deb" for Debian.
 class Updater final
 {
 public:
+    // How a downloaded version is installed.
+    enum class Installer
+    {
+        // setup.exe, started with the setup arguments (Windows).
+        SetupProgram,
+        // The Debian package of the offered version and of this architecture, checked with
+        // dpkg-deb and handed to the system's package installer; never started itself.
+        DebianPackage
+    };
+
     // The parameters window's side of the download: the window shown with its progress bar.
     class Display
     {
@@ -39,13 +50,18 @@ public:
             const HttpClient& proxysource);
 
     void setdisplay(Display* display) { m_display = display; }
+    // The system's way by default: the setup program on Windows, the Debian package elsewhere.
+    void setinstaller(Installer installer) { m_installer = installer; }
+    Installer installer() const { return m_installer; }
     HttpClient& httpmaj() { return m_httpmaj; }
 
     // Asks the update server for the current version; offers the update when it is newer.
     // "Erreur Connexion plateforme mise à jour" when the server cannot be asked; silent otherwise.
     void checkupdate();
-    // Downloads "setup.exe" into the work folder and starts it with the setup arguments. A failed,
-    // empty or incomplete download is neither written nor started, and nothing is said.
+    // Downloads the installer of the version the last check offered into the work folder and hands
+    // it over. A failed, empty or incomplete download is neither written nor handed over, and
+    // nothing is said; a Debian package that the server does not have, or that is not the package
+    // of Quilba of that version and this architecture, is said so and not handed over.
     void installupdate();
 
     // The program's own version: its major and minor numbers ("1.4").
@@ -66,8 +82,26 @@ public:
 
     static HttpClient::Profile profile();
 
+    // The Debian architecture this program was built for ("amd64").
+    static QString architecture();
+    // "quilba_<version>_<architecture>.deb" for this architecture, the version without the blanks
+    // around it.
+    static QString packagefile(QByteArrayView version);
+    // Whether `path` is a whole Debian package of Quilba of that version and architecture, as
+    // dpkg-deb reads it: its fields, then all of its files.
+    static bool ispackage(const QString& path, const QString& version, const QString& architecture);
+    // What the pharmacist is told when the server has no package, or a wrong one.
+    static QString nopackagemessage(const QString& file);
+    static QString wrongpackagemessage(const QString& file, const QString& version,
+                                       const QString& architecture);
+
 private:
     QString location(const QString& file) const;
+    // Downloads a file of the update location into memory, the progress bar following it; the
+    // reply is ok only when it is whole and not empty.
+    HttpReply download(const QString& file);
+    void installsetup();
+    void installpackage();
 
     HttpClient m_httpmaj;
     const Settings& m_settings;
@@ -76,4 +110,11 @@ private:
     Shell& m_shell;
     const HttpClient& m_proxysource;
     Display* m_display = nullptr;
+#ifdef Q_OS_WIN
+    Installer m_installer = Installer::SetupProgram;
+#else
+    Installer m_installer = Installer::DebianPackage;
+#endif
+    // The version the last check offered, as the server wrote it.
+    QByteArray m_offered;
 };

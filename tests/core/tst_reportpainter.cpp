@@ -81,9 +81,9 @@ private slots:
         QTest::addColumn<QString>("family");
         QTest::newRow("Calibri") << QStringLiteral("Calibri") << QStringLiteral("Carlito");
         QTest::newRow("Arial Unicode MS")
-            << QStringLiteral("Arial Unicode MS") << QStringLiteral("DejaVu Sans");
+            << QStringLiteral("Arial Unicode MS") << QStringLiteral("Liberation Sans");
         QTest::newRow("its vertical name")
-            << QStringLiteral("@Arial Unicode MS") << QStringLiteral("DejaVu Sans");
+            << QStringLiteral("@Arial Unicode MS") << QStringLiteral("Liberation Sans");
     }
     void substitutesFonts()
     {

@@ -4,7 +4,9 @@
 #include <QApplication>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QPrinter>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -77,6 +79,49 @@ private slots:
         QVERIFY(maximised);
         QCOMPARE(copies, 1);
         QCOMPARE(range, QPrintDialog::AllPages);
+    }
+
+    // Each document's preview takes the screen's whole available area, shows the page across its
+    // width and is titled in French for the document.
+    void previewFillsTheScreen_data()
+    {
+        QTest::addColumn<QString>("layout");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("points") << QStringLiteral("reppoints") << QStringLiteral("Aperçu – Ticket de points");
+        QTest::newRow("7,50") << QStringLiteral("Repcoupon750") << QStringLiteral("Bon d'achat 7,50 €");
+        QTest::newRow("20") << QStringLiteral("Repcoupon20") << QStringLiteral("Bon d'achat 20 €");
+        QTest::newRow("sheet") << QStringLiteral("frxReport2") << QStringLiteral("Bulletin d'adhésion");
+    }
+    void previewFillsTheScreen()
+    {
+        QFETCH(QString, layout);
+        QFETCH(QString, title);
+        QString shown;
+        QRect geometry;
+        QPrintPreviewWidget::ZoomMode mode = QPrintPreviewWidget::CustomZoom;
+        double zoom = 0.0;
+        int viewport = 0;
+        ModalScript script({[&](QWidget* preview) {
+                                shown = preview->windowTitle();
+                                geometry = preview->frameGeometry();
+                                auto* pages = preview->findChild<QPrintPreviewWidget*>();
+                                QVERIFY(pages);
+                                mode = pages->zoomMode();
+                                zoom = pages->zoomFactor();
+                                viewport = pages->width();
+                                preview->close();
+                            },
+                            [&](QWidget* dialog) { qobject_cast<QDialog*>(dialog)->reject(); }});
+        PreviewReportOutput output;
+        QVERIFY(!output.print(ReportLayout::fromresource(layout)));
+
+        QCOMPARE(shown, title);
+        QCOMPARE(geometry, QGuiApplication::primaryScreen()->availableGeometry());
+        QCOMPARE(mode, QPrintPreviewWidget::FitToWidth);
+        // The A4 page's 210 mm at that zoom fill most of the width without passing it.
+        const double pagewidth = 210.0 / 25.4 * QGuiApplication::primaryScreen()->logicalDotsPerInchX() * zoom;
+        QVERIFY2(pagewidth <= viewport && pagewidth > viewport * 0.8,
+                 qPrintable(QStringLiteral("page %1 px, vue %2 px").arg(pagewidth).arg(viewport)));
     }
 
     void printsWhenTheDialogIsAccepted()

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds the Debian package from a built tree with CPack and checks it from the outside: its
-# fields and dependencies, the files it installs (and nothing else), its maintainer scripts, the
-# menu entry, and the extracted program answering --version and --help without a display.
+# Builds the Debian package from a built tree with CPack and checks it from the outside: lintian
+# (an error or a warning fails), its fields and dependencies, the files it installs (and nothing
+# else), its maintainer scripts, its Debian documents, the menu entry, and the extracted program
+# answering --version and --help without a display.
 # usage: check_package.sh <build dir> <version>
 set -euo pipefail
 bin=$1
@@ -21,10 +22,17 @@ fi
 deb="$tmp/out/quilba_${version}_$(dpkg --print-architecture).deb"
 [ -f "$deb" ] || fail "pas de $(basename "$deb") : $(ls "$tmp/out")"
 
+if ! lintian --fail-on error,warning "$deb" >"$tmp/lintian.log" 2>&1; then
+    cat "$tmp/lintian.log" >&2
+    fail "lintian"
+fi
+
 field() { dpkg-deb --field "$deb" "$1"; }
 [ "$(field Package)" = quilba ] || fail "Package: $(field Package)"
 [ "$(field Version)" = "$version" ] || fail "Version: $(field Version)"
-[ -n "$(field Maintainer)" ] || fail "pas de Maintainer"
+maintainer=$(field Maintainer)
+grep -Eq '^[^<>]+ <[^@<> ]+@[^@<> ]+\.[a-z]+>$' <<<"$maintainer" || fail "Maintainer: $maintainer"
+grep -Eqi 'example\.(org|com|net)|localhost|invalid' <<<"$maintainer" && fail "Maintainer d'exemple : $maintainer"
 description=$(field Description)
 grep -q "loyalty-card" <<<"$description" || fail "description sans texte anglais"
 grep -q "programme du comptoir" <<<"$description" || fail "description sans texte français"
@@ -33,16 +41,20 @@ grep -q "programme du comptoir" <<<"$description" || fail "description sans text
 depends=$(field Depends)
 names=$(sed 's/([^)]*)//g; s/|/,/g' <<<"$depends" | tr ',' '\n' | awk '{ print $1 }')
 for package in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libcurl4 \
-    qt6-qpa-plugins libqt6svg6 qt6-translations-l10n fonts-crosextra-carlito fonts-dejavu-core \
-    ca-certificates adduser; do
+    qt6-qpa-plugins libqt6svg6 qt6-translations-l10n fonts-crosextra-carlito fonts-liberation2 \
+    fonts-wine fonts-dejavu-core ca-certificates adduser; do
     grep -qxF "$package" <<<"$names" || fail "Depends sans $package : $depends"
 done
 
-# Exactly the program, its menu entry and its icon: no local platform, no test, no library.
+# Exactly the program, its menu entry, its icon, its manual page and its Debian documents: no
+# local platform, no test, no library.
 dpkg-deb --contents "$deb" | awk '$1 !~ /^d/ { print $1, $2, $6 }' | sort >"$tmp/files"
 cat >"$tmp/expected" <<LIST
 -rw-r--r-- root/root ./usr/share/applications/quilba.desktop
 -rw-r--r-- root/root ./usr/share/icons/hicolor/scalable/apps/quilba.svg
+-rw-r--r-- root/root ./usr/share/doc/quilba/changelog.gz
+-rw-r--r-- root/root ./usr/share/doc/quilba/copyright
+-rw-r--r-- root/root ./usr/share/man/man1/quilba.1.gz
 -rwxr-xr-x root/root ./usr/bin/quilba
 LIST
 sort -o "$tmp/expected" "$tmp/expected"
@@ -61,6 +73,15 @@ grep -Eq "^purge\)" "$tmp/control/postrm" || fail "postrm sans purge"
 
 dpkg-deb --extract "$deb" "$tmp/root"
 program="$tmp/root/usr/bin/quilba"
+
+# The changelog's last entry is this version; the manual page names every switch and variable.
+changelog=$(gzip -dc "$tmp/root/usr/share/doc/quilba/changelog.gz" | head -n 1)
+[ "$changelog" = "quilba ($version) stable; urgency=medium" ] || fail "changelog : $changelog"
+manual=$(gzip -dc "$tmp/root/usr/share/man/man1/quilba.1.gz")
+for word in debug log kestrel nocoupon version help QUILBA_WORKDIR QUILBA_PRINT_DIR QUILBA_UPDATE_URL \
+    quilba.ini quilba.log OPTIONS ENVIRONNEMENT FICHIERS; do
+    grep -q -- "$word" <<<"$manual" || fail "page de manuel sans $word"
+done
 
 # The menu entry is valid and starts the packaged program with the packaged icon.
 desktop="$tmp/root/usr/share/applications/quilba.desktop"

@@ -280,6 +280,8 @@ private:
               updater(settings, buffer, dialogs, shell, counter)
         {
             updater.setdisplay(&display);
+            // The Windows way: setup.exe (the Debian package is proven against the local platform).
+            updater.setinstaller(Updater::Installer::SetupProgram);
         }
         Settings settings;
         ReplyBuffer buffer;

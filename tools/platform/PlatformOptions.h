@@ -18,6 +18,7 @@ struct PlatformOptions
     std::string tlsKey;
     std::string updateVersion = "1.4";
     std::string updateSetup; // file whose bytes are served as setup.exe
+    std::string updatePackage; // file served under its own name in the update location
     std::optional<std::string> now;
     bool admin = true;
     bool help = false;

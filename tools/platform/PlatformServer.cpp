@@ -281,6 +281,13 @@ HttpReply PlatformServer::route(const httplib::Request& req, const std::string& 
         reply.body = *m_config.setup;
         return reply;
     }
+    if (!m_config.packageName.empty() && req.path == "/updatequilba/" + m_config.packageName &&
+        (req.method == "GET" || req.method == "HEAD")) {
+        HttpReply reply;
+        reply.contentType = "application/vnd.debian.binary-package";
+        reply.body = m_config.package;
+        return reply;
+    }
     if (req.path == kOperatorPath && (req.method == "GET" || req.method == "HEAD")) {
         std::optional<long long> member;
         if (req.has_param("member"))

@@ -38,6 +38,8 @@ public:
         std::string tlsKey;
         std::string updateVersion = "1.4";
         std::optional<std::string> setup; // the bytes of setup.exe; none: 404
+        std::string packageName;          // a file of the update location ("quilba_1.5_amd64.deb")
+        std::string package;              // its bytes
         bool admin = true;
         int keepAliveSeconds = 5;
         int timeoutSeconds = 5; // reading a request, writing a reply

@@ -6,6 +6,7 @@
 #include "Store.h"
 
 #include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -70,6 +71,10 @@ int main(int argc, char** argv)
         config.updateVersion = options.updateVersion;
         if (!options.updateSetup.empty())
             config.setup = readFile(options.updateSetup);
+        if (!options.updatePackage.empty()) {
+            config.package = readFile(options.updatePackage);
+            config.packageName = std::filesystem::path(options.updatePackage).filename().string();
+        }
         config.admin = options.admin;
         PlatformServer server(store, clock, accounts, config);
         const int port = server.bindPort();
