@@ -7,11 +7,13 @@
 #include "counter/Coupons.h"
 #include "counter/ElidedLabel.h"
 #include "data/MemoryTable.h"
+#include "settings/ParametersWindow.h"
 
 #include <QAccessible>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QTableView>
 #include <QTableWidget>
@@ -195,6 +197,28 @@ private slots:
                                 u"btnadd"_s,      u"ToolButton1"_s, u"ToolButton2"_s,  u"ToolButton3"_s,
                                 u"ToolButton6"_s, u"ToolButton5"_s, u"search"_s};
         QCOMPARE(walked, order);
+    }
+
+    // Tab walks the parameters window in its order and comes round.
+    void tabWalksTheParameters()
+    {
+        RunningProgram counter(*m_platform, {u"-nocoupon"_s});
+        counter.show();
+        ParametersWindow& parameters = counter.program->parameterswindow();
+        QStringList walked;
+        Person::whenshown(&parameters, [&] {
+            const auto close = qScopeGuard([&parameters] { parameters.reject(); });
+            Person::click(parameters.findChild<QWidget*>(u"edapikey"_s));
+            for (int i = 0; i < 13; ++i) {
+                walked.append(Person::focus() ? Person::focus()->objectName() : u"(rien)"_s);
+                Person::press(Qt::Key_Tab);
+            }
+        });
+        Person::click(counter.window().findChild<QToolButton*>(u"ToolButton5"_s));
+        QCOMPARE(walked, (QStringList{u"edapikey"_s, u"edcodepharmacie"_s, u"edlogin"_s, u"edpwd"_s,
+                                      u"edurladelya"_s, u"libellepharma"_s, u"adrpharma"_s, u"adr2pharma"_s,
+                                      u"cppharma"_s, u"villepharma"_s, u"Button1"_s, u"Button2"_s,
+                                      u"edapikey"_s}));
     }
 
     // A screen reader reads the member shown, not the names of the boxes; a long name is cut on
