@@ -199,7 +199,8 @@ private slots:
         QCOMPARE(walked, order);
     }
 
-    // Tab walks the parameters window in its order and comes round.
+    // Tab walks the parameters window in its order and comes round; the URL shown, which cannot be
+    // changed, is not a stop.
     void tabWalksTheParameters()
     {
         RunningProgram counter(*m_platform, {u"-nocoupon"_s});
@@ -209,14 +210,14 @@ private slots:
         Person::whenshown(&parameters, [&] {
             const auto close = qScopeGuard([&parameters] { parameters.reject(); });
             Person::click(parameters.findChild<QWidget*>(u"edapikey"_s));
-            for (int i = 0; i < 13; ++i) {
+            for (int i = 0; i < 12; ++i) {
                 walked.append(Person::focus() ? Person::focus()->objectName() : u"(rien)"_s);
                 Person::press(Qt::Key_Tab);
             }
         });
         Person::click(counter.window().findChild<QToolButton*>(u"ToolButton5"_s));
         QCOMPARE(walked, (QStringList{u"edapikey"_s, u"edcodepharmacie"_s, u"edlogin"_s, u"edpwd"_s,
-                                      u"edurladelya"_s, u"libellepharma"_s, u"adrpharma"_s, u"adr2pharma"_s,
+                                      u"libellepharma"_s, u"adrpharma"_s, u"adr2pharma"_s,
                                       u"cppharma"_s, u"villepharma"_s, u"Button1"_s, u"Button2"_s,
                                       u"edapikey"_s}));
     }
