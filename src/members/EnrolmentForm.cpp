@@ -449,6 +449,9 @@ bool EnrolmentForm::leavefocused()
     // exist is never sent.
     if (!field || leave(field))
         return true;
+    // The save goes on: the civility list stays folded.
+    if (field == m_cbcivilite)
+        m_cbcivilite->hidePopup();
     return field != m_eddtn || EnrolmentRules::parsedate(dtndigits()).isValid();
 }
 
