@@ -39,6 +39,8 @@ HistoryWindow::HistoryWindow(MemoryTable& historique, Dialogs& dialogs, QWidget*
     panellayout->setContentsMargins(0, 0, 0, 0);
     m_Button1->setObjectName(u"Button1"_s);
     m_Button1->setAutoDefault(false);
+    // Enter closes the window as Escape does: there is nothing else to do in it.
+    m_Button1->setDefault(true);
     panellayout->addStretch();
     panellayout->addWidget(m_Button1);
     panellayout->addStretch();
@@ -89,4 +91,5 @@ void HistoryWindow::execute(const JsonValue& eventlist)
     show();
     raise();
     activateWindow();
+    m_DBGrid1->setFocus();
 }
