@@ -31,6 +31,8 @@ HistoryWindow::HistoryWindow(MemoryTable& historique, Dialogs& dialogs, QWidget*
     m_DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
     m_DBGrid1->verticalHeader()->hide();
+    // A list to read: the arrows move in it, Tab leaves it for "Annuler".
+    m_DBGrid1->setTabKeyNavigation(false);
 
     auto* panel = new QWidget(this);
     panel->setObjectName(u"Panel1"_s);

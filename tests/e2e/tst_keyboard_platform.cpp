@@ -279,7 +279,7 @@ private slots:
             << QStringList{lookup, query} << 0;
         QTest::newRow("F2 name not found: search selected")
             << u"type:ZZZZ;focus:edvendeur"_s << QString() << QString() << u"F2"_s << QString()
-            << QStringList{u"focus=search"_s, u"sélection=ZZZZ"_s} << QStringList{u"?"_s}
+            << QStringList{u"focus=search"_s, u"sélection=ZZZZ"_s} << QStringList{u"Client inconnu"_s}
             << QStringList{lookup} << 0;
         QTest::newRow("F2 search empty: only the focus")
             << u"focus:edvendeur"_s << QString() << QString() << u"F2"_s << QString()
@@ -409,8 +409,7 @@ private slots:
         CounterWindow& counterwindow = counter.window();
         // A button pressed by Alt and its letter is clicked a moment later.
         const auto settle = [&] {
-            if (questions != QStringList{u"?"_s})
-                QTRY_COMPARE(counter.dialogs.texts().size(), questions.size());
+            QTRY_COMPARE(counter.dialogs.texts().size(), questions.size());
             QTRY_COMPARE(::printed(counter), printed);
         };
         const auto check = [&] {
@@ -442,10 +441,8 @@ private slots:
             });
         }
         const bool inwindow = !window.isEmpty();
-        if (inwindow) {
-            act(&counterwindow, setup);
-        } else {
-            act(&counterwindow, setup);
+        act(&counterwindow, setup);
+        if (!inwindow) {
             counter.sent();
             counter.dialogs.clear();
             presskey(key);
@@ -458,11 +455,7 @@ private slots:
         else if (!inwindow)
             QCOMPARE(shown, QString());
 
-        QStringList asked = counter.dialogs.texts();
-        if (questions == QStringList{u"?"_s})
-            QCOMPARE(asked.size(), 1); // the platform's own words
-        else
-            QCOMPARE(asked, questions);
+        QCOMPARE(counter.dialogs.texts(), questions);
         const QByteArrayList sent = counter.sent();
         if (requests.isEmpty())
             QVERIFY2(sent.isEmpty(), sent.join('\n').constData());
