@@ -332,6 +332,9 @@ private slots:
         QTest::newRow("Ins elsewhere: nothing")
             << member + u";focus:edvendeur"_s << QString() << QString() << u"Ins"_s << QString()
             << QStringList{u"produits=0"_s} << QStringList() << QStringList() << 0;
+        QTest::newRow("Ctrl+Del while a cell is being typed")
+            << member + u";type:A100"_s << QString() << QString() << u"Ctrl+Del"_s << QString()
+            << QStringList{u"produits=0"_s} << QStringList{deleteline} << QStringList() << 0;
         QTest::newRow("Ctrl+Del products grid")
             << member + u";type:A100\n2\n4.5\n\nB200\n1\n3\n\n;key:Up"_s << QString() << QString()
             << u"Ctrl+Del"_s << QString() << QStringList{u"produits=1"_s, u"addpoint=9"_s}
@@ -353,7 +356,7 @@ private slots:
 
         const QString form = u"key:F3"_s;
         QTest::newRow("form Alt+V Valider")
-            << form << u"formmember"_s << QString() << u"Alt+V"_s << QString()
+            << form << u"formmember"_s << QString() << u"Alt+V"_s << u"formmember:edcardnumber"_s
             << QStringList{u"focus=edcardnumber"_s}
             << QStringList{u"Vous devez renseigner le numéro de la carte"_s} << QStringList() << 0;
         QTest::newRow("form Alt+Q Quitter")
@@ -379,15 +382,16 @@ private slots:
 
         const QString homonyms = u"scan:DUPONT"_s;
         QTest::newRow("choice Enter chooses")
-            << homonyms << u"choixmembre"_s << QString() << u"Return"_s << QString()
+            << homonyms << u"choixmembre"_s << QString() << u"Return"_s << u"choixmembre:DBGrid1"_s
             << QStringList{u"choixmembre=fermée"_s} << QStringList() << QStringList{lookup, query} << 0;
         QTest::newRow("choice Escape cancels")
             << homonyms << u"choixmembre"_s << QString() << u"Esc"_s << QString()
             << QStringList{u"choixmembre=fermée"_s} << QStringList() << QStringList() << 0;
 
         QTest::newRow("history Enter closes")
-            << member + u";key:F5"_s << u"formhisto"_s << u"key:Down"_s << u"Return"_s << QString()
-            << QStringList{u"formhisto=fermée"_s} << QStringList() << QStringList() << 0;
+            << member + u";key:F5"_s << u"formhisto"_s << u"key:Down"_s << u"Return"_s
+            << u"formhisto:DBGrid1"_s << QStringList{u"formhisto=fermée"_s} << QStringList() << QStringList()
+            << 0;
         QTest::newRow("history Escape closes")
             << member + u";key:F5"_s << u"formhisto"_s << QString() << u"Esc"_s << QString()
             << QStringList{u"formhisto=fermée"_s} << QStringList() << QStringList() << 0;
