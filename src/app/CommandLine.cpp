@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include "counter/CounterKeys.h"
+
 CommandLine::Request CommandLine::request(const QStringList& arguments)
 {
     for (qsizetype i = 1; i < arguments.size(); ++i) {
@@ -28,7 +30,7 @@ QString CommandLine::versiontext(const QString& version)
 
 QString CommandLine::helptext()
 {
-    return QStringLiteral(
+    const QString options = QStringLiteral(
         "Utilisation : quilba [-debug] [-log] [-kestrel] [-nocoupon]\n"
         "\n"
         "Quilba, le programme du comptoir de la pharmacie pour la carte de fidélité.\n"
@@ -46,7 +48,10 @@ QString CommandLine::helptext()
         "  QUILBA_WORKDIR     dossier de travail à utiliser au lieu de /var/lib/Quilba/\n"
         "  QUILBA_PRINT_DIR   les tickets et les fiches y sont écrits en PDF au lieu d'être imprimés\n"
         "  QUILBA_UPDATE_URL  adresse des mises à jour (se termine par /updatequilba)\n"
+        "\n");
+    const QString folder = QStringLiteral(
         "\n"
         "Le dossier de travail contient les paramètres (quilba.ini) et le journal (quilba.log).\n"
         "Les membres du groupe quilba peuvent écrire dans /var/lib/Quilba/.\n");
+    return options + CounterKeys::helptext() + folder;
 }

@@ -5,6 +5,7 @@
 #include "api/QuilbaError.h"
 #include "api/ReplyBuffer.h"
 #include "app/Switches.h"
+#include "counter/CounterKeys.h"
 #include "counter/CounterRules.h"
 #include "counter/CounterState.h"
 #include "counter/CouponGrid.h"
@@ -31,6 +32,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QScreen>
+#include <QShortcut>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTimer>
@@ -181,6 +183,7 @@ CounterWindow::CounterWindow(const Context& context, QWidget* parent)
     layout->addWidget(buildbottombar());
     setCentralWidget(central);
     settaborder();
+    setkeys();
     m_coupons = new CouponGrid(*this);
     m_coupons->setprintcoupon([this](const Tickets::Coupon& coupon) { printcoupon(coupon); });
 
@@ -529,6 +532,45 @@ void CounterWindow::settaborder()
     }
 }
 
+void CounterWindow::setkeys()
+{
+    for (const CounterKeys::Key& key : CounterKeys::buttons()) {
+        auto* button = findChild<QToolButton*>(key.control);
+        if (!button)
+            continue;
+        QString description = button->toolTip();
+        if (description.isEmpty())
+            description = button->accessibleDescription();
+        if (description.isEmpty())
+            description = button->accessibleName();
+        button->setToolTip(CounterKeys::tooltip(description, key.sequence));
+        const QKeyCombination combination = key.sequence[0];
+        if (combination.keyboardModifiers() == Qt::AltModifier) {
+            // Alt and the letter underlined in the caption.
+            QString caption = button->text();
+            caption.insert(caption.indexOf(QKeySequence(combination.key()).toString()), u'&');
+            button->setText(caption);
+            continue;
+        }
+        QWidget* scope = key.scope.isEmpty() ? this : findChild<QWidget*>(key.scope);
+        auto* shortcut = new QShortcut(key.sequence, scope);
+        shortcut->setContext(key.scope.isEmpty() ? Qt::WindowShortcut : Qt::WidgetWithChildrenShortcut);
+        // A key presses its button as a click does: nothing while the button is disabled.
+        if (button == m_btsearch)
+            connect(shortcut, &QShortcut::activated, this, &CounterWindow::searchkey);
+        else
+            connect(shortcut, &QShortcut::activated, button, &QToolButton::click);
+    }
+}
+
+void CounterWindow::searchkey()
+{
+    m_search->setFocus(Qt::ShortcutFocusReason);
+    m_search->selectAll();
+    if (!m_search->text().isEmpty())
+        m_btsearch->click();
+}
+
 void CounterWindow::setsearchtext(const QString& text)
 {
     if (m_search->text() != text)
@@ -742,6 +784,14 @@ bool CounterWindow::eventFilter(QObject* watched, QEvent* event)
         QObject* child = static_cast<QChildEvent*>(event)->child();
         if (child->isWidgetType())
             QTimer::singleShot(0, child, [this, child] { child->installEventFilter(this); });
+    } else if (event->type() == QEvent::ShortcutOverride) {
+        // In the products grid F2 keeps its grid meaning: it edits the current cell.
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_F2 && key->modifiers() == Qt::NoModifier &&
+            (watched == m_dbgridproduits || watched->parent() == viewport)) {
+            event->accept();
+            return true;
+        }
     } else if (event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
         if (watched == m_addpoint)

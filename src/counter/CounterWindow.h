@@ -141,6 +141,11 @@ private:
     QWidget* buildproductspanel();
     QWidget* buildbottombar();
     void settaborder();
+    // The keys of the buttons, shown in their tooltips.
+    void setkeys();
+    // F2: the search field takes the keyboard with its text selected, and a text there is looked
+    // up as "Chercher" or "Actualiser" does.
+    void searchkey();
 
     // Search field change: sale buttons off; a shown member is left (reset, idle).
     void searchChange();

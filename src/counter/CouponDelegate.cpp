@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QFontMetrics>
 #include <QPainter>
+#include <QPen>
 #include <QStyle>
 
 void CouponDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
@@ -35,5 +36,10 @@ void CouponDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option
         static_cast<QRgb>(style->styleHint(QStyle::SH_Table_GridLineColor, &option, option.widget));
     painter->setPen(QColor::fromRgba(gridcolour));
     painter->drawLine(cell.bottomLeft(), cell.bottomRight());
+    // The cell the keys act on shows, over the coloured buttons too.
+    if (option.state & QStyle::State_HasFocus) {
+        painter->setPen(QPen(Qt::black, 2));
+        painter->drawRect(cell.adjusted(1, 1, -1, -1));
+    }
     painter->restore();
 }

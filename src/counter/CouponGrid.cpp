@@ -12,6 +12,8 @@
 #include "platform/Dialogs.h"
 #include "settings/Settings.h"
 
+#include <QFocusEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QTableWidget>
@@ -26,6 +28,7 @@ CouponGrid::CouponGrid(CounterWindow& window)
     m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
     m_viewport->setMouseTracking(true);
     m_viewport->installEventFilter(this);
+    m_grid->installEventFilter(this);
     connect(m_grid, &QTableWidget::cellDoubleClicked, this, &CouponGrid::listecouponsDblClick);
     window.setquerycoupons([this] { querycoupons(); });
 }
@@ -122,6 +125,21 @@ Tickets::Coupon CouponGrid::currentcoupon() const
 
 bool CouponGrid::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_grid && event->type() == QEvent::KeyPress) {
+        // Enter or Space on a cell acts as a double click on it.
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool press =
+            key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter || key->key() == Qt::Key_Space;
+        if (press && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            listecouponsDblClick();
+            return true;
+        }
+    }
+    if (watched == m_grid && event->type() == QEvent::FocusIn &&
+        static_cast<QFocusEvent*>(event)->reason() != Qt::MouseFocusReason &&
+        !m_grid->currentIndex().isValid())
+        // Reached from the keyboard, the cursor starts on the first coupon's "Utiliser".
+        m_grid->setCurrentCell(0, Coupons::Use);
     if (event->type() == QEvent::MouseMove && watched == m_viewport) {
         const auto* move = static_cast<QMouseEvent*>(event);
         listecouponsMouseMove(move->position().toPoint(), move->globalPosition().toPoint());

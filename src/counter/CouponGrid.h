@@ -11,8 +11,8 @@ class QTableWidget;
 class QWidget;
 
 // The coupon grid `listecoupons` of the counter window at work: the query that fills it after
-// every member shown, the validity hint, and the double clicks that use a coupon or print its
-// ticket.
+// every member shown, the validity hint, and the double clicks (or Enter and Space) that use a
+// coupon or print its ticket.
 class CouponGrid final : public QObject
 {
     Q_OBJECT

@@ -31,6 +31,8 @@ HistoryWindow::HistoryWindow(MemoryTable& historique, Dialogs& dialogs, QWidget*
     m_DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
     m_DBGrid1->verticalHeader()->hide();
+    // A list to read: the arrows move in it, Tab leaves it for "Annuler".
+    m_DBGrid1->setTabKeyNavigation(false);
 
     auto* panel = new QWidget(this);
     panel->setObjectName(u"Panel1"_s);
@@ -39,6 +41,8 @@ HistoryWindow::HistoryWindow(MemoryTable& historique, Dialogs& dialogs, QWidget*
     panellayout->setContentsMargins(0, 0, 0, 0);
     m_Button1->setObjectName(u"Button1"_s);
     m_Button1->setAutoDefault(false);
+    // Enter closes the window as Escape does: there is nothing else to do in it.
+    m_Button1->setDefault(true);
     panellayout->addStretch();
     panellayout->addWidget(m_Button1);
     panellayout->addStretch();
@@ -89,4 +93,5 @@ void HistoryWindow::execute(const JsonValue& eventlist)
     show();
     raise();
     activateWindow();
+    m_DBGrid1->setFocus();
 }

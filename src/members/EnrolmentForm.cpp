@@ -14,6 +14,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QShortcut>
 #include <QTableView>
 #include <QToolButton>
 
@@ -162,9 +163,12 @@ void EnrolmentForm::build()
     m_DBNavigator1->setObjectName(u"DBNavigator1"_s);
     m_DBNavigator1->setText(u"+"_s);
     m_DBNavigator1->setAccessibleName(u"Ajouter un enfant"_s);
-    m_DBNavigator1->setToolTip(u"Ajouter un enfant"_s);
+    m_DBNavigator1->setToolTip(u"Ajouter un enfant (Inser)"_s);
     m_DBNavigator1->setGeometry(12, 361, 29, 18);
     connect(m_DBNavigator1, &QToolButton::clicked, this, &EnrolmentForm::insertenfant);
+    auto* insert = new QShortcut(QKeySequence(Qt::Key_Insert), m_DBGrid1);
+    insert->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(insert, &QShortcut::activated, m_DBNavigator1, &QToolButton::click);
 
     label(this, u"Centres d'intéret:"_s, 16, 384, 120, nullptr);
     m_chkbxpara = check(u"chkbxpara"_s, u"Para&&Cosmétique"_s, 16, 404);

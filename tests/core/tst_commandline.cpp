@@ -1,7 +1,10 @@
 #include "app/CommandLine.h"
 #include "app/Switches.h"
+#include "counter/CounterKeys.h"
 
 #include <QTest>
+
+using namespace Qt::StringLiterals;
 
 class TestCommandLine : public QObject
 {
@@ -52,6 +55,36 @@ private slots:
                                  "QUILBA_PRINT_DIR", "QUILBA_UPDATE_URL", "/var/lib/Quilba/"})
             QVERIFY2(help.contains(QLatin1StringView(name)), name);
         QVERIFY(help.endsWith(u'\n'));
+    }
+
+    // Every key of the counter's buttons is in the help, by the name a French keyboard gives it.
+    void helpNamesTheKeys_data()
+    {
+        QTest::addColumn<QString>("name");
+        for (const CounterKeys::Key& key : CounterKeys::buttons())
+            QTest::newRow(qPrintable(key.control)) << CounterKeys::keyname(key.sequence);
+    }
+    void helpNamesTheKeys()
+    {
+        QFETCH(QString, name);
+        QVERIFY2(CommandLine::helptext().contains(u"\n  "_s + name + u' '), qPrintable(name));
+    }
+
+    void keyNames_data()
+    {
+        QTest::addColumn<QKeySequence>("sequence");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("F9") << QKeySequence(Qt::Key_F9) << u"F9"_s;
+        QTest::newRow("Ctrl+P") << QKeySequence(Qt::CTRL | Qt::Key_P) << u"Ctrl+P"_s;
+        QTest::newRow("Alt+A") << QKeySequence(Qt::ALT | Qt::Key_A) << u"Alt+A"_s;
+        QTest::newRow("Insert") << QKeySequence(Qt::Key_Insert) << u"Inser"_s;
+        QTest::newRow("Ctrl+Delete") << QKeySequence(Qt::CTRL | Qt::Key_Delete) << u"Ctrl+Suppr"_s;
+    }
+    void keyNames()
+    {
+        QFETCH(QKeySequence, sequence);
+        QFETCH(QString, name);
+        QCOMPARE(CounterKeys::keyname(sequence), name);
     }
 };
 

@@ -237,6 +237,42 @@ private slots:
         QCOMPARE(counter.row(1), bigrow);
     }
 
+    // From the keyboard: Tab reaches the grid on the first coupon's "Utiliser", the arrows move
+    // the cursor, Enter acts on the cell; a frame shows the cell over its coloured button.
+    void keyboardReachesTheCoupons()
+    {
+        Counter counter;
+        std::optional<Tickets::Coupon> printed;
+        counter.window->coupons().setprintcoupon([&](const Tickets::Coupon& coupon) { printed = coupon; });
+        counter.showmember(list({small, big}));
+        QVERIFY(QTest::qWaitForWindowActive(counter.window.get()));
+        QTableWidget* grid = counter.grid;
+        counter.window->search()->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), grid);
+        QCOMPARE(grid->currentIndex(), grid->model()->index(0, Coupons::Use));
+        const auto corner = [grid](int row, int column) {
+            const QRect cell = grid->visualRect(grid->model()->index(row, column));
+            return grid->viewport()->grab().toImage().pixelColor(cell.topLeft() + QPoint(1, 1));
+        };
+        const QColor frame(Qt::black);
+        const QColor green(0, 128, 0);
+        QCOMPARE(corner(0, Coupons::Use), frame);
+        QCOMPARE(corner(1, Coupons::Use), green);
+
+        QTest::keyClick(grid, Qt::Key_Down);
+        QCOMPARE(corner(0, Coupons::Use), green);
+        QCOMPARE(corner(1, Coupons::Use), frame);
+        QTest::keyClick(grid, Qt::Key_Left);
+        QCOMPARE(corner(1, Coupons::Print), frame);
+        QTest::keyClick(grid, Qt::Key_Return);
+        QVERIFY(printed);
+        QCOMPARE(printed->trackcode, u"TC2"_s);
+        QCOMPARE(counter.server.requests().size(), 2);
+        QCOMPARE(counter.dialogs.texts(), QStringList());
+    }
+
     void printChoosesTheVoucherOfTheValue()
     {
         Counter counter;

@@ -9,6 +9,7 @@
 #include "history/HistoryWindow.h"
 #include "platform/Clock.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
@@ -200,6 +201,24 @@ private slots:
         QVERIFY(!w.isVisible());
         QCOMPARE(f.historique().rowCount(), 0);
         QVERIFY(f.dialogs.shown().isEmpty());
+    }
+
+    // The window opens on its list, also after the keyboard was left on "Annuler", and Escape
+    // closes it.
+    void opensOnItsList()
+    {
+        Fixture f;
+        f.showmember("{\"list\":[" + sale + "," + points + "]}");
+        HistoryWindow& w = f.history();
+        for (int opening = 0; opening < 2; ++opening) {
+            f.historique_click();
+            QVERIFY(QTest::qWaitForWindowActive(&w));
+            QTRY_COMPARE(QApplication::focusWidget(), w.DBGrid1());
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), w.Button1());
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+            QVERIFY(!w.isVisible());
+        }
     }
 };
 

@@ -33,14 +33,27 @@ namespace {
 const QStringList searches{u"1010001"_s, u"1010004"_s, u"3300010100016"_s, u"DUPONT"_s, u"DUPONT MARIE"_s,
                            u"9999999"_s, u"1010002"_s};
 
-const std::vector<std::pair<Qt::Key, QString>> keys{
-    {Qt::Key_Return, {}}, {Qt::Key_Tab, {}},      {Qt::Key_Backtab, {}}, {Qt::Key_Escape, {}},
+struct Key
+{
+    Qt::Key key;
+    QString text;
+    Qt::KeyboardModifiers modifiers = Qt::NoModifier;
+};
+
+// Editing keys, then the keys of the buttons. Alt+P (the parameters) is left out: it could end the
+// program by design.
+const std::vector<Key> keys{
+    {Qt::Key_Return, {}}, {Qt::Key_Tab, {}},      {Qt::Key_Backtab, {}, Qt::ShiftModifier}, {Qt::Key_Escape, {}},
     {Qt::Key_Backspace, {}}, {Qt::Key_Delete, {}}, {Qt::Key_Up, {}},     {Qt::Key_Down, {}},
     {Qt::Key_Left, {}},   {Qt::Key_Right, {}},    {Qt::Key_Space, u" "_s}, {Qt::Key_Home, {}},
     {Qt::Key_End, {}},    {Qt::Key_F2, {}},       {Qt::Key_Period, u"."_s}, {Qt::Key_Comma, u","_s},
     {Qt::Key_Minus, u"-"_s}, {Qt::Key_Plus, u"+"_s}, {Qt::Key_1, u"1"_s},  {Qt::Key_2, u"2"_s},
     {Qt::Key_0, u"0"_s},  {Qt::Key_5, u"5"_s},    {Qt::Key_A, u"a"_s},   {Qt::Key_M, u"M"_s},
     {Qt::Key_F, u"F"_s},
+    {Qt::Key_F3, {}},     {Qt::Key_F4, {}},       {Qt::Key_F5, {}},      {Qt::Key_F9, {}},
+    {Qt::Key_F10, {}},    {Qt::Key_F12, {}},      {Qt::Key_Insert, {}},  {Qt::Key_Delete, {}, Qt::ControlModifier},
+    {Qt::Key_P, {}, Qt::ControlModifier}, {Qt::Key_A, {}, Qt::AltModifier}, {Qt::Key_V, {}, Qt::AltModifier},
+    {Qt::Key_Q, {}, Qt::AltModifier},     {Qt::Key_I, {}, Qt::AltModifier},
 };
 
 class Monkey final : public QObject
@@ -128,13 +141,11 @@ private:
             return;
         }
         if (dice < 60) {
-            const auto& [key, text] = keys.at(m_random.bounded(static_cast<quint32>(keys.size())));
+            const auto& [key, text, modifiers] = keys.at(m_random.bounded(static_cast<quint32>(keys.size())));
             // Keys reach the window in front only, as they do from a keyboard: a window behind a
             // modal one gets none.
             QWidget* focus = QApplication::focusWidget();
             QWidget* target = focus && (focus == on || on->isAncestorOf(focus)) ? focus : on;
-            const Qt::KeyboardModifiers modifiers =
-                key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier;
             if (text.isEmpty())
                 QTest::keyClick(target, key, modifiers);
             else
