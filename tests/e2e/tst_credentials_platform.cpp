@@ -74,7 +74,7 @@ private slots:
         QCOMPARE(dialogs.texts(), QStringList());
 
         // The lookup of the counter client, then a save of the member by the connection holder.
-        counter.search()->setFocus();
+        QTest::mouseClick(counter.search(), Qt::LeftButton);
         QTest::keyClicks(counter.search(), u"1010001"_s);
         QTest::keyClick(counter.search(), Qt::Key_Return);
         QCOMPARE(dialogs.texts(), QStringList());

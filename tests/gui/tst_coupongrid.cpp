@@ -247,7 +247,7 @@ private slots:
         counter.showmember(list({small, big}));
         QVERIFY(QTest::qWaitForWindowActive(counter.window.get()));
         QTableWidget* grid = counter.grid;
-        counter.window->search()->setFocus();
+        QTest::mouseClick(counter.window->search(), Qt::LeftButton);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), grid);
