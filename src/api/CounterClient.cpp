@@ -13,17 +13,12 @@ HttpClient::Profile CounterClient::profile()
             "UTF-8, *;q=0.8"};
 }
 
-bool CounterClient::httpput(const QString& jsondata, bool* sent, int* status)
+HttpReply CounterClient::httpput(const QString& jsondata)
 {
-    const HttpReply reply = m_client.put(m_url(), jsondata.toUtf8());
-    if (sent)
-        *sent = reply.sent;
-    if (status)
-        *status = reply.ok ? 0 : reply.status;
-    if (!reply.ok)
-        return false;
-    m_buffer.load(reply.body);
-    return true;
+    HttpReply reply = m_client.put(m_url(), jsondata.toUtf8());
+    if (reply.ok)
+        m_buffer.load(reply.body);
+    return reply;
 }
 
 HttpReply CounterClient::postform(const QString& line)

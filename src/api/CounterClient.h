@@ -18,13 +18,12 @@ public:
     // The client itself, for its Authorization header, its proxy and its connect time limit.
     HttpClient& client() { return m_client; }
 
-    // PUT of the request text; true when a reply arrived and was loaded into the reply buffer.
-    // Any failure answers false, silently, and leaves the buffer as it was. `sent`, when given,
-    // tells whether the request left for the platform (a failure after that may have landed);
-    // `status`, the HTTP status of a refusal by status (0 for any other outcome).
-    bool httpput(const QString& jsondata, bool* sent = nullptr, int* status = nullptr);
-    // Form post of the line ("json_data=" and the document). When the reply arrived it is in the
-    // reply buffer; a failure is returned with its text (and status, status line and body for a
+    // PUT of the request text. A reply that arrived is also loaded into the reply buffer; a
+    // failure leaves the buffer as it was and says whether the request left for the platform (a
+    // failure after that may have landed).
+    HttpReply httpput(const QString& jsondata);
+    // Form post of the line ("json_data=" and the document). A reply that arrived is also loaded
+    // into the reply buffer; a failure comes with its text (and status, status line and body for a
     // refusal by status), the buffer left as it was.
     HttpReply postform(const QString& line);
 

@@ -39,44 +39,44 @@ Program::Program(const Switches& switches, Dialogs& dialogs, Shell& shell, Clock
         m_counterclient = std::make_unique<CounterClient>(m_buffer, url);
         if (m_switches.kestrel())
             m_counterclient->client().setproxy(kestrelproxy());
-        m_Form1 = std::make_unique<CounterWindow>(CounterWindow::Context{
+        m_counterWindow = std::make_unique<CounterWindow>(CounterWindow::Context{
             *m_counterclient, m_buffer, m_settings, m_dialogs, m_shell, m_clock, m_switches});
-        connect(m_Form1.get(), &CounterWindow::closed, this, &Program::finished);
+        connect(m_counterWindow.get(), &CounterWindow::closed, this, &Program::finished);
         const QString printfolder = PdfReportOutput::environmentfolder();
         if (printfolder.isEmpty())
-            m_reportoutput = std::make_unique<PreviewReportOutput>(m_Form1.get());
+            m_reportoutput = std::make_unique<PreviewReportOutput>(m_counterWindow.get());
         else
             m_reportoutput = std::make_unique<PdfReportOutput>(printfolder);
-        m_Form1->setreportoutput(m_reportoutput.get());
-        m_Form1->show();
+        m_counterWindow->setreportoutput(m_reportoutput.get());
+        m_counterWindow->show();
         // Painted at once: the rest of start-up (the settings, the update check) happens in front
         // of it. Input waits for the event loop, when every window exists.
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     });
     create([&] {
-        m_formmember = std::make_unique<EnrolmentForm>(m_dialogs, m_clock, m_Form1.get());
+        m_formmember = std::make_unique<EnrolmentForm>(m_dialogs, m_clock, m_counterWindow.get());
         m_formmember->setreportoutput(m_reportoutput.get());
         m_formmember->setpharmacie([this] { return m_settings.getpharmacie(); });
-        connect(m_Form1.get(), &CounterWindow::adhesionrequested, this, &Program::adhesion);
-        connect(m_Form1.get(), &CounterWindow::modificationrequested, this, &Program::modification);
+        connect(m_counterWindow.get(), &CounterWindow::adhesionrequested, this, &Program::adhesion);
+        connect(m_counterWindow.get(), &CounterWindow::modificationrequested, this, &Program::modification);
     });
     create([&] {
         m_formlog = std::make_unique<LogWindow>(m_buffer);
         if (m_switches.debug())
             m_formlog->show();
     });
-    create([&] { m_formDM = std::make_unique<DataModule>(); });
+    create([&] { m_dataModule = std::make_unique<DataModule>(); });
     create([&] {
-        m_choixmembre = std::make_unique<MemberChoiceDialog>(m_formDM->listeMembre(), m_Form1.get());
-        m_Form1->setchoixmembre(m_choixmembre.get());
+        m_choixmembre = std::make_unique<MemberChoiceDialog>(m_dataModule->listeMembre(), m_counterWindow.get());
+        m_counterWindow->setchoixmembre(m_choixmembre.get());
     });
     create([&] {
-        m_formhisto = std::make_unique<HistoryWindow>(m_formDM->historique(), m_dialogs, m_Form1.get());
-        connect(m_Form1.get(), &CounterWindow::historiquerequested, m_formhisto.get(),
-                [this] { m_formhisto->historiquerequested(m_Form1->state().eventlist()); });
+        m_formhisto = std::make_unique<HistoryWindow>(m_dataModule->historique(), m_dialogs, m_counterWindow.get());
+        connect(m_counterWindow.get(), &CounterWindow::historiquerequested, m_formhisto.get(),
+                [this] { m_formhisto->historiquerequested(m_counterWindow->state().eventlist()); });
     });
     create([&] {
-        m_formparams = std::make_unique<ParametersWindow>(m_settings, m_dialogs, m_Form1.get());
+        m_formparams = std::make_unique<ParametersWindow>(m_settings, m_dialogs, m_counterWindow.get());
         // Every client of the platform sends the credentials last validated: the connection holder
         // (created at the end of start-up) takes the header at each validation too, so a corrected
         // password reaches the member saves without a restart.
@@ -85,13 +85,13 @@ Program::Program(const Switches& switches, Dialogs& dialogs, Shell& shell, Clock
             if (m_connexion)
                 m_connexion->client().setcustomheaders(headers);
         });
-        connect(m_Form1.get(), &CounterWindow::parametresrequested, m_formparams.get(), &QDialog::exec);
+        connect(m_counterWindow.get(), &CounterWindow::parametresrequested, m_formparams.get(), &QDialog::exec);
         // "Annuler" on incomplete settings once the program runs: the program ends as soon as the
         // window has closed. During start-up main() sees endrequested() instead.
         connect(m_formparams.get(), &ParametersWindow::endapplication, this, [this] {
             if (m_running)
                 QMetaObject::invokeMethod(
-                    m_Form1.get(), [this] { m_Form1->close(); }, Qt::QueuedConnection);
+                    m_counterWindow.get(), [this] { m_counterWindow->close(); }, Qt::QueuedConnection);
         });
         m_updater =
             std::make_unique<Updater>(m_settings, m_buffer, m_dialogs, m_shell, m_counterclient->client());
@@ -125,13 +125,13 @@ Program::~Program()
     m_choixmembre.reset();
     m_formmember.reset();
     m_formlog.reset();
-    m_Form1.reset();
+    m_counterWindow.reset();
     m_reportoutput.reset();
 }
 
 void Program::adhesion()
 {
-    CounterWindow& counter = *m_Form1;
+    CounterWindow& counter = *m_counterWindow;
     if (m_formmember->execute(counter.state().member(), QStringLiteral("create"),
                               counter.edvendeur()->text()))
         counter.setsearchtext(QStringLiteral("ID=") + m_formmember->edited().Getid());
@@ -141,7 +141,7 @@ void Program::adhesion()
 
 void Program::modification()
 {
-    CounterWindow& counter = *m_Form1;
+    CounterWindow& counter = *m_counterWindow;
     Member& current = counter.state().member();
     const Member before = current;
     // A form closed without a successful save leaves the record as the platform holds it.

@@ -51,8 +51,8 @@ public:
     Settings& settings() { return m_settings; }
     CounterClient& counterclient() { return *m_counterclient; }
     Connection& connexion() { return *m_connexion; }
-    CounterWindow& counterwindow() { return *m_Form1; }
-    DataModule& datamodule() { return *m_formDM; }
+    CounterWindow& counterwindow() { return *m_counterWindow; }
+    DataModule& datamodule() { return *m_dataModule; }
     MemberChoiceDialog& choixmembre() { return *m_choixmembre; }
     LogWindow& logwindow() { return *m_formlog; }
     HistoryWindow& historywindow() { return *m_formhisto; }
@@ -92,10 +92,10 @@ private:
     std::unique_ptr<CounterClient> m_counterclient;
     // Declared before the counter window, which prints through it, so it outlives the window.
     std::unique_ptr<ReportOutput> m_reportoutput;
-    std::unique_ptr<CounterWindow> m_Form1;
+    std::unique_ptr<CounterWindow> m_counterWindow;
     std::unique_ptr<EnrolmentForm> m_formmember;
     std::unique_ptr<LogWindow> m_formlog;
-    std::unique_ptr<DataModule> m_formDM;
+    std::unique_ptr<DataModule> m_dataModule;
     std::unique_ptr<MemberChoiceDialog> m_choixmembre;
     std::unique_ptr<HistoryWindow> m_formhisto;
     std::unique_ptr<ParametersWindow> m_formparams;

@@ -1,23 +1,16 @@
 #include "counter/CounterWindow.h"
 
-#include "api/CounterClient.h"
-#include "api/JsonGetters.h"
-#include "api/QuilbaError.h"
-#include "api/ReplyBuffer.h"
 #include "app/Switches.h"
 #include "counter/CounterKeys.h"
 #include "counter/CounterRules.h"
+#include "counter/CounterSession.h"
 #include "counter/CounterState.h"
 #include "counter/CouponGrid.h"
 #include "counter/ElidedLabel.h"
-#include "counter/Sale.h"
 #include "data/GridEditing.h"
 #include "data/MemoryTable.h"
-#include "members/Lookup.h"
 #include "members/MemberChoiceDialog.h"
-#include "members/QueryFailure.h"
 #include "platform/Dialogs.h"
-#include "platform/ReportOutput.h"
 #include "platform/Shell.h"
 #include "settings/Settings.h"
 
@@ -39,7 +32,6 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
-#include <exception>
 
 using namespace Qt::StringLiterals;
 
@@ -157,7 +149,11 @@ QToolButton* paneledbutton(const QString& panelname, const QColor& colour, QSize
 } // namespace
 
 CounterWindow::CounterWindow(const Context& context, QWidget* parent)
-    : QMainWindow(parent), m_context(context), m_state(new CounterState(this)), m_tickets(context.clock)
+    : QMainWindow(parent), m_context(context),
+      m_session(new CounterSession(
+          CounterSession::Context{context.client, context.buffer, context.settings, context.dialogs,
+                                  context.clock, context.switches.nocoupon()},
+          this))
 {
     Q_INIT_RESOURCE(buttons);
     setObjectName(u"Form1"_s);
@@ -184,37 +180,33 @@ CounterWindow::CounterWindow(const Context& context, QWidget* parent)
     setCentralWidget(central);
     settaborder();
     setkeys();
-    m_coupons = new CouponGrid(*this);
-    m_coupons->setprintcoupon([this](const Tickets::Coupon& coupon) { printcoupon(coupon); });
+    m_coupons = new CouponGrid(m_listecoupons, *m_session, this);
+    m_coupons->setusecoupon([this](const Coupons::Coupon& coupon) { usecoupon(coupon); });
+    m_coupons->setprintcoupon([this](const Coupons::Coupon& coupon) { m_session->couponTicket(coupon); });
 
-    // The Start state: the sale buttons and the points ticket are enabled until the first change
-    // of the search text or the first reset.
-    m_btsearch->setText(u"Chercher"_s);
-    m_btsearch->setIcon(m_btglyphsearch->icon());
-    m_dbgridproduits->setEnabled(false);
-    m_listecoupons->setEnabled(false);
-    m_addpoint->setEnabled(false);
-
-    connect(m_search, &QLineEdit::textChanged, this, &CounterWindow::searchChange);
+    // What the pharmacist types goes to the session as it changes; what the session shows is
+    // painted at once.
+    connect(m_session, &CounterSession::changed, this, &CounterWindow::render);
+    connect(m_search, &QLineEdit::textChanged, m_session, &CounterSession::setsearchtext);
+    connect(m_addpoint, &QLineEdit::textChanged, m_session, &CounterSession::setamount);
+    connect(m_ednumvente, &QLineEdit::textChanged, m_session, &CounterSession::setnumber);
     connect(m_search, &QLineEdit::returnPressed, this, [this] {
         if (!m_search->text().isEmpty())
             btsearchClick();
     });
     connect(m_btsearch, &QToolButton::clicked, this, &CounterWindow::btsearchClick);
-    connect(m_SpeedButton2, &QToolButton::clicked, this, &CounterWindow::SpeedButton2Click);
+    connect(m_nextcustomer, &QToolButton::clicked, this, &CounterWindow::nextCustomer);
     connect(m_btnprintpoints, &QToolButton::clicked, this, &CounterWindow::btnprintpointsClick);
     connect(m_btnadd, &QToolButton::clicked, this, &CounterWindow::validatesale);
     connect(m_add10pts, &QToolButton::clicked, this, &CounterWindow::add10ptsClick);
     connect(m_nbInsert, &QToolButton::clicked, this, &CounterWindow::nbInsertClick);
     connect(m_nbDelete, &QToolButton::clicked, this, &CounterWindow::nbDeleteClick);
-    MemoryTable& produits = m_state->Produits();
-    connect(&produits, &MemoryTable::posted, this, &CounterWindow::amountfromlines);
-    connect(&produits, &MemoryTable::deleted, this, &CounterWindow::amountfromlines);
     connect(m_dbgridproduits->selectionModel(), &QItemSelectionModel::currentChanged, this,
             &CounterWindow::dbgridproduitsCurrentChanged);
     m_dbgridproduits->installEventFilter(this);
     m_dbgridproduits->viewport()->installEventFilter(this);
     m_addpoint->installEventFilter(this);
+    render();
 
     setFixedSize(557, 380);
     if (const QScreen* screen = this->screen())
@@ -259,17 +251,17 @@ void CounterWindow::buildtoolbar()
             &CounterWindow::adhesionrequested);
     connect(add(u"ToolButton2"_s, u"MODIFICATION"_s, u"Modifier le client affiché"_s), &QToolButton::clicked,
             this, [this] {
-                if (!m_state->idle())
+                if (!m_session->idle())
                     emit modificationrequested();
             });
     connect(add(u"ToolButton3"_s, u"HISTORIQUE"_s, u"Historique du client affiché"_s), &QToolButton::clicked,
             this, [this] {
-                if (!m_state->idle())
+                if (!m_session->idle())
                     emit historiquerequested();
             });
     bar->addSeparator()->setObjectName(u"ToolButton7"_s);
     connect(add(u"ToolButton6"_s, u"ADELYA"_s, u"Ouvrir la page de la plateforme de fidélité"_s),
-            &QToolButton::clicked, this, &CounterWindow::ToolButton6Click);
+            &QToolButton::clicked, this, &CounterWindow::openOperatorPage);
     bar->addSeparator()->setObjectName(u"ToolButton4"_s);
     connect(add(u"ToolButton5"_s, u"PARAMETRES"_s, u"Paramètres de connexion"_s), &QToolButton::clicked, this,
             &CounterWindow::parametresrequested);
@@ -426,7 +418,7 @@ QWidget* CounterWindow::buildproductspanel()
     m_dbgridproduits->setObjectName(u"dbgridproduits"_s);
     m_dbgridproduits->setAccessibleName(u"Produits"_s);
     m_dbgridproduits->setFixedSize(346, 102);
-    m_dbgridproduits->setModel(&m_state->Produits());
+    m_dbgridproduits->setModel(&m_session->state().Produits());
     m_dbgridproduits->verticalHeader()->setDefaultSectionSize(20);
     m_dbgridproduits->verticalHeader()->setFixedWidth(12);
     m_dbgridproduits->horizontalHeader()->setFixedHeight(20);
@@ -499,7 +491,7 @@ QWidget* CounterWindow::buildbottombar()
     m_add10pts = paneledbutton(u"Panel2"_s, teal, QSize(104, 29), u"add10pts"_s, u"10 Points"_s,
                                u":/buttons/plus.svg"_s, panelbas);
     m_add10pts->setIconSize(QSize(14, 14));
-    m_SpeedButton2 = paneledbutton(u"panelbtnquit"_s, silver, QSize(136, 29), u"SpeedButton2"_s,
+    m_nextcustomer = paneledbutton(u"panelbtnquit"_s, silver, QSize(136, 29), u"SpeedButton2"_s,
                                    u"Client Suivant"_s, u":/buttons/next.svg"_s, panelbas);
     m_btnadd = paneledbutton(u"panelbtnvalide"_s, green, QSize(136, 29), u"btnadd"_s, u"Valider Vente"_s,
                              u":/buttons/valid.svg"_s, panelbas);
@@ -510,7 +502,7 @@ QWidget* CounterWindow::buildbottombar()
     layout->addWidget(navigator);
     layout->addStretch();
     layout->addWidget(m_add10pts->parentWidget());
-    layout->addWidget(m_SpeedButton2->parentWidget());
+    layout->addWidget(m_nextcustomer->parentWidget());
     layout->addWidget(m_btnadd->parentWidget());
     return panelbas;
 }
@@ -519,7 +511,7 @@ void CounterWindow::settaborder()
 {
     const QList<QWidget*> order{
         m_search,   m_btsearch, m_listecoupons, m_btnprintpoints, m_dbgridproduits, m_edvendeur, m_ednumvente,
-        m_addpoint, m_nbInsert, m_nbDelete,     m_add10pts,       m_SpeedButton2,   m_btnadd};
+        m_addpoint, m_nbInsert, m_nbDelete,     m_add10pts,       m_nextcustomer,   m_btnadd};
     QWidget* previous = nullptr;
     for (QWidget* widget : order) {
         if (previous)
@@ -571,208 +563,150 @@ void CounterWindow::searchkey()
         m_btsearch->click();
 }
 
-void CounterWindow::setsearchtext(const QString& text)
+CounterState& CounterWindow::state()
 {
-    if (m_search->text() != text)
-        m_search->setText(text);
+    return m_session->state();
 }
 
-void CounterWindow::clearcoupons()
+void CounterWindow::setchoixmembre(MemberChoiceDialog* dialog)
 {
-    for (int row = 0; row < m_listecoupons->rowCount(); ++row) {
-        for (int column = 0; column < m_listecoupons->columnCount(); ++column) {
-            if (QTableWidgetItem* item = m_listecoupons->item(row, column))
-                item->setText(QString());
-        }
-    }
+    if (dialog)
+        m_session->setchooser([dialog](const std::vector<QStringList>& rows) { return dialog->choose(rows); });
+    else
+        m_session->setchooser({});
 }
 
-void CounterWindow::resetcounter()
+void CounterWindow::setquerycoupons(std::function<void()> query)
 {
-    clearcoupons();
-    for (QLabel* shown : {m_encours, m_lblnom, m_lbladresse, m_lblmobile, m_lblmail, m_lblfixe})
-        shown->clear();
-    m_addpoint->clear();
-    m_dbgridproduits->setEnabled(false);
-    m_listecoupons->setEnabled(false);
-    m_addpoint->setEnabled(true);
-    m_btnadd->setEnabled(false);
-    m_add10pts->setEnabled(false);
-    m_lbldernvente->clear();
-    m_ednumvente->clear();
-    m_state->member().init();
-    m_state->Produits().clear();
-    m_btnprintpoints->setEnabled(false);
-    m_btsearch->setText(u"Rechercher"_s);
-    m_btsearch->setIcon(m_btglyphsearch->icon());
+    m_session->setquerycoupons(std::move(query));
 }
 
-void CounterWindow::entermember()
+void CounterWindow::setreportoutput(ReportOutput* output)
 {
-    m_dbgridproduits->setEnabled(true);
-    m_listecoupons->setEnabled(true);
-    m_addpoint->setEnabled(true);
-    m_btnadd->setEnabled(true);
-    m_dbgridproduits->setFocus();
-    m_btnprintpoints->setEnabled(true);
-    m_add10pts->setEnabled(true);
-    m_btsearch->setIcon(m_btglyphrefresh->icon());
-    m_btsearch->setText(u"Actualiser"_s);
+    m_session->setreportoutput(output);
 }
 
-void CounterWindow::SpeedButton2Click()
+const Tickets& CounterWindow::tickets() const
 {
-    if (!m_addpoint->text().isEmpty() && !m_context.dialogs.question(u"Annuler la saisie en cours"_s))
-        return;
-    resetcounter();
-    setsearchtext(QString());
-    m_search->setFocus();
-}
-
-void CounterWindow::ToolButton6Click()
-{
-    m_context.shell.openurl(operatorpage(m_context.settings.url()));
+    return m_session->tickets();
 }
 
 Tickets::Member CounterWindow::shownmember() const
 {
-    const Member& member = m_state->member();
-    return {member.Getprenom(), member.Getnom(), member.Getcardnumber(), m_lblnom->text()};
+    return m_session->shownmember();
 }
 
-void CounterWindow::btnprintpointsClick()
+void CounterWindow::setsearchtext(const QString& text)
 {
-    if (m_reportoutput)
-        m_tickets.printpoints(shownmember(), m_encours->text(), *m_reportoutput);
+    m_session->setsearchtext(text);
 }
 
-bool CounterWindow::printcoupon(const Tickets::Coupon& coupon)
+void CounterWindow::clearcoupons()
 {
-    return m_reportoutput &&
-           m_tickets.printcoupon(shownmember(), coupon, m_context.settings.getpharmacie(), *m_reportoutput);
+    m_session->clearcoupons();
+}
+
+void CounterWindow::resetcounter()
+{
+    m_session->resetcounter();
 }
 
 void CounterWindow::refreshmember()
 {
-    const Member& member = m_state->member();
-    m_lbladresse->setText(Lookup::addressline(member));
-    m_lblnom->setText(Lookup::nameline(member));
-    m_lblmail->setText(member.Getemail());
-    m_lblmobile->setText(member.Getmobile());
-    m_lblfixe->setText(member.Getfixe());
-    m_keepmember = true;
-    setsearchtext(member.Getcardnumber());
-    m_keepmember = false;
+    m_session->refreshmember();
 }
 
-void CounterWindow::searchChange()
+void CounterWindow::amountfromlines()
 {
-    if (m_keepmember)
-        return;
-    m_btnadd->setEnabled(false);
-    m_add10pts->setEnabled(false);
-    if (!m_state->idle()) {
-        resetcounter();
-        m_state->setidle(true);
+    m_session->amountfromlines();
+}
+
+void CounterWindow::producttotal(int row)
+{
+    m_session->producttotal(row);
+}
+
+void CounterWindow::render()
+{
+    const CounterShown& shown = m_session->shown();
+    const auto settext = [](auto* widget, const QString& text) {
+        if (widget->text() != text)
+            widget->setText(text);
+    };
+    settext(m_search, shown.search);
+    settext(m_lblnom, shown.name);
+    settext(m_lbladresse, shown.address);
+    settext(m_lblmail, shown.mail);
+    settext(m_lblmobile, shown.mobile);
+    settext(m_lblfixe, shown.landline);
+    settext(m_lbldernvente, shown.lastsale);
+    settext(m_encours, shown.points);
+    settext(m_addpoint, shown.amount);
+    settext(m_ednumvente, shown.number);
+    m_coupons->show(shown.coupons);
+
+    settext(m_btsearch, shown.searchcaption);
+    m_btsearch->setIcon((shown.refreshpicture ? m_btglyphrefresh : m_btglyphsearch)->icon());
+    m_dbgridproduits->setEnabled(shown.products);
+    m_listecoupons->setEnabled(shown.coupongrid);
+    m_addpoint->setEnabled(shown.amountfield);
+    m_btnadd->setEnabled(shown.sale);
+    m_add10pts->setEnabled(shown.addten);
+    m_btnprintpoints->setEnabled(shown.pointsticket);
+}
+
+void CounterWindow::showoutcome(const CounterOutcome& outcome)
+{
+    render();
+    if (outcome.loaded)
+        m_dbgridproduits->setFocus();
+    for (const CounterOutcome::Message& message : outcome.told) {
+        if (message.box == CounterOutcome::Message::Box::Exception)
+            m_context.dialogs.exception(message.text);
+        else
+            m_context.dialogs.information(message.text);
     }
+}
+
+void CounterWindow::btnprintpointsClick()
+{
+    m_session->pointsTicket();
 }
 
 void CounterWindow::btsearchClick()
 {
-    Dialogs& dialogs = m_context.dialogs;
-    try {
-        lookup();
-    } catch (const QueryFailure& failure) {
-        const QStringList messages = Lookup::failuremessages(failure.reply());
-        if (failure.reply().status != 0) {
-            for (const QString& message : messages)
-                dialogs.information(message);
-        } else {
-            dialogs.exception(messages.value(0));
-        }
-    } catch (const QuilbaError& error) {
-        dialogs.exception(error.message());
-    } catch (const std::exception& error) {
-        dialogs.exception(QString::fromUtf8(error.what()));
-    }
+    showoutcome(m_session->lookup(m_search->text()));
 }
 
-void CounterWindow::lookup()
+void CounterWindow::nextCustomer()
 {
-    const Lookup::Plan plan = Lookup::plansearch(m_search->text(), m_context.settings.idpharma());
-    if (plan.action == Lookup::Plan::Action::Nothing)
+    if (m_session->nextCustomer())
+        m_search->setFocus();
+}
+
+void CounterWindow::openOperatorPage()
+{
+    m_context.shell.openurl(operatorpage(m_context.settings.url()));
+}
+
+void CounterWindow::usecoupon(const Coupons::Coupon& coupon)
+{
+    showoutcome(m_session->useCoupon(coupon));
+    btsearchClick();
+}
+
+void CounterWindow::add10ptsClick()
+{
+    showoutcome(m_session->addTen());
+}
+
+void CounterWindow::validatesale()
+{
+    // A line still being typed, its cell editor open or not, is stored first and sent with the
+    // others; the empty line left for the next product is dropped.
+    if (!m_session->idle() && !storelines())
         return;
-    if (plan.action == Lookup::Plan::Action::TooShort) {
-        m_context.dialogs.information(Lookup::tooshortmessage());
-        return;
-    }
-    setsearchtext(plan.text);
-    clearcoupons();
-    m_context.buffer.appendline(plan.line);
-    Lookup::post(m_context.client, plan.line);
-
-    const Lookup::Reply reply = Lookup::readreply(m_context.buffer.bytes());
-    switch (reply.kind) {
-    case Lookup::Reply::Kind::List:
-        chooseamong(reply.rows);
-        break;
-    case Lookup::Reply::Kind::Member:
-        loadmember(reply.member);
-        break;
-    case Lookup::Reply::Kind::Refusal:
-        m_context.dialogs.information(reply.message);
-        break;
-    case Lookup::Reply::Kind::Invalid:
-        m_context.dialogs.exception(reply.message);
-        break;
-    case Lookup::Reply::Kind::Other:
-        break;
-    }
-}
-
-void CounterWindow::chooseamong(const std::vector<QStringList>& rows)
-{
-    const std::optional<QString> id = m_choixmembre ? m_choixmembre->choose(rows) : std::nullopt;
-    setsearchtext(id ? u"ID="_s + *id : QString());
-    // The member chosen is looked up again by its id, and loaded.
-    if (!m_search->text().isEmpty())
-        lookup();
-}
-
-void CounterWindow::loadmember(const JsonValue& member)
-{
-    // Each step shows at once what it read: a load that stops keeps what it has shown so far.
-    const QString previousid = m_state->currentmemberid();
-    setsearchtext(gettext(member, u"cardnumber"_s));
-    m_encours->setText(gettext(member, u"nbPoint"_s));
-    m_state->setcurrentmemberid(gettext(member, u"id"_s));
-    m_state->member().fromjson(member);
-    // Said once for the member, not again at each refresh after a sale or a coupon.
-    const int leftout = m_state->member().childrenleftout();
-    if (leftout > 0 && previousid != m_state->currentmemberid())
-        m_context.dialogs.information(Member::childrenleftoutmessage(leftout));
-    m_lblnom->setText(Lookup::nameline(m_state->member()));
-
-    QString text;
-    if (trygettext(member, u"dateUpdate"_s, text))
-        m_lbldernvente->setText(frdate(text));
-    if (trygettext(member, u"email"_s, text))
-        m_lblmail->setText(text);
-    if (trygettext(member, u"mobile"_s, text))
-        m_lblmobile->setText(text);
-    if (trygettext(member, u"tel"_s, text))
-        m_lblfixe->setText(text);
-    const JsonValue* address = member.find("address");
-    if (address && address->isObject() && address->find("line1"))
-        m_lbladresse->setText(Lookup::addressline(m_state->member()));
-    const JsonValue* event = member.find("event");
-    m_state->seteventlist(event ? std::optional<JsonValue>(*event) : std::nullopt);
-
-    m_btnadd->setEnabled(true);
-    m_state->setidle(false);
-    entermember();
-    if (!m_context.switches.nocoupon() && m_querycoupons)
-        m_querycoupons();
+    showoutcome(m_session->sale({m_edvendeur->text(), m_ednumvente->text(), m_addpoint->text()}));
 }
 
 bool CounterWindow::eventFilter(QObject* watched, QEvent* event)
@@ -824,7 +758,7 @@ bool CounterWindow::addpointKeyPress(QKeyEvent* key)
 
 bool CounterWindow::dbgridproduitsKeyPress(QObject* watched, QKeyEvent* key)
 {
-    MemoryTable& produits = m_state->Produits();
+    MemoryTable& produits = m_session->state().Produits();
     const QModelIndex current = m_dbgridproduits->currentIndex();
     if (key->text() == u"."_s && current.column() == PriceColumn) {
         QKeyEvent comma(QEvent::KeyPress, Qt::Key_Comma, key->modifiers(), u","_s);
@@ -856,7 +790,7 @@ bool CounterWindow::dbgridproduitsKeyPress(QObject* watched, QKeyEvent* key)
 
 void CounterWindow::dbgridproduitsEnter()
 {
-    MemoryTable& produits = m_state->Produits();
+    MemoryTable& produits = m_session->state().Produits();
     const QModelIndex current = m_dbgridproduits->currentIndex();
     if (!current.isValid())
         return;
@@ -879,7 +813,7 @@ void CounterWindow::dbgridproduitsEnter()
 
 void CounterWindow::dbgridproduitsCurrentChanged(const QModelIndex& current, const QModelIndex& previous)
 {
-    MemoryTable& produits = m_state->Produits();
+    MemoryTable& produits = m_session->state().Produits();
     // The view moves its cursor while a line is being removed or stored: that line is the table's
     // business until the change is over.
     if (produits.changing() || !previous.isValid() || previous.row() >= produits.rowCount())
@@ -892,7 +826,7 @@ void CounterWindow::dbgridproduitsCurrentChanged(const QModelIndex& current, con
 
 bool CounterWindow::storeline(int row)
 {
-    MemoryTable& produits = m_state->Produits();
+    MemoryTable& produits = m_session->state().Produits();
     if (!produits.entering(row))
         return true;
     if (produits.inserted(row) && produits.blank(row))
@@ -908,7 +842,7 @@ bool CounterWindow::storeline(int row)
 bool CounterWindow::storelines()
 {
     GridEditing::commit(*m_dbgridproduits);
-    MemoryTable& produits = m_state->Produits();
+    MemoryTable& produits = m_session->state().Produits();
     // The price just typed counts as the column left.
     const QModelIndex current = m_dbgridproduits->currentIndex();
     if (current.column() == PriceColumn)
@@ -924,25 +858,9 @@ bool CounterWindow::storelines()
     return true;
 }
 
-void CounterWindow::producttotal(int row)
-{
-    MemoryTable& produits = m_state->Produits();
-    if (row < 0 || row >= produits.rowCount())
-        return;
-    const double total =
-        Sale::producttotal(produits.value(row, u"Quantité"_s), produits.value(row, u"Prix Unitaire"_s));
-    if (produits.value(row, TotalColumn) != QVariant(total))
-        produits.setData(produits.index(row, TotalColumn), total);
-}
-
-void CounterWindow::amountfromlines()
-{
-    m_addpoint->setText(Sale::amountfromlines(m_state->Produits()));
-}
-
 void CounterWindow::nbInsertClick()
 {
-    MemoryTable& produits = m_state->Produits();
+    MemoryTable& produits = m_session->state().Produits();
     if (!m_dbgridproduits->isEnabled() || !storelines())
         return;
     const int row = produits.appendpending();
@@ -954,7 +872,7 @@ void CounterWindow::nbInsertClick()
 
 void CounterWindow::nbDeleteClick()
 {
-    MemoryTable& produits = m_state->Produits();
+    MemoryTable& produits = m_session->state().Produits();
     if (!m_dbgridproduits->isEnabled())
         return;
     GridEditing::commit(*m_dbgridproduits);
@@ -973,71 +891,6 @@ void CounterWindow::nbDeleteClick()
     // A new line never stored is dropped; a stored one is deleted and the amount follows.
     if (!produits.cancel(row))
         produits.removerow(row);
-}
-
-void CounterWindow::add10ptsClick()
-{
-    const QString amount = m_addpoint->text();
-    if (const std::optional<QString> raised = Sale::addten(amount))
-        m_addpoint->setText(*raised);
-    else
-        m_context.dialogs.exception(Sale::conversionmessage(amount));
-}
-
-void CounterWindow::validatesale()
-{
-    Dialogs& dialogs = m_context.dialogs;
-    // Only to the member shown: currentmemberid still names the member shown before.
-    if (m_state->idle()) {
-        dialogs.information(Sale::nomembermessage());
-        return;
-    }
-    // A line still being typed, its cell editor open or not, is stored first and sent with the
-    // others; the empty line left for the next product is dropped.
-    if (!storelines())
-        return;
-    const QString amount = m_addpoint->text();
-    if (Sale::isempty(amount)) {
-        dialogs.information(Sale::invalidmessage());
-        return;
-    }
-    m_context.client.client().setconnecttimeout(1000);
-    switch (Sale::checkamount(amount)) {
-    case Sale::Check::Invalid:
-        dialogs.information(Sale::invalidmessage());
-        return;
-    case Sale::Check::Incorrect:
-        dialogs.information(Sale::incorrectmessage());
-        m_addpoint->setText(u"0"_s);
-        return;
-    case Sale::Check::Confirm:
-        if (!dialogs.warning(Sale::confirmmessage()))
-            return;
-        break;
-    case Sale::Check::Ok:
-        break;
-    }
-
-    m_btnadd->setEnabled(false);
-    const Sale::Request request{m_state->currentmemberid(),
-                                m_context.settings.idpharma(),
-                                m_edvendeur->text(),
-                                m_ednumvente->text(),
-                                amount,
-                                Sale::lines(m_state->Produits())};
-    const QString text = Sale::requesttext(request) + u"\r\n"_s;
-    m_context.buffer.appendline(text);
-    bool sent = false;
-    int status = 0;
-    const bool replied = m_context.client.httpput(text, &sent, &status);
-    m_btnadd->setEnabled(true);
-    if (const std::optional<QString> kept =
-            Sale::notlanded(replied, sent, m_context.buffer.bytes(), status)) {
-        dialogs.information(*kept);
-        return;
-    }
-    resetcounter();
-    btsearchClick();
 }
 
 void CounterWindow::closeEvent(QCloseEvent* event)

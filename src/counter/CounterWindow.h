@@ -1,15 +1,14 @@
 #pragma once
 
-#include "api/JsonValue.h"
 #include "counter/Tickets.h"
 
 #include <QMainWindow>
 #include <QStringList>
 #include <functional>
-#include <vector>
 
 class Clock;
 class CounterClient;
+class CounterSession;
 class CounterState;
 class CouponGrid;
 class Dialogs;
@@ -27,10 +26,16 @@ class ReportOutput;
 class Settings;
 class Shell;
 class Switches;
+struct CounterOutcome;
+namespace Coupons {
+struct Coupon;
+}
 
 // The counter window, the program's main window and hub: the search line, the member shown with
-// points and coupons, the entry of the sale. It starts in the Start state; the first reset brings
-// it to Idle, a lookup that loads a member to Member shown.
+// points and coupons, the entry of the sale. It builds the controls, hands what the pharmacist
+// types and asks to its CounterSession, and shows what the session shows and tells. It starts in
+// the Start state; the first reset brings it to Idle, a lookup that loads a member to Member
+// shown.
 class CounterWindow final : public QMainWindow
 {
     Q_OBJECT
@@ -51,41 +56,38 @@ public:
     ~CounterWindow() override;
 
     const Context& context() const { return m_context; }
+    // The counter's flows and what they hold and show.
+    CounterSession& session() { return *m_session; }
     // The current member record, currentmemberid, idle, the event value and Produits.
-    CounterState& state() { return *m_state; }
-    // The coupon grid's query, hint and double-click actions.
+    CounterState& state();
+    // The coupon grid's hint and actions.
     CouponGrid& coupons() { return *m_coupons; }
 
     // The dialog a list reply opens; created after this window.
-    void setchoixmembre(MemberChoiceDialog* dialog) { m_choixmembre = dialog; }
+    void setchoixmembre(MemberChoiceDialog* dialog);
     // The coupon query that follows every member shown, unless the switch "nocoupon" is given. It
     // may raise QueryFailure or QuilbaError: the lookup tells the user.
-    void setquerycoupons(std::function<void()> query) { m_querycoupons = std::move(query); }
+    void setquerycoupons(std::function<void()> query);
     // Where the tickets go (preview then print, or PDF files); without one nothing is printed.
-    void setreportoutput(ReportOutput* output) { m_reportoutput = output; }
+    void setreportoutput(ReportOutput* output);
 
     // The tickets, their header texts saved when this window was created.
-    const Tickets& tickets() const { return m_tickets; }
+    const Tickets& tickets() const;
     // The member as shown: first name, name and card number of the member record, and the text
     // of `lblnom`; all empty before any member is shown.
     Tickets::Member shownmember() const;
     // The points ticket of the member shown, with the points as `encours` shows them.
     void btnprintpointsClick();
-    // The voucher of a coupon row for the member shown; a value without a ticket prints nothing.
-    // True when a ticket was printed.
-    bool printcoupon(const Tickets::Coupon& coupon);
 
     // Back to the idle look: coupon cells, member labels, amount, sale number and product lines
     // emptied, the member record cleared. Neither idle, currentmemberid nor the search text change.
     void resetcounter();
-    // The member state: products, coupons, amount, sale and ticket buttons enabled.
-    void entermember();
     // The lookup with the text of the search field ("Chercher", "Rechercher", "Actualiser").
     void btsearchClick();
     // "Client Suivant": reset after confirmation when an amount is typed, search field emptied.
-    void SpeedButton2Click();
+    void nextCustomer();
     // "ADELYA": the platform's operator page in the browser.
-    void ToolButton6Click();
+    void openOperatorPage();
     // Empties the text of every coupon cell; the row count stays.
     void clearcoupons();
     // Shows the current member record again after the enrolment form edited it: name, address
@@ -94,9 +96,8 @@ public:
     // Sets the search field; the same text is no change.
     void setsearchtext(const QString& text);
 
-    // "Valider Vente" and Enter in the amount field: checks the amount, sends the sale as an
-    // "addCA" event, and after a sale the platform accepted resets and looks the member up again.
-    // A sale that did not land keeps every input and says so.
+    // "Valider Vente" and Enter in the amount field: the lines being typed are stored, then the
+    // session checks and sends the sale.
     void validatesale();
     // "10 Points": the amount plus 10; an empty amount stays empty.
     void add10ptsClick();
@@ -147,11 +148,13 @@ private:
     // up as "Chercher" or "Actualiser" does.
     void searchkey();
 
-    // Search field change: sale buttons off; a shown member is left (reset, idle).
-    void searchChange();
-    void lookup();
-    void chooseamong(const std::vector<QStringList>& rows);
-    void loadmember(const JsonValue& member);
+    // Paints what the session shows.
+    void render();
+    // Paints, then tells the pharmacist what the step told; after a member was loaded the
+    // keyboard goes to the product lines.
+    void showoutcome(const CounterOutcome& outcome);
+    // "Utiliser": the session records the use, the pharmacist is told, the member is refreshed.
+    void usecoupon(const Coupons::Coupon& coupon);
 
     // Key rules of the products grid and of the amount field; true when the key is consumed.
     bool dbgridproduitsKeyPress(QObject* watched, QKeyEvent* key);
@@ -167,11 +170,7 @@ private:
     bool storelines();
 
     Context m_context;
-    CounterState* m_state;
-    MemberChoiceDialog* m_choixmembre = nullptr;
-    std::function<void()> m_querycoupons;
-    ReportOutput* m_reportoutput = nullptr;
-    Tickets m_tickets;
+    CounterSession* m_session;
     CouponGrid* m_coupons = nullptr;
 
     QLineEdit* m_search = nullptr;
@@ -194,8 +193,7 @@ private:
     QToolButton* m_nbInsert = nullptr;
     QToolButton* m_nbDelete = nullptr;
     QToolButton* m_add10pts = nullptr;
-    QToolButton* m_SpeedButton2 = nullptr;
+    QToolButton* m_nextcustomer = nullptr;
     QToolButton* m_btnadd = nullptr;
     QList<QToolButton*> m_toolbuttons;
-    bool m_keepmember = false;
 };

@@ -4,6 +4,7 @@
 #include "api/JsonGetters.h"
 #include "api/JsonValue.h"
 #include "api/QuilbaError.h"
+#include "api/ReplyBuffer.h"
 #include "counter/CounterRules.h"
 
 #include <optional>
@@ -101,6 +102,39 @@ UseOutcome useoutcome(bool replied, bool sent, const QByteArray& reply, int stat
     QString code;
     trygettext(*apireturn, u"code"_s, code);
     return code == u"OK"_s ? UseOutcome::Recorded : UseOutcome::NotRecorded;
+}
+
+UseOutcome useoutcome(const HttpReply& reply)
+{
+    return useoutcome(reply.ok, reply.sent, ReplyBuffer::normalised(reply.body), reply.ok ? 0 : reply.status);
+}
+
+Coupon Coupon::fromcells(const QStringList& cells)
+{
+    return {cells.value(TrackCode), cells.value(Label), cells.value(Print), cells.value(Use),
+            cells.value(EndDate),   cells.value(Value), cells.value(Id)};
+}
+
+QString Coupon::cell(int column) const
+{
+    switch (column) {
+    case TrackCode:
+        return trackcode;
+    case Label:
+        return label;
+    case Print:
+        return print;
+    case Use:
+        return use;
+    case EndDate:
+        return enddate;
+    case Value:
+        return value;
+    case Id:
+        return id;
+    default:
+        return QString();
+    }
 }
 
 QString notrecordedmessage()

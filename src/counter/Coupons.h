@@ -1,5 +1,7 @@
 #pragma once
 
+#include "api/HttpClient.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -8,6 +10,25 @@
 // The coupon rules of the counter: the query for a member's open coupons, how its reply fills the
 // coupon grid, and the two requests that record a coupon use. The counter window runs them.
 namespace Coupons {
+
+// One coupon as the grid shows it; a row without a coupon has every text empty.
+struct Coupon
+{
+    QString trackcode;
+    QString label;  // "Coupon " + value + " €"
+    QString print;  // "Imprimer"
+    QString use;    // "Utiliser"
+    QString enddate; // dd/mm/yyyy
+    QString value;  // as received
+    QString id;
+
+    // A coupon can be used or printed only when it has an id.
+    bool isnone() const { return id.isEmpty(); }
+    // From the seven cells of a row, in column order.
+    static Coupon fromcells(const QStringList& cells);
+    // The text of a column.
+    QString cell(int column) const;
+};
 
 // The grid's columns.
 enum Column
@@ -71,6 +92,8 @@ enum class UseOutcome
 // replied: a reply arrived and is `reply`; sent: the request left for the platform; status: the
 // HTTP status of a refusal by status (401, 403 and 407 turn a request away unread).
 UseOutcome useoutcome(bool replied, bool sent, const QByteArray& reply, int status = 0);
+// The same for the reply of a use request.
+UseOutcome useoutcome(const HttpReply& reply);
 
 // Told when the event or the status update did not reach the platform or was refused.
 QString notrecordedmessage();

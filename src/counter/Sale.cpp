@@ -3,6 +3,7 @@
 #include "api/HttpClient.h"
 #include "api/JsonGetters.h"
 #include "api/JsonValue.h"
+#include "api/ReplyBuffer.h"
 #include "data/MemoryTable.h"
 #include "data/NumberText.h"
 
@@ -131,6 +132,11 @@ std::optional<QString> notlanded(bool replied, bool sent, const QByteArray& repl
     QString message;
     trygettext(*apireturn, u"errorMessage"_s, message);
     return refusedmessage(message);
+}
+
+std::optional<QString> notlanded(const HttpReply& reply)
+{
+    return notlanded(reply.ok, reply.sent, ReplyBuffer::normalised(reply.body), reply.ok ? 0 : reply.status);
 }
 
 QString invalidmessage()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "api/HttpClient.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QVariant>
@@ -66,6 +68,8 @@ QString requesttext(const Request& request);
 // been recorded all the same; status: the HTTP status of a refusal by status. A sale refused with
 // 401, 403 or 407 was turned away before the platform read it: it was certainly not recorded.
 std::optional<QString> notlanded(bool replied, bool sent, const QByteArray& reply, int status = 0);
+// The same for the reply of the sale's request.
+std::optional<QString> notlanded(const HttpReply& reply);
 
 QString invalidmessage();
 QString incorrectmessage();

@@ -140,11 +140,12 @@ QStringList failuremessages(const HttpReply& reply)
                 statusline};
 }
 
-void post(CounterClient& client, const QString& line)
+HttpReply post(CounterClient& client, const QString& line)
 {
     HttpReply reply = client.postform(line);
     if (!reply.ok)
         throw QueryFailure(std::move(reply));
+    return reply;
 }
 
 QString tooshortmessage()

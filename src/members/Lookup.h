@@ -77,9 +77,9 @@ QString addressline(const Member& member);
 // boxes (status line and body; the status code and status line); otherwise the failure's text.
 QStringList failuremessages(const HttpReply& reply);
 
-// Sends the line with postform (the reply is then in the reply buffer); a failure is raised as
+// Sends the line with postform and returns the reply that arrived; a failure is raised as
 // QueryFailure.
-void post(CounterClient& client, const QString& line);
+HttpReply post(CounterClient& client, const QString& line);
 
 QString tooshortmessage();
 QString invalidreplymessage();

@@ -102,13 +102,15 @@ void Updater::checkupdate()
         return;
     }
     m_buffer.load(reply.body);
-    // An error page or an empty reply is no version: nothing is offered, nothing is said.
-    if (!isnewer(m_buffer.bytes(), ownversion()))
+    // The version as the log shows it. An error page or an empty reply is no version: nothing is
+    // offered, nothing is said.
+    const QByteArray version = ReplyBuffer::normalised(reply.body);
+    if (!isnewer(version, ownversion()))
         return;
     if (!m_dialogs.question(
             u"Une nouvelle version est disponible\r\nVoulez vous installer la nouvelle version"_s))
         return;
-    m_offered = m_buffer.bytes();
+    m_offered = version;
     installupdate();
 }
 

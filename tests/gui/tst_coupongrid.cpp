@@ -208,8 +208,8 @@ private slots:
     void emptyListLeavesOneEmptyRow()
     {
         Counter counter;
-        std::optional<Tickets::Coupon> printed;
-        counter.window->coupons().setprintcoupon([&](const Tickets::Coupon& coupon) { printed = coupon; });
+        std::optional<Coupons::Coupon> printed;
+        counter.window->coupons().setprintcoupon([&](const Coupons::Coupon& coupon) { printed = coupon; });
         counter.showmember(list({}));
         QCOMPARE(counter.grid->rowCount(), 1);
         QCOMPARE(counter.row(0), emptyrow);
@@ -224,8 +224,8 @@ private slots:
     void printHandsTheRowToTheTicket()
     {
         Counter counter;
-        std::optional<Tickets::Coupon> printed;
-        counter.window->coupons().setprintcoupon([&](const Tickets::Coupon& coupon) { printed = coupon; });
+        std::optional<Coupons::Coupon> printed;
+        counter.window->coupons().setprintcoupon([&](const Coupons::Coupon& coupon) { printed = coupon; });
         counter.showmember(list({small, big}));
         counter.doubleclick(0, Coupons::Print);
         QVERIFY(printed);
@@ -242,8 +242,8 @@ private slots:
     void keyboardReachesTheCoupons()
     {
         Counter counter;
-        std::optional<Tickets::Coupon> printed;
-        counter.window->coupons().setprintcoupon([&](const Tickets::Coupon& coupon) { printed = coupon; });
+        std::optional<Coupons::Coupon> printed;
+        counter.window->coupons().setprintcoupon([&](const Coupons::Coupon& coupon) { printed = coupon; });
         counter.showmember(list({small, big}));
         QVERIFY(QTest::qWaitForWindowActive(counter.window.get()));
         QTableWidget* grid = counter.grid;

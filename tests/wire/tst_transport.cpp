@@ -477,11 +477,13 @@ private slots:
         buffer.settext(u"avant"_s);
         CounterClient counter(buffer, [&server] { return server.url(); });
         server.enqueue(CaptureServer::ok("\xEF\xBB\xBF{\"ApiReturn\":\n{\"code\":\"OK\"}\n}"));
-        QVERIFY(counter.httpput(u"json_data={}"_s));
+        QVERIFY(counter.httpput(u"json_data={}"_s).ok);
         QCOMPARE(buffer.bytes(), QByteArray("{\"ApiReturn\":\r\n{\"code\":\"OK\"}\r\n}"));
 
         server.enqueue(CaptureServer::status("HTTP/1.1 500 Internal Server Error", "panne"));
-        QVERIFY(!counter.httpput(u"json_data={}"_s));
+        const HttpReply refused = counter.httpput(u"json_data={}"_s);
+        QVERIFY(!refused.ok);
+        QCOMPARE(refused.status, 500);
         QCOMPARE(buffer.bytes(), QByteArray("{\"ApiReturn\":\r\n{\"code\":\"OK\"}\r\n}"));
     }
 

@@ -1,0 +1,142 @@
+#pragma once
+
+#include "counter/CounterOutcome.h"
+#include "counter/CounterShown.h"
+#include "counter/Tickets.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+#include <vector>
+
+class Clock;
+class CounterClient;
+class CounterState;
+class Dialogs;
+class JsonValue;
+class ReplyBuffer;
+class ReportOutput;
+class Settings;
+
+// The counter's flows, without a window: the lookup and the member load, the coupon query, the
+// sale, the coupon use, the tickets, the next customer. It owns what the counter holds about the
+// customer (CounterState) and what it shows (CounterShown). Each flow returns what happened; the
+// questions to the pharmacist go through Dialogs, the choice among several members through the
+// chooser.
+class CounterSession final : public QObject
+{
+    Q_OBJECT
+public:
+    // What the session works with; all of it lives for the whole run.
+    struct Context
+    {
+        CounterClient& client;
+        ReplyBuffer& buffer;
+        const Settings& settings;
+        Dialogs& dialogs;
+        const Clock& clock;
+        // The switch "nocoupon": no coupon query after a member is shown.
+        bool nocoupon = false;
+    };
+    // The sale as the pharmacist typed it.
+    struct SaleInput
+    {
+        QString seller;
+        QString number;
+        QString amount;
+    };
+    // Picks one member among the rows of a list reply (listeMembre's fields); its id, or none.
+    using Chooser = std::function<std::optional<QString>(const std::vector<QStringList>& rows)>;
+
+    explicit CounterSession(const Context& context, QObject* parent = nullptr);
+    ~CounterSession() override;
+
+    const Context& context() const { return m_context; }
+    // The member record, currentmemberid, idle, the event value and Produits.
+    CounterState& state() { return *m_state; }
+    const CounterShown& shown() const { return m_shown; }
+    const Tickets& tickets() const { return m_tickets; }
+    bool idle() const;
+
+    void setchooser(Chooser chooser) { m_chooser = std::move(chooser); }
+    // The coupon query that follows every member shown (querycoupons() unless replaced). It may
+    // raise QueryFailure or QuilbaError: the lookup tells the pharmacist.
+    void setquerycoupons(std::function<void()> query) { m_querycoupons = std::move(query); }
+    // Where the tickets go; without one nothing is printed.
+    void setreportoutput(ReportOutput* output) { m_reportoutput = output; }
+
+    // The lookup of a search text ("Chercher", "Rechercher", "Actualiser"): a member found is
+    // loaded and shown, with its coupons; a list is offered to the chooser.
+    CounterOutcome lookup(const QString& text);
+    // The same lookup with the search text shown.
+    CounterOutcome refresh();
+    // Sends the coupon query of the member shown and fills the coupons. Nothing while the search
+    // text is empty. A failed post raises QueryFailure, a coupon lacking a key QuilbaError (after
+    // the coupons before it are filled).
+    void querycoupons();
+    // Checks the amount, sends the sale as an "addCA" event, and after a sale the platform
+    // accepted resets and looks the member up again. A sale that did not land keeps every input
+    // and says so.
+    CounterOutcome sale(const SaleInput& input);
+    // After the pharmacist's Yes, records the use of the coupon (the event, then the status);
+    // then, also after No, the coupons are emptied. A coupon without an id does nothing. The
+    // refresh that follows is the caller's next step, after the messages.
+    CounterOutcome useCoupon(const Coupons::Coupon& coupon);
+    // The coupon's ticket for the member shown; a value without a ticket prints nothing. True
+    // when a ticket was printed.
+    bool couponTicket(const Coupons::Coupon& coupon);
+    // The points ticket of the member shown, with the points as shown.
+    void pointsTicket();
+    // "Client Suivant": after confirmation when an amount is typed, the counter is reset and the
+    // search text emptied. False when the pharmacist kept the sale being typed.
+    bool nextCustomer();
+    // "10 Points": the amount plus 10; an empty amount stays empty.
+    CounterOutcome addTen();
+    // "Total" := "Quantité" × "Prix Unitaire" of a product line.
+    void producttotal(int row);
+
+    // The texts the pharmacist types, as they change.
+    void setsearchtext(const QString& text);
+    void setamount(const QString& text);
+    void setnumber(const QString& text);
+
+    // Back to the idle look: coupons, member texts, amount, sale number and product lines
+    // emptied, the member record cleared. Neither idle, currentmemberid nor the search text
+    // change.
+    void resetcounter();
+    // Empties every coupon; the number of rows stays.
+    void clearcoupons();
+    // Shows the current member record again after the enrolment form edited it; the member stays
+    // shown and the search text becomes its card number.
+    void refreshmember();
+    // The amount from the stored product lines.
+    void amountfromlines();
+    // The member as shown, for the tickets.
+    Tickets::Member shownmember() const;
+
+signals:
+    // What is shown changed.
+    void changed();
+
+private:
+    // Search text change: sale buttons off; a shown member is left (reset, idle).
+    void searchChange();
+    void entermember();
+    // The lookup's steps; failures are raised and told by lookup().
+    void runlookup(const QString& text, CounterOutcome& outcome);
+    void chooseamong(const std::vector<QStringList>& rows, CounterOutcome& outcome);
+    void loadmember(const JsonValue& member, CounterOutcome& outcome);
+    // Sends a write by PUT and records it in the outcome.
+    HttpReply put(const QString& text, CounterOutcome& outcome);
+
+    Context m_context;
+    CounterState* m_state;
+    CounterShown m_shown;
+    Tickets m_tickets;
+    Chooser m_chooser;
+    std::function<void()> m_querycoupons;
+    ReportOutput* m_reportoutput = nullptr;
+    bool m_keepmember = false;
+};
