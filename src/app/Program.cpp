@@ -23,7 +23,6 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QLibraryInfo>
-#include <QLineEdit>
 #include <QLocale>
 #include <QTranslator>
 #include <exception>
@@ -133,10 +132,10 @@ void Program::adhesion()
 {
     CounterWindow& counter = *m_counterWindow;
     if (m_formmember->execute(counter.state().member(), QStringLiteral("create"),
-                              counter.edvendeur()->text()))
+                              counter.seller()))
         counter.setsearchtext(QStringLiteral("ID=") + m_formmember->edited().Getid());
-    if (!counter.search()->text().isEmpty())
-        counter.btsearchClick();
+    // An empty search text looks nothing up.
+    counter.btsearchClick();
 }
 
 void Program::modification()
@@ -145,7 +144,7 @@ void Program::modification()
     Member& current = counter.state().member();
     const Member before = current;
     // A form closed without a successful save leaves the record as the platform holds it.
-    if (!m_formmember->execute(current, QStringLiteral("update"), counter.edvendeur()->text()))
+    if (!m_formmember->execute(current, QStringLiteral("update"), counter.seller()))
         current = before;
     counter.refreshmember();
 }

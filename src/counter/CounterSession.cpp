@@ -149,6 +149,8 @@ CounterOutcome CounterSession::refresh()
 CounterOutcome CounterSession::lookup(const QString& text)
 {
     CounterOutcome outcome;
+    CounterOutcome* const outer = m_recording;
+    m_recording = &outcome;
     try {
         runlookup(text, outcome);
     } catch (const QueryFailure& failure) {
@@ -170,6 +172,7 @@ CounterOutcome CounterSession::lookup(const QString& text)
         outcome.result = CounterOutcome::Result::Refused;
         outcome.fail(QString::fromUtf8(error.what()));
     }
+    m_recording = outer;
     emit changed();
     return outcome;
 }
@@ -266,7 +269,11 @@ void CounterSession::querycoupons()
         return;
     const QString line =
         Coupons::queryline(m_context.settings.idpharma(), m_state->currentmemberid(), nowtext(m_context.clock));
+    if (m_recording)
+        m_recording->sent.append(line);
     const HttpReply reply = Lookup::post(m_context.client, line);
+    if (m_recording)
+        m_recording->replies.push_back(reply);
     const Coupons::Fill fill = Coupons::readfill(ReplyBuffer::normalised(reply.body));
     for (const QByteArray& element : fill.lines)
         m_context.buffer.appendline(QString::fromUtf8(element));

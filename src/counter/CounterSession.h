@@ -138,5 +138,7 @@ private:
     Chooser m_chooser;
     std::function<void()> m_querycoupons;
     ReportOutput* m_reportoutput = nullptr;
+    // The outcome of the lookup running, which the coupon query reports to.
+    CounterOutcome* m_recording = nullptr;
     bool m_keepmember = false;
 };

@@ -596,6 +596,11 @@ Tickets::Member CounterWindow::shownmember() const
     return m_session->shownmember();
 }
 
+QString CounterWindow::seller() const
+{
+    return m_edvendeur->text();
+}
+
 void CounterWindow::setsearchtext(const QString& text)
 {
     m_session->setsearchtext(text);

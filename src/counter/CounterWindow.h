@@ -93,6 +93,8 @@ public:
     // Shows the current member record again after the enrolment form edited it: name, address
     // and contact labels, and the card number in the search field, the member staying shown.
     void refreshmember();
+    // The seller code typed.
+    QString seller() const;
     // Sets the search field; the same text is no change.
     void setsearchtext(const QString& text);
 

@@ -1,0 +1,199 @@
+// The counter's flows driven whole through CounterSession, with no window: a lookup, a sale of two
+// product lines and a coupon use against the local platform.
+#include "LocalPlatform.h"
+#include "ScriptedDialogs.h"
+
+#include "api/CounterClient.h"
+#include "api/JsonValue.h"
+#include "api/ReplyBuffer.h"
+#include "counter/CounterSession.h"
+#include "counter/CounterState.h"
+#include "counter/Coupons.h"
+#include "counter/Sale.h"
+#include "data/MemoryTable.h"
+#include "members/Lookup.h"
+#include "platform/Clock.h"
+#include "settings/Settings.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// A session on the first demo pharmacy of a local platform, with nothing on screen.
+class Rig
+{
+public:
+    explicit Rig(LocalPlatform& platform)
+        : m_platform(platform), m_settings(m_work.path() + u'/'),
+          m_client(m_buffer, [this] { return m_settings.url(); }),
+          session(CounterSession::Context{m_client, m_buffer, m_settings, dialogs, m_clock})
+    {
+        Settings::Values values;
+        values.apikey = LocalPlatform::demoapikey();
+        values.login = LocalPlatform::demologin();
+        values.password = LocalPlatform::demopassword();
+        values.idpharma = LocalPlatform::demoidpharma();
+        values.url = platform.apiurl();
+        m_settings.write(values);
+        m_settings.setauthorization(m_client.client());
+        received();
+    }
+
+    // The request texts the platform received since the last call, form posts decoded.
+    QStringList received()
+    {
+        const QJsonDocument journal = QJsonDocument::fromJson(
+            m_platform.admin("GET", u"journal?after="_s + QString::number(m_seen)));
+        QStringList texts;
+        for (const QJsonValue entry : journal.object().value(u"entries"_s).toArray()) {
+            const QJsonObject request = entry.toObject();
+            m_seen = std::max(m_seen, request.value(u"seq"_s).toInteger());
+            QByteArray body = QByteArray::fromBase64(request.value(u"body_base64"_s).toString().toLatin1());
+            if (request.value(u"method"_s).toString() == u"POST"_s)
+                body = QByteArray::fromPercentEncoding(body.replace('+', ' '));
+            texts.append(QString::fromUtf8(body));
+        }
+        return texts;
+    }
+
+    // The coupon of that value shown, or none.
+    std::optional<Coupons::Coupon> coupon(const QString& value) const
+    {
+        for (const Coupons::Coupon& shown : session.shown().coupons) {
+            if (!shown.isnone() && shown.value == value)
+                return shown;
+        }
+        return std::nullopt;
+    }
+
+    // The texts the session sent, with the line breaks the request texts end with dropped.
+    static QStringList trimmed(const QStringList& sent)
+    {
+        QStringList texts;
+        for (const QString& text : sent)
+            texts.append(text.trimmed());
+        return texts;
+    }
+
+private:
+    LocalPlatform& m_platform;
+    QTemporaryDir m_work;
+    Settings m_settings;
+    ReplyBuffer m_buffer;
+    CounterClient m_client;
+    SystemClock m_clock;
+    qint64 m_seen = 0;
+
+public:
+    ScriptedDialogs dialogs;
+    CounterSession session;
+};
+
+} // namespace
+
+class TestCounterSessionPlatform : public QObject
+{
+    Q_OBJECT
+private slots:
+    // A customer served without a window: found, a sale credited, a coupon used; what the session
+    // says it sent is what the platform received, and what it shows follows the platform.
+    void serveACustomer()
+    {
+        LocalPlatform platform;
+        QVERIFY2(platform.started(), qPrintable(platform.error()));
+        Rig rig(platform);
+        CounterSession& session = rig.session;
+
+        const CounterOutcome found = session.lookup(u"1010001"_s);
+        QCOMPARE(found.result, CounterOutcome::Result::Done);
+        QVERIFY2(found.told.empty(), qPrintable(found.texts().join(u'|')));
+        QVERIFY(found.loaded);
+        QCOMPARE(found.sent.size(), 2); // the member, then its coupons
+        QCOMPARE(found.sent, rig.received());
+        QVERIFY(!session.idle());
+        QCOMPARE(session.shown().search, u"1010001"_s);
+        QCOMPARE(session.shown().searchcaption, u"Actualiser"_s);
+        QVERIFY(!session.shown().name.isEmpty());
+        bool number = false;
+        const int before = session.shown().points.toInt(&number);
+        QVERIFY(number);
+        const std::optional<Coupons::Coupon> coupon = rig.coupon(u"7.5"_s);
+        QVERIFY(coupon);
+
+        // The sale of two product lines, the amount from the lines.
+        MemoryTable& produits = session.state().Produits();
+        produits.appendrow({u"A100"_s, 2, 4.5, 9.0});
+        produits.appendrow({u"B200"_s, 1, 16.8, 16.8});
+        session.amountfromlines();
+        QCOMPARE(session.shown().amount, u"25,8"_s);
+        session.setnumber(u"V-2026-1"_s);
+        const CounterOutcome sold = session.sale({u"AB"_s, u"V-2026-1"_s, session.shown().amount});
+        QCOMPARE(sold.result, CounterOutcome::Result::Done);
+        QVERIFY2(sold.told.empty(), qPrintable(sold.texts().join(u'|')));
+        QCOMPARE(sold.sent.size(), 3); // the sale, then the member and its coupons again
+        QVERIFY(sold.sent.first().contains(u"\"type\":\"addCA\""_s));
+        QVERIFY(sold.sent.first().contains(u"A100"_s) && sold.sent.first().contains(u"B200"_s));
+        QCOMPARE(Rig::trimmed(sold.sent), Rig::trimmed(rig.received()));
+        QCOMPARE(session.shown().points, QString::number(before + 25));
+        QCOMPARE(session.shown().amount, QString());
+        QCOMPARE(session.shown().number, QString());
+        QCOMPARE(produits.rowCount(), 0);
+        QVERIFY(!session.idle());
+
+        // The coupon: asked first, the event then the status, then gone from the refreshed list.
+        const CounterOutcome used = session.useCoupon(*coupon);
+        QCOMPARE(rig.dialogs.texts(), QStringList{Coupons::confirmmessage()});
+        QCOMPARE(used.result, CounterOutcome::Result::Done);
+        QVERIFY2(used.told.empty(), qPrintable(used.texts().join(u'|')));
+        QCOMPARE(used.sent.size(), 2);
+        QVERIFY(used.sent.at(0).contains(u"\"type\":\"usedcoupon\""_s));
+        QVERIFY(used.sent.at(1).contains(u"\"status2\":true"_s));
+        QCOMPARE(used.sent, rig.received());
+        for (const Coupons::Coupon& shown : session.shown().coupons)
+            QVERIFY(shown.isnone()); // emptied until the refresh
+        const CounterOutcome refreshed = session.refresh();
+        QCOMPARE(refreshed.result, CounterOutcome::Result::Done);
+        for (const Coupons::Coupon& shown : session.shown().coupons)
+            QVERIFY(shown.id != coupon->id);
+    }
+
+    // What stops a step before anything leaves, and what a No keeps.
+    void stepsThatSendNothing()
+    {
+        LocalPlatform platform;
+        QVERIFY2(platform.started(), qPrintable(platform.error()));
+        Rig rig(platform);
+        CounterSession& session = rig.session;
+
+        const CounterOutcome nomember = session.sale({u"AB"_s, u"1"_s, u"12"_s});
+        QCOMPARE(nomember.texts(), QStringList{Sale::nomembermessage()});
+        QCOMPARE(session.lookup(u"ab"_s).texts(), QStringList{Lookup::tooshortmessage()});
+        QVERIFY(rig.received().isEmpty());
+
+        session.lookup(u"1010001"_s);
+        rig.received();
+        const std::optional<Coupons::Coupon> coupon = rig.coupon(u"7.5"_s);
+        QVERIFY(coupon);
+        rig.dialogs.script({false});
+        const CounterOutcome kept = session.useCoupon(*coupon);
+        QCOMPARE(kept.result, CounterOutcome::Result::Nothing);
+        QVERIFY(kept.sent.isEmpty());
+        QVERIFY(rig.received().isEmpty());
+
+        const CounterOutcome invalid = session.sale({u"AB"_s, u"1"_s, u"0"_s});
+        QCOMPARE(invalid.texts(), QStringList{Sale::invalidmessage()});
+        const CounterOutcome incorrect = session.sale({u"AB"_s, u"1"_s, u"douze"_s});
+        QCOMPARE(incorrect.result, CounterOutcome::Result::Nothing);
+        QCOMPARE(session.shown().amount, u"0"_s);
+        QVERIFY(rig.received().isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCounterSessionPlatform)
+#include "tst_countersession_platform.moc"
