@@ -10,6 +10,11 @@ inline constexpr const char* memberQuilba = "json/membre_500_evenements/quilba";
 inline constexpr const char* memberRapidjson = "json/membre_500_evenements/rapidjson";
 inline constexpr const char* listQuilba = "json/liste_10000_membres/quilba";
 inline constexpr const char* listRapidjson = "json/liste_10000_membres/rapidjson";
+inline constexpr const char* lookupReference = "comptoir/recherche_carte/libcurl_rapidjson";
+inline constexpr const char* lookupClient = "comptoir/recherche_carte/client";
+inline constexpr const char* lookupSession = "comptoir/recherche_et_coupons/session";
+inline constexpr const char* lookupWindow = "comptoir/entree_a_fenetre_peinte";
+inline constexpr const char* saleWindow = "comptoir/vente_deux_lignes_a_fenetre_peinte";
 inline constexpr const char* transportQuilba = "transport/recherche_carte/quilba";
 inline constexpr const char* transportCurl = "transport/recherche_carte/curl";
 inline constexpr const char* startupQuilba = "demarrage/fenetre_comptoir/quilba";
@@ -28,6 +33,11 @@ void registerticketbenchmarks();
 // A lookup by card number against the local platform: the counter's client, request to parsed
 // reply, and the curl command doing the same form post.
 void registertransportbenchmarks(const LocalPlatform& platform);
+// What the pharmacist waits for at each customer, against the limit of this machine: a libcurl
+// easy handle doing the same card lookup followed by RapidJSON's Document::Parse. The counter's
+// client alone, the session's lookup with the coupon query, Enter in the search field to the
+// window painted, and a sale of two lines to the refreshed member painted.
+void registercounterbenchmarks(const LocalPlatform& platform);
 // From launching quilba to its counter window painted, and the same for a bare Qt program showing
 // one empty QWidget (both with QUILBA_STARTUP_PROBE). The work folder must already point at the
 // local platform.

@@ -73,9 +73,10 @@ void RatioReporter::summary(const std::vector<Ratio>& ratios, const std::vector<
             std::printf("%s : non mesuré (objectif ≤ %.2g×)\n", ratio.label.c_str(), ratio.goal);
             continue;
         }
-        const double factor = *ours / *reference;
+        const double limit = *reference * ratio.times;
+        const double factor = *ours / limit;
         std::printf("%s : %.2f× (objectif ≤ %.2g×, %s contre %s) %s\n", ratio.label.c_str(), factor,
-                    ratio.goal, readable(*ours).c_str(), readable(*reference).c_str(),
+                    ratio.goal, readable(*ours).c_str(), readable(limit).c_str(),
                     factor <= ratio.goal ? "atteint" : "non atteint");
     }
     for (const Time& time : times) {

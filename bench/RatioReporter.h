@@ -19,6 +19,8 @@ public:
         std::string ours;
         std::string reference;
         double goal;
+        // How many runs of the reference the figure is held against (two requests, three…).
+        double times = 1;
     };
     // One line that reports a time alone.
     struct Time

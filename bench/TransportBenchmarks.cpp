@@ -33,7 +33,7 @@ void transportquilba(benchmark::State& state, const QString& url)
     const QString line = Lookup::requestline(card, LocalPlatform::demoidpharma());
     for (auto _ : state) {
         const HttpReply reply = counter.client.postform(line);
-        const std::optional<JsonValue> value = parsejson(counter.buffer.bytes());
+        const std::optional<JsonValue> value = parsejson(ReplyBuffer::normalised(reply.body));
         if (!reply.ok || !value || !value->find("FidelityMember")) {
             state.SkipWithError("la recherche n'a pas rendu le membre");
             break;

@@ -29,6 +29,7 @@ int main(int argc, char** argv)
 
     registerjsonbenchmarks();
     registertransportbenchmarks(platform);
+    registercounterbenchmarks(platform);
     registerstartupbenchmarks(bin);
     registerwindowbenchmarks();
     registerticketbenchmarks();
@@ -54,7 +55,15 @@ int main(int argc, char** argv)
         {
             {"JSON membre, 500 événements", names::memberQuilba, names::memberRapidjson, 1.5},
             {"JSON 10 000 membres", names::listQuilba, names::listRapidjson, 1.5},
-            {"Recherche par carte, requête à réponse lue (contre curl)", names::transportQuilba,
+            {"Recherche par carte, client du comptoir, requête à JsonValue (contre libcurl + RapidJSON)",
+             names::lookupClient, names::lookupReference, 1.1},
+            {"Recherche par la session, membre et coupons (contre 2 requêtes de référence)",
+             names::lookupSession, names::lookupReference, 1.2, 2},
+            {"Entrée dans la recherche à la fenêtre peinte (contre 2 requêtes de référence)",
+             names::lookupWindow, names::lookupReference, 1.5, 2},
+            {"Vente de deux lignes à la fenêtre peinte (contre 3 requêtes de référence)", names::saleWindow,
+             names::lookupReference, 1.5, 3},
+            {"Recherche par carte, requête à réponse lue (contre la commande curl)", names::transportQuilba,
              names::transportCurl, 1.2},
             {"Démarrage jusqu'à la fenêtre du comptoir (contre Qt nu)", names::startupQuilba,
              names::startupBare, 1.5},
