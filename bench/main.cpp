@@ -61,8 +61,10 @@ int main(int argc, char** argv)
              names::lookupSession, names::lookupReference, 1.2, 2},
             {"Entrée dans la recherche à la fenêtre peinte (contre 2 requêtes de référence)",
              names::lookupWindow, names::lookupReference, 1.5, 2},
-            {"Vente de deux lignes à la fenêtre peinte (contre 3 requêtes de référence)", names::saleWindow,
-             names::lookupReference, 1.5, 3},
+            {"Vente de deux lignes à la fenêtre peinte (contre 3 requêtes de référence avant les ventes)",
+             names::saleWindow, names::lookupReference, 1.5, 3},
+            {"Vente de deux lignes à la fenêtre peinte (contre 3 requêtes de référence après les ventes)",
+             names::saleWindow, names::lookupReferenceAfter, 1.5, 3},
             {"Recherche par carte, requête à réponse lue (contre la commande curl)", names::transportQuilba,
              names::transportCurl, 1.2},
             {"Démarrage jusqu'à la fenêtre du comptoir (contre Qt nu)", names::startupQuilba,
@@ -72,6 +74,7 @@ int main(int argc, char** argv)
         },
         {
             {"Ticket bon 7,50 € en PDF", names::ticketPdf},
+            {"Requête de vente seule (enregistrement par la plateforme)", names::saleRequest},
         },
         lines);
     benchmark::Shutdown();

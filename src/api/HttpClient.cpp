@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -100,6 +101,73 @@ public:
 
 private:
     curl_slist* m_list = nullptr;
+};
+
+// The client's worker thread, started at the first request and kept for the next ones: starting a
+// thread for each request cost about a millisecond on a busy machine, more than the request
+// itself on loopback.
+class Worker final
+{
+public:
+    Worker() = default;
+    Worker(const Worker&) = delete;
+    Worker& operator=(const Worker&) = delete;
+    ~Worker()
+    {
+        if (!m_thread.joinable())
+            return;
+        {
+            const std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_wake.notify_all();
+        m_thread.join();
+    }
+
+    // Runs the job on the worker thread; one job at a time.
+    void run(std::function<void()> job)
+    {
+        if (!m_thread.joinable())
+            m_thread = std::thread([this] { loop(); });
+        {
+            const std::lock_guard lock(m_mutex);
+            m_job = std::move(job);
+            m_busy = true;
+        }
+        m_wake.notify_all();
+    }
+
+    // Waits until the job given last has returned.
+    void wait()
+    {
+        std::unique_lock lock(m_mutex);
+        m_wake.wait(lock, [this] { return !m_busy; });
+    }
+
+private:
+    void loop()
+    {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_wake.wait(lock, [this] { return m_stop || m_job; });
+            if (m_stop)
+                return;
+            std::function<void()> job = std::move(m_job);
+            m_job = nullptr;
+            lock.unlock();
+            job();
+            lock.lock();
+            m_busy = false;
+            m_wake.notify_all();
+        }
+    }
+
+    std::thread m_thread;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::function<void()> m_job;
+    bool m_busy = false;
+    bool m_stop = false;
 };
 
 } // namespace
@@ -268,7 +336,7 @@ struct HttpClient::Private
     bool formposted = false; // Content-Type and "Connection: keep-alive" stay once set
     CURL* curl = nullptr;
     std::shared_ptr<Transfer> current;
-    std::thread worker;
+    Worker worker;
 
     enum class Method
     {
@@ -567,7 +635,7 @@ HttpReply HttpClient::Private::request(Method method, const QString& url, const 
             QMetaObject::invokeMethod(
                 &guard, [&loop] { loop.quit(); }, Qt::QueuedConnection);
         };
-        worker = std::thread([handle = curl, t] {
+        worker.run([handle = curl, t] {
             run(handle, *t);
             t->finished.store(true);
             t->done();
@@ -578,7 +646,7 @@ HttpReply HttpClient::Private::request(Method method, const QString& url, const 
         --waitingcallers;
         if (t->clientgone.load())
             return failed(u"Requête interrompue : le client HTTP a été fermé."_s); // *this is gone
-        worker.join();
+        worker.wait();
     }
     current.reset();
     cookies.store(parsed, t->setcookies);
@@ -618,8 +686,7 @@ HttpClient::~HttpClient()
         // Destroyed by an event handled while a request waits: stop the transfer and let the
         // waiting caller return without touching this client.
         d->current->abort.store(true);
-        if (d->worker.joinable())
-            d->worker.join();
+        d->worker.wait();
         d->current->clientgone.store(true);
     }
     if (d->curl)
