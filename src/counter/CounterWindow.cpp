@@ -4,7 +4,7 @@
 #include "api/JsonGetters.h"
 #include "api/QuilbaError.h"
 #include "api/ReplyBuffer.h"
-#include "app/Switches.h"
+#include "settings/Switches.h"
 #include "counter/CounterKeys.h"
 #include "counter/CounterRules.h"
 #include "counter/CounterState.h"

@@ -5,7 +5,6 @@
 #include "api/Connection.h"
 #include "api/CounterClient.h"
 #include "app/Program.h"
-#include "app/Switches.h"
 #include "counter/CounterState.h"
 #include "counter/CounterWindow.h"
 #include "counter/CouponGrid.h"
@@ -17,6 +16,7 @@
 #include "members/MemberChoiceDialog.h"
 #include "platform/Clock.h"
 #include "settings/ParametersWindow.h"
+#include "settings/Switches.h"
 #include "settings/Updater.h"
 
 #include <QApplication>

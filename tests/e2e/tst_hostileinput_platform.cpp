@@ -4,12 +4,12 @@
 
 #include "api/CounterClient.h"
 #include "app/Program.h"
-#include "app/Switches.h"
 #include "counter/CounterState.h"
 #include "counter/CounterWindow.h"
 #include "data/MemoryTable.h"
 #include "members/EnrolmentForm.h"
 #include "platform/Clock.h"
+#include "settings/Switches.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -4,12 +4,12 @@
 
 #include "app/LogWindow.h"
 #include "app/Program.h"
-#include "app/Switches.h"
 #include "counter/CounterState.h"
 #include "counter/CounterWindow.h"
 #include "members/EnrolmentForm.h"
 #include "platform/Clock.h"
 #include "settings/ParametersWindow.h"
+#include "settings/Switches.h"
 
 #include <QDir>
 #include <QFile>

@@ -4,10 +4,10 @@
 
 #include "api/Connection.h"
 #include "app/Program.h"
-#include "app/Switches.h"
 #include "counter/CounterState.h"
 #include "counter/CounterWindow.h"
 #include "platform/Clock.h"
+#include "settings/Switches.h"
 
 #include <QDir>
 #include <QFile>
