@@ -195,9 +195,9 @@ void EnrolmentForm::build()
     m_SpeedButton2 = button(u"SpeedButton2"_s, u"Quitter"_s, 201, 75);
     m_SpeedButton1 = button(u"SpeedButton1"_s, u"Valider"_s, 385, 75);
     m_SpeedButton1->setStyleSheet(u"QToolButton { background: #008000; color: white; font-weight: bold; }"_s);
-    connect(m_SpeedButton3, &QToolButton::clicked, this, &EnrolmentForm::SpeedButton3Click);
-    connect(m_SpeedButton1, &QToolButton::clicked, this, &EnrolmentForm::SpeedButton1Click);
-    connect(m_SpeedButton2, &QToolButton::clicked, this, &EnrolmentForm::SpeedButton2Click);
+    connect(m_SpeedButton3, &QToolButton::clicked, this, &EnrolmentForm::printSheet);
+    connect(m_SpeedButton1, &QToolButton::clicked, this, &EnrolmentForm::validate);
+    connect(m_SpeedButton2, &QToolButton::clicked, this, &EnrolmentForm::quit);
 }
 
 void EnrolmentForm::settaborder()
@@ -302,7 +302,7 @@ void EnrolmentForm::copytomember(Member& member) const
     member.Setnbenfants(rows);
 }
 
-void EnrolmentForm::SpeedButton1Click()
+void EnrolmentForm::validate()
 {
     // The buttons take no focus: the child being typed and the field being typed are left here.
     GridEditing::commit(*m_DBGrid1);
@@ -352,13 +352,13 @@ bool EnrolmentForm::childdatesvalid()
     return true;
 }
 
-void EnrolmentForm::SpeedButton2Click()
+void EnrolmentForm::quit()
 {
     if (m_dialogs.question(u"Annuler les modifications en cours"_s))
         reject();
 }
 
-void EnrolmentForm::SpeedButton3Click()
+void EnrolmentForm::printSheet()
 {
     GridEditing::commit(*m_DBGrid1);
     if (!m_reportoutput)
@@ -463,7 +463,7 @@ void EnrolmentForm::keyPressEvent(QKeyEvent* event)
 {
     // Escape leaves the form as "Quitter" does, with its question.
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-        SpeedButton2Click();
+        quit();
         return;
     }
     QDialog::keyPressEvent(event);

@@ -48,11 +48,11 @@ public:
     MemoryTable& enfants() { return *m_enfants; }
 
     // "Valider": the required checks, the copy into the record, the save.
-    void SpeedButton1Click();
+    void validate();
     // "Quitter": closes without saving after confirmation.
-    void SpeedButton2Click();
+    void quit();
     // "Impression": the sign-up sheet filled from the controls as they stand.
-    void SpeedButton3Click();
+    void printSheet();
     // The navigator's insert button: an empty child row; the record has ten slots at most.
     void insertenfant();
 

@@ -643,7 +643,7 @@ private slots:
             field("eddtn")->setText(u"25121980"_s);
             field("edmail")->setText(u"eloise@example.fr"_s);
             counter.arm(fault);
-            counter.run([&] { form.SpeedButton1Click(); }, 10);
+            counter.run([&] { form.validate(); }, 10);
             saving = counter.dialogs.texts();
             open = form.isVisible();
             typed = field("ednom")->text();
@@ -702,7 +702,7 @@ private slots:
             MemoryTable& enfants = form.enfants();
             enfants.setData(enfants.index(0, 1), u"Zoé"_s);
             counter.arm(fault, 1);
-            counter.run([&] { form.SpeedButton1Click(); }, 10);
+            counter.run([&] { form.validate(); }, 10);
             open = form.isVisible();
             if (open) {
                 QVERIFY(form.findChild<QToolButton*>(u"SpeedButton1"_s)->isEnabled());

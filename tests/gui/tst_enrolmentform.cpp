@@ -363,9 +363,9 @@ private slots:
         Rig rig;
         rig.open(u"create"_s);
         rig.dialogs.script({false});
-        rig.form.SpeedButton2Click();
+        rig.form.quit();
         QVERIFY(rig.form.isVisible());
-        rig.form.SpeedButton2Click();
+        rig.form.quit();
         QVERIFY(!rig.form.isVisible());
         QCOMPARE(rig.dialogs.texts(), (QStringList{u"Annuler les modifications en cours"_s,
                                                    u"Annuler les modifications en cours"_s}));
