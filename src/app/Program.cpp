@@ -107,8 +107,7 @@ Program::Program(const Switches& switches, Dialogs& dialogs, Shell& shell, Clock
             if (!failure.isEmpty())
                 m_dialogs.exception(failure);
         }
-        m_connexion = std::make_unique<Connection>(m_counterclient->client(), m_buffer, m_dialogs, url,
-                                                   m_logfile.get());
+        m_connexion = std::make_unique<Connection>(m_counterclient->client(), m_buffer, url, m_logfile.get());
         if (m_formmember)
             m_formmember->setconnexion(m_connexion.get());
     });
@@ -132,7 +131,7 @@ Program::~Program()
 void Program::adhesion()
 {
     CounterWindow& counter = *m_Form1;
-    if (m_formmember->execute(counter.state().member(), QStringLiteral("create"),
+    if (m_formmember->execute(counter.state().member(), SaveMode::Create,
                               counter.edvendeur()->text()))
         counter.setsearchtext(QStringLiteral("ID=") + m_formmember->edited().Getid());
     if (!counter.search()->text().isEmpty())
@@ -145,7 +144,7 @@ void Program::modification()
     Member& current = counter.state().member();
     const Member before = current;
     // A form closed without a successful save leaves the record as the platform holds it.
-    if (!m_formmember->execute(current, QStringLiteral("update"), counter.edvendeur()->text()))
+    if (!m_formmember->execute(current, SaveMode::Update, counter.edvendeur()->text()))
         current = before;
     counter.refreshmember();
 }

@@ -211,13 +211,13 @@ void EnrolmentForm::settaborder()
         setTabOrder(order.at(i - 1), order.at(i));
 }
 
-void EnrolmentForm::prepare(Member& amember, const QString& typeappel, const QString& codevendeur)
+void EnrolmentForm::prepare(Member& amember, SaveMode typeappel, const QString& codevendeur)
 {
     for (QCheckBox* box : {m_chkbxpara, m_chkbxbebe, m_chkbxsport, m_chkbxdiet, m_chkbxnature})
         box->setChecked(false);
     m_enfants->clear();
     m_saved = false;
-    if (typeappel == u"create"_s) {
+    if (typeappel == SaveMode::Create) {
         m_edited = &m_ownmember;
         m_ownmember.init();
         m_ownmember.charge(); // a new member sends only what is typed for it
@@ -240,7 +240,7 @@ void EnrolmentForm::prepare(Member& amember, const QString& typeappel, const QSt
     m_edcardnumber->setFocus();
 }
 
-bool EnrolmentForm::execute(Member& amember, const QString& typeappel, const QString& codevendeur)
+bool EnrolmentForm::execute(Member& amember, SaveMode typeappel, const QString& codevendeur)
 {
     prepare(amember, typeappel, codevendeur);
     exec();
@@ -323,16 +323,20 @@ void EnrolmentForm::validate()
         return;
     copytomember(*m_edited);
     m_SpeedButton1->setEnabled(false);
-    const bool saved = m_connexion && m_edited->save(m_mode, *m_connexion, m_dialogs);
-    m_saved = m_saved || saved;
-    if (saved && !m_edited->childrenpending()) {
+    Member::SaveOutcome outcome;
+    if (m_connexion)
+        outcome = m_edited->save(m_mode, *m_connexion);
+    for (const QString& message : std::as_const(outcome.messages))
+        m_dialogs.information(message);
+    m_saved = m_saved || outcome.saved();
+    if (outcome.saved() && !outcome.childrenpending) {
         accept();
         return;
     }
     // A child that did not land keeps the form open for another try; the member exists now, so
     // that try updates it rather than enrolling it a second time.
-    if (saved)
-        m_mode = u"update"_s;
+    if (outcome.saved())
+        m_mode = SaveMode::Update;
     m_SpeedButton1->setEnabled(true);
 }
 
