@@ -15,7 +15,7 @@
 #include "members/Lookup.h"
 #include "platform/Clock.h"
 #include "settings/Settings.h"
-#include "app/Switches.h"
+#include "settings/Switches.h"
 
 #include <QCoreApplication>
 #include <QLabel>

@@ -4,10 +4,10 @@
 #include "ScriptedDialogs.h"
 
 #include "app/Program.h"
-#include "app/Switches.h"
 #include "counter/CounterState.h"
 #include "counter/CounterWindow.h"
 #include "platform/Clock.h"
+#include "settings/Switches.h"
 
 #include <QApplication>
 #include <QFile>

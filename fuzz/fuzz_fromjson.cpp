@@ -53,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(member.Getnbenfants() >= 0 && member.Getnbenfants() <= Member::maxenfants);
 
     // Loading flags every field that changed from empty: the update request carries them.
-    const JsonValue sent = request(member.tostrjson(QStringLiteral("update")), "FidelityMember");
+    const JsonValue sent = request(member.tostrjson(SaveMode::Update), "FidelityMember");
     FUZZ_CHECK(textat(sent, "id") == member.Getid());
     if (!member.Getnom().isEmpty())
         FUZZ_CHECK(textat(sent, "name") == member.Getnom());

@@ -9,6 +9,7 @@
 #include "counter/CounterRules.h"
 #include "data/DataModule.h"
 #include "data/MemoryTable.h"
+#include "data/NumberText.h"
 #include "members/Lookup.h"
 #include "members/Member.h"
 

@@ -30,15 +30,18 @@ ApiReturn ApiReturn::fromtext(const QString& envelope)
     return r;
 }
 
-void envelopedialogue(Dialogs& dialogs, const ApiReturn& envelope)
+QString envelopemessage(const ApiReturn& envelope)
 {
     if (envelope.errorCode == u"33"_s)
-        dialogs.information(u"Erreur : Num Carte invalide, Veuillez taper un autre numéro"_s);
-    else if (envelope.errorCode == u"3008"_s)
-        dialogs.information(
-            u"Erreur : Impossible de mettre à jour la fiche, Quitter sans valider les modifications"_s);
-    else
-        dialogs.information(u"Erreur : "_s % envelope.errorMessage);
+        return u"Erreur : Num Carte invalide, Veuillez taper un autre numéro"_s;
+    if (envelope.errorCode == u"3008"_s)
+        return u"Erreur : Impossible de mettre à jour la fiche, Quitter sans valider les modifications"_s;
+    return u"Erreur : "_s % envelope.errorMessage;
+}
+
+void envelopedialogue(Dialogs& dialogs, const ApiReturn& envelope)
+{
+    dialogs.information(envelopemessage(envelope));
 }
 
 QByteArray extractenvelope(const QByteArray& replybytes)

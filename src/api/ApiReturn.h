@@ -22,6 +22,8 @@ struct ApiReturn
 };
 
 // The one message for a refusal, chosen by "errorCode": "33", "3008", anything else.
+QString envelopemessage(const ApiReturn& envelope);
+// Shows that message in an information box.
 void envelopedialogue(Dialogs& dialogs, const ApiReturn& envelope);
 
 // The value of the member "ApiReturn" of the reply's top object, as compact JSON text (members in

@@ -2,14 +2,14 @@
 
 #include "api/ApiReturn.h"
 #include "api/LogFile.h"
+#include "api/QuilbaError.h"
 #include "api/ReplyBuffer.h"
-#include "platform/Dialogs.h"
 
 using namespace Qt::Literals::StringLiterals;
 
-Connection::Connection(const HttpClient& counterclient, ReplyBuffer& buffer, Dialogs& dialogs,
-                       std::function<QString()> url, LogFile* log)
-    : m_client(profile()), m_buffer(buffer), m_dialogs(dialogs), m_url(std::move(url)), m_log(log)
+Connection::Connection(const HttpClient& counterclient, ReplyBuffer& buffer, std::function<QString()> url,
+                       LogFile* log)
+    : m_client(profile()), m_buffer(buffer), m_url(std::move(url)), m_log(log)
 {
     m_client.setproxy(counterclient.proxy());
     m_client.setcustomheaders(counterclient.customheaders());
@@ -22,22 +22,33 @@ HttpClient::Profile Connection::profile()
             {}};
 }
 
-QString Connection::put(const QString& jsondata)
+Connection::Outcome Connection::put(const QString& jsondata)
 {
+    Outcome outcome;
     m_client.setconnecttimeout(10000);
-    const HttpReply reply = m_client.put(m_url(), jsondata.toUtf8());
-    if (!reply.ok) {
-        m_dialogs.information(u"Erreur technique : "_s + reply.failure);
-        return u"-1"_s;
+    outcome.reply = m_client.put(m_url(), jsondata.toUtf8());
+    if (!outcome.reply.ok) {
+        outcome.messages.append(u"Erreur technique : "_s + outcome.reply.failure);
+        return outcome;
     }
-    m_buffer.load(reply.body);
+    m_buffer.load(outcome.reply.body);
+    // The log file records the reply as the buffer holds it, and the envelope is read from the
+    // same bytes.
+    const QByteArray bytes = ReplyBuffer::normalised(outcome.reply.body);
     // The platform has the request whatever happens to the log: a record that cannot be written
     // is told once and does not turn the answer into a failure.
-    if (m_log && !m_log->write(jsondata, m_buffer.bytes()) && !m_logfailureshown) {
-        m_logfailureshown = true;
-        m_dialogs.information(
+    if (m_log && !m_log->write(jsondata, bytes) && !m_logfailuretold) {
+        m_logfailuretold = true;
+        outcome.messages.append(
             m_log->error() +
             u"\nLa demande a bien été reçue par la plateforme ; le journal reste incomplet."_s);
     }
-    return QString::fromUtf8(extractenvelope(m_buffer.bytes()));
+    try {
+        outcome.envelope = QString::fromUtf8(extractenvelope(bytes));
+        outcome.kind = Outcome::Kind::Replied;
+    } catch (const QuilbaError& error) {
+        outcome.kind = Outcome::Kind::Unreadable;
+        outcome.messages.append(error.message());
+    }
+    return outcome;
 }

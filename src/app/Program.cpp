@@ -106,8 +106,7 @@ Program::Program(const Switches& switches, Dialogs& dialogs, Shell& shell, Clock
             if (!failure.isEmpty())
                 m_dialogs.exception(failure);
         }
-        m_connexion = std::make_unique<Connection>(m_counterclient->client(), m_buffer, m_dialogs, url,
-                                                   m_logfile.get());
+        m_connexion = std::make_unique<Connection>(m_counterclient->client(), m_buffer, url, m_logfile.get());
         if (m_formmember)
             m_formmember->setconnexion(m_connexion.get());
     });
@@ -131,8 +130,7 @@ Program::~Program()
 void Program::adhesion()
 {
     CounterWindow& counter = *m_counterWindow;
-    if (m_formmember->execute(counter.state().member(), QStringLiteral("create"),
-                              counter.seller()))
+    if (m_formmember->execute(counter.state().member(), SaveMode::Create, counter.seller()))
         counter.setsearchtext(QStringLiteral("ID=") + m_formmember->edited().Getid());
     // An empty search text looks nothing up.
     counter.btsearchClick();
@@ -144,7 +142,7 @@ void Program::modification()
     Member& current = counter.state().member();
     const Member before = current;
     // A form closed without a successful save leaves the record as the platform holds it.
-    if (!m_formmember->execute(current, QStringLiteral("update"), counter.seller()))
+    if (!m_formmember->execute(current, SaveMode::Update, counter.seller()))
         current = before;
     counter.refreshmember();
 }

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "api/ReplyBuffer.h"
-#include "app/Switches.h"
 #include "settings/Settings.h"
+#include "settings/Switches.h"
 
 #include <QObject>
 #include <functional>

@@ -1,10 +1,10 @@
 #include "app/CommandLine.h"
 #include "app/Program.h"
 #include "app/StartupProbe.h"
-#include "app/Switches.h"
 #include "platform/Clock.h"
 #include "platform/SystemShell.h"
 #include "platform/WidgetDialogs.h"
+#include "settings/Switches.h"
 
 #include <QApplication>
 #include <QIcon>

@@ -4,15 +4,6 @@
 
 #include <QDateTime>
 
-bool isnumeric(const QString& text)
-{
-    for (const QChar c : text) {
-        if (!(c >= u'0' && c <= u'9') && c != u',' && c != u'.')
-            return false;
-    }
-    return true;
-}
-
 QString frdate(const QString& date)
 {
     return date.mid(8, 2) + u'/' + date.mid(5, 2) + u'/' + date.mid(0, 4);

@@ -6,10 +6,8 @@
 class Clock;
 class QDateTime;
 
-// Small text rules of the counter window, used by the lookup, the coupons and the sale.
+// Small text rules of the counter window and its coupons.
 
-// True when every character is a digit "0" to "9", a comma or a point; the empty text passes.
-bool isnumeric(const QString& text);
 // A date text whose first ten characters read yyyy-mm-dd, as dd/mm/yyyy. It does not validate:
 // positions beyond the end of the text give empty pieces.
 QString frdate(const QString& date);

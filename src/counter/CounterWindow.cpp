@@ -1,6 +1,6 @@
 #include "counter/CounterWindow.h"
 
-#include "app/Switches.h"
+#include "settings/Switches.h"
 #include "counter/CounterKeys.h"
 #include "counter/CounterRules.h"
 #include "counter/CounterSession.h"

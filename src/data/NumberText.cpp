@@ -27,3 +27,12 @@ std::optional<double> readfloat(const QString& text)
         return std::nullopt;
     return value;
 }
+
+bool isnumeric(const QString& text)
+{
+    for (const QChar c : text) {
+        if (!(c >= u'0' && c <= u'9') && c != u',' && c != u'.')
+            return false;
+    }
+    return true;
+}

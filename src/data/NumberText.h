@@ -11,3 +11,6 @@ QString generalformat(double value);
 // Reads a number typed with a decimal comma: an optional sign, digits with at most one comma
 // (",5" and "5," read), an optional exponent, blanks around allowed. None when it is not one.
 std::optional<double> readfloat(const QString& text);
+// True when every character is a digit "0" to "9", a comma or a point; the empty text passes.
+// The lookup reads such a search text as a card number.
+bool isnumeric(const QString& text);

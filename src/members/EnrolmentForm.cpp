@@ -195,9 +195,9 @@ void EnrolmentForm::build()
     m_SpeedButton2 = button(u"SpeedButton2"_s, u"Quitter"_s, 201, 75);
     m_SpeedButton1 = button(u"SpeedButton1"_s, u"Valider"_s, 385, 75);
     m_SpeedButton1->setStyleSheet(u"QToolButton { background: #008000; color: white; font-weight: bold; }"_s);
-    connect(m_SpeedButton3, &QToolButton::clicked, this, &EnrolmentForm::SpeedButton3Click);
-    connect(m_SpeedButton1, &QToolButton::clicked, this, &EnrolmentForm::SpeedButton1Click);
-    connect(m_SpeedButton2, &QToolButton::clicked, this, &EnrolmentForm::SpeedButton2Click);
+    connect(m_SpeedButton3, &QToolButton::clicked, this, &EnrolmentForm::printSheet);
+    connect(m_SpeedButton1, &QToolButton::clicked, this, &EnrolmentForm::validate);
+    connect(m_SpeedButton2, &QToolButton::clicked, this, &EnrolmentForm::quit);
 }
 
 void EnrolmentForm::settaborder()
@@ -211,13 +211,13 @@ void EnrolmentForm::settaborder()
         setTabOrder(order.at(i - 1), order.at(i));
 }
 
-void EnrolmentForm::prepare(Member& amember, const QString& typeappel, const QString& codevendeur)
+void EnrolmentForm::prepare(Member& amember, SaveMode typeappel, const QString& codevendeur)
 {
     for (QCheckBox* box : {m_chkbxpara, m_chkbxbebe, m_chkbxsport, m_chkbxdiet, m_chkbxnature})
         box->setChecked(false);
     m_enfants->clear();
     m_saved = false;
-    if (typeappel == u"create"_s) {
+    if (typeappel == SaveMode::Create) {
         m_edited = &m_ownmember;
         m_ownmember.init();
         m_ownmember.charge(); // a new member sends only what is typed for it
@@ -240,7 +240,7 @@ void EnrolmentForm::prepare(Member& amember, const QString& typeappel, const QSt
     m_edcardnumber->setFocus();
 }
 
-bool EnrolmentForm::execute(Member& amember, const QString& typeappel, const QString& codevendeur)
+bool EnrolmentForm::execute(Member& amember, SaveMode typeappel, const QString& codevendeur)
 {
     prepare(amember, typeappel, codevendeur);
     exec();
@@ -302,7 +302,7 @@ void EnrolmentForm::copytomember(Member& member) const
     member.Setnbenfants(rows);
 }
 
-void EnrolmentForm::SpeedButton1Click()
+void EnrolmentForm::validate()
 {
     // The buttons take no focus: the child being typed and the field being typed are left here.
     GridEditing::commit(*m_DBGrid1);
@@ -323,16 +323,20 @@ void EnrolmentForm::SpeedButton1Click()
         return;
     copytomember(*m_edited);
     m_SpeedButton1->setEnabled(false);
-    const bool saved = m_connexion && m_edited->save(m_mode, *m_connexion, m_dialogs);
-    m_saved = m_saved || saved;
-    if (saved && !m_edited->childrenpending()) {
+    Member::SaveOutcome outcome;
+    if (m_connexion)
+        outcome = m_edited->save(m_mode, *m_connexion);
+    for (const QString& message : std::as_const(outcome.messages))
+        m_dialogs.information(message);
+    m_saved = m_saved || outcome.saved();
+    if (outcome.saved() && !outcome.childrenpending) {
         accept();
         return;
     }
     // A child that did not land keeps the form open for another try; the member exists now, so
     // that try updates it rather than enrolling it a second time.
-    if (saved)
-        m_mode = u"update"_s;
+    if (outcome.saved())
+        m_mode = SaveMode::Update;
     m_SpeedButton1->setEnabled(true);
 }
 
@@ -352,13 +356,13 @@ bool EnrolmentForm::childdatesvalid()
     return true;
 }
 
-void EnrolmentForm::SpeedButton2Click()
+void EnrolmentForm::quit()
 {
     if (m_dialogs.question(u"Annuler les modifications en cours"_s))
         reject();
 }
 
-void EnrolmentForm::SpeedButton3Click()
+void EnrolmentForm::printSheet()
 {
     GridEditing::commit(*m_DBGrid1);
     if (!m_reportoutput)
@@ -463,7 +467,7 @@ void EnrolmentForm::keyPressEvent(QKeyEvent* event)
 {
     // Escape leaves the form as "Quitter" does, with its question.
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-        SpeedButton2Click();
+        quit();
         return;
     }
     QDialog::keyPressEvent(event);

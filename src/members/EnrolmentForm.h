@@ -20,9 +20,10 @@ class QTableView;
 class QToolButton;
 class ReportOutput;
 
-// The enrolment form: enrols a new cardholder ("create") or modifies the member shown on the
-// counter ("update"). Fields are checked as the user leaves them; "Valider" checks the required
-// ones, copies the controls into the edited record and saves it on the platform.
+// The enrolment form: enrols a new cardholder (SaveMode::Create) or modifies the member shown on
+// the counter (SaveMode::Update). Fields are checked as the user leaves them; "Valider" checks the
+// required ones, copies the controls into the edited record, saves it on the platform and shows
+// what the save tells.
 class EnrolmentForm final : public QDialog
 {
     Q_OBJECT
@@ -35,24 +36,24 @@ public:
     void setreportoutput(ReportOutput* output) { m_reportoutput = output; }
     void setpharmacie(std::function<QStringList()> pharmacie) { m_pharmacie = std::move(pharmacie); }
 
-    // Prepares the form for "create" (its own record, emptied) or "update" (`amember`, edited in
+    // Prepares the form for a create (its own record, emptied) or an update (`amember`, edited in
     // place) with the counter's seller code, without showing it.
-    void prepare(Member& amember, const QString& typeappel, const QString& codevendeur);
+    void prepare(Member& amember, SaveMode typeappel, const QString& codevendeur);
     // Prepares the form and shows it modally; true when the platform accepted the member.
-    bool execute(Member& amember, const QString& typeappel, const QString& codevendeur);
+    bool execute(Member& amember, SaveMode typeappel, const QString& codevendeur);
 
-    const QString& mode() const { return m_mode; }
+    SaveMode mode() const { return m_mode; }
     // The record the form edits: its own in create mode, the caller's in update mode.
     const Member& edited() const { return *m_edited; }
     bool saved() const { return m_saved; }
     MemoryTable& enfants() { return *m_enfants; }
 
-    // "Valider": the required checks, the copy into the record, the save.
-    void SpeedButton1Click();
+    // "Valider": the required checks, the copy into the record, the save and its messages.
+    void validate();
     // "Quitter": closes without saving after confirmation.
-    void SpeedButton2Click();
+    void quit();
     // "Impression": the sign-up sheet filled from the controls as they stand.
-    void SpeedButton3Click();
+    void printSheet();
     // The navigator's insert button: an empty child row; the record has ten slots at most.
     void insertenfant();
 
@@ -89,7 +90,7 @@ private:
     EnrolmentSheet m_frxReport2;
     Member m_ownmember;
     Member* m_edited = &m_ownmember;
-    QString m_mode;
+    SaveMode m_mode = SaveMode::Create;
     bool m_saved = false;
     bool m_checking = false;
     MemoryTable* m_enfants = nullptr;

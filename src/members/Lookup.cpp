@@ -2,7 +2,7 @@
 
 #include "api/CounterClient.h"
 #include "api/JsonGetters.h"
-#include "counter/CounterRules.h"
+#include "data/NumberText.h"
 #include "members/Member.h"
 #include "members/QueryFailure.h"
 

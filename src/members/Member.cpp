@@ -5,7 +5,6 @@
 #include "api/JsonGetters.h"
 #include "api/JsonValue.h"
 #include "api/QuilbaError.h"
-#include "platform/Dialogs.h"
 
 #include <QLocale>
 #include <optional>
@@ -68,18 +67,31 @@ template <typename T> void setflagged(T& field, bool& flag, const T& value)
     }
 }
 
-// Sends one request through put and reads the envelope. Nothing when the request failed: put has
-// shown its transport failure, and an unreadable reply is shown here.
-std::optional<ApiReturn> send(Connection& connexion, Dialogs& dialogs, const QString& object)
+// One request sent through put: its envelope, or how it failed. The put's texts for the user
+// are added to `messages`, and an envelope that cannot be read adds its own.
+struct Sent
 {
+    std::optional<ApiReturn> envelope;
+    Member::SaveOutcome::Result failure = Member::SaveOutcome::Result::Unconfirmed; // no envelope
+};
+
+Sent send(Connection& connexion, const QString& object, QStringList& messages)
+{
+    using Result = Member::SaveOutcome::Result;
+    const Connection::Outcome put = connexion.put(QStringLiteral("json_data={") + object + u'}');
+    messages += put.messages;
+    if (put.kind == Connection::Outcome::Kind::TransportFailure)
+        return {std::nullopt,
+                put.reply.sent && !isaccessdenied(put.reply.status) ? Result::Unconfirmed : Result::NotSent};
+    if (put.kind == Connection::Outcome::Kind::Unreadable)
+        return {std::nullopt, Result::Unconfirmed};
     try {
-        const QString result = connexion.put(QStringLiteral("json_data={") + object + u'}');
-        if (result == QStringLiteral("-1"))
-            return std::nullopt;
-        return ApiReturn::fromtext(result);
+        Sent sent;
+        sent.envelope = ApiReturn::fromtext(put.envelope);
+        return sent;
     } catch (const QuilbaError& e) {
-        dialogs.information(e.message());
-        return std::nullopt;
+        messages.append(e.message());
+        return {std::nullopt, Result::Unconfirmed};
     }
 }
 
@@ -305,10 +317,10 @@ QString Member::dtnenfant(int a) const
     return enfant(a).dtn;
 }
 
-QString Member::tostrjson(const QString& context) const
+QString Member::tostrjson(SaveMode mode) const
 {
     QString text = QStringLiteral("\"FidelityMember\" : {");
-    if (context == QStringLiteral("update"))
+    if (mode == SaveMode::Update)
         text += element(QStringLiteral("id"), fid);
     if (ufnom)
         text += element(QStringLiteral("name"), fnom);
@@ -451,44 +463,43 @@ QString Member::childrenleftoutmessage(int leftout)
         .arg(maxenfants);
 }
 
-bool Member::save(const QString& context, Connection& connexion, Dialogs& dialogs)
+Member::SaveOutcome Member::save(SaveMode mode, Connection& connexion)
 {
-    m_childrenpending = false;
-    const std::optional<ApiReturn> envelope = send(connexion, dialogs, tostrjson(context));
-    if (!envelope)
-        return false;
-    if (!envelope->ok()) {
-        envelopedialogue(dialogs, *envelope);
-        return false;
+    SaveOutcome outcome;
+    const Sent sent = send(connexion, tostrjson(mode), outcome.messages);
+    if (!sent.envelope) {
+        outcome.result = sent.failure;
+        return outcome;
     }
-    if (context == QStringLiteral("create"))
-        fid = envelope->id;
+    if (!sent.envelope->ok()) {
+        outcome.result = SaveOutcome::Result::Refused;
+        outcome.messages.append(envelopemessage(*sent.envelope));
+        return outcome;
+    }
+    outcome.result = SaveOutcome::Result::Saved;
+    if (mode == SaveMode::Create)
+        fid = sent.envelope->id;
     // The member is saved: a child that fails is reported but does not undo that.
     if (fnbenfants > 0)
-        saveenfants(connexion, dialogs);
-    return true;
+        saveenfants(connexion, outcome);
+    return outcome;
 }
 
-bool Member::saveenfants(Connection& connexion, Dialogs& dialogs)
+void Member::saveenfants(Connection& connexion, SaveOutcome& outcome)
 {
-    m_childrenpending = false;
-    bool created = false;
     for (int n = 1; n <= fnbenfants; ++n) {
         MemberChild& child = slot(n);
         // A child marked for deletion is never sent: no request removes a child.
         if (!child.update || child.delete_)
             continue;
-        const std::optional<ApiReturn> envelope = send(connexion, dialogs, tostrjsonenfant(n));
-        if (!envelope || !envelope->ok()) {
-            if (envelope)
-                dialogs.information(QStringLiteral("Erreur : ") + envelope->errorMessage);
-            m_childrenpending = true;
+        const Sent sent = send(connexion, tostrjsonenfant(n), outcome.messages);
+        if (!sent.envelope || !sent.envelope->ok()) {
+            if (sent.envelope)
+                outcome.messages.append(QStringLiteral("Erreur : ") + sent.envelope->errorMessage);
+            outcome.childrenpending = true;
             break;
         }
-        if (child.id.isEmpty()) {
-            child.id = envelope->id;
-            created = created || !child.id.isEmpty();
-        }
+        if (child.id.isEmpty())
+            child.id = sent.envelope->id;
     }
-    return created;
 }

@@ -1,11 +1,18 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <array>
 
 class Connection;
-class Dialogs;
 class JsonValue;
+
+// How a member is sent: enrolled as a new member, or the changes of an existing one.
+enum class SaveMode
+{
+    Create,
+    Update,
+};
 
 // One child slot of a member record.
 struct MemberChild
@@ -27,6 +34,25 @@ class Member final
 {
 public:
     static constexpr int maxenfants = 10;
+
+    // What a save came to.
+    struct SaveOutcome
+    {
+        enum class Result
+        {
+            Saved,       // the platform accepted the member
+            Refused,     // the platform answered with a refusal
+            NotSent,     // no reply, and the request never left or was turned away unread
+            Unconfirmed, // the request left but no readable answer came back: it may have landed
+        };
+        Result result = Result::NotSent;
+        // Saved, but a child to be sent did not land (its failure is among the messages).
+        bool childrenpending = false;
+        // The French texts for the user, in order, each for an information box.
+        QStringList messages;
+
+        bool saved() const { return result == Result::Saved; }
+    };
 
     // Empties the values and the children; the change flags stay as they are.
     void init();
@@ -96,20 +122,15 @@ public:
     QString dtnenfant(int a) const;
     const MemberChild& enfant(int a) const;
 
-    // The FidelityMember request object for "create" or "update" (without "json_data={" and "}").
-    QString tostrjson(const QString& context) const;
+    // The FidelityMember request object (without "json_data={" and "}"); an update carries the id.
+    QString tostrjson(SaveMode mode) const;
     // The FidelityMemberChild request object of slot n.
     QString tostrjsonenfant(int n) const;
 
-    // Sends the member through put, then its flagged children. True when the platform accepted
-    // the member; refusals and failures are shown through `dialogs`. A failed save changes nothing
-    // in the record, so the same save can be tried again.
-    bool save(const QString& context, Connection& connexion, Dialogs& dialogs);
-    // Sends each flagged child that is not marked for deletion, stopping at the first failure.
-    // True when at least one child received an identifier.
-    bool saveenfants(Connection& connexion, Dialogs& dialogs);
-    // After a save the platform accepted: a child to be sent did not land (its failure was shown).
-    bool childrenpending() const { return m_childrenpending; }
+    // Sends the member through put, then, once the platform accepted it, its flagged children.
+    // A create stores the new id. A failed save changes nothing in the record, so the same save
+    // can be tried again.
+    SaveOutcome save(SaveMode mode, Connection& connexion);
 
     // Clears the record with init and loads it from the FidelityMember object of a lookup reply.
     // A missing required key or an unreadable value raises QuilbaError with the getter's message;
@@ -122,6 +143,8 @@ public:
 
 private:
     MemberChild& slot(int a);
+    // Sends each flagged child that is not marked for deletion, stopping at the first failure.
+    void saveenfants(Connection& connexion, SaveOutcome& outcome);
 
     QString fid;
     QString fnom;
@@ -156,6 +179,5 @@ private:
     double fcisport = 0;
     double fcidiet = 0;
     double fcinature = 0;
-    bool m_childrenpending = false;
     int m_childrenleftout = 0;
 };

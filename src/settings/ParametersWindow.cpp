@@ -154,8 +154,8 @@ ParametersWindow::ParametersWindow(Settings& settings, Dialogs& dialogs, QWidget
     for (QWidget* child : findChildren<QWidget*>())
         child->installEventFilter(this);
 
-    connect(m_Button1, &QPushButton::clicked, this, &ParametersWindow::Button1Click);
-    connect(m_Button2, &QPushButton::clicked, this, &ParametersWindow::Button2Click);
+    connect(m_Button1, &QPushButton::clicked, this, &ParametersWindow::validate);
+    connect(m_Button2, &QPushButton::clicked, this, &ParametersWindow::cancel);
 }
 
 void ParametersWindow::setauthorizationtarget(std::function<void(HttpHeaders)> target)
@@ -214,7 +214,7 @@ void ParametersWindow::fillboxes()
     m_villepharma->setText(pharmacie.at(4));
 }
 
-void ParametersWindow::Button1Click()
+void ParametersWindow::validate()
 {
     for (const QLineEdit* required : {m_edapikey, m_edcodepharmacie, m_edpwd, m_edlogin}) {
         if (required->text().isEmpty()) {
@@ -254,7 +254,7 @@ void ParametersWindow::Button1Click()
     done(QDialog::Accepted);
 }
 
-void ParametersWindow::Button2Click()
+void ParametersWindow::cancel()
 {
     if (m_settings.cancelallowed()) {
         done(QDialog::Rejected);

@@ -37,9 +37,10 @@ public:
     // Shown by the updater while a new version is downloaded.
     QProgressBar* progressbar() const { return m_ProgressBar1; }
 
-    // "Valider" and "Annuler".
-    void Button1Click();
-    void Button2Click();
+    // "Valider": the required boxes, the settings written, the Authorization header handed on.
+    void validate();
+    // "Annuler": closes; with incomplete settings the program must end.
+    void cancel();
 
 signals:
     // Emitted with endrequested(): start-up finishes its creations and the event loop ends.

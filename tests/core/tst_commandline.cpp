@@ -1,6 +1,6 @@
 #include "app/CommandLine.h"
-#include "app/Switches.h"
 #include "counter/CounterKeys.h"
+#include "settings/Switches.h"
 
 #include <QTest>
 

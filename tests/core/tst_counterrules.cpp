@@ -1,4 +1,5 @@
 #include "counter/CounterRules.h"
+#include "data/NumberText.h"
 #include "platform/Clock.h"
 
 #include <QTest>

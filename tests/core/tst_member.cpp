@@ -8,6 +8,7 @@
 
 using Setup = std::function<void(Member&)>;
 Q_DECLARE_METATYPE(Setup)
+Q_DECLARE_METATYPE(SaveMode)
 
 namespace {
 
@@ -69,15 +70,14 @@ private slots:
     void tostrjson_data()
     {
         QTest::addColumn<Setup>("setup");
-        QTest::addColumn<QString>("context");
+        QTest::addColumn<SaveMode>("mode");
         QTest::addColumn<QString>("expected");
 
         const Setup nothing = [](Member&) {};
         QTest::newRow("update, nothing changed")
-            << nothing << QStringLiteral("update")
-            << u"\"FidelityMember\" : {\"id\":\"42\"," + zerocriteria + u'}';
+            << nothing << SaveMode::Update << u"\"FidelityMember\" : {\"id\":\"42\"," + zerocriteria + u'}';
         QTest::newRow("create, nothing changed")
-            << nothing << QStringLiteral("create") << u"\"FidelityMember\" : {" + zerocriteria + u'}';
+            << nothing << SaveMode::Create << u"\"FidelityMember\" : {" + zerocriteria + u'}';
 
         QTest::newRow("every flag, address with a town")
             << Setup([](Member& m) {
@@ -97,7 +97,7 @@ private slots:
                    m.Setcipara(1);
                    m.Setcidiet(1);
                })
-            << QStringLiteral("update")
+            << SaveMode::Update
             << QStringLiteral(
                    "\"FidelityMember\" : {\"id\":\"42\",\"name\":\"Durand\",\"firstname\":\"Éloïse\","
                    "\"email\":\"e@x.fr\",\"gender\":\"MME\",\"cardnumber\":\"7654321\",\"tel\":"
@@ -111,17 +111,17 @@ private slots:
         QTest::newRow("flagged empty birthday is not written") << Setup([](Member& m) {
             m.Setdatenaissance(QStringLiteral("01012000"));
             m.Setdatenaissance(QString());
-        }) << QStringLiteral("create") << u"\"FidelityMember\" : {" + zerocriteria + u'}';
+        }) << SaveMode::Create << u"\"FidelityMember\" : {" + zerocriteria + u'}';
 
         QTest::newRow("address changed without a town") << Setup([](Member& m) {
             m.chargeadresse(QStringLiteral("1 rue A"), QString(), QStringLiteral("75001"), QString());
-        }) << QStringLiteral("create") << u"\"FidelityMember\" : {" + zerocriteria + u'}';
+        }) << SaveMode::Create << u"\"FidelityMember\" : {" + zerocriteria + u'}';
 
         QTest::newRow("town held but address not changed") << Setup([](Member& m) {
             m.chargeadresse(QString(), QString(), QString(), QStringLiteral("Paris"));
             m.charge();
             m.chargeadresse(QString(), QString(), QString(), QStringLiteral("Paris"));
-        }) << QStringLiteral("create") << u"\"FidelityMember\" : {" + zerocriteria + u'}';
+        }) << SaveMode::Create << u"\"FidelityMember\" : {" + zerocriteria + u'}';
 
         QTest::newRow("only the postcode changed sends the whole address")
             << Setup([](Member& m) {
@@ -131,7 +131,7 @@ private slots:
                    m.chargeadresse(QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("2"),
                                    QStringLiteral("T"));
                })
-            << QStringLiteral("create")
+            << SaveMode::Create
             << u"\"FidelityMember\" : {" + zerocriteria +
                    u",\"address\":{\"line1\":\"a\",\"line2\":\"b\",\"zip\":\"2\",\"town\":\"T\"}}";
 
@@ -143,25 +143,25 @@ private slots:
             m.Setmailoptin(true);
             m.Setteloptin(false);
             m.Setprenom(QString());
-        }) << QStringLiteral("create") << u"\"FidelityMember\" : {" + zerocriteria + u'}';
+        }) << SaveMode::Create << u"\"FidelityMember\" : {" + zerocriteria + u'}';
 
         QTest::newRow("case counts as a change") << Setup([](Member& m) {
             m.Setnom(QStringLiteral("durand"));
             m.charge();
             m.Setnom(QStringLiteral("Durand"));
-        }) << QStringLiteral("create") << u"\"FidelityMember\" : {\"name\":\"Durand\"," + zerocriteria + u'}';
+        }) << SaveMode::Create << u"\"FidelityMember\" : {\"name\":\"Durand\"," + zerocriteria + u'}';
 
         QTest::newRow("init keeps the flags") << Setup([](Member& m) {
             m.Setnom(QStringLiteral("Durand"));
             m.init();
-        }) << QStringLiteral("create") << u"\"FidelityMember\" : {\"name\":\"\"," + zerocriteria + u'}';
+        }) << SaveMode::Create << u"\"FidelityMember\" : {\"name\":\"\"," + zerocriteria + u'}';
 
         QTest::newRow("fractional criterion with a point")
             << Setup([](Member& m) {
                    m.Setcibebe(0.5);
                    m.Setcinature(2);
                })
-            << QStringLiteral("create")
+            << SaveMode::Create
             << QStringLiteral(
                    "\"FidelityMember\" : {\"criteria\":{\"cn1\":\"0\",\"cn2\":\"0.5\",\"cn3\":\"0\","
                    "\"cn4\":\"0\",\"cn5\":\"2\"}}");
@@ -169,12 +169,12 @@ private slots:
     void tostrjson()
     {
         QFETCH(Setup, setup);
-        QFETCH(QString, context);
+        QFETCH(SaveMode, mode);
         QFETCH(QString, expected);
         Member member;
         member.Setid(QStringLiteral("42"));
         setup(member);
-        QCOMPARE(member.tostrjson(context), expected);
+        QCOMPARE(member.tostrjson(mode), expected);
     }
 
     void quoteAndBackslashStayInsideTheirValue()
@@ -185,7 +185,7 @@ private slots:
         member.Setnom(typed);
         member.chargeadresse(typed, QString(), QString(), typed);
 
-        const JsonValue object = requestobject(member.tostrjson(QStringLiteral("update")), "FidelityMember");
+        const JsonValue object = requestobject(member.tostrjson(SaveMode::Update), "FidelityMember");
         QVERIFY(object.isObject());
         QCOMPARE(gettext(object, QStringLiteral("name")), typed);
         QCOMPARE(gettext(object, QStringLiteral("id")), QStringLiteral("4\"2"));
@@ -359,7 +359,7 @@ private slots:
 
         // Filled fields changed from empty, so they carry their flags (address: plain setters).
         QCOMPARE(
-            member.tostrjson(QStringLiteral("create")),
+            member.tostrjson(SaveMode::Create),
             QStringLiteral(
                 "\"FidelityMember\" : {\"name\":\"Hélène\",\"firstname\":\"Zoé\","
                 "\"email\":\"zoé@exemple.fr\",\"gender\":\"MME\",\"cardnumber\":\"1234567\","
@@ -381,7 +381,7 @@ private slots:
         member.Setcinature(member.Getcinature());
         member.chargeadresse(member.Getadresse(), member.Getadresse2(), member.Getcp(), member.Getville());
         QCOMPARE(
-            member.tostrjson(QStringLiteral("update")),
+            member.tostrjson(SaveMode::Update),
             QStringLiteral(
                 "\"FidelityMember\" : {\"id\":\"9001\","
                 "\"criteria\":{\"cn1\":\"1\",\"cn2\":\"0\",\"cn3\":\"1\",\"cn4\":\"0\",\"cn5\":\"1\"}}"));

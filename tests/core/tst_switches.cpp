@@ -1,4 +1,4 @@
-#include "app/Switches.h"
+#include "settings/Switches.h"
 
 #include <QTest>
 

@@ -3,11 +3,11 @@
 #include "ScriptedDialogs.h"
 
 #include "app/Program.h"
-#include "app/Switches.h"
 #include "counter/CounterState.h"
 #include "counter/CounterWindow.h"
 #include "platform/Clock.h"
 #include "platform/Shell.h"
+#include "settings/Switches.h"
 
 #include <QApplication>
 #include <QDialog>

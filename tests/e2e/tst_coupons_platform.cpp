@@ -3,13 +3,13 @@
 #include "ScriptedDialogs.h"
 
 #include "app/Program.h"
-#include "app/Switches.h"
 #include "counter/CounterState.h"
 #include "counter/CounterWindow.h"
 #include "counter/CouponGrid.h"
 #include "counter/Coupons.h"
 #include "platform/Clock.h"
 #include "platform/Shell.h"
+#include "settings/Switches.h"
 
 #include <QFile>
 #include <QLineEdit>

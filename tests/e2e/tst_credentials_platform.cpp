@@ -82,7 +82,9 @@ private slots:
 
         Member& member = counter.state().member();
         member.charge();
-        QVERIFY(member.save(u"update"_s, program.connexion(), dialogs));
+        const Member::SaveOutcome outcome = member.save(SaveMode::Update, program.connexion());
+        QVERIFY(outcome.saved());
+        QCOMPARE(outcome.messages, QStringList());
         QCOMPARE(dialogs.texts(), QStringList());
     }
 };

@@ -3,12 +3,12 @@
 #include "ScriptedDialogs.h"
 
 #include "app/Program.h"
-#include "app/Switches.h"
 #include "counter/CounterState.h"
 #include "counter/CounterWindow.h"
 #include "members/EnrolmentForm.h"
 #include "platform/Clock.h"
 #include "platform/Shell.h"
+#include "settings/Switches.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -101,7 +101,7 @@ private slots:
             form.findChild<QComboBox*>(u"cbcivilite"_s)->setEditText(u"MME"_s);
             field(form, "eddtn")->setText(u"25121980"_s);
             field(form, "edmail")->setText(u"eloise@example.fr"_s);
-            form.SpeedButton1Click();
+            form.validate();
         });
         click(counter.window(), "ToolButton1");
 
@@ -124,7 +124,7 @@ private slots:
             QCOMPARE(field(form, "ednom")->text(), u"DUPONT"_s);
             field(form, "edmobile")->setText(u"0699999999"_s);
             field(form, "edcardnumber")->setText(u"1010999"_s);
-            form.SpeedButton1Click();
+            form.validate();
         });
         click(counter.window(), "ToolButton2");
 
@@ -153,9 +153,9 @@ private slots:
         onform(*counter.program, [&stayed](EnrolmentForm& form) {
             field(form, "edmobile")->setText(u"0699999999"_s);
             field(form, "ednom")->setText(u"DURAND"_s);
-            form.SpeedButton1Click(); // refused by the platform
+            form.validate(); // refused by the platform
             stayed = form.isVisible();
-            form.SpeedButton2Click(); // "Annuler les modifications en cours": yes
+            form.quit(); // "Annuler les modifications en cours": yes
         });
         click(counter.window(), "ToolButton2");
 

@@ -5,7 +5,6 @@
 #include "api/Connection.h"
 #include "api/CounterClient.h"
 #include "app/Program.h"
-#include "app/Switches.h"
 #include "counter/CounterState.h"
 #include "counter/CounterWindow.h"
 #include "counter/CouponGrid.h"
@@ -17,6 +16,7 @@
 #include "members/MemberChoiceDialog.h"
 #include "platform/Clock.h"
 #include "settings/ParametersWindow.h"
+#include "settings/Switches.h"
 #include "settings/Updater.h"
 
 #include <QApplication>
@@ -643,7 +643,7 @@ private slots:
             field("eddtn")->setText(u"25121980"_s);
             field("edmail")->setText(u"eloise@example.fr"_s);
             counter.arm(fault);
-            counter.run([&] { form.SpeedButton1Click(); }, 10);
+            counter.run([&] { form.validate(); }, 10);
             saving = counter.dialogs.texts();
             open = form.isVisible();
             typed = field("ednom")->text();
@@ -702,7 +702,7 @@ private slots:
             MemoryTable& enfants = form.enfants();
             enfants.setData(enfants.index(0, 1), u"Zoé"_s);
             counter.arm(fault, 1);
-            counter.run([&] { form.SpeedButton1Click(); }, 10);
+            counter.run([&] { form.validate(); }, 10);
             open = form.isVisible();
             if (open) {
                 QVERIFY(form.findChild<QToolButton*>(u"SpeedButton1"_s)->isEnabled());

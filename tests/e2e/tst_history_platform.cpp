@@ -5,12 +5,12 @@
 #include "api/JsonValue.h"
 #include "api/ReplyBuffer.h"
 #include "app/Program.h"
-#include "app/Switches.h"
 #include "counter/CounterWindow.h"
 #include "data/DataModule.h"
 #include "data/MemoryTable.h"
 #include "history/HistoryWindow.h"
 #include "platform/Clock.h"
+#include "settings/Switches.h"
 
 #include <QFile>
 #include <QLineEdit>

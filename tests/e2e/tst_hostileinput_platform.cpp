@@ -4,12 +4,12 @@
 
 #include "api/CounterClient.h"
 #include "app/Program.h"
-#include "app/Switches.h"
 #include "counter/CounterState.h"
 #include "counter/CounterWindow.h"
 #include "data/MemoryTable.h"
 #include "members/EnrolmentForm.h"
 #include "platform/Clock.h"
+#include "settings/Switches.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -313,7 +313,7 @@ private slots:
                 QLineEdit* edit = field(form, box.box);
                 paste(edit, value);
                 typed = edit->text();
-                form.SpeedButton1Click();
+                form.validate();
                 saved = form.saved();
                 if (form.isVisible())
                     form.reject();
@@ -349,7 +349,7 @@ private slots:
         bool saved = false;
         onform(*counter.program, [&](EnrolmentForm& form) {
             form.enfants().appendrow({false, value, value, QString()});
-            form.SpeedButton1Click();
+            form.validate();
             saved = form.saved();
             if (form.isVisible())
                 form.reject();
@@ -391,7 +391,7 @@ private slots:
                 typed.insert(box.box, edit->text());
             }
             field(form, u"eddtn"_s)->setText(u"25121980"_s);
-            form.SpeedButton1Click();
+            form.validate();
             if (form.isVisible())
                 form.reject();
         });

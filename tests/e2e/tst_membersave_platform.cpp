@@ -1,5 +1,4 @@
 #include "LocalPlatform.h"
-#include "ScriptedDialogs.h"
 
 #include "api/Connection.h"
 #include "api/CounterClient.h"
@@ -21,10 +20,9 @@ private slots:
         QVERIFY2(platform.started(), qPrintable(platform.error()));
         const QString url = platform.apiurl();
         ReplyBuffer buffer;
-        ScriptedDialogs dialogs;
         CounterClient counter(buffer, [url] { return url; });
         counter.client().setcustomheaders({{"Authorization", LocalPlatform::demoauthorization()}});
-        Connection connexion(counter.client(), buffer, dialogs, [url] { return url; });
+        Connection connexion(counter.client(), buffer, [url] { return url; });
 
         Member sent;
         sent.init();
@@ -43,8 +41,9 @@ private slots:
         sent.Setcibebe(1);
         sent.childrenadd(QString(), QStringLiteral("Léo"), QStringLiteral("M"), QStringLiteral("12072015"));
         sent.childrenupdate(1, QStringLiteral("Léon"), QStringLiteral("M"), QStringLiteral("12072015"), false);
-        QVERIFY(sent.save(QStringLiteral("create"), connexion, dialogs));
-        QVERIFY2(dialogs.texts().isEmpty(), qPrintable(dialogs.texts().join(u'|')));
+        const Member::SaveOutcome outcome = sent.save(SaveMode::Create, connexion);
+        QVERIFY(outcome.saved());
+        QVERIFY2(outcome.messages.isEmpty(), qPrintable(outcome.messages.join(u'|')));
         QVERIFY(!sent.Getid().isEmpty());
 
         const HttpReply reply = counter.postform(

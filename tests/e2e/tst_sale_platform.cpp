@@ -3,12 +3,12 @@
 #include "ScriptedDialogs.h"
 
 #include "app/Program.h"
-#include "app/Switches.h"
 #include "counter/CounterState.h"
 #include "counter/CounterWindow.h"
 #include "data/MemoryTable.h"
 #include "platform/Clock.h"
 #include "platform/Shell.h"
+#include "settings/Switches.h"
 
 #include <QFile>
 #include <QLabel>

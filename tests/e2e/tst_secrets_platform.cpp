@@ -4,12 +4,12 @@
 
 #include "app/LogWindow.h"
 #include "app/Program.h"
-#include "app/Switches.h"
 #include "counter/CounterState.h"
 #include "counter/CounterWindow.h"
 #include "members/EnrolmentForm.h"
 #include "platform/Clock.h"
 #include "settings/ParametersWindow.h"
+#include "settings/Switches.h"
 
 #include <QDir>
 #include <QFile>
@@ -106,7 +106,7 @@ private slots:
             QTimer::singleShot(0, &program, [&program, mobile] {
                 EnrolmentForm& form = program.formmember();
                 form.findChild<QLineEdit*>(u"edmobile"_s)->setText(mobile);
-                form.SpeedButton1Click();
+                form.validate();
                 if (form.isVisible())
                     form.reject();
             });
@@ -121,7 +121,7 @@ private slots:
         QTimer::singleShot(0, &program, [&program] {
             EnrolmentForm& form = program.formmember();
             form.findChild<QLineEdit*>(u"edcardnumber"_s)->setText(u"1010002"_s);
-            form.SpeedButton1Click();
+            form.validate();
             if (form.isVisible())
                 form.reject();
         });
@@ -135,7 +135,7 @@ private slots:
         ParametersWindow& parameters = program.parameterswindow();
         QTimer::singleShot(0, &parameters, [&parameters] {
             parameters.findChild<QLineEdit*>(u"edpwd"_s)->setText(kwrongpassword);
-            parameters.Button1Click();
+            parameters.validate();
             if (parameters.isVisible())
                 parameters.reject();
         });

@@ -7,7 +7,6 @@
 #include "api/CounterClient.h"
 #include "api/HttpClient.h"
 #include "api/ReplyBuffer.h"
-#include "app/Switches.h"
 #include "counter/CounterState.h"
 #include "counter/CounterWindow.h"
 #include "data/DataModule.h"
@@ -18,6 +17,7 @@
 #include "platform/Shell.h"
 #include "report/ReportLayout.h"
 #include "settings/Settings.h"
+#include "settings/Switches.h"
 
 #include <QAccessible>
 #include <QApplication>

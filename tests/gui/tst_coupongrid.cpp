@@ -6,7 +6,6 @@
 
 #include "api/CounterClient.h"
 #include "api/ReplyBuffer.h"
-#include "app/Switches.h"
 #include "counter/CounterState.h"
 #include "counter/CounterWindow.h"
 #include "counter/CouponGrid.h"
@@ -14,6 +13,7 @@
 #include "platform/Clock.h"
 #include "platform/Shell.h"
 #include "settings/Settings.h"
+#include "settings/Switches.h"
 
 #include <QApplication>
 #include <QLineEdit>

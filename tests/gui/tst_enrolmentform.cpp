@@ -5,6 +5,7 @@
 
 #include "api/Connection.h"
 #include "api/CounterClient.h"
+#include "api/LogFile.h"
 #include "api/ReplyBuffer.h"
 #include "data/MemoryTable.h"
 #include "members/ChildrenDelegate.h"
@@ -15,6 +16,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QTableView>
 #include <QTest>
@@ -64,10 +66,14 @@ class TestEnrolmentForm : public QObject
 
     struct Rig
     {
-        Rig() { form.setconnexion(&connexion); }
+        explicit Rig(LogFile* log = nullptr)
+            : connexion{counter.client(), buffer, [this] { return server.url(); }, log}
+        {
+            form.setconnexion(&connexion);
+        }
         template <typename T> T* control(const QString& name) { return form.findChild<T*>(name); }
         QLineEdit* edit(const QString& name) { return control<QLineEdit>(name); }
-        void open(const QString& mode)
+        void open(SaveMode mode)
         {
             form.prepare(current, mode, u"V12"_s);
             form.show();
@@ -81,7 +87,7 @@ class TestEnrolmentForm : public QObject
         ScriptedDialogs dialogs;
         FixedClock clock;
         CounterClient counter{buffer, [this] { return server.url(); }};
-        Connection connexion{counter.client(), buffer, dialogs, [this] { return server.url(); }};
+        Connection connexion;
         Member current;
         EnrolmentForm form{dialogs, clock};
     };
@@ -91,7 +97,7 @@ private slots:
     {
         Rig rig;
         loaded(rig.current);
-        rig.open(u"create"_s);
+        rig.open(SaveMode::Create);
         for (const char* name : {"edcardnumber", "ednom", "edprenom", "edmobile", "edmail", "edtel"})
             QVERIFY(rig.edit(QString::fromLatin1(name))->text().isEmpty());
         QCOMPARE(rig.edit(u"edcodevendeur"_s)->text(), u"V12"_s);
@@ -133,7 +139,7 @@ private slots:
     {
         Rig rig;
         loaded(rig.current);
-        rig.open(u"update"_s);
+        rig.open(SaveMode::Update);
         QCOMPARE(rig.edit(u"ednom"_s)->text(), u"DUPONT"_s);
         QCOMPARE(rig.edit(u"eddtn"_s)->text(), u"25/12/1980"_s);
         QCOMPARE(rig.control<QComboBox>(u"cbcivilite"_s)->currentText(), u"MME"_s);
@@ -180,7 +186,7 @@ private slots:
     {
         Rig rig;
         loaded(rig.current);
-        rig.open(u"update"_s);
+        rig.open(SaveMode::Update);
         rig.edit(u"ednom"_s)->setText(u"DURAND"_s);
         rig.server.enqueue(envelope("\"code\":\"KO\",\"errorCode\":3008"));
         rig.dialogs.clear();
@@ -203,11 +209,61 @@ private slots:
         QVERIFY(!rig.form.isVisible());
     }
 
+    // The form shows what a save tells, each text in an information box, in the order it arose:
+    // the log file's trouble at the first request, then the child the platform refused. The
+    // member exists from then on, so the next "Valider" updates it instead of enrolling it again.
+    void saveMessagesInOrder()
+    {
+        if (!QFile::exists(u"/dev/full"_s))
+            QSKIP("no /dev/full on this system");
+        LogFile log(u"/dev/full"_s);
+        QVERIFY(log.open().isEmpty());
+        Rig rig(&log);
+        rig.open(SaveMode::Create);
+        rig.edit(u"edcardnumber"_s)->setText(u"4567890"_s);
+        rig.edit(u"ednom"_s)->setText(u"DURAND"_s);
+        rig.edit(u"edprenom"_s)->setText(u"Éloïse"_s);
+        rig.control<QComboBox>(u"cbcivilite"_s)->setEditText(u"MME"_s);
+        rig.edit(u"eddtn"_s)->setText(u"25121980"_s);
+        rig.edit(u"edmobile"_s)->setText(u"0612345678"_s);
+        rig.edit(u"edmail"_s)->setText(u"e@x.fr"_s);
+        rig.form.insertenfant();
+        MemoryTable& enfants = rig.form.enfants();
+        enfants.setData(enfants.index(0, 1), u"Zoé"_s);
+        enfants.setData(enfants.index(0, 2), u"F"_s);
+        rig.server.enqueue(envelope("\"code\":\"OK\",\"id\":77"));
+        rig.server.enqueue(envelope("\"code\":\"KO\",\"errorMessage\":\"Enfant refus\xC3\xA9\""));
+        rig.dialogs.clear();
+
+        rig.valider();
+
+        QCOMPARE(rig.server.requests().size(), 2);
+        QCOMPARE(rig.dialogs.shown().size(), 2);
+        for (const ScriptedDialogs::Shown& shown : rig.dialogs.shown())
+            QCOMPARE(shown.kind, u"information"_s);
+        QVERIFY(rig.dialogs.texts().at(0).contains(u"La demande a bien été reçue par la plateforme"_s));
+        QCOMPARE(rig.dialogs.texts().at(1), u"Erreur : Enfant refusé"_s);
+        QVERIFY(rig.form.saved());
+        QVERIFY(rig.form.isVisible());
+        QCOMPARE(rig.form.mode(), SaveMode::Update);
+        QVERIFY(rig.control<QToolButton>(u"SpeedButton1"_s)->isEnabled());
+
+        rig.server.enqueue(envelope("\"code\":\"OK\",\"id\":\"77\""));
+        rig.server.enqueue(envelope("\"code\":\"OK\",\"id\":\"c1\""));
+        rig.valider();
+        QCOMPARE(rig.server.requests().size(), 4);
+        QVERIFY(
+            body(rig.server.requests().at(2)).startsWith("json_data={\"FidelityMember\" : {\"id\":\"77\","));
+        QCOMPARE(rig.dialogs.texts().size(), 2); // the log trouble is told once
+        QVERIFY(!rig.form.isVisible());
+        QCOMPARE(rig.form.edited().enfant(1).id, u"c1"_s);
+    }
+
     // A missing required value stops before any request and puts the focus on its field.
     void validerRequiresFields()
     {
         Rig rig;
-        rig.open(u"create"_s);
+        rig.open(SaveMode::Create);
         rig.edit(u"edcardnumber"_s)->setText(u"1234567"_s);
         rig.edit(u"ednom"_s)->setText(u"DURAND"_s);
         rig.dialogs.clear();
@@ -256,7 +312,7 @@ private slots:
         QFETCH(QString, shown);
         QFETCH(QStringList, messages);
         Rig rig;
-        rig.open(u"create"_s);
+        rig.open(SaveMode::Create);
         auto* control = rig.form.findChild<QWidget*>(field);
         control->setFocus();
         if (auto* edit = qobject_cast<QLineEdit*>(control))
@@ -276,7 +332,7 @@ private slots:
     void enterActsAsTab()
     {
         Rig rig;
-        rig.open(u"create"_s);
+        rig.open(SaveMode::Create);
         rig.edit(u"ednom"_s)->setFocus();
         QTest::keyClick(rig.edit(u"ednom"_s), Qt::Key_Return);
         QCOMPARE(QApplication::focusWidget(), rig.edit(u"edprenom"_s));
@@ -285,7 +341,7 @@ private slots:
     void childrenGrid()
     {
         Rig rig;
-        rig.open(u"create"_s);
+        rig.open(SaveMode::Create);
         MemoryTable& enfants = rig.form.enfants();
         auto* grid = rig.control<QTableView>(u"DBGrid1"_s);
         rig.form.insertenfant();
@@ -336,7 +392,7 @@ private slots:
         rig.form.setreportoutput(&output);
         rig.form.setpharmacie([&pharmacie] { return pharmacie; });
         loaded(rig.current);
-        rig.open(u"update"_s);
+        rig.open(SaveMode::Update);
         rig.edit(u"ednom"_s)->setText(u"DURAND"_s);
         QTest::mouseClick(rig.control<QToolButton>(u"SpeedButton3"_s), Qt::LeftButton);
         pharmacie[0] = u"Pharmacie Neuve"_s;
@@ -361,11 +417,11 @@ private slots:
     void quitter()
     {
         Rig rig;
-        rig.open(u"create"_s);
+        rig.open(SaveMode::Create);
         rig.dialogs.script({false});
-        rig.form.SpeedButton2Click();
+        rig.form.quit();
         QVERIFY(rig.form.isVisible());
-        rig.form.SpeedButton2Click();
+        rig.form.quit();
         QVERIFY(!rig.form.isVisible());
         QCOMPARE(rig.dialogs.texts(), (QStringList{u"Annuler les modifications en cours"_s,
                                                    u"Annuler les modifications en cours"_s}));

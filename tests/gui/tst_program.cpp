@@ -145,8 +145,10 @@ private slots:
             QCOMPARE(program.logwindow().memo()->toPlainText(), QStringLiteral("1.4\n"));
             QVERIFY(!program.parameterswindow().isVisible());
 
-            const QString answer = program.connexion().put(QStringLiteral("json_data={\"a\":\"é\"}"));
-            QCOMPARE(answer, QStringLiteral("{\"code\":\"OK\",\"id\":\"7\"}"));
+            const Connection::Outcome answer =
+                program.connexion().put(QStringLiteral("json_data={\"a\":\"é\"}"));
+            QCOMPARE(answer.envelope, QStringLiteral("{\"code\":\"OK\",\"id\":\"7\"}"));
+            QCOMPARE(answer.messages, QStringList());
             QCOMPARE(program.logwindow().memo()->toPlainText(),
                      QStringLiteral("{\"ApiReturn\":{\"code\":\"OK\",\n\"id\":\"7\"}}"));
             QCOMPARE(server.requests().size(), 1);

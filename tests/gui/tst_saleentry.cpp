@@ -5,7 +5,6 @@
 
 #include "api/CounterClient.h"
 #include "api/ReplyBuffer.h"
-#include "app/Switches.h"
 #include "counter/CounterState.h"
 #include "counter/CounterWindow.h"
 #include "counter/Sale.h"
@@ -13,6 +12,7 @@
 #include "platform/Clock.h"
 #include "platform/Shell.h"
 #include "settings/Settings.h"
+#include "settings/Switches.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -1,9 +1,7 @@
 #include "CaptureServer.h"
-#include "ScriptedDialogs.h"
 #include "api/Connection.h"
 #include "api/CounterClient.h"
 #include "api/LogFile.h"
-#include "api/QuilbaError.h"
 #include "api/ReplyBuffer.h"
 
 #include <QFile>
@@ -14,6 +12,7 @@
 using namespace Qt::Literals::StringLiterals;
 
 Q_DECLARE_METATYPE(CaptureServer::Reply)
+Q_DECLARE_METATYPE(Connection::Outcome::Kind)
 
 namespace {
 
@@ -34,7 +33,6 @@ class TestConnection : public QObject
     {
         CaptureServer server;
         ReplyBuffer buffer;
-        ScriptedDialogs dialogs;
         CounterClient counter{buffer, [this] { return server.url(); }};
         std::unique_ptr<Connection> connexion;
 
@@ -43,33 +41,42 @@ class TestConnection : public QObject
             buffer.settext(u"Memo1"_s);
             counter.client().setcustomheaders({{"Authorization", "Basic a2V5OnB3"}});
             connexion = std::make_unique<Connection>(
-                counter.client(), buffer, dialogs, [this] { return server.url(); }, log);
+                counter.client(), buffer, [this] { return server.url(); }, log);
         }
     };
 
 private slots:
     void put_data()
     {
+        using K = Connection::Outcome::Kind;
         QTest::addColumn<CaptureServer::Reply>("answer");
+        QTest::addColumn<K>("kind");
         QTest::addColumn<QString>("result");
         QTest::addColumn<QStringList>("shown");
         QTest::addColumn<QByteArray>("buffer");
         QTest::newRow("envelope") << CaptureServer::ok("{ \"ApiReturn\" : { \"code\" : \"OK\", \"id\" : "
                                                        "12,\n\"message\":\"\xC3\xA9t\xC3\xA9\" } }")
-                                  << u"{\"code\":\"OK\",\"id\":12,\"message\":\"été\"}"_s << QStringList()
+                                  << K::Replied << u"{\"code\":\"OK\",\"id\":12,\"message\":\"été\"}"_s
+                                  << QStringList()
                                   << QByteArray("{ \"ApiReturn\" : { \"code\" : \"OK\", \"id\" : "
                                                 "12,\r\n\"message\":\"\xC3\xA9t\xC3\xA9\" } }");
+        // The buffer's line ends and dropped byte-order mark are those the envelope is read from.
+        QTest::newRow("byte-order mark, bare CR")
+            << CaptureServer::ok("\xEF\xBB\xBF{\"ApiReturn\":\r{\"code\":\"OK\"}}") << K::Replied
+            << u"{\"code\":\"OK\"}"_s << QStringList() << QByteArray("{\"ApiReturn\":\r\n{\"code\":\"OK\"}}");
         QTest::newRow("refusal by status")
-            << CaptureServer::status("HTTP/1.1 500 Internal Server Error", "{\"ApiReturn\":{}}") << u"-1"_s
+            << CaptureServer::status("HTTP/1.1 500 Internal Server Error", "{\"ApiReturn\":{}}")
+            << K::TransportFailure << QString()
             << QStringList{u"Erreur technique : HTTP/1.1 500 Internal Server Error"_s} << QByteArray("Memo1");
         QTest::newRow("connection lost")
-            << CaptureServer::closed() << u"-1"_s
+            << CaptureServer::closed() << K::TransportFailure << QString()
             << QStringList{u"Erreur technique : Le serveur a fermé la connexion sans répondre."_s}
             << QByteArray("Memo1");
     }
     void put()
     {
         QFETCH(CaptureServer::Reply, answer);
+        QFETCH(Connection::Outcome::Kind, kind);
         QFETCH(QString, result);
         QFETCH(QStringList, shown);
         QFETCH(QByteArray, buffer);
@@ -79,13 +86,18 @@ private slots:
         Rig rig(&log);
         rig.server.enqueue(answer);
 
-        QCOMPARE(rig.connexion->put(u"json_data={\"FidelityMember\":{}}"_s), result);
-        QCOMPARE(rig.dialogs.texts(), shown);
+        const Connection::Outcome outcome = rig.connexion->put(u"json_data={\"FidelityMember\":{}}"_s);
+        QCOMPARE(outcome.kind, kind);
+        QCOMPARE(outcome.envelope, result);
+        QCOMPARE(outcome.messages, shown);
+        // Every request here reached the server: a failure may have landed.
+        QVERIFY(outcome.reply.sent);
         QCOMPARE(rig.buffer.bytes(), buffer);
         QCOMPARE(rig.connexion->client().connecttimeout(), 10000);
         // A failed request leaves no record; a reply is recorded as it is in the buffer.
-        QCOMPARE(readall(log.path()),
-                 result == u"-1"_s ? QByteArray() : "json_data={\"FidelityMember\":{}};" + buffer + "\r\n");
+        QCOMPARE(readall(log.path()), kind == Connection::Outcome::Kind::TransportFailure
+                                          ? QByteArray()
+                                          : "json_data={\"FidelityMember\":{}};" + buffer + "\r\n");
     }
 
     void putRefusedConnection()
@@ -95,12 +107,13 @@ private slots:
         const QString url = u"http://127.0.0.1:"_s + QString::number(probe.serverPort()) + u"/api"_s;
         probe.close();
         ReplyBuffer buffer;
-        ScriptedDialogs dialogs;
         HttpClient counter(CounterClient::profile());
-        Connection connexion(counter, buffer, dialogs, [url] { return url; });
-        QCOMPARE(connexion.put(u"json_data={}"_s), u"-1"_s);
-        QCOMPARE(dialogs.texts(), QStringList{u"Erreur technique : Erreur de socket n° "_s +
-                                              QString::number(ECONNREFUSED) + u"\r\nConnexion refusée."_s});
+        Connection connexion(counter, buffer, [url] { return url; });
+        const Connection::Outcome outcome = connexion.put(u"json_data={}"_s);
+        QCOMPARE(outcome.kind, Connection::Outcome::Kind::TransportFailure);
+        QVERIFY(!outcome.reply.sent);
+        QCOMPARE(outcome.messages, QStringList{u"Erreur technique : Erreur de socket n° "_s +
+                                               QString::number(ECONNREFUSED) + u"\r\nConnexion refusée."_s});
     }
 
     void unreadableReply_data()
@@ -118,13 +131,10 @@ private slots:
         QFETCH(CaptureServer::Reply, answer);
         Rig rig;
         rig.server.enqueue(answer);
-        try {
-            rig.connexion->put(u"json_data={}"_s);
-            QFAIL("no error raised");
-        } catch (const QuilbaError& error) {
-            QCOMPARE(error.message(), u"Erreur Format Réponse API"_s);
-        }
-        QVERIFY(rig.dialogs.texts().isEmpty());
+        const Connection::Outcome outcome = rig.connexion->put(u"json_data={}"_s);
+        QCOMPARE(outcome.kind, Connection::Outcome::Kind::Unreadable);
+        QVERIFY(outcome.envelope.isEmpty());
+        QCOMPARE(outcome.messages, QStringList{u"Erreur Format Réponse API"_s});
     }
 
     // The holder copies the counter client's proxy and Authorization once, at its creation, and
@@ -135,7 +145,7 @@ private slots:
         rig.counter.client().setcustomheaders({{"Authorization", "Basic bmV3"}});
         QVERIFY(rig.counter.postform(u"json_data={}"_s).ok);
         rig.server.enqueue(CaptureServer::ok("{\"ApiReturn\":{}}"));
-        QCOMPARE(rig.connexion->put(u"json_data={}"_s), u"{}"_s);
+        QCOMPARE(rig.connexion->put(u"json_data={}"_s).envelope, u"{}"_s);
         // clang-format off
         const QByteArray expected = "PUT /api HTTP/1.1\r\n"
                                     "Content-Length: 12\r\n"
@@ -153,13 +163,12 @@ private slots:
     {
         CaptureServer proxy;
         ReplyBuffer buffer;
-        ScriptedDialogs dialogs;
         HttpClient counter(CounterClient::profile());
         counter.setproxy({u"127.0.0.1"_s, proxy.port(), u"PROXYUS"_s, u"abcd1234"_s});
-        Connection connexion(counter, buffer, dialogs, [] { return u"http://platform.invalid/api"_s; });
+        Connection connexion(counter, buffer, [] { return u"http://platform.invalid/api"_s; });
         counter.setproxy({});
         proxy.enqueue(CaptureServer::ok("{\"ApiReturn\":{}}"));
-        QCOMPARE(connexion.put(u"json_data={}"_s), u"{}"_s);
+        QCOMPARE(connexion.put(u"json_data={}"_s).envelope, u"{}"_s);
         QCOMPARE(proxy.requests().size(), 1);
         QVERIFY(proxy.requests().at(0).startsWith("PUT http://platform.invalid/api HTTP/1.1\r\n"));
         QVERIFY(proxy.requests().at(0).endsWith("User-Agent: Mozilla/3.0 (compatible; Indy Library)\r\n"
@@ -175,7 +184,7 @@ private slots:
         QVERIFY(log.open().isEmpty());
         Rig rig(&log);
         rig.server.enqueue(CaptureServer::ok("{\"ApiReturn\":\n{\"code\":\"OK\"}\n}"));
-        QCOMPARE(rig.connexion->put(u"json_data={\"nom\":\"é\"}"_s), u"{\"code\":\"OK\"}"_s);
+        QCOMPARE(rig.connexion->put(u"json_data={\"nom\":\"é\"}"_s).envelope, u"{\"code\":\"OK\"}"_s);
         const QList<QByteArray> lines = readall(log.path()).split('\n');
         QCOMPARE(lines.size(), 4); // three lines, each ended by CR LF
         QCOMPARE(lines.at(0), QByteArray("json_data={\"nom\":\"\xC3\xA9\"};{\"ApiReturn\":\r"));
@@ -245,13 +254,16 @@ private slots:
         Rig rig(&log);
         rig.server.enqueue(CaptureServer::ok("{\"ApiReturn\":{\"code\":\"OK\"}}"));
         rig.server.enqueue(CaptureServer::ok("{\"ApiReturn\":{\"code\":\"OK\",\"id\":\"2\"}}"));
-        QCOMPARE(rig.connexion->put(u"json_data={}"_s), u"{\"code\":\"OK\"}"_s);
-        QCOMPARE(rig.connexion->put(u"json_data={}"_s), u"{\"code\":\"OK\",\"id\":\"2\"}"_s);
-        QCOMPARE(rig.dialogs.shown().size(), 1);
-        QCOMPARE(rig.dialogs.shown().at(0).kind, u"information"_s);
-        QVERIFY(rig.dialogs.texts().at(0).contains(u"La demande a bien été reçue par la plateforme"_s));
+        const Connection::Outcome first = rig.connexion->put(u"json_data={}"_s);
+        const Connection::Outcome second = rig.connexion->put(u"json_data={}"_s);
+        QCOMPARE(first.envelope, u"{\"code\":\"OK\"}"_s);
+        QCOMPARE(second.envelope, u"{\"code\":\"OK\",\"id\":\"2\"}"_s);
+        QVERIFY(first.replied() && second.replied());
+        QCOMPARE(first.messages.size(), 1);
+        QVERIFY(second.messages.isEmpty());
+        QVERIFY(first.messages.at(0).contains(u"La demande a bien été reçue par la plateforme"_s));
         if (opens)
-            QVERIFY(rig.dialogs.texts().at(0).contains(reason));
+            QVERIFY(first.messages.at(0).contains(reason));
         if (QFile::exists(target))
             QCOMPARE(readall(target), notes);
     }

@@ -1,5 +1,4 @@
 #include "CaptureServer.h"
-#include "ScriptedDialogs.h"
 #include "api/Connection.h"
 #include "api/CounterClient.h"
 #include "api/JsonValue.h"
@@ -11,6 +10,8 @@
 using namespace Qt::Literals::StringLiterals;
 
 Q_DECLARE_METATYPE(CaptureServer::Reply)
+Q_DECLARE_METATYPE(SaveMode)
+Q_DECLARE_METATYPE(Member::SaveOutcome::Result)
 
 namespace {
 
@@ -52,70 +53,83 @@ class TestMemberSave : public QObject
     {
         CaptureServer server;
         ReplyBuffer buffer;
-        ScriptedDialogs dialogs;
         CounterClient counter{buffer, [this] { return server.url(); }};
-        Connection connexion{counter.client(), buffer, dialogs, [this] { return server.url(); }};
+        Connection connexion{counter.client(), buffer, [this] { return server.url(); }};
     };
 
 private slots:
     void save_data()
     {
-        QTest::addColumn<QString>("context");
+        using R = Member::SaveOutcome::Result;
+        QTest::addColumn<SaveMode>("mode");
         QTest::addColumn<CaptureServer::Reply>("answer");
-        QTest::addColumn<bool>("saved");
+        QTest::addColumn<R>("result");
         QTest::addColumn<QString>("id");
         QTest::addColumn<QStringList>("shown");
 
-        QTest::newRow("update accepted") << u"update"_s << envelope("\"code\":\"OK\",\"id\":\"9001\"") << true
-                                         << u"9001"_s << QStringList();
+        QTest::newRow("update accepted") << SaveMode::Update << envelope("\"code\":\"OK\",\"id\":\"9001\"")
+                                         << R::Saved << u"9001"_s << QStringList();
         QTest::newRow("create accepted stores the id")
-            << u"create"_s << envelope("\"code\":\"OK\",\"message\":\"cr\xC3\xA9\xC3\xA9\",\"id\":77") << true
-            << u"77"_s << QStringList();
-        QTest::newRow("update keeps its id")
-            << u"update"_s << envelope("\"code\":\"OK\",\"id\":\"1\"") << true << u"9001"_s << QStringList();
-        QTest::newRow("33") << u"create"_s
+            << SaveMode::Create << envelope("\"code\":\"OK\",\"message\":\"cr\xC3\xA9\xC3\xA9\",\"id\":77")
+            << R::Saved << u"77"_s << QStringList();
+        QTest::newRow("update keeps its id") << SaveMode::Update << envelope("\"code\":\"OK\",\"id\":\"1\"")
+                                             << R::Saved << u"9001"_s << QStringList();
+        QTest::newRow("33") << SaveMode::Create
                             << envelope("\"code\":\"KO\",\"errorCode\":\"33\",\"errorMessage\":\"x\"")
-                            << false << u"9001"_s
+                            << R::Refused << u"9001"_s
                             << QStringList{u"Erreur : Num Carte invalide, Veuillez taper un autre numéro"_s};
         QTest::newRow("3008 as a number")
-            << u"update"_s << envelope("\"code\":\"KO\",\"errorCode\":3008") << false << u"9001"_s
+            << SaveMode::Update << envelope("\"code\":\"KO\",\"errorCode\":3008") << R::Refused << u"9001"_s
             << QStringList{
                    u"Erreur : Impossible de mettre à jour la fiche, Quitter sans valider les modifications"_s};
         QTest::newRow("other refusal")
-            << u"create"_s
+            << SaveMode::Create
             << envelope("\"code\":\"ERROR\",\"errorCode\":\"12\",\"errorMessage\":\"Carte d\xC3\xA9j\xC3\xA0 "
                         "utilis\xC3\xA9"
                         "e\"")
-            << false << u"9001"_s << QStringList{u"Erreur : Carte déjà utilisée"_s};
-        QTest::newRow("no code") << u"create"_s << envelope("\"id\":\"5\"") << false << u"9001"_s
+            << R::Refused << u"9001"_s << QStringList{u"Erreur : Carte déjà utilisée"_s};
+        QTest::newRow("no code") << SaveMode::Create << envelope("\"id\":\"5\"") << R::Refused << u"9001"_s
                                  << QStringList{u"Erreur : "_s};
         QTest::newRow("transport failure")
-            << u"create"_s << CaptureServer::status("HTTP/1.1 500 Internal Server Error", "{}") << false
-            << u"9001"_s << QStringList{u"Erreur technique : HTTP/1.1 500 Internal Server Error"_s};
-        QTest::newRow("unreadable reply") << u"update"_s << CaptureServer::ok("{}") << false << u"9001"_s
-                                          << QStringList{u"Erreur Format Réponse API"_s};
+            << SaveMode::Create << CaptureServer::status("HTTP/1.1 500 Internal Server Error", "{}")
+            << R::Unconfirmed << u"9001"_s
+            << QStringList{u"Erreur technique : HTTP/1.1 500 Internal Server Error"_s};
+        QTest::newRow("turned away unread")
+            << SaveMode::Update << CaptureServer::status("HTTP/1.1 401 Unauthorized", "{}") << R::NotSent
+            << u"9001"_s << QStringList{u"Erreur technique : HTTP/1.1 401 Unauthorized"_s};
+        QTest::newRow("connection lost after sending")
+            << SaveMode::Update << CaptureServer::closed() << R::Unconfirmed << u"9001"_s
+            << QStringList{u"Erreur technique : Le serveur a fermé la connexion sans répondre."_s};
+        QTest::newRow("unreadable reply") << SaveMode::Update << CaptureServer::ok("{}") << R::Unconfirmed
+                                          << u"9001"_s << QStringList{u"Erreur Format Réponse API"_s};
+        QTest::newRow("envelope not an object")
+            << SaveMode::Update << CaptureServer::ok("{\"ApiReturn\":[]}") << R::Unconfirmed << u"9001"_s
+            << QStringList{u"Erreur Format Réponse API"_s};
     }
     void save()
     {
-        QFETCH(QString, context);
+        QFETCH(SaveMode, mode);
         QFETCH(CaptureServer::Reply, answer);
-        QFETCH(bool, saved);
+        QFETCH(Member::SaveOutcome::Result, result);
         QFETCH(QString, id);
         QFETCH(QStringList, shown);
         Rig rig;
         Member member;
         changedmember(member);
-        const QString text = member.tostrjson(context);
+        const QString text = member.tostrjson(mode);
         rig.server.enqueue(answer);
 
-        QCOMPARE(member.save(context, rig.connexion, rig.dialogs), saved);
+        const Member::SaveOutcome outcome = member.save(mode, rig.connexion);
+        QCOMPARE(outcome.result, result);
+        QCOMPARE(outcome.saved(), result == Member::SaveOutcome::Result::Saved);
+        QVERIFY(!outcome.childrenpending);
         QCOMPARE(rig.server.requests().size(), 1);
         QCOMPARE(body(rig.server.requests().at(0)), bodyof(text));
-        QCOMPARE(rig.dialogs.texts(), shown);
+        QCOMPARE(outcome.messages, shown);
         QCOMPARE(member.Getid(), id);
-        if (!saved) {
+        if (!outcome.saved()) {
             // Nothing changed: the same save can be tried again.
-            QCOMPARE(member.tostrjson(context), text);
+            QCOMPARE(member.tostrjson(mode), text);
         }
     }
 
@@ -139,8 +153,10 @@ private slots:
         rig.server.enqueue(envelope("\"code\":\"OK\",\"id\":\"500\""));
         rig.server.enqueue(envelope("\"code\":\"OK\",\"id\":\"c2\""));
         rig.server.enqueue(envelope("\"code\":\"OK\",\"id\":\"c4\""));
-        QVERIFY(member.save(u"create"_s, rig.connexion, rig.dialogs));
-        QVERIFY(rig.dialogs.texts().isEmpty());
+        const Member::SaveOutcome created = member.save(SaveMode::Create, rig.connexion);
+        QVERIFY(created.saved());
+        QVERIFY(created.messages.isEmpty());
+        QVERIFY(!created.childrenpending);
 
         const QList<QByteArray>& requests = rig.server.requests();
         QCOMPARE(requests.size(), 3);
@@ -157,8 +173,9 @@ private slots:
         // A second save sends every flagged child again; the new one now as an existing child.
         for (int i = 0; i < 3; ++i)
             rig.server.enqueue(envelope("\"code\":\"OK\",\"id\":\"500\""));
-        QVERIFY(member.save(u"update"_s, rig.connexion, rig.dialogs));
-        QVERIFY(rig.dialogs.texts().isEmpty());
+        const Member::SaveOutcome updated = member.save(SaveMode::Update, rig.connexion);
+        QVERIFY(updated.saved());
+        QVERIFY(updated.messages.isEmpty());
         QCOMPARE(requests.size(), 6);
         QCOMPARE(member.enfant(4).id, u"c4"_s);
         QCOMPARE(
@@ -191,8 +208,9 @@ private slots:
         Rig rig;
         for (int i = 0; i <= Member::maxenfants; ++i)
             rig.server.enqueue(envelope("\"code\":\"OK\",\"id\":\"9001\""));
-        QVERIFY(member.save(u"update"_s, rig.connexion, rig.dialogs));
-        QVERIFY(rig.dialogs.texts().isEmpty());
+        const Member::SaveOutcome outcome = member.save(SaveMode::Update, rig.connexion);
+        QVERIFY(outcome.saved());
+        QVERIFY(outcome.messages.isEmpty());
         const QList<QByteArray>& requests = rig.server.requests();
         QCOMPARE(requests.size(), 1 + Member::maxenfants);
         QCOMPARE(body(requests.at(10)),
@@ -230,9 +248,11 @@ private slots:
 
         rig.server.enqueue(envelope("\"code\":\"OK\",\"id\":\"9001\""));
         rig.server.enqueue(answer);
-        QVERIFY(member.save(u"update"_s, rig.connexion, rig.dialogs));
+        const Member::SaveOutcome outcome = member.save(SaveMode::Update, rig.connexion);
+        QVERIFY(outcome.saved());
+        QVERIFY(outcome.childrenpending);
         QCOMPARE(rig.server.requests().size(), 2);
-        QCOMPARE(rig.dialogs.texts(), shown);
+        QCOMPARE(outcome.messages, shown);
         QVERIFY(member.enfant(1).id.isEmpty());
     }
 };

@@ -2,8 +2,8 @@
 
 #include "Person.h"
 
-#include "app/Switches.h"
 #include "counter/CounterWindow.h"
+#include "settings/Switches.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "app/Switches.h"
+#include "settings/Switches.h"
 
 Switches::Switches(const QStringList& arguments) : m_arguments(arguments.mid(1)) {}
 
