@@ -651,7 +651,9 @@ void CounterWindow::render()
     m_coupons->show(shown.coupons);
 
     settext(m_btsearch, shown.searchcaption);
-    m_btsearch->setIcon((shown.refreshpicture ? m_btglyphrefresh : m_btglyphsearch)->icon());
+    const QIcon& picture = (shown.refreshpicture ? m_btglyphrefresh : m_btglyphsearch)->icon();
+    if (m_btsearch->icon().cacheKey() != picture.cacheKey())
+        m_btsearch->setIcon(picture);
     m_dbgridproduits->setEnabled(shown.products);
     m_listecoupons->setEnabled(shown.coupongrid);
     m_addpoint->setEnabled(shown.amountfield);
