@@ -31,7 +31,7 @@ int depth(const rapidjson::Value& v)
     return 0;
 }
 
-bool samebytes(const QByteArray& ours, const rapidjson::Value& string)
+bool samebytes(QByteArrayView ours, const rapidjson::Value& string)
 {
     return static_cast<std::size_t>(ours.size()) == string.GetStringLength() &&
            std::memcmp(ours.constData(), string.GetString(), string.GetStringLength()) == 0;
@@ -47,7 +47,7 @@ bool same(const JsonValue& ours, const rapidjson::Value& theirs)
     case JsonValue::Kind::Number:
     case JsonValue::Kind::String:
         // Numbers are read as their lexeme on both sides.
-        return theirs.IsString() && samebytes(ours.bytes(), theirs);
+        return theirs.IsString() && samebytes(ours.view(), theirs);
     case JsonValue::Kind::Array: {
         if (!theirs.IsArray() || theirs.Size() != ours.items().size())
             return false;

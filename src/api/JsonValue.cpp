@@ -6,42 +6,132 @@
 #include <rapidjson/reader.h>
 
 #include <algorithm>
-#include <array>
-#include <cstdint>
+#include <atomic>
+#include <bit>
 #include <cstring>
-#include <iterator>
+#include <limits>
+#include <memory>
 #include <new>
+#include <stdexcept>
+#include <type_traits>
 
 using namespace Qt::StringLiterals;
 
-JsonValue::JsonValue(const JsonValue& other)
+// The memory of one tree: the bytes of its strings, numbers and names, and the arrays of its
+// arrays and objects, taken from large blocks and given back all at once with the store. The
+// values held by the program count the references; the values inside hold none and have nothing
+// to destroy. A tree's top may grow its own array in place while it alone holds the store.
+class JsonValue::Store final
 {
-    switch (other.m_kind) {
-    case Kind::Null:
-        break;
-    case Kind::Bool:
-        m_bool = other.m_bool;
-        break;
-    case Kind::Number:
-    case Kind::String:
-        new (&m_bytes) QByteArray(other.m_bytes);
-        break;
-    case Kind::Array:
-        new (&m_items) std::vector<JsonValue>(other.m_items);
-        break;
-    case Kind::Object:
-        new (&m_members) std::vector<Member>(other.m_members);
-        break;
+public:
+    explicit Store(std::size_t blocksize) : m_blocksize(blocksize) {}
+    Store(const Store&) = delete;
+    Store& operator=(const Store&) = delete;
+    ~Store()
+    {
+        while (m_blocks) {
+            std::byte* const next = std::launder(reinterpret_cast<Block*>(m_blocks))->next;
+            delete[] m_blocks;
+            m_blocks = next;
+        }
     }
-    m_kind = other.m_kind;
+
+    void retain() noexcept { m_refs.fetch_add(1, std::memory_order_relaxed); }
+    // True when that was the last reference.
+    bool drop() noexcept { return m_refs.fetch_sub(1, std::memory_order_acq_rel) == 1; }
+    bool unique() const noexcept { return m_refs.load(std::memory_order_acquire) == 1; }
+
+    void* allocate(std::size_t size, std::size_t align)
+    {
+        void* at = m_next;
+        std::size_t left = m_left;
+        if (std::align(align, size, at, left)) {
+            m_next = static_cast<std::byte*>(at) + size;
+            m_left = left - size;
+            return at;
+        }
+        // A large piece gets a block of its own, and the current block goes on serving.
+        if (size >= m_blocksize / 2)
+            return block(size);
+        std::byte* const fresh = block(m_blocksize);
+        m_next = fresh + size;
+        m_left = m_blocksize - size;
+        m_blocksize = std::min(m_blocksize * 2, maxblock);
+        return fresh;
+    }
+
+    template <typename T> T* allocate(std::size_t count)
+    {
+        static_assert(alignof(T) <= alignof(std::max_align_t));
+        return static_cast<T*>(allocate(count * sizeof(T), alignof(T)));
+    }
+
+    // The bytes followed by a NUL, as the reader leaves the strings in place.
+    char* copytext(const char* data, std::size_t size)
+    {
+        char* const text = static_cast<char*>(allocate(size + 1, 1));
+        if (size > 0)
+            std::memcpy(text, data, size);
+        text[size] = '\0';
+        return text;
+    }
+
+    // The array that a tree's top grew last, with its room: it alone may grow in place.
+    void* m_growing = nullptr;
+    std::size_t m_room = 0;
+
+private:
+    static constexpr std::size_t maxblock = std::size_t(8) << 20;
+    // The head of each block: the block allocated before it.
+    struct alignas(std::max_align_t) Block
+    {
+        std::byte* next;
+    };
+
+    std::byte* block(std::size_t size)
+    {
+        auto* const raw = new std::byte[sizeof(Block) + size];
+        new (raw) Block{m_blocks};
+        m_blocks = raw;
+        return raw + sizeof(Block);
+    }
+
+    std::atomic<std::size_t> m_refs{1};
+    std::byte* m_blocks = nullptr;
+    std::byte* m_next = nullptr;
+    std::size_t m_left = 0;
+    std::size_t m_blocksize;
+};
+
+namespace {
+
+std::uint32_t checkedsize(std::size_t size)
+{
+    if (size > std::numeric_limits<std::uint32_t>::max())
+        throw std::length_error("JsonValue: too large");
+    return static_cast<std::uint32_t>(size);
+}
+
+} // namespace
+
+JsonValue::JsonValue(const JsonValue& other) noexcept
+    : m_kind(other.m_kind), m_bool(other.m_bool), m_owner(other.m_store != nullptr), m_size(other.m_size),
+      m_data(other.m_data), m_store(other.m_store)
+{
+    if (m_store)
+        m_store->retain();
 }
 
 JsonValue::JsonValue(JsonValue&& other) noexcept
+    : m_kind(other.m_kind), m_bool(other.m_bool), m_owner(other.m_owner), m_size(other.m_size),
+      m_data(other.m_data), m_store(other.m_store)
 {
-    movefrom(other);
+    other.m_kind = Kind::Null;
+    other.m_owner = false;
+    other.m_store = nullptr;
 }
 
-JsonValue& JsonValue::operator=(const JsonValue& other)
+JsonValue& JsonValue::operator=(const JsonValue& other) noexcept
 {
     if (this != &other)
         *this = JsonValue(other);
@@ -51,160 +141,150 @@ JsonValue& JsonValue::operator=(const JsonValue& other)
 JsonValue& JsonValue::operator=(JsonValue&& other) noexcept
 {
     if (this != &other) {
-        release();
-        movefrom(other);
+        JsonValue taken(std::move(other));
+        std::swap(m_kind, taken.m_kind);
+        std::swap(m_bool, taken.m_bool);
+        std::swap(m_owner, taken.m_owner);
+        std::swap(m_size, taken.m_size);
+        std::swap(m_data, taken.m_data);
+        std::swap(m_store, taken.m_store);
     }
     return *this;
 }
 
-// Takes the content of other, on a value that holds nothing. The moved-from value is left null:
-// what it held was moved out, so there is nothing left to destroy.
-void JsonValue::movefrom(JsonValue& other) noexcept
-{
-    switch (other.m_kind) {
-    case Kind::Null:
-        break;
-    case Kind::Bool:
-        m_bool = other.m_bool;
-        break;
-    case Kind::Number:
-    case Kind::String:
-        new (&m_bytes) QByteArray(std::move(other.m_bytes));
-        break;
-    case Kind::Array:
-        new (&m_items) std::vector<JsonValue>(std::move(other.m_items));
-        break;
-    case Kind::Object:
-        new (&m_members) std::vector<Member>(std::move(other.m_members));
-        break;
-    }
-    m_kind = other.m_kind;
-    other.m_kind = Kind::Null;
-    other.m_bool = false;
-}
-
-// The strings of one reply share a block (see Pieces below): dropping their references one by one
-// costs an atomic operation each, so a release gathers them and drops each block's references at
-// once. The values stay ordinary QByteArrays: only the moment their references go changes.
-class JsonValue::Drops final
-{
-public:
-    Drops() = default;
-    Drops(const Drops&) = delete;
-    Drops& operator=(const Drops&) = delete;
-    ~Drops() { flush(); }
-
-    // Takes over the reference of these bytes; the QByteArray is left holding none.
-    void take(QByteArray& bytes) noexcept
-    {
-        QByteArray::DataPointer& data = bytes.data_ptr();
-        if (!data.d)
-            return;
-        if (data.d != m_block) {
-            flush();
-            m_block = data.d;
-        }
-        ++m_count;
-        data.d = nullptr;
-    }
-
-private:
-    void flush() noexcept
-    {
-        if (m_count == 0)
-            return;
-        // All but one at once: this batch still holds the last, so the count cannot reach zero here.
-        if (m_count > 1)
-            m_block->ref_.fetchAndSubRelease(m_count - 1);
-        // The last one as QByteArray drops any: the block is freed when it was the last reference.
-        const QByteArray::DataPointer last(m_block, nullptr, 0);
-        m_block = nullptr;
-        m_count = 0;
-    }
-
-    QTypedArrayData<char>* m_block = nullptr;
-    int m_count = 0;
-};
-
 void JsonValue::release() noexcept
 {
-    if (m_kind == Kind::Null)
-        return;
-    Drops drops;
-    release(drops);
+    if (m_store->drop())
+        delete m_store;
 }
 
-void JsonValue::release(Drops& drops) noexcept
+JsonValue JsonValue::inner(const JsonValue& value) noexcept
 {
-    switch (m_kind) {
+    JsonValue v(value.m_kind, value.m_size, value.m_data, value.m_store);
+    v.m_bool = value.m_bool;
+    return v;
+}
+
+JsonValue JsonValue::clone(const JsonValue& from, Store& into)
+{
+    switch (from.m_kind) {
     case Kind::Null:
-    case Kind::Bool:
-        break;
+    case Kind::Bool: {
+        JsonValue v(from.m_kind, 0, nullptr, &into);
+        v.m_bool = from.m_bool;
+        return v;
+    }
     case Kind::Number:
     case Kind::String:
-        drops.take(m_bytes);
-        m_bytes.~QByteArray();
-        break;
-    case Kind::Array:
-        for (JsonValue& item : m_items) {
-            if (item.m_kind > Kind::Bool)
-                item.release(drops);
-        }
-        m_items.~vector();
-        break;
-    case Kind::Object:
-        for (Member& m : m_members) {
-            drops.take(m.first);
-            if (m.second.m_kind > Kind::Bool)
-                m.second.release(drops);
-        }
-        m_members.~vector();
-        break;
+        return JsonValue(from.m_kind, from.m_size,
+                         into.copytext(static_cast<const char*>(from.m_data), from.m_size), &into);
+    case Kind::Array: {
+        JsonValue* const items = from.m_size > 0 ? into.allocate<JsonValue>(from.m_size) : nullptr;
+        const auto* const source = static_cast<const JsonValue*>(from.m_data);
+        for (std::uint32_t i = 0; i < from.m_size; ++i)
+            new (&items[i]) JsonValue(clone(source[i], into));
+        return JsonValue(Kind::Array, from.m_size, items, &into);
     }
-    m_kind = Kind::Null;
-    m_bool = false;
+    case Kind::Object: {
+        Member* const members = from.m_size > 0 ? into.allocate<Member>(from.m_size) : nullptr;
+        const auto* const source = static_cast<const Member*>(from.m_data);
+        for (std::uint32_t i = 0; i < from.m_size; ++i) {
+            const QByteArrayView key = source[i].first;
+            const char* const name = into.copytext(key.data(), static_cast<std::size_t>(key.size()));
+            new (&members[i]) Member(QByteArrayView(name, key.size()), clone(source[i].second, into));
+        }
+        return JsonValue(Kind::Object, from.m_size, members, &into);
+    }
+    }
+    return JsonValue();
 }
 
 // Turns the value into an empty value of that kind.
-void JsonValue::become(Kind kind)
+void JsonValue::become(Kind kind) noexcept
 {
-    release();
-    switch (kind) {
-    case Kind::Null:
-        break;
-    case Kind::Bool:
-        m_bool = false;
-        break;
-    case Kind::Number:
-    case Kind::String:
-        new (&m_bytes) QByteArray();
-        break;
-    case Kind::Array:
-        new (&m_items) std::vector<JsonValue>();
-        break;
-    case Kind::Object:
-        new (&m_members) std::vector<Member>();
-        break;
-    }
+    if (m_owner)
+        release();
     m_kind = kind;
+    m_bool = false;
+    m_owner = false;
+    m_size = 0;
+    m_data = nullptr;
+    m_store = nullptr;
 }
 
-const QByteArray& JsonValue::noBytes()
+// How many elements or members the value's array has room for.
+std::size_t JsonValue::room() const
 {
-    static const QByteArray none;
-    return none;
+    return m_data && m_store && m_store->m_growing == m_data ? m_store->m_room : m_size;
 }
 
-const std::vector<JsonValue>& JsonValue::noItems()
+// The value's array with room for count elements or members, in a store that it alone holds: the
+// array grows in place when it can, and the tree is copied into a store of its own when its store
+// is shared.
+template <typename T> T* JsonValue::makeroom(std::size_t count)
 {
-    static const std::vector<JsonValue> none;
-    return none;
+    const bool alone = m_owner && m_store->unique();
+    if (alone && count <= room())
+        return static_cast<T*>(m_data);
+    const std::size_t capacity = std::bit_ceil(std::max<std::size_t>(checkedsize(count), 4));
+    std::unique_ptr<Store> fresh(alone ? nullptr : new Store(capacity * sizeof(T) * 2));
+    Store& into = alone ? *m_store : *fresh;
+    T* const array = into.allocate<T>(capacity);
+    const T* const source = static_cast<const T*>(m_data);
+    for (std::uint32_t i = 0; i < m_size; ++i) {
+        if constexpr (std::is_same_v<T, Member>) {
+            if (alone) {
+                new (&array[i]) Member(source[i].first, inner(source[i].second));
+            } else {
+                const QByteArrayView key = source[i].first;
+                const char* const name = into.copytext(key.data(), static_cast<std::size_t>(key.size()));
+                new (&array[i]) Member(QByteArrayView(name, key.size()), clone(source[i].second, into));
+            }
+        } else {
+            new (&array[i]) JsonValue(alone ? inner(source[i]) : clone(source[i], into));
+        }
+    }
+    if (!alone) {
+        if (m_owner)
+            release();
+        m_store = fresh.release();
+        m_owner = true;
+    }
+    m_data = array;
+    m_store->m_growing = array;
+    m_store->m_room = capacity;
+    return array;
 }
 
-const std::vector<JsonValue::Member>& JsonValue::noMembers()
+QByteArrayView JsonValue::view() const
 {
-    static const std::vector<Member> none;
-    return none;
+    if (m_kind != Kind::Number && m_kind != Kind::String)
+        return QByteArrayView();
+    return QByteArrayView(static_cast<const char*>(m_data), m_size);
+}
+
+std::span<const JsonValue> JsonValue::items() const
+{
+    if (m_kind != Kind::Array)
+        return {};
+    return {static_cast<const JsonValue*>(m_data), m_size};
+}
+
+std::span<const JsonValue::Member> JsonValue::members() const
+{
+    if (m_kind != Kind::Object)
+        return {};
+    return {static_cast<const Member*>(m_data), m_size};
+}
+
+JsonValue JsonValue::piece(Kind kind, QByteArrayView bytes)
+{
+    const std::uint32_t size = checkedsize(static_cast<std::size_t>(bytes.size()));
+    std::unique_ptr<Store> store(new Store(size + std::size_t(1)));
+    char* const text = store->copytext(bytes.data(), size);
+    JsonValue v(kind, size, text, store.release());
+    v.m_owner = true;
+    return v;
 }
 
 JsonValue JsonValue::boolean(bool value)
@@ -215,49 +295,45 @@ JsonValue JsonValue::boolean(bool value)
     return v;
 }
 
-JsonValue JsonValue::number(QByteArray lexeme)
+JsonValue JsonValue::number(const QByteArray& lexeme)
 {
-    JsonValue v;
-    v.become(Kind::Number);
-    v.m_bytes = std::move(lexeme);
-    return v;
+    return piece(Kind::Number, lexeme);
 }
 
-JsonValue JsonValue::string(QByteArray utf8)
+JsonValue JsonValue::string(const QByteArray& utf8)
 {
-    JsonValue v;
-    v.become(Kind::String);
-    v.m_bytes = std::move(utf8);
-    return v;
+    return piece(Kind::String, utf8);
 }
 
 JsonValue JsonValue::array()
 {
     JsonValue v;
-    v.become(Kind::Array);
+    v.m_kind = Kind::Array;
     return v;
 }
 
-JsonValue JsonValue::array(std::vector<JsonValue> items)
+JsonValue JsonValue::array(const std::vector<JsonValue>& items)
 {
-    JsonValue v;
-    v.become(Kind::Array);
-    v.m_items = std::move(items);
+    JsonValue v = array();
+    v.reserve(items.size());
+    for (const JsonValue& item : items)
+        v.append(item);
     return v;
 }
 
 JsonValue JsonValue::object()
 {
     JsonValue v;
-    v.become(Kind::Object);
+    v.m_kind = Kind::Object;
     return v;
 }
 
-JsonValue JsonValue::object(std::vector<Member> members)
+JsonValue JsonValue::object(const std::vector<Member>& members)
 {
-    JsonValue v;
-    v.become(Kind::Object);
-    v.m_members = std::move(members);
+    JsonValue v = object();
+    v.reserve(members.size());
+    for (const auto& [key, value] : members)
+        v.insert(key.toByteArray(), value);
     return v;
 }
 
@@ -265,21 +341,27 @@ void JsonValue::append(JsonValue value)
 {
     if (m_kind != Kind::Array)
         become(Kind::Array);
-    m_items.push_back(std::move(value));
+    JsonValue* const items = makeroom<JsonValue>(std::size_t(m_size) + 1);
+    new (&items[m_size]) JsonValue(clone(value, *m_store));
+    ++m_size;
 }
 
 void JsonValue::insert(QByteArray key, JsonValue value)
 {
     if (m_kind != Kind::Object)
         become(Kind::Object);
-    m_members.emplace_back(std::move(key), std::move(value));
+    const std::uint32_t keysize = checkedsize(static_cast<std::size_t>(key.size()));
+    Member* const members = makeroom<Member>(std::size_t(m_size) + 1);
+    const char* const name = m_store->copytext(key.constData(), keysize);
+    new (&members[m_size]) Member(QByteArrayView(name, keysize), clone(value, *m_store));
+    ++m_size;
 }
 
 const JsonValue* JsonValue::find(std::string_view key) const
 {
     for (const Member& m : members()) {
         if (static_cast<std::size_t>(m.first.size()) == key.size() &&
-            std::memcmp(m.first.constData(), key.data(), key.size()) == 0)
+            std::memcmp(m.first.data(), key.data(), key.size()) == 0)
             return &m.second;
     }
     return nullptr;
@@ -287,10 +369,10 @@ const JsonValue* JsonValue::find(std::string_view key) const
 
 void JsonValue::reserve(std::size_t count)
 {
-    if (m_kind == Kind::Array)
-        m_items.reserve(count);
-    else if (m_kind == Kind::Object)
-        m_members.reserve(count);
+    if (m_kind == Kind::Array && count > room())
+        makeroom<JsonValue>(count);
+    else if (m_kind == Kind::Object && count > room())
+        makeroom<Member>(count);
 }
 
 QString JsonValue::kindname(Kind kind)
@@ -335,7 +417,7 @@ char shortescape(unsigned c)
     }
 }
 
-void appendescaped(QByteArray& out, const QByteArray& bytes)
+void appendescaped(QByteArray& out, QByteArrayView bytes)
 {
     const char* p = bytes.constData();
     const char* const end = p + bytes.size();
@@ -372,11 +454,11 @@ void write(QByteArray& out, const JsonValue& value)
             out.append("false", 5);
         break;
     case JsonValue::Kind::Number:
-        out.append(value.bytes());
+        out.append(value.view());
         break;
     case JsonValue::Kind::String:
         out.append('"');
-        appendescaped(out, value.bytes());
+        appendescaped(out, value.view());
         out.append('"');
         break;
     case JsonValue::Kind::Array: {
@@ -418,131 +500,35 @@ QByteArray JsonValue::tojson() const
     return out;
 }
 
-namespace {
-
-// The document is parsed in place (rapidjson::InsituStringStream), in a copy of its bytes that
-// ends with a NUL (every QByteArray does): the reader decodes each string where it stands and ends
-// it with a NUL, so a value's bytes are a piece of that copy. The reader never reads past a NUL
-// byte, which answers the end; a NUL inside the bytes stops it there too, and the check after the
+// The document is parsed in place (rapidjson::InsituStringStream), in a copy of its bytes in the
+// tree's store, followed by a NUL: the reader decodes each string where it stands and ends it
+// with a NUL, so a string's or a name's bytes are a piece of that copy, and so are the lexemes of
+// numbers (the reader writes nothing outside strings). The reader never reads past a NUL byte,
+// which answers the end; a NUL inside the bytes stops it there too, and the check after the
 // document tells the two apart by the length.
-
-// Every string and member name is a piece of the parsed copy: each piece is an ordinary
-// implicitly shared QByteArray that holds a reference on the whole copy (a copy of a value shares,
-// a change detaches), so a long list costs one allocation for all its texts instead of one per
-// text. A value kept after its document is gone keeps the copy alive. The references are taken
-// in advance, as many as the document can have texts (each has its two quotes), and the unused
-// ones are given back at the end: one atomic operation instead of one per text.
-class Pieces final
-{
-public:
-    explicit Pieces(const QByteArray& bytes) : m_copy(bytes.size(), Qt::Uninitialized)
-    {
-        m_data = m_copy.data();
-        if (!bytes.isEmpty())
-            std::memcpy(m_data, bytes.constData(), static_cast<std::size_t>(bytes.size()));
-        m_block = m_copy.data_ptr().d; // none for no bytes at all: there is no piece to take then
-        const qsizetype most = bytes.size() / 2 + 1;
-        if (m_block && most <= maxadvance) {
-            m_advance = static_cast<int>(most);
-            m_block->ref_.fetchAndAddRelaxed(m_advance);
-        }
-    }
-    Pieces(const Pieces&) = delete;
-    Pieces& operator=(const Pieces&) = delete;
-    // The copy itself still holds its own reference here: the count cannot reach zero.
-    ~Pieces()
-    {
-        if (m_advance > m_used)
-            m_block->ref_.fetchAndSubRelaxed(m_advance - m_used);
-    }
-
-    char* data() { return m_data; }
-
-    // A piece that ends with a NUL in the copy, as the reader leaves strings and names.
-    QByteArray get(const char* str, std::size_t length)
-    {
-        char* const begin = m_data + (str - m_data);
-        const auto size = static_cast<qsizetype>(length);
-        if (m_used < m_advance) {
-            ++m_used;
-            return QByteArray(QByteArray::DataPointer(m_block, begin, size));
-        }
-        QByteArray::DataPointer piece = m_copy.data_ptr(); // takes a reference of its own
-        piece.setBegin(begin);
-        piece.size = size;
-        return QByteArray(std::move(piece));
-    }
-
-private:
-    static constexpr qsizetype maxadvance = qsizetype(1) << 29;
-    QByteArray m_copy;
-    char* m_data = nullptr;
-    QTypedArrayData<char>* m_block = nullptr;
-    int m_advance = 0;
-    int m_used = 0;
-};
-
-// Number lexemes are not followed by a NUL in the copy (the next byte is the separator): they are
-// copied into shared chunks, each value's QByteArray pointing into a chunk and holding a reference
-// on it, every piece followed by a NUL.
-class LexemeArena final
-{
-public:
-    QByteArray get(const char* str, std::size_t length)
-    {
-        if (length >= maxpiece)
-            return QByteArray(str, static_cast<qsizetype>(length));
-        if (m_chunk.isNull() || m_used + length + 1 > chunksize) {
-            m_chunk = QByteArray(chunksize, Qt::Uninitialized);
-            m_used = 0;
-        }
-        QByteArray::DataPointer piece = m_chunk.data_ptr(); // shares the chunk
-        char* const at = piece.data() + m_used;
-        std::memcpy(at, str, length);
-        at[length] = '\0';
-        m_used += length + 1;
-        piece.setBegin(at);
-        piece.size = static_cast<qsizetype>(length);
-        return QByteArray(std::move(piece));
-    }
-
-private:
-    static constexpr std::size_t chunksize = 4096;
-    static constexpr std::size_t maxpiece = 256;
-    QByteArray m_chunk;
-    std::size_t m_used = 0;
-};
-
-} // namespace
-
+//
 // Builds the value tree from the reader's events. Finished values wait on a scratch stack, and the
 // names of the members of open objects on a second one; when a container closes, its elements are
-// moved from the top of the stacks into a vector of the exact size, as the reader gives the count.
-// Values are made in place on the stack.
+// copied from the top of the stacks into an array of the store, as the reader gives the count.
 class JsonValue::Builder final
 {
 public:
-    Builder(Pieces& pieces, qsizetype size, int maxdepth) : m_pieces(pieces), m_maxdepth(maxdepth)
+    Builder(const QByteArray& bytes, int maxdepth) : m_maxdepth(maxdepth)
     {
+        const auto size = static_cast<std::size_t>(bytes.size());
+        // The tree takes about two and a half times the reply: one block holds both, most often.
+        m_store.reset(new Store(std::clamp<std::size_t>(size / 2 * 7, 1024, std::size_t(64) << 20)));
+        m_text = m_store->copytext(bytes.constData(), size);
         // A long list waits whole on the stack before its array closes: room for one value per
         // 32 bytes of reply spares growing it step by step (pages never reached cost nothing).
-        const auto room = static_cast<std::size_t>(std::clamp<qsizetype>(size / 32, 64, qsizetype(1) << 20));
-        m_values.reserve(room);
+        m_values.reserve(std::clamp<std::size_t>(size / 32, 64, std::size_t(1) << 20));
         m_keys.reserve(64);
     }
 
-    bool Null()
-    {
-        m_values.emplace_back();
-        return true;
-    }
-    bool Bool(bool b)
-    {
-        JsonValue& v = m_values.emplace_back();
-        v.m_kind = Kind::Bool;
-        v.m_bool = b;
-        return true;
-    }
+    char* text() { return m_text; }
+
+    bool Null() { return scalar(Kind::Null, false); }
+    bool Bool(bool b) { return scalar(Kind::Bool, b); }
     // Numbers arrive as their lexeme (kParseNumbersAsStringsFlag); these are never called.
     bool Int(int) { return false; }
     bool Uint(unsigned) { return false; }
@@ -551,15 +537,15 @@ public:
     bool Double(double) { return false; }
     bool RawNumber(const char* str, rapidjson::SizeType length, bool)
     {
-        return bytes(Kind::Number, m_lexemes.get(str, length));
+        return piece(Kind::Number, str, length);
     }
     bool String(const char* str, rapidjson::SizeType length, bool)
     {
-        return bytes(Kind::String, m_pieces.get(str, length));
+        return piece(Kind::String, str, length);
     }
     bool Key(const char* str, rapidjson::SizeType length, bool)
     {
-        m_keys.push_back(m_pieces.get(str, length));
+        m_keys.emplace_back(str, static_cast<qsizetype>(length));
         return true;
     }
     bool StartObject() { return open(); }
@@ -567,41 +553,54 @@ public:
 
     bool EndObject(rapidjson::SizeType count)
     {
-        const auto first = m_values.end() - static_cast<std::ptrdiff_t>(count);
-        const auto firstkey = m_keys.end() - static_cast<std::ptrdiff_t>(count);
-        std::vector<Member> members;
-        members.reserve(count);
-        auto key = firstkey;
-        for (auto it = first; it != m_values.end(); ++it, ++key)
-            members.emplace_back(std::move(*key), std::move(*it));
-        m_keys.erase(firstkey, m_keys.end());
-        m_values.erase(first, m_values.end());
-        JsonValue& v = m_values.emplace_back();
-        new (&v.m_members) std::vector<Member>(std::move(members));
-        v.m_kind = Kind::Object;
-        return close();
+        const std::size_t first = m_values.size() - count;
+        const std::size_t firstkey = m_keys.size() - count;
+        Member* const members = count > 0 ? m_store->allocate<Member>(count) : nullptr;
+        for (std::size_t i = 0; i < count; ++i)
+            new (&members[i]) Member(m_keys[firstkey + i], inner(m_values[first + i]));
+        m_keys.resize(firstkey);
+        m_values.resize(first);
+        return close(Kind::Object, count, members);
     }
 
     bool EndArray(rapidjson::SizeType count)
     {
-        const auto first = m_values.end() - static_cast<std::ptrdiff_t>(count);
-        std::vector<JsonValue> items(std::make_move_iterator(first), std::make_move_iterator(m_values.end()));
-        m_values.erase(first, m_values.end());
-        JsonValue& v = m_values.emplace_back();
-        new (&v.m_items) std::vector<JsonValue>(std::move(items));
-        v.m_kind = Kind::Array;
-        return close();
+        const std::size_t first = m_values.size() - count;
+        JsonValue* const items = count > 0 ? m_store->allocate<JsonValue>(count) : nullptr;
+        for (std::size_t i = 0; i < count; ++i)
+            new (&items[i]) JsonValue(inner(m_values[first + i]));
+        m_values.resize(first);
+        return close(Kind::Array, count, items);
     }
 
     bool toodeep() const { return m_toodeep; }
-    JsonValue take() { return std::move(m_values.back()); }
+
+    // The document's value, which takes over the store's reference.
+    JsonValue take()
+    {
+        JsonValue v = inner(m_values.back());
+        v.m_owner = true;
+        m_store.release();
+        return v;
+    }
 
 private:
-    bool bytes(Kind kind, QByteArray&& bytes)
+    bool scalar(Kind kind, bool b)
     {
         JsonValue& v = m_values.emplace_back();
-        new (&v.m_bytes) QByteArray(std::move(bytes));
         v.m_kind = kind;
+        v.m_bool = b;
+        v.m_store = m_store.get();
+        return true;
+    }
+
+    bool piece(Kind kind, const char* str, rapidjson::SizeType length)
+    {
+        JsonValue& v = m_values.emplace_back();
+        v.m_kind = kind;
+        v.m_size = length;
+        v.m_data = m_text + (str - m_text);
+        v.m_store = m_store.get();
         return true;
     }
 
@@ -615,19 +614,24 @@ private:
         return true;
     }
 
-    bool close()
+    bool close(Kind kind, std::uint32_t count, void* array)
     {
+        JsonValue& v = m_values.emplace_back();
+        v.m_kind = kind;
+        v.m_size = count;
+        v.m_data = array;
+        v.m_store = m_store.get();
         --m_depth;
         return true;
     }
 
-    Pieces& m_pieces;
+    std::unique_ptr<Store> m_store;
+    char* m_text = nullptr;
     int m_maxdepth;
     int m_depth = 0;
     bool m_toodeep = false;
-    LexemeArena m_lexemes;
     std::vector<JsonValue> m_values;
-    std::vector<QByteArray> m_keys;
+    std::vector<QByteArrayView> m_keys;
 };
 
 namespace {
@@ -682,10 +686,9 @@ std::optional<JsonValue> parsejson(const QByteArray& bytes, QString* error, int 
 {
     constexpr unsigned flags = rapidjson::kParseInsituFlag | rapidjson::kParseIterativeFlag |
                                rapidjson::kParseNumbersAsStringsFlag | rapidjson::kParseStopWhenDoneFlag;
-    Pieces pieces(bytes);
-    rapidjson::InsituStringStream stream(pieces.data());
+    JsonValue::Builder builder(bytes, maxdepth);
+    rapidjson::InsituStringStream stream(builder.text());
     const char* const end = stream.head_ + bytes.size();
-    JsonValue::Builder builder(pieces, bytes.size(), maxdepth);
     rapidjson::Reader reader;
     const rapidjson::ParseResult result = reader.Parse<flags>(stream, builder);
 

@@ -145,6 +145,53 @@ private slots:
         mixed = JsonValue();
         QCOMPARE(kept.bytes(), QByteArray("cinq"));
         QCOMPARE(std::strlen(kept.bytes().constData()), std::size_t(4));
+
+        // A member's name is a view into its reply: a copy of the member keeps it readable.
+        std::optional<JsonValue> third = parsejson(R"({"nom":null,"prénom":"Zoé"})");
+        QVERIFY(third);
+        const JsonValue::Member name = third->members()[0];
+        const JsonValue::Member firstname = third->members()[1];
+        third.reset();
+        QCOMPARE(name.first, QByteArray("nom"));
+        QCOMPARE(firstname.first, QByteArray("prénom"));
+        QCOMPARE(firstname.second.text(), u"Zoé"_s);
+    }
+
+    // A value grows its array where it stands only while no other value holds its tree: sharers,
+    // and pieces of its own tree given back to it, keep what they held.
+    void changesReachNoSharer()
+    {
+        JsonValue a = JsonValue::array();
+        for (int i = 0; i < 5; ++i)
+            a.append(JsonValue::number(QByteArray::number(i)));
+        JsonValue b = a;
+        a.append(JsonValue::string(QByteArray("a")));
+        b.append(JsonValue::string(QByteArray("b")));
+        QCOMPARE(a.tojson(), QByteArray(R"([0,1,2,3,4,"a"])"));
+        QCOMPARE(b.tojson(), QByteArray(R"([0,1,2,3,4,"b"])"));
+        a = JsonValue();
+        b.append(JsonValue::null());
+        QCOMPARE(b.tojson(), QByteArray(R"([0,1,2,3,4,"b",null])"));
+
+        std::optional<JsonValue> doc = parsejson(R"({"k":["x",{"y":true}],"n":1.50})");
+        QVERIFY(doc);
+        JsonValue list = *doc->find("k");
+        QByteArray expected = list.tojson().chopped(1);
+        for (int i = 0; i < 1000; ++i) {
+            list.append(list.items()[i % 2]);
+            expected += i % 2 ? R"(,{"y":true})" : R"(,"x")";
+        }
+        QCOMPARE(list.tojson(), expected + ']');
+        QCOMPARE(doc->tojson(), QByteArray(R"({"k":["x",{"y":true}],"n":1.50})"));
+
+        JsonValue& o = *doc;
+        o.insert(o.members()[1].first.toByteArray(), o.members()[0].second);
+        QCOMPARE(o.tojson(), QByteArray(R"({"k":["x",{"y":true}],"n":1.50,"n":["x",{"y":true}]})"));
+        o.append(o.members()[1].second); // becomes an array holding a piece of what it was
+        QCOMPARE(o.tojson(), QByteArray("[1.50]"));
+        o.append(o);
+        o.append(o.items()[1]);
+        QCOMPARE(o.tojson(), QByteArray("[1.50,[1.50],[1.50]]"));
     }
 
     void refused_data()
