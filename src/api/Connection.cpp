@@ -13,6 +13,7 @@ Connection::Connection(const HttpClient& counterclient, ReplyBuffer& buffer, std
 {
     m_client.setproxy(counterclient.proxy());
     m_client.setcustomheaders(counterclient.customheaders());
+    m_client.setoveralltimeout(HttpClient::kplatformlimit);
 }
 
 HttpClient::Profile Connection::profile()

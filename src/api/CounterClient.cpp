@@ -5,6 +5,7 @@
 CounterClient::CounterClient(ReplyBuffer& buffer, std::function<QString()> url)
     : m_client(profile()), m_buffer(buffer), m_url(std::move(url))
 {
+    m_client.setoveralltimeout(HttpClient::kplatformlimit);
 }
 
 HttpClient::Profile CounterClient::profile()

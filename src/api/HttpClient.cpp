@@ -20,10 +20,14 @@
 
 using namespace Qt::Literals::StringLiterals;
 
+struct Transfer;
+
 namespace {
 
 // Callers waiting in their event loop; the windows' thread only.
 int waitingcallers = 0;
+// The transfer the user may abandon now; the windows' thread only.
+std::shared_ptr<Transfer> waitingtransfer;
 
 using Clock = std::chrono::steady_clock;
 
@@ -196,6 +200,10 @@ struct Transfer
     curl_off_t lastul = -1;
     curl_off_t lastreported = -1;
     bool stalled = false;
+    bool overdue = false;                   // the whole transfer took longer than `overall`
+    Clock::duration overall{};              // none when zero
+    Clock::time_point started;
+    std::atomic<bool> abandoned{false};     // the user abandoned the wait
     bool oversize = false;
     qsizetype sentbody = 0;     // body bytes handed to libcurl
     bool rewindrefused = false; // libcurl wanted to send the body again
@@ -305,8 +313,12 @@ struct Transfer
         auto* t = static_cast<Transfer*>(user);
         if (!t)
             return 0;
-        if (t->abort.load())
+        if (t->abort.load() || t->abandoned.load())
             return 1;
+        if (t->overall.count() > 0 && Clock::now() - t->started >= t->overall) {
+            t->overdue = true;
+            return 1;
+        }
         if (dlnow != t->lastdl || ulnow != t->lastul) {
             t->lastdl = dlnow;
             t->lastul = ulnow;
@@ -332,6 +344,8 @@ struct HttpClient::Private
     CookieJar cookies;
     int connecttimeout = 0;
     int stallseconds = 60;
+    int overallseconds = 0;
+    HttpClient::WaitObserver* observer = nullptr;
     qint64 maxreply = qint64(64) * 1024 * 1024;
     bool formposted = false; // Content-Type and "Connection: keep-alive" stay once set
     CURL* curl = nullptr;
@@ -490,6 +504,16 @@ HttpReply HttpClient::Private::outcome(const Transfer& t) const
 
     if (t.code != CURLE_OK) {
         // A transfer that failed after its status line is no refusal by status.
+        if (t.abandoned.load()) {
+            reply.status = 0;
+            reply.failure = u"Attente abandonnée : la plateforme n'avait pas encore répondu."_s;
+            return reply;
+        }
+        if (t.overdue) {
+            reply.status = 0;
+            reply.failure = u"La plateforme n'a pas fini de répondre en %1 s."_s.arg(overallseconds);
+            return reply;
+        }
         if (t.stalled) {
             reply.status = 0;
             reply.failure =
@@ -611,6 +635,8 @@ HttpReply HttpClient::Private::request(Method method, const QString& url, const 
     t->body = body;
     t->maxreply = maxreply;
     t->stall = std::chrono::seconds(stallseconds);
+    t->overall = std::chrono::seconds(overallseconds);
+    t->started = Clock::now();
     if (method == Method::Form)
         formposted = true;
     if (!configure(*t, method, parsed))
@@ -641,8 +667,18 @@ HttpReply HttpClient::Private::request(Method method, const QString& url, const 
             t->done();
         });
         ++waitingcallers;
+        // With an observer, input reaches it during the wait (to abandon it), and it drops the
+        // rest; without one, input waits for the end of the request.
+        HttpClient::WaitObserver* const observer = this->observer;
+        const std::shared_ptr<Transfer> outer = waitingtransfer;
+        waitingtransfer = t;
+        if (observer)
+            observer->waitstarted();
         while (!t->finished.load() && !t->clientgone.load())
-            loop.exec(QEventLoop::ExcludeUserInputEvents);
+            loop.exec(observer ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
+        if (observer)
+            observer->waitended();
+        waitingtransfer = outer;
         --waitingcallers;
         if (t->clientgone.load())
             return failed(u"Requête interrompue : le client HTTP a été fermé."_s); // *this is gone
@@ -721,6 +757,22 @@ void HttpClient::setconnecttimeout(int milliseconds)
 int HttpClient::waiting()
 {
     return waitingcallers;
+}
+
+void HttpClient::setwaitobserver(WaitObserver* observer)
+{
+    d->observer = observer;
+}
+
+void HttpClient::abandonwait()
+{
+    if (waitingtransfer)
+        waitingtransfer->abandoned.store(true);
+}
+
+void HttpClient::setoveralltimeout(int seconds)
+{
+    d->overallseconds = qMax(0, seconds);
 }
 
 int HttpClient::connecttimeout() const

@@ -54,6 +54,12 @@ public:
         QByteArray acceptcharset; // empty: not sent
     };
 
+    // The longest a request to the loyalty platform may take as a whole, in seconds. The platform
+    // answers in well under a second; a reply that trickles in (a byte now and then never trips
+    // the stall limit) would otherwise hold the counter for hours. Two minutes leave room for a
+    // list of thousands of members on a slow line; the pharmacist can abandon sooner.
+    static constexpr int kplatformlimit = 120;
+
     explicit HttpClient(Profile profile);
     ~HttpClient();
     HttpClient(const HttpClient&) = delete;
@@ -66,9 +72,27 @@ public:
     void setproxy(const HttpProxy& proxy);
     const HttpProxy& proxy() const;
 
+    // Shows the user that a request waits and lets them abandon it.
+    class WaitObserver
+    {
+    public:
+        virtual ~WaitObserver() = default;
+        // A request starts waiting for its reply; waitended() follows when it is over.
+        virtual void waitstarted() = 0;
+        virtual void waitended() = 0;
+    };
+
     // How many callers wait for a reply right now, all clients together. While one waits, the
-    // user's keys and clicks do not reach the windows.
+    // user's keys and clicks do not reach the windows (only the observer's, to abandon).
     static int waiting();
+    // The observer of this client's waits; none: input waits for the reply.
+    void setwaitobserver(WaitObserver* observer);
+    // Ends the request waiting now as a failure, as soon as libcurl next reports progress (within
+    // a second); `sent` in its reply tells whether it had left.
+    static void abandonwait();
+    // A transfer that takes longer than this as a whole ends as a failure, even while bytes
+    // still trickle in; 0 (the default) means no limit.
+    void setoveralltimeout(int seconds);
 
     // Connect time limit in milliseconds; 0 means none.
     void setconnecttimeout(int milliseconds);

@@ -5,6 +5,7 @@
 #include "api/LogFile.h"
 #include "api/QuilbaError.h"
 #include "app/LogWindow.h"
+#include "app/WaitIndicator.h"
 #include "counter/CounterState.h"
 #include "counter/CounterWindow.h"
 #include "data/DataModule.h"
@@ -110,12 +111,22 @@ Program::Program(const Switches& switches, Dialogs& dialogs, Shell& shell, Clock
         if (m_formmember)
             m_formmember->setconnexion(m_connexion.get());
     });
+    create([&] {
+        m_waitindicator = std::make_unique<WaitIndicator>(m_counterWindow.get());
+        m_counterclient->client().setwaitobserver(m_waitindicator.get());
+        m_connexion->client().setwaitobserver(m_waitindicator.get());
+    });
     m_running = true;
 }
 
 Program::~Program()
 {
     // Windows first (they may refer to the clients), then the clients and the log file.
+    if (m_counterclient)
+        m_counterclient->client().setwaitobserver(nullptr);
+    if (m_connexion)
+        m_connexion->client().setwaitobserver(nullptr);
+    m_waitindicator.reset();
     m_updater.reset();
     m_updateprogress.reset();
     m_formparams.reset();

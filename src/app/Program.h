@@ -23,6 +23,7 @@ class ParametersWindow;
 class ReportOutput;
 class Shell;
 class UpdateProgress;
+class WaitIndicator;
 class Updater;
 
 // The whole program: creates every window once, in a fixed order, before the event loop runs,
@@ -103,4 +104,7 @@ private:
     std::unique_ptr<UpdateProgress> m_updateprogress;
     std::unique_ptr<LogFile> m_logfile;
     std::unique_ptr<Connection> m_connexion;
+    // Shows the waits of the counter client and the connection holder; declared last, so that
+    // it goes first.
+    std::unique_ptr<WaitIndicator> m_waitindicator;
 };

@@ -1,0 +1,81 @@
+// A request that waits for the platform: shown after half a second, abandoned with Escape or the
+// button, and nothing typed meanwhile reaches a field.
+#include "LocalPlatform.h"
+#include "Person.h"
+#include "RunningProgram.h"
+
+#include "app/WaitIndicator.h"
+#include "counter/CounterState.h"
+#include "counter/CounterWindow.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+using namespace Qt::StringLiterals;
+
+class TestWaitPlatform : public QObject
+{
+    Q_OBJECT
+private slots:
+    void waitIsShownAndAbandoned_data()
+    {
+        QTest::addColumn<bool>("button");
+        QTest::newRow("Échap") << false;
+        QTest::newRow("Abandonner") << true;
+    }
+    // The lookup's reply stalls: after a second the bar says so; keys typed are dropped; Escape or
+    // a click on "Abandonner" ends the wait with its own message, the window as it was.
+    void waitIsShownAndAbandoned()
+    {
+        QFETCH(bool, button);
+        LocalPlatform platform;
+        QVERIFY2(platform.started(), qPrintable(platform.error()));
+        RunningProgram counter(platform);
+        counter.show();
+        platform.admin("POST", u"faults"_s, R"({"action":"stall","path":"/apiv1/"})");
+
+        QString shown;
+        bool cursor = false;
+        bool acted = false;
+        QTimer::singleShot(1600, [&] {
+            acted = true;
+            auto* bar = counter.window().findChild<QFrame*>(u"attenteplateforme"_s);
+            if (!bar || !bar->isVisible())
+                return;
+            shown = bar->findChild<QLabel*>(u"attentetexte"_s)->text();
+            cursor = QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::BusyCursor;
+            // Typed while waiting: dropped, never replayed into the search field.
+            Person::type(u"999"_s);
+            if (button)
+                Person::click(bar->findChild<QPushButton*>(u"abandonner"_s));
+            else
+                Person::press(Qt::Key_Escape);
+        });
+        counter.scan(u"1010001"_s);
+
+        QVERIFY(acted);
+        QCOMPARE(shown, WaitIndicator::text(1000));
+        QVERIFY(cursor);
+        QCOMPARE(counter.dialogs.texts(),
+                 QStringList{u"Attente abandonnée : la plateforme n'avait pas encore répondu."_s});
+        QCOMPARE(counter.window().search()->text(), u"1010001"_s);
+        QVERIFY(counter.window().state().idle());
+        QVERIFY(!QApplication::overrideCursor());
+        auto* bar = counter.window().findChild<QFrame*>(u"attenteplateforme"_s);
+        QVERIFY(!bar || !bar->isVisible());
+
+        // The platform answers again: the same search goes through.
+        platform.admin("DELETE", u"faults"_s);
+        counter.scan(u"1010001"_s);
+        QCOMPARE(counter.dialogs.texts().size(), 1);
+        QVERIFY(!counter.window().state().idle());
+    }
+};
+
+QTEST_MAIN(TestWaitPlatform)
+#include "tst_wait_platform.moc"
