@@ -49,5 +49,6 @@ void registerstartupbenchmarks(const QString& bindir);
 void registerwindowbenchmarks();
 
 // The longest wait between two ticks of a 10 ms timer while the counter's client waits 2 s for a
-// delayed reply from the platform, in milliseconds; negative when the request failed.
+// delayed reply from the platform, the wait shown as at the counter, in milliseconds; negative
+// when the request failed.
 double longesteventloopgap(LocalPlatform& platform);
