@@ -7,6 +7,7 @@
 #include "api/ReplyBuffer.h"
 #include "counter/CounterRules.h"
 #include "counter/CounterState.h"
+#include "counter/Reconciliation.h"
 #include "counter/Sale.h"
 #include "data/MemoryTable.h"
 #include "members/Lookup.h"
@@ -278,19 +279,31 @@ void CounterSession::querycoupons()
     for (const QByteArray& element : fill.lines)
         m_context.buffer.appendline(QString::fromUtf8(element));
 
+    // A coupon whose use is among the member's events is used, even while its status says
+    // otherwise (the status update after the use did not land): it is not offered again.
+    const QSet<QString> used = Reconciliation::usedcoupons(m_state->eventlist());
+    std::vector<QStringList> rows;
+    for (const QStringList& row : fill.rows) {
+        if (!used.contains(row.value(Coupons::Id)))
+            rows.push_back(row);
+    }
+    const int count = fill.count - static_cast<int>(fill.rows.size() - rows.size());
+
     std::vector<Coupons::Coupon>& coupons = m_shown.coupons;
-    const std::size_t filled = fill.rows.size();
+    const std::size_t filled = rows.size();
     if (fill.kind == Coupons::Fill::Kind::List && coupons.size() < filled)
         coupons.resize(filled);
     for (std::size_t row = 0; row < filled; ++row) {
         if (row < coupons.size())
-            coupons[row] = Coupons::Coupon::fromcells(fill.rows.at(row));
+            coupons[row] = Coupons::Coupon::fromcells(rows.at(row));
     }
+    if (fill.kind == Coupons::Fill::Kind::Single && rows.empty() && !fill.rows.empty() && !coupons.empty())
+        coupons[0] = Coupons::Coupon();
     emit changed();
     if (!fill.error.isEmpty())
         throw QuilbaError(fill.error);
     if (fill.kind == Coupons::Fill::Kind::List)
-        coupons.resize(static_cast<std::size_t>(std::max(1, fill.count)));
+        coupons.resize(static_cast<std::size_t>(std::max(1, count)));
     emit changed();
 }
 
@@ -338,22 +351,43 @@ CounterOutcome CounterSession::sale(const SaleInput& input)
     const Sale::Request request{m_state->currentmemberid(), m_context.settings.idpharma(), input.seller,
                                 input.number, amount, Sale::lines(m_state->Produits())};
     const QString text = Sale::requesttext(request) + u"\r\n"_s;
+    // The member's events before the sale: a sale whose reply is lost is looked for among the
+    // events that come after.
+    const std::optional<QSet<QString>> before = Reconciliation::eventkeys(m_state->eventlist());
     m_context.buffer.appendline(text);
     m_shown.sale = false;
     emit changed();
     const HttpReply reply = put(text, outcome);
     m_shown.sale = true;
     if (const std::optional<QString> kept = Sale::notlanded(reply)) {
-        if (!reply.ok)
-            outcome.result = reply.sent && !isaccessdenied(reply.status) ? CounterOutcome::Result::Unconfirmed
-                                                                         : CounterOutcome::Result::NotSent;
-        else
-            outcome.result = CounterOutcome::Result::Refused;
-        if (reply.ok && *kept == Sale::unconfirmedmessage())
+        const bool unconfirmed = reply.ok ? *kept == Sale::unconfirmedmessage()
+                                          : reply.sent && !isaccessdenied(reply.status);
+        if (!unconfirmed) {
+            outcome.result = reply.ok ? CounterOutcome::Result::Refused : CounterOutcome::Result::NotSent;
+            outcome.inform(*kept);
+            emit changed();
+            return outcome;
+        }
+        // The lookup that follows brings the member's events: they settle it.
+        const CounterOutcome refreshed = refresh();
+        outcome.append(refreshed);
+        const std::optional<JsonValue> after =
+            refreshed.loaded ? m_state->eventlist() : std::optional<JsonValue>();
+        switch (Reconciliation::findsale(before, after, amount, input.seller, input.number)) {
+        case Reconciliation::Found::Yes:
+            outcome.inform(Reconciliation::saleconfirmedmessage());
+            break;
+        case Reconciliation::Found::No:
+            outcome.result = CounterOutcome::Result::NotSent;
+            outcome.inform(Reconciliation::salenotrecordedmessage());
+            emit changed();
+            return outcome;
+        case Reconciliation::Found::Unknown:
             outcome.result = CounterOutcome::Result::Unconfirmed;
-        outcome.inform(*kept);
-        emit changed();
-        return outcome;
+            outcome.inform(*kept);
+            emit changed();
+            return outcome;
+        }
     }
     outcome.result = CounterOutcome::Result::Done;
     resetcounter();
@@ -368,18 +402,37 @@ CounterOutcome CounterSession::useCoupon(const Coupons::Coupon& coupon)
     if (coupon.isnone())
         return outcome;
     if (m_context.dialogs.question(Coupons::confirmmessage())) {
+        const std::optional<QSet<QString>> before = Reconciliation::eventkeys(m_state->eventlist());
         // The coupon is marked only once its use is recorded as an event.
         HttpReply reply = put(Coupons::eventline(m_state->currentmemberid(), m_context.settings.idpharma(),
                                                  coupon.value, coupon.trackcode, coupon.id),
                               outcome);
         Coupons::UseOutcome use = Coupons::useoutcome(reply);
-        if (use == Coupons::UseOutcome::Recorded) {
-            reply = put(Coupons::statusline(coupon.id, nowtext(m_context.clock)), outcome);
-            use = Coupons::useoutcome(reply);
+        if (use == Coupons::UseOutcome::Unconfirmed) {
+            // The lookup that follows brings the member's events: a use found there is finished
+            // by its status update and never sent again.
+            const CounterOutcome refreshed = refresh();
+            outcome.append(refreshed);
+            const std::optional<JsonValue> after =
+                refreshed.loaded ? m_state->eventlist() : std::optional<JsonValue>();
+            switch (Reconciliation::findcouponuse(before, after, coupon.id)) {
+            case Reconciliation::Found::Yes:
+                use = Coupons::UseOutcome::Recorded;
+                break;
+            case Reconciliation::Found::No:
+                use = Coupons::UseOutcome::NotRecorded;
+                break;
+            case Reconciliation::Found::Unknown:
+                break;
+            }
         }
         switch (use) {
         case Coupons::UseOutcome::Recorded:
             outcome.result = CounterOutcome::Result::Done;
+            reply = put(Coupons::statusline(coupon.id, nowtext(m_context.clock)), outcome);
+            // The use is recorded whatever becomes of the status: never "not recorded" then.
+            if (Coupons::useoutcome(reply) != Coupons::UseOutcome::Recorded)
+                outcome.inform(Reconciliation::statusnotconfirmedmessage());
             break;
         case Coupons::UseOutcome::NotRecorded:
             outcome.result = reply.ok || reply.sent ? CounterOutcome::Result::Refused

@@ -10,6 +10,7 @@
 #include "counter/CounterWindow.h"
 #include "counter/CouponGrid.h"
 #include "counter/Coupons.h"
+#include "counter/Reconciliation.h"
 #include "platform/Clock.h"
 #include "platform/Shell.h"
 #include "settings/Settings.h"
@@ -302,7 +303,9 @@ private slots:
         QTest::newRow("yes") << true << ok << ok << 2 << asked;
         QTest::newRow("no") << false << QByteArray() << QByteArray() << 0 << asked;
         QTest::newRow("event refused") << true << refused << QByteArray() << 1 << notrecorded;
-        QTest::newRow("status refused") << true << ok << refused << 2 << notrecorded;
+        // The use is recorded; only its marking is not: never told "not recorded".
+        QTest::newRow("status refused")
+            << true << ok << refused << 2 << asked + QStringList{Reconciliation::statusnotconfirmedmessage()};
         // Turned away unread by the platform: certainly not recorded.
         QTest::newRow("event access refused")
             << true << QByteArray("HTTP/1.1 403 Forbidden\r\nContent-Length: 0\r\n\r\n") << QByteArray() << 1

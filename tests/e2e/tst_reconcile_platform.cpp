@@ -1,0 +1,160 @@
+// Writes whose reply was lost, settled by the member's events that the lookup after them brings:
+// a sale and a coupon use recorded once, a coupon whose status update was refused never offered
+// again.
+#include "LocalPlatform.h"
+#include "Person.h"
+#include "RunningProgram.h"
+
+#include "counter/CounterState.h"
+#include "counter/CounterWindow.h"
+#include "counter/Coupons.h"
+#include "counter/Reconciliation.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QTableWidget>
+#include <QTest>
+#include <QToolButton>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// How many of the bodies hold the text.
+int count(const QByteArrayList& bodies, const QByteArray& text)
+{
+    return static_cast<int>(std::count_if(bodies.begin(), bodies.end(),
+                                          [&](const QByteArray& body) { return body.contains(text); }));
+}
+
+// The row of the grid holding a coupon of that value, or -1.
+int rowof(CounterWindow& window, const QString& value)
+{
+    QTableWidget* grid = window.listecoupons();
+    for (int row = 0; row < grid->rowCount(); ++row) {
+        const QTableWidgetItem* cell = grid->item(row, Coupons::Value);
+        const QTableWidgetItem* id = grid->item(row, Coupons::Id);
+        if (cell && cell->text() == value && id && !id->text().isEmpty())
+            return row;
+    }
+    return -1;
+}
+
+// Uses the coupon of that value from the keyboard: the grid reached, the cursor on its
+// "Utiliser", Enter; the question answered Oui.
+void usecoupon(RunningProgram& counter, const QString& value)
+{
+    QTableWidget* grid = counter.window().listecoupons();
+    const int row = rowof(counter.window(), value);
+    QVERIFY(row >= 0);
+    Person::click(grid, grid->model()->index(row, Coupons::Use));
+    Person::press(Qt::Key_Return);
+}
+
+} // namespace
+
+class TestReconcilePlatform : public QObject
+{
+    Q_OBJECT
+private slots:
+    // The sale is recorded, its reply lost: the lookup after it finds it, the pharmacist is told
+    // so and the counter moves on; the points are credited once.
+    void lostSaleReplyIsConfirmed()
+    {
+        LocalPlatform platform;
+        QVERIFY2(platform.started(), qPrintable(platform.error()));
+        RunningProgram counter(platform);
+        counter.show();
+        counter.scan(u"1010001"_s);
+        const int before = counter.window().encours()->text().toInt();
+        counter.sent();
+
+        Person::click(counter.window().edvendeur());
+        Person::type(u"AB"_s);
+        Person::click(counter.window().ednumvente());
+        Person::type(u"V-77"_s);
+        Person::click(counter.window().addpoint());
+        Person::type(u"12"_s);
+        platform.admin("POST", u"faults"_s, R"({"action":"close","process":true,"path":"/apiv1/"})");
+        Person::click(counter.window().btnadd());
+
+        QCOMPARE(counter.dialogs.texts(), QStringList{Reconciliation::saleconfirmedmessage()});
+        QCOMPARE(count(counter.sent(), "\"type\":\"addCA\""), 1);
+        QCOMPARE(counter.window().encours()->text().toInt(), before + 12);
+        QCOMPARE(counter.window().addpoint()->text(), QString());
+        QCOMPARE(counter.window().ednumvente()->text(), QString());
+        QVERIFY(!counter.window().state().idle());
+    }
+
+    // The sale never reached the platform and its reply is lost: not among the events, told so,
+    // everything typed kept; sent again, it is credited once.
+    void lostSaleThatDidNotLandIsKept()
+    {
+        LocalPlatform platform;
+        QVERIFY2(platform.started(), qPrintable(platform.error()));
+        RunningProgram counter(platform);
+        counter.show();
+        counter.scan(u"1010001"_s);
+        const int before = counter.window().encours()->text().toInt();
+        Person::click(counter.window().addpoint());
+        Person::type(u"12"_s);
+        platform.admin("POST", u"faults"_s, R"({"action":"close","path":"/apiv1/"})");
+        Person::click(counter.window().btnadd());
+
+        QCOMPARE(counter.dialogs.texts(), QStringList{Reconciliation::salenotrecordedmessage()});
+        QCOMPARE(counter.window().addpoint()->text(), u"12"_s);
+        QCOMPARE(counter.window().encours()->text().toInt(), before);
+
+        counter.dialogs.clear();
+        Person::click(counter.window().btnadd());
+        QCOMPARE(counter.dialogs.texts(), QStringList());
+        QCOMPARE(counter.window().encours()->text().toInt(), before + 12);
+    }
+
+    // The coupon's use is recorded, its reply lost: found among the events, it is finished by its
+    // status update, sent once, and the coupon is not offered again.
+    void lostCouponUseReplyIsFinished()
+    {
+        LocalPlatform platform;
+        QVERIFY2(platform.started(), qPrintable(platform.error()));
+        RunningProgram counter(platform);
+        counter.show();
+        counter.scan(u"1010001"_s);
+        counter.sent();
+        platform.admin("POST", u"faults"_s, R"({"action":"close","process":true,"path":"/apiv1/"})");
+        usecoupon(counter, u"7.5"_s);
+
+        QCOMPARE(counter.dialogs.texts(), QStringList{Coupons::confirmmessage()});
+        const QByteArrayList sent = counter.sent();
+        QCOMPARE(count(sent, "\"type\":\"usedcoupon\""), 1);
+        QCOMPARE(count(sent, "\"status2\":true"), 1);
+        QCOMPARE(rowof(counter.window(), u"7.5"_s), -1);
+    }
+
+    // The use is confirmed, the status update refused: the use is said recorded, not "not
+    // recorded", and the coupon, still open on the platform, is not offered again.
+    void refusedStatusUpdateKeepsTheUse()
+    {
+        LocalPlatform platform;
+        QVERIFY2(platform.started(), qPrintable(platform.error()));
+        RunningProgram counter(platform);
+        counter.show();
+        counter.scan(u"1010001"_s);
+        counter.sent();
+        platform.admin("POST", u"faults"_s,
+                       R"([{"action":"delay","path":"/apiv1/"},
+                           {"action":"status","status_line":"HTTP/1.1 500 Internal Server Error","path":"/apiv1/"}])");
+        usecoupon(counter, u"7.5"_s);
+
+        QCOMPARE(counter.dialogs.texts(),
+                 (QStringList{Coupons::confirmmessage(), Reconciliation::statusnotconfirmedmessage()}));
+        QCOMPARE(count(counter.sent(), "\"type\":\"usedcoupon\""), 1);
+        QCOMPARE(rowof(counter.window(), u"7.5"_s), -1);
+        // Looked up again later: still not offered.
+        counter.scan(u"1010001"_s);
+        QCOMPARE(rowof(counter.window(), u"7.5"_s), -1);
+    }
+};
+
+QTEST_MAIN(TestReconcilePlatform)
+#include "tst_reconcile_platform.moc"
