@@ -11,6 +11,7 @@
 #include "data/DataModule.h"
 #include "history/HistoryWindow.h"
 #include "members/EnrolmentForm.h"
+#include "members/Lookup.h"
 #include "members/MemberChoiceDialog.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
@@ -57,6 +58,9 @@ Program::Program(const Switches& switches, Dialogs& dialogs, Shell& shell, Clock
         m_formmember = std::make_unique<EnrolmentForm>(m_dialogs, m_clock, m_counterWindow.get());
         m_formmember->setreportoutput(m_reportoutput.get());
         m_formmember->setpharmacie([this] { return m_settings.getpharmacie(); });
+        m_formmember->setfindcard([this](const QString& card) {
+            return Lookup::findcard(*m_counterclient, card, m_settings.idpharma());
+        });
         connect(m_counterWindow.get(), &CounterWindow::adhesionrequested, this, &Program::adhesion);
         connect(m_counterWindow.get(), &CounterWindow::modificationrequested, this, &Program::modification);
     });

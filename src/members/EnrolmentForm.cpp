@@ -217,6 +217,7 @@ void EnrolmentForm::prepare(Member& amember, SaveMode typeappel, const QString& 
         box->setChecked(false);
     m_enfants->clear();
     m_saved = false;
+    m_createunconfirmed = false;
     if (typeappel == SaveMode::Create) {
         m_edited = &m_ownmember;
         m_ownmember.init();
@@ -323,9 +324,24 @@ void EnrolmentForm::validate()
         return;
     copytomember(*m_edited);
     m_SpeedButton1->setEnabled(false);
+    // The enrolment sent before may have landed: a member holding the card is that enrolment,
+    // and this try updates it instead of enrolling the customer twice.
+    if (m_mode == SaveMode::Create && m_createunconfirmed && m_findcard) {
+        const Lookup::CardOwner owner = m_findcard(m_edited->Getcardnumber());
+        if (owner.kind == Lookup::CardOwner::Kind::Failed) {
+            m_dialogs.information(owner.message);
+            m_SpeedButton1->setEnabled(true);
+            return;
+        }
+        if (owner.kind == Lookup::CardOwner::Kind::Found) {
+            m_edited->Setid(owner.id);
+            m_mode = SaveMode::Update;
+        }
+    }
     Member::SaveOutcome outcome;
     if (m_connexion)
         outcome = m_edited->save(m_mode, *m_connexion);
+    m_createunconfirmed = m_mode == SaveMode::Create && outcome.result == Member::SaveOutcome::Result::Unconfirmed;
     for (const QString& message : std::as_const(outcome.messages))
         m_dialogs.information(message);
     m_saved = m_saved || outcome.saved();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "members/EnrolmentSheet.h"
+#include "members/Lookup.h"
 #include "members/Member.h"
 
 #include <QAbstractItemView>
@@ -35,6 +36,8 @@ public:
     // Where the sign-up sheet goes, and the pharmacy settings its stamp shows.
     void setreportoutput(ReportOutput* output) { m_reportoutput = output; }
     void setpharmacie(std::function<QStringList()> pharmacie) { m_pharmacie = std::move(pharmacie); }
+    // Who holds a card number, asked before an enrolment whose reply was lost is sent again.
+    void setfindcard(std::function<Lookup::CardOwner(const QString& card)> find) { m_findcard = std::move(find); }
 
     // Prepares the form for a create (its own record, emptied) or an update (`amember`, edited in
     // place) with the counter's seller code, without showing it.
@@ -87,6 +90,9 @@ private:
     Connection* m_connexion = nullptr;
     ReportOutput* m_reportoutput = nullptr;
     std::function<QStringList()> m_pharmacie;
+    std::function<Lookup::CardOwner(const QString&)> m_findcard;
+    // The last enrolment sent may have landed: its reply was lost.
+    bool m_createunconfirmed = false;
     EnrolmentSheet m_frxReport2;
     Member m_ownmember;
     Member* m_edited = &m_ownmember;

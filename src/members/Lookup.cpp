@@ -2,6 +2,7 @@
 
 #include "api/CounterClient.h"
 #include "api/JsonGetters.h"
+#include "api/ReplyBuffer.h"
 #include "data/NumberText.h"
 #include "members/Member.h"
 #include "members/QueryFailure.h"
@@ -146,6 +147,47 @@ HttpReply post(CounterClient& client, const QString& line)
     if (!reply.ok)
         throw QueryFailure(std::move(reply));
     return reply;
+}
+
+CardOwner findcard(CounterClient& client, const QString& card, const QString& idpharma)
+{
+    CardOwner owner;
+    const HttpReply reply = client.postform(requestline(card, idpharma));
+    if (!reply.ok) {
+        owner.message = failuremessages(reply).value(0);
+        return owner;
+    }
+    const Reply read = readreply(ReplyBuffer::normalised(reply.body));
+    switch (read.kind) {
+    case Reply::Kind::Member:
+        owner.kind = CardOwner::Kind::Found;
+        owner.id = text(read.member, u"id"_s);
+        break;
+    case Reply::Kind::List:
+        // Several members: the one holding exactly that card, if any.
+        owner.kind = CardOwner::Kind::NotFound;
+        for (const QStringList& row : read.rows) {
+            if (row.value(1) == card) {
+                owner.kind = CardOwner::Kind::Found;
+                owner.id = row.value(0);
+            }
+        }
+        break;
+    case Reply::Kind::Refusal:
+        // "Client inconnu" says no member holds it; any other refusal says nothing.
+        if (read.message == u"Client inconnu"_s)
+            owner.kind = CardOwner::Kind::NotFound;
+        else
+            owner.message = read.message;
+        break;
+    case Reply::Kind::Other:
+        owner.kind = CardOwner::Kind::NotFound;
+        break;
+    case Reply::Kind::Invalid:
+        owner.message = read.message;
+        break;
+    }
+    return owner;
 }
 
 QString tooshortmessage()

@@ -81,6 +81,22 @@ QStringList failuremessages(const HttpReply& reply);
 // QueryFailure.
 HttpReply post(CounterClient& client, const QString& line);
 
+// Whether a member holds a card number, asked before an enrolment whose reply was lost is sent
+// again: the first one may have landed.
+struct CardOwner
+{
+    enum class Kind
+    {
+        Found,    // `id` is the member's
+        NotFound, // "Client inconnu", or no member in the reply
+        Failed,   // the platform could not say: `message`
+    };
+    Kind kind = Kind::Failed;
+    QString id;
+    QString message;
+};
+CardOwner findcard(CounterClient& client, const QString& card, const QString& idpharma);
+
 QString tooshortmessage();
 QString invalidreplymessage();
 
