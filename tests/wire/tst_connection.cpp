@@ -1,4 +1,4 @@
-#include "CaptureServer.h"
+#include "ConnectionRig.h"
 #include "ScriptedDialogs.h"
 #include "api/Connection.h"
 #include "api/CounterClient.h"
@@ -29,24 +29,6 @@ class TestConnection : public QObject
 {
     Q_OBJECT
 
-    // The program's pieces as start-up wires them, on a capture server.
-    struct Rig
-    {
-        CaptureServer server;
-        ReplyBuffer buffer;
-        ScriptedDialogs dialogs;
-        CounterClient counter{buffer, [this] { return server.url(); }};
-        std::unique_ptr<Connection> connexion;
-
-        explicit Rig(LogFile* log = nullptr)
-        {
-            buffer.settext(u"Memo1"_s);
-            counter.client().setcustomheaders({{"Authorization", "Basic a2V5OnB3"}});
-            connexion = std::make_unique<Connection>(
-                counter.client(), buffer, dialogs, [this] { return server.url(); }, log);
-        }
-    };
-
 private slots:
     void put_data()
     {
@@ -76,7 +58,7 @@ private slots:
         QTemporaryDir folder;
         LogFile log(LogFile::pathin(folder.path() + u"/"_s));
         QVERIFY(log.open().isEmpty());
-        Rig rig(&log);
+        ConnectionRig rig(&log);
         rig.server.enqueue(answer);
 
         QCOMPARE(rig.connexion->put(u"json_data={\"FidelityMember\":{}}"_s), result);
@@ -116,7 +98,7 @@ private slots:
     void unreadableReply()
     {
         QFETCH(CaptureServer::Reply, answer);
-        Rig rig;
+        ConnectionRig rig;
         rig.server.enqueue(answer);
         try {
             rig.connexion->put(u"json_data={}"_s);
@@ -131,7 +113,7 @@ private slots:
     // never sends a Content-Type, even after the counter client's form posts.
     void holderWire()
     {
-        Rig rig;
+        ConnectionRig rig;
         rig.counter.client().setcustomheaders({{"Authorization", "Basic bmV3"}});
         QVERIFY(rig.counter.postform(u"json_data={}"_s).ok);
         rig.server.enqueue(CaptureServer::ok("{\"ApiReturn\":{}}"));
@@ -173,7 +155,7 @@ private slots:
         QTemporaryDir folder;
         LogFile log(LogFile::pathin(folder.path() + u"/"_s));
         QVERIFY(log.open().isEmpty());
-        Rig rig(&log);
+        ConnectionRig rig(&log);
         rig.server.enqueue(CaptureServer::ok("{\"ApiReturn\":\n{\"code\":\"OK\"}\n}"));
         QCOMPARE(rig.connexion->put(u"json_data={\"nom\":\"é\"}"_s), u"{\"code\":\"OK\"}"_s);
         const QList<QByteArray> lines = readall(log.path()).split('\n');
@@ -242,7 +224,7 @@ private slots:
         QCOMPARE(opening.isEmpty(), opens);
         if (!opens)
             QCOMPARE(opening, u"Impossible d'ouvrir le journal « "_s + path + u" » : "_s + reason);
-        Rig rig(&log);
+        ConnectionRig rig(&log);
         rig.server.enqueue(CaptureServer::ok("{\"ApiReturn\":{\"code\":\"OK\"}}"));
         rig.server.enqueue(CaptureServer::ok("{\"ApiReturn\":{\"code\":\"OK\",\"id\":\"2\"}}"));
         QCOMPARE(rig.connexion->put(u"json_data={}"_s), u"{\"code\":\"OK\"}"_s);

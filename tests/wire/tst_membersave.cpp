@@ -1,9 +1,5 @@
-#include "CaptureServer.h"
-#include "ScriptedDialogs.h"
-#include "api/Connection.h"
-#include "api/CounterClient.h"
+#include "ConnectionRig.h"
 #include "api/JsonValue.h"
-#include "api/ReplyBuffer.h"
 #include "members/Member.h"
 
 #include <QTest>
@@ -13,17 +9,6 @@ using namespace Qt::Literals::StringLiterals;
 Q_DECLARE_METATYPE(CaptureServer::Reply)
 
 namespace {
-
-CaptureServer::Reply envelope(const QByteArray& members)
-{
-    return CaptureServer::ok("{\"ApiReturn\":{" + members + "}}");
-}
-
-QByteArray body(const QByteArray& request)
-{
-    const qsizetype end = request.indexOf("\r\n\r\n");
-    return end < 0 ? QByteArray() : request.mid(end + 4);
-}
 
 QByteArray bodyof(const QString& object)
 {
@@ -47,16 +32,6 @@ class TestMemberSave : public QObject
 {
     Q_OBJECT
 
-    // The connection holder as start-up wires it, on a capture server.
-    struct Rig
-    {
-        CaptureServer server;
-        ReplyBuffer buffer;
-        ScriptedDialogs dialogs;
-        CounterClient counter{buffer, [this] { return server.url(); }};
-        Connection connexion{counter.client(), buffer, dialogs, [this] { return server.url(); }};
-    };
-
 private slots:
     void save_data()
     {
@@ -66,29 +41,35 @@ private slots:
         QTest::addColumn<QString>("id");
         QTest::addColumn<QStringList>("shown");
 
-        QTest::newRow("update accepted") << u"update"_s << envelope("\"code\":\"OK\",\"id\":\"9001\"") << true
-                                         << u"9001"_s << QStringList();
+        QTest::newRow("update accepted")
+            << u"update"_s << CaptureServer::envelope("\"code\":\"OK\",\"id\":\"9001\"") << true << u"9001"_s
+            << QStringList();
         QTest::newRow("create accepted stores the id")
-            << u"create"_s << envelope("\"code\":\"OK\",\"message\":\"cr\xC3\xA9\xC3\xA9\",\"id\":77") << true
+            << u"create"_s
+            << CaptureServer::envelope("\"code\":\"OK\",\"message\":\"cr\xC3\xA9\xC3\xA9\",\"id\":77") << true
             << u"77"_s << QStringList();
         QTest::newRow("update keeps its id")
-            << u"update"_s << envelope("\"code\":\"OK\",\"id\":\"1\"") << true << u"9001"_s << QStringList();
+            << u"update"_s << CaptureServer::envelope("\"code\":\"OK\",\"id\":\"1\"") << true << u"9001"_s
+            << QStringList();
         QTest::newRow("33") << u"create"_s
-                            << envelope("\"code\":\"KO\",\"errorCode\":\"33\",\"errorMessage\":\"x\"")
+                            << CaptureServer::envelope(
+                                   "\"code\":\"KO\",\"errorCode\":\"33\",\"errorMessage\":\"x\"")
                             << false << u"9001"_s
                             << QStringList{u"Erreur : Num Carte invalide, Veuillez taper un autre numéro"_s};
         QTest::newRow("3008 as a number")
-            << u"update"_s << envelope("\"code\":\"KO\",\"errorCode\":3008") << false << u"9001"_s
+            << u"update"_s << CaptureServer::envelope("\"code\":\"KO\",\"errorCode\":3008") << false
+            << u"9001"_s
             << QStringList{
                    u"Erreur : Impossible de mettre à jour la fiche, Quitter sans valider les modifications"_s};
         QTest::newRow("other refusal")
             << u"create"_s
-            << envelope("\"code\":\"ERROR\",\"errorCode\":\"12\",\"errorMessage\":\"Carte d\xC3\xA9j\xC3\xA0 "
-                        "utilis\xC3\xA9"
-                        "e\"")
+            << CaptureServer::envelope(
+                   "\"code\":\"ERROR\",\"errorCode\":\"12\",\"errorMessage\":\"Carte d\xC3\xA9j\xC3\xA0 "
+                   "utilis\xC3\xA9"
+                   "e\"")
             << false << u"9001"_s << QStringList{u"Erreur : Carte déjà utilisée"_s};
-        QTest::newRow("no code") << u"create"_s << envelope("\"id\":\"5\"") << false << u"9001"_s
-                                 << QStringList{u"Erreur : "_s};
+        QTest::newRow("no code") << u"create"_s << CaptureServer::envelope("\"id\":\"5\"") << false
+                                 << u"9001"_s << QStringList{u"Erreur : "_s};
         QTest::newRow("transport failure")
             << u"create"_s << CaptureServer::status("HTTP/1.1 500 Internal Server Error", "{}") << false
             << u"9001"_s << QStringList{u"Erreur technique : HTTP/1.1 500 Internal Server Error"_s};
@@ -102,15 +83,15 @@ private slots:
         QFETCH(bool, saved);
         QFETCH(QString, id);
         QFETCH(QStringList, shown);
-        Rig rig;
+        ConnectionRig rig;
         Member member;
         changedmember(member);
         const QString text = member.tostrjson(context);
         rig.server.enqueue(answer);
 
-        QCOMPARE(member.save(context, rig.connexion, rig.dialogs), saved);
+        QCOMPARE(member.save(context, *rig.connexion, rig.dialogs), saved);
         QCOMPARE(rig.server.requests().size(), 1);
-        QCOMPARE(body(rig.server.requests().at(0)), bodyof(text));
+        QCOMPARE(CaptureServer::bodyof(rig.server.requests().at(0)), bodyof(text));
         QCOMPARE(rig.dialogs.texts(), shown);
         QCOMPARE(member.Getid(), id);
         if (!saved) {
@@ -123,7 +104,7 @@ private slots:
     // being enrolled carries the member's new id and receives its own.
     void childrenSent()
     {
-        Rig rig;
+        ConnectionRig rig;
         Member member;
         member.childrenadd(u"c1"_s, u"Léa"_s, u"F"_s, u"04032015"_s); // unchanged
         member.childrenadd(u"c2"_s, u"Tom"_s, u"M"_s, QString());     // changed below
@@ -136,18 +117,18 @@ private slots:
         member.Setnbenfants(5);
         member.Setnom(u"Durand"_s);
 
-        rig.server.enqueue(envelope("\"code\":\"OK\",\"id\":\"500\""));
-        rig.server.enqueue(envelope("\"code\":\"OK\",\"id\":\"c2\""));
-        rig.server.enqueue(envelope("\"code\":\"OK\",\"id\":\"c4\""));
-        QVERIFY(member.save(u"create"_s, rig.connexion, rig.dialogs));
+        rig.server.enqueue(CaptureServer::envelope("\"code\":\"OK\",\"id\":\"500\""));
+        rig.server.enqueue(CaptureServer::envelope("\"code\":\"OK\",\"id\":\"c2\""));
+        rig.server.enqueue(CaptureServer::envelope("\"code\":\"OK\",\"id\":\"c4\""));
+        QVERIFY(member.save(u"create"_s, *rig.connexion, rig.dialogs));
         QVERIFY(rig.dialogs.texts().isEmpty());
 
         const QList<QByteArray>& requests = rig.server.requests();
         QCOMPARE(requests.size(), 3);
-        QCOMPARE(body(requests.at(1)),
+        QCOMPARE(CaptureServer::bodyof(requests.at(1)),
                  QByteArray("json_data={\"FidelityMemberChild\" : {\"id\":\"c2\",\"firstname\":\"Tom\","
                             "\"sex\":\"M\",\"birthday\":\"2018-01-01\"}}"));
-        QCOMPARE(body(requests.at(2)),
+        QCOMPARE(CaptureServer::bodyof(requests.at(2)),
                  QByteArray("json_data={\"FidelityMemberChild\" : {\"parent\":{\"id\":\"500\"},"
                             "\"firstname\":\"Zo\xC3\xA9\",\"sex\":\"F\"}}"));
         QCOMPARE(member.Getid(), u"500"_s);
@@ -156,13 +137,13 @@ private slots:
 
         // A second save sends every flagged child again; the new one now as an existing child.
         for (int i = 0; i < 3; ++i)
-            rig.server.enqueue(envelope("\"code\":\"OK\",\"id\":\"500\""));
-        QVERIFY(member.save(u"update"_s, rig.connexion, rig.dialogs));
+            rig.server.enqueue(CaptureServer::envelope("\"code\":\"OK\",\"id\":\"500\""));
+        QVERIFY(member.save(u"update"_s, *rig.connexion, rig.dialogs));
         QVERIFY(rig.dialogs.texts().isEmpty());
         QCOMPARE(requests.size(), 6);
         QCOMPARE(member.enfant(4).id, u"c4"_s);
         QCOMPARE(
-            body(requests.at(5)),
+            CaptureServer::bodyof(requests.at(5)),
             QByteArray("json_data={\"FidelityMemberChild\" : {\"id\":\"c4\",\"firstname\":\"Zo\xC3\xA9\","
                        "\"sex\":\"F\"}}"));
     }
@@ -188,14 +169,14 @@ private slots:
             member.childrenupdate(k, u"N"_s + QString::number(k), u"M"_s, QString(), false);
         member.Setnbenfants(Member::maxenfants);
 
-        Rig rig;
+        ConnectionRig rig;
         for (int i = 0; i <= Member::maxenfants; ++i)
-            rig.server.enqueue(envelope("\"code\":\"OK\",\"id\":\"9001\""));
-        QVERIFY(member.save(u"update"_s, rig.connexion, rig.dialogs));
+            rig.server.enqueue(CaptureServer::envelope("\"code\":\"OK\",\"id\":\"9001\""));
+        QVERIFY(member.save(u"update"_s, *rig.connexion, rig.dialogs));
         QVERIFY(rig.dialogs.texts().isEmpty());
         const QList<QByteArray>& requests = rig.server.requests();
         QCOMPARE(requests.size(), 1 + Member::maxenfants);
-        QCOMPARE(body(requests.at(10)),
+        QCOMPARE(CaptureServer::bodyof(requests.at(10)),
                  QByteArray("json_data={\"FidelityMemberChild\" : {\"id\":\"c10\",\"firstname\":\"N10\","
                             "\"sex\":\"M\"}}"));
         for (const QByteArray& request : requests) {
@@ -209,7 +190,8 @@ private slots:
         QTest::addColumn<CaptureServer::Reply>("answer");
         QTest::addColumn<QStringList>("shown");
         QTest::newRow("refusal shows only the platform's message")
-            << envelope("\"code\":\"KO\",\"errorCode\":\"33\",\"errorMessage\":\"Enfant refus\xC3\xA9\"")
+            << CaptureServer::envelope(
+                   "\"code\":\"KO\",\"errorCode\":\"33\",\"errorMessage\":\"Enfant refus\xC3\xA9\"")
             << QStringList{u"Erreur : Enfant refusé"_s};
         QTest::newRow("transport failure")
             << CaptureServer::status("HTTP/1.1 503 Service Unavailable", "")
@@ -221,16 +203,16 @@ private slots:
     {
         QFETCH(CaptureServer::Reply, answer);
         QFETCH(QStringList, shown);
-        Rig rig;
+        ConnectionRig rig;
         Member member;
         changedmember(member);
         member.childrenupdate(1, u"Léa"_s, u"F"_s, QString(), false);
         member.childrenupdate(2, u"Tom"_s, u"M"_s, QString(), false);
         member.Setnbenfants(2);
 
-        rig.server.enqueue(envelope("\"code\":\"OK\",\"id\":\"9001\""));
+        rig.server.enqueue(CaptureServer::envelope("\"code\":\"OK\",\"id\":\"9001\""));
         rig.server.enqueue(answer);
-        QVERIFY(member.save(u"update"_s, rig.connexion, rig.dialogs));
+        QVERIFY(member.save(u"update"_s, *rig.connexion, rig.dialogs));
         QCOMPARE(rig.server.requests().size(), 2);
         QCOMPARE(rig.dialogs.texts(), shown);
         QVERIFY(member.enfant(1).id.isEmpty());
