@@ -2,7 +2,7 @@
 // back as an envelope and, for a refusal, turned into its one message. Every step either gives a
 // value or fails with "Erreur Format Réponse API".
 #include "FuzzCheck.h"
-#include "RecordingDialogs.h"
+#include "ScriptedDialogs.h"
 
 #include "api/ApiReturn.h"
 #include "api/JsonValue.h"
@@ -38,10 +38,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     FUZZ_CHECK(reread->isObject());
     if (!r.ok()) {
-        RecordingDialogs dialogs;
+        ScriptedDialogs dialogs;
         envelopedialogue(dialogs, r);
-        FUZZ_CHECK(dialogs.texts.size() == 1);
-        FUZZ_CHECK(dialogs.texts.front().startsWith(QStringLiteral("Erreur : ")));
+        FUZZ_CHECK(dialogs.texts().size() == 1);
+        FUZZ_CHECK(dialogs.texts().front().startsWith(QStringLiteral("Erreur : ")));
     }
     return 0;
 }

@@ -1,6 +1,6 @@
+#include "Raised.h"
 #include "ScriptedDialogs.h"
 #include "api/ApiReturn.h"
-#include "api/QuilbaError.h"
 
 #include <QTest>
 
@@ -9,16 +9,6 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QString formaterror = u"Erreur Format Réponse API"_s;
-
-template <typename Call> QString raised(Call call)
-{
-    try {
-        call();
-    } catch (const QuilbaError& e) {
-        return e.message();
-    }
-    return QString();
-}
 
 } // namespace
 

@@ -1,10 +1,9 @@
+#include "Raised.h"
+
 #include "api/JsonGetters.h"
-#include "api/QuilbaError.h"
 
 #include <QTest>
 #include <QVariant>
-
-#include <functional>
 
 using namespace Qt::StringLiterals;
 
@@ -16,17 +15,6 @@ JsonValue parsed(const QByteArray& json)
     if (!v)
         qFatal("fixture is not JSON: %s", json.constData());
     return std::move(*v);
-}
-
-// The message of the QuilbaError the call raises; empty when it raises none.
-QString raised(const std::function<void()>& call)
-{
-    try {
-        call();
-    } catch (const QuilbaError& e) {
-        return e.message();
-    }
-    return QString();
 }
 
 } // namespace

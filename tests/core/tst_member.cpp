@@ -1,6 +1,7 @@
+#include "Raised.h"
+
 #include "api/JsonGetters.h"
 #include "api/JsonValue.h"
-#include "api/QuilbaError.h"
 #include "members/Member.h"
 
 #include <QTest>
@@ -39,16 +40,6 @@ JsonValue requestobject(const QString& text, std::string_view name)
     }
     const JsonValue* object = document->find(name);
     return object ? *object : JsonValue();
-}
-
-QString raised(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const QuilbaError& e) {
-        return e.message();
-    }
-    return {};
 }
 
 // Moc cannot read raw strings that span lines: one raw string per line.

@@ -1,4 +1,5 @@
 #include "SmallDisk.h"
+#include "TestFiles.h"
 #include "platform/WorkFolder.h"
 #include "settings/IniFile.h"
 #include "settings/Settings.h"
@@ -21,22 +22,6 @@ void writefile(const QString& path, const QByteArray& bytes)
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(bytes);
-}
-
-QByteArray readfile(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
-
-// The lines of a file that are not blank, joined with "\n".
-QByteArray filledlines(const QString& path)
-{
-    QByteArrayList lines = readfile(path).split('\n');
-    lines.removeAll(QByteArray());
-    return lines.join('\n');
 }
 
 Settings::Values credentials(const QString& apikey, const QString& login, const QString& password)

@@ -1,5 +1,5 @@
-#include "LocalPlatform.h"
 #include "Person.h"
+#include "PlatformTest.h"
 #include "RunningProgram.h"
 
 #include "counter/CounterState.h"
@@ -72,17 +72,10 @@ QString accessiblename(QWidget* widget)
 
 } // namespace
 
-class TestCounterByHand : public QObject
+class TestCounterByHand : public PlatformTest
 {
     Q_OBJECT
 private slots:
-    void init()
-    {
-        m_platform = std::make_unique<LocalPlatform>();
-        QVERIFY2(m_platform->started(), qPrintable(m_platform->error()));
-    }
-    void cleanup() { m_platform.reset(); }
-
     // Product lines typed at the keyboard reach the sale whole and in order, whatever state the
     // grid is left in when the sale is validated.
     void saleTypedLineByLine_data()
@@ -113,7 +106,7 @@ private slots:
         CounterWindow& window = counter.window();
         Person::click(window.edvendeur());
         Person::type(u"AB"_s);
-        counter.scan(u"1010001"_s);
+        counter.search(u"1010001"_s);
         QVERIFY(!window.state().idle());
         QCOMPARE(Person::focus(), window.dbgridproduits());
         const QString member = window.state().currentmemberid();
@@ -139,7 +132,7 @@ private slots:
         RunningProgram counter(*m_platform, {u"-nocoupon"_s});
         counter.show();
         CounterWindow& window = counter.window();
-        counter.scan(u"1010001"_s);
+        counter.search(u"1010001"_s);
         counter.sent();
         act(window, {u"type:A100\n2\n4.5\n\nB200\n1\n16.8\n\n"_s});
         MemoryTable& produits = window.state().Produits();
@@ -169,7 +162,7 @@ private slots:
         RunningProgram counter(*m_platform, {u"-nocoupon"_s});
         counter.show();
         CounterWindow& window = counter.window();
-        counter.scan(u"1010001"_s);
+        counter.search(u"1010001"_s);
         counter.sent();
         act(window, {u"type:A100\n2\n4.5\n\n\n3"_s, u"click:btnadd"_s});
         QCOMPARE(counter.dialogs.texts(), QStringList{u"Le champ 'Code Produit' doit avoir une valeur"_s});
@@ -184,7 +177,7 @@ private slots:
         RunningProgram counter(*m_platform, {u"-nocoupon"_s});
         counter.show();
         CounterWindow& window = counter.window();
-        counter.scan(u"1010001"_s);
+        counter.search(u"1010001"_s);
         Person::click(window.search());
         QStringList walked{Person::focus()->objectName()};
         for (int i = 0; i < 18; ++i) {
@@ -229,7 +222,7 @@ private slots:
         RunningProgram counter(*m_platform, {u"-nocoupon"_s});
         counter.show();
         CounterWindow& window = counter.window();
-        counter.scan(u"1010004"_s);
+        counter.search(u"1010004"_s);
         const auto named = [&window](const char* name) {
             QLabel* shown = window.findChild<QLabel*>(QLatin1StringView(name));
             return std::pair{shown->text(), accessiblename(shown)};
@@ -261,7 +254,7 @@ private slots:
         RunningProgram counter(*m_platform);
         counter.show();
         CounterWindow& window = counter.window();
-        counter.scan(u"1010001"_s);
+        counter.search(u"1010001"_s);
         QTableWidget* grid = window.listecoupons();
         QCOMPARE(grid->item(0, Coupons::Use)->text(), u"Utiliser"_s);
         const auto fits = [grid] {
@@ -277,9 +270,6 @@ private slots:
         QVERIFY(fits());
         QVERIFY(grid->visualRect(grid->model()->index(0, Coupons::Use)).right() < grid->viewport()->width());
     }
-
-private:
-    std::unique_ptr<LocalPlatform> m_platform;
 };
 
 QTEST_MAIN(TestCounterByHand)

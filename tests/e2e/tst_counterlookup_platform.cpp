@@ -1,72 +1,22 @@
-#include "LocalPlatform.h"
-#include "RecordingShell.h"
-#include "ScriptedDialogs.h"
+#include "Person.h"
+#include "PlatformTest.h"
+#include "RunningProgram.h"
 
-#include "app/Program.h"
 #include "counter/CounterState.h"
 #include "counter/CounterWindow.h"
-#include "platform/Clock.h"
-#include "platform/Shell.h"
-#include "settings/Switches.h"
 
-#include <QApplication>
 #include <QDialog>
-#include <QFile>
-#include <QLabel>
 #include <QLineEdit>
 #include <QTableView>
-#include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <QToolButton>
-#include <memory>
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-// The whole program started on a work folder whose settings point at the local platform.
-class Started
-{
-public:
-    explicit Started(const LocalPlatform& platform)
-    {
-        platform.preparework(m_work.path());
-        program = std::make_unique<Program>(Switches({u"quilba"_s}), dialogs, shell, m_clock);
-    }
-
-    CounterWindow& window() { return program->counterwindow(); }
-    QString label(const char* name) { return window().findChild<QLabel*>(QString::fromLatin1(name))->text(); }
-    void search(const QString& text)
-    {
-        window().search()->setFocus();
-        window().search()->clear();
-        QTest::keyClicks(window().search(), text);
-        QTest::keyClick(window().search(), Qt::Key_Return);
-    }
-
-    ScriptedDialogs dialogs;
-    RecordingShell shell;
-    std::unique_ptr<Program> program;
-
-private:
-    QTemporaryDir m_work;
-    SystemClock m_clock;
-};
-
-} // namespace
-
-class TestCounterLookupPlatform : public QObject
+class TestCounterLookupPlatform : public PlatformTest
 {
     Q_OBJECT
 private slots:
-    void init()
-    {
-        m_platform = std::make_unique<LocalPlatform>();
-        QVERIFY2(m_platform->started(), qPrintable(m_platform->error()));
-    }
-    void cleanup() { m_platform.reset(); }
-
     void cardNumberShowsTheMember_data()
     {
         QTest::addColumn<QString>("typed");
@@ -76,7 +26,7 @@ private slots:
     void cardNumberShowsTheMember()
     {
         QFETCH(QString, typed);
-        Started counter(*m_platform);
+        RunningProgram counter(*m_platform);
         QVERIFY2(counter.dialogs.texts().isEmpty(), qPrintable(counter.dialogs.texts().join(u'|')));
         counter.search(typed);
 
@@ -96,17 +46,11 @@ private slots:
 
     void surnameThenSecondRow()
     {
-        Started counter(*m_platform);
+        RunningProgram counter(*m_platform);
         QStringList cards;
         QStringList names;
         QStringList firstnames;
-        auto* timer = new QTimer(this);
-        timer->setInterval(5);
-        connect(timer, &QTimer::timeout, timer, [&, timer] {
-            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-            if (!dialog || !dialog->isVisible())
-                return;
-            timer->stop();
+        Person::whenmodal([&](QDialog* dialog) {
             auto* grid = dialog->findChild<QTableView*>(u"DBGrid1"_s);
             for (int row = 0; row < grid->model()->rowCount(); ++row) {
                 cards << grid->model()->index(row, 1).data().toString();
@@ -118,7 +62,6 @@ private slots:
             if (dialog->isVisible())
                 dialog->reject();
         });
-        timer->start();
         counter.search(u"DUPONT"_s);
 
         QVERIFY2(counter.dialogs.texts().isEmpty(), qPrintable(counter.dialogs.texts().join(u'|')));
@@ -133,14 +76,11 @@ private slots:
 
     void unknownCard()
     {
-        Started counter(*m_platform);
+        RunningProgram counter(*m_platform);
         counter.search(u"9999999"_s);
         QCOMPARE(counter.dialogs.texts(), QStringList{u"Client inconnu"_s});
         QVERIFY(counter.window().state().idle());
     }
-
-private:
-    std::unique_ptr<LocalPlatform> m_platform;
 };
 
 QTEST_MAIN(TestCounterLookupPlatform)

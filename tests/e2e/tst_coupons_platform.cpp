@@ -1,38 +1,24 @@
-#include "LocalPlatform.h"
-#include "RecordingShell.h"
-#include "ScriptedDialogs.h"
+#include "RunningProgram.h"
 
-#include "app/Program.h"
 #include "counter/CounterState.h"
 #include "counter/CounterWindow.h"
 #include "counter/CouponGrid.h"
 #include "counter/Coupons.h"
-#include "platform/Clock.h"
-#include "platform/Shell.h"
-#include "settings/Switches.h"
 
-#include <QFile>
 #include <QLineEdit>
 #include <QTableWidget>
-#include <QTemporaryDir>
 #include <QTest>
-#include <memory>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-// The whole program on a work folder whose settings point at the local platform.
-class Started
+// The whole program on the local platform, with the coupon grid read.
+class Counter final : public RunningProgram
 {
 public:
-    explicit Started(const LocalPlatform& platform)
-    {
-        platform.preparework(m_work.path());
-        program = std::make_unique<Program>(Switches({u"quilba"_s}), dialogs, shell, m_clock);
-    }
+    using RunningProgram::RunningProgram;
 
-    CounterWindow& window() { return program->counterwindow(); }
     QTableWidget* grid() { return window().listecoupons(); }
     QString cell(int row, int column)
     {
@@ -50,14 +36,6 @@ public:
         }
         return -1;
     }
-
-    ScriptedDialogs dialogs;
-    RecordingShell shell;
-    std::unique_ptr<Program> program;
-
-private:
-    QTemporaryDir m_work;
-    SystemClock m_clock;
 };
 
 } // namespace
@@ -70,7 +48,7 @@ private slots:
     {
         LocalPlatform platform;
         QVERIFY2(platform.started(), qPrintable(platform.error()));
-        Started counter(platform);
+        Counter counter(platform);
         counter.window().search()->setText(u"1010001"_s);
         counter.window().btsearchClick();
         QVERIFY2(counter.dialogs.texts().isEmpty(), qPrintable(counter.dialogs.texts().join(u'|')));

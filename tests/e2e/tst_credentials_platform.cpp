@@ -1,4 +1,5 @@
 #include "LocalPlatform.h"
+#include "Person.h"
 #include "RecordingShell.h"
 #include "ScriptedDialogs.h"
 
@@ -10,7 +11,6 @@
 #include "platform/Clock.h"
 #include "settings/ParametersWindow.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -18,7 +18,6 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <QToolButton>
 
 using namespace Qt::Literals::StringLiterals;
@@ -54,13 +53,7 @@ private slots:
 
         // PARAMETRES, the right password typed, Valider.
         bool shown = false;
-        auto* timer = new QTimer(this);
-        timer->setInterval(10);
-        connect(timer, &QTimer::timeout, this, [&, timer] {
-            auto* window = qobject_cast<ParametersWindow*>(QApplication::activeModalWidget());
-            if (!window)
-                return;
-            timer->stop();
+        Person::whenmodal<ParametersWindow>([&](ParametersWindow* window) {
             shown = true;
             auto* pwd = window->findChild<QLineEdit*>(u"edpwd"_s);
             pwd->selectAll();
@@ -68,7 +61,6 @@ private slots:
             QTest::keyClicks(pwd, LocalPlatform::demopassword());
             QTest::mouseClick(window->findChild<QPushButton*>(u"Button1"_s), Qt::LeftButton);
         });
-        timer->start();
         QTest::mouseClick(counter.findChild<QToolButton*>(u"ToolButton5"_s), Qt::LeftButton);
         QVERIFY(shown);
         QCOMPARE(dialogs.texts(), QStringList());

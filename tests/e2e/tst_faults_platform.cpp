@@ -1,10 +1,7 @@
-#include "LocalPlatform.h"
-#include "RecordingShell.h"
-#include "ScriptedDialogs.h"
+#include "RunningProgram.h"
 
 #include "api/Connection.h"
 #include "api/CounterClient.h"
-#include "app/Program.h"
 #include "counter/CounterState.h"
 #include "counter/CounterWindow.h"
 #include "counter/CouponGrid.h"
@@ -15,7 +12,6 @@
 #include "members/EnrolmentForm.h"
 #include "members/Lookup.h"
 #include "members/MemberChoiceDialog.h"
-#include "platform/Clock.h"
 #include "settings/ParametersWindow.h"
 #include "settings/Switches.h"
 #include "settings/Updater.h"
@@ -24,11 +20,9 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QLabel>
 #include <QLineEdit>
 #include <QTableView>
 #include <QTableWidget>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -171,13 +165,11 @@ QByteArray refusalwithbadname()
 }
 
 // The whole program on the local platform, the faults under the test's control.
-class Counter final
+class Counter final : public RunningProgram
 {
 public:
-    explicit Counter(LocalPlatform& platform) : m_platform(platform)
+    explicit Counter(LocalPlatform& platform) : RunningProgram(platform)
     {
-        platform.preparework(m_work.path());
-        program = std::make_unique<Program>(Switches({u"quilba"_s}), dialogs, shell, m_clock);
         program->counterclient().client().setstalltimeout(kstall);
         program->connexion().client().setstalltimeout(kstall);
         program->updater().httpmaj().setstalltimeout(kstall);
@@ -185,15 +177,6 @@ public:
     }
     ~Counter() { disarm(); }
 
-    CounterWindow& window() { return program->counterwindow(); }
-    QString label(const char* name) { return window().findChild<QLabel*>(QString::fromLatin1(name))->text(); }
-    void search(const QString& text)
-    {
-        window().search()->setFocus();
-        window().search()->clear();
-        QTest::keyClicks(window().search(), text);
-        QTest::keyClick(window().search(), Qt::Key_Return);
-    }
     QString cell(int row, int column)
     {
         const QTableWidgetItem* item = window().listecoupons()->item(row, column);
@@ -236,7 +219,7 @@ public:
             QByteArray json = fault.json;
             json.insert(json.size() - 1, R"(,"path":")" + path.toUtf8() + '"');
             queued += json + ']';
-            const QByteArray answer = m_platform.admin("POST", u"faults"_s, queued);
+            const QByteArray answer = platform().admin("POST", u"faults"_s, queued);
             QVERIFY2(answer.contains("\"queued\""), answer.constData());
             break;
         }
@@ -245,10 +228,10 @@ public:
     // Back to the platform, no fault waiting, stalled replies released.
     void disarm()
     {
-        m_platform.admin("DELETE", u"faults"_s);
+        platform().admin("DELETE", u"faults"_s);
         if (m_redirected) {
-            seturl(m_platform.apiurl());
-            qputenv("QUILBA_UPDATE_URL", m_platform.updateurl().toUtf8());
+            seturl(platform().apiurl());
+            qputenv("QUILBA_UPDATE_URL", platform().updateurl().toUtf8());
             m_redirected = false;
         }
         m_silent.reset();
@@ -258,7 +241,7 @@ public:
     {
         const QString url = program->settings().url();
         qputenv("QUILBA_UPDATE_URL", (url + u"/updatequilba"_s).toUtf8());
-        seturl(m_platform.apiurl());
+        seturl(platform().apiurl());
         m_redirected = true;
     }
 
@@ -282,10 +265,6 @@ public:
         QVERIFY2(elapsed < 3000 || beats > 0, qPrintable(u"aucun événement traité en %1 ms"_s.arg(elapsed)));
     }
 
-    ScriptedDialogs dialogs;
-    RecordingShell shell;
-    std::unique_ptr<Program> program;
-
 private:
     void seturl(const QString& url)
     {
@@ -295,9 +274,6 @@ private:
         m_redirected = true;
     }
 
-    LocalPlatform& m_platform;
-    QTemporaryDir m_work;
-    SystemClock m_clock;
     std::unique_ptr<SilentListener> m_silent;
     bool m_redirected = false;
 };
@@ -637,8 +613,7 @@ private slots:
         bool open = false;
         QString typed;
         QStringList saving;
-        QTimer::singleShot(0, counter.program.get(), [&] {
-            EnrolmentForm& form = counter.program->formmember();
+        counter.onform([&](EnrolmentForm& form) {
             auto field = [&form](const char* name) {
                 return form.findChild<QLineEdit*>(QString::fromLatin1(name));
             };
@@ -702,8 +677,7 @@ private slots:
         const QString mobile = counter.label("lblmobile");
         const QString child = counter.window().state().member().prnenfant(1);
         bool open = false;
-        QTimer::singleShot(0, counter.program.get(), [&] {
-            EnrolmentForm& form = counter.program->formmember();
+        counter.onform([&](EnrolmentForm& form) {
             form.findChild<QLineEdit*>(u"edmobile"_s)->setText(u"0699999999"_s);
             MemoryTable& enfants = form.enfants();
             enfants.setData(enfants.index(0, 1), u"Zoé"_s);

@@ -87,7 +87,7 @@ private slots:
     // clicked: both reach the platform.
     void childrenTypedThenValider()
     {
-        m_counter->scan(u"1010002"_s);
+        m_counter->search(u"1010002"_s);
         EnrolmentForm& form = m_counter->program->formmember();
         Person::whenshown(&form, [&form] {
             clickbutton(form, "DBNavigator1");
@@ -130,7 +130,7 @@ private slots:
     // Shift+Tab.
     void tabWalksTheForm()
     {
-        m_counter->scan(u"1010001"_s);
+        m_counter->search(u"1010001"_s);
         EnrolmentForm& form = m_counter->program->formmember();
         QStringList forward, backward;
         Person::whenshown(&form, [&] {

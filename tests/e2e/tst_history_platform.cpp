@@ -1,78 +1,42 @@
-#include "LocalPlatform.h"
-#include "RecordingShell.h"
-#include "ScriptedDialogs.h"
+#include "PlatformTest.h"
+#include "RunningProgram.h"
 
 #include "api/JsonValue.h"
 #include "api/ReplyBuffer.h"
-#include "app/Program.h"
 #include "counter/CounterWindow.h"
 #include "data/DataModule.h"
 #include "data/MemoryTable.h"
 #include "history/HistoryWindow.h"
-#include "platform/Clock.h"
-#include "settings/Switches.h"
 
-#include <QFile>
-#include <QLineEdit>
 #include <QTableView>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
-#include <memory>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-// The whole program started on a work folder whose settings point at the local platform.
-class Started
+// The whole program without the coupon query, so that the reply buffer keeps the member reply.
+class Counter final : public RunningProgram
 {
 public:
-    explicit Started(const LocalPlatform& platform)
-    {
-        platform.preparework(m_work.path());
-        program =
-            std::make_unique<Program>(Switches({u"quilba"_s, u"-nocoupon"_s}), dialogs, m_shell, m_clock);
-    }
+    explicit Counter(LocalPlatform& platform) : RunningProgram(platform, {u"-nocoupon"_s}) {}
 
-    void showcard(const QString& card)
-    {
-        CounterWindow& w = program->counterwindow();
-        w.search()->setFocus();
-        w.search()->clear();
-        QTest::keyClicks(w.search(), card);
-        QTest::keyClick(w.search(), Qt::Key_Return);
-    }
-    void historique() { program->counterwindow().findChild<QToolButton*>(u"ToolButton3"_s)->click(); }
-
-    ScriptedDialogs dialogs;
-    std::unique_ptr<Program> program;
-
-private:
-    QTemporaryDir m_work;
-    RecordingShell m_shell;
-    SystemClock m_clock;
+    void historique() { window().findChild<QToolButton*>(u"ToolButton3"_s)->click(); }
 };
 
 } // namespace
 
-class TestHistoryPlatform : public QObject
+class TestHistoryPlatform : public PlatformTest
 {
     Q_OBJECT
 private slots:
-    void init()
-    {
-        m_platform = std::make_unique<LocalPlatform>();
-        QVERIFY2(m_platform->started(), qPrintable(m_platform->error()));
-    }
-    void cleanup() { m_platform.reset(); }
-
     // A long-standing customer: every sale, points line and coupon of the reply is listed, newest
     // first.
     void longHistoryNewestFirst()
     {
-        Started counter(*m_platform);
-        counter.showcard(u"1010006"_s);
+        Counter counter(*m_platform);
+        counter.search(u"1010006"_s);
         QVERIFY2(counter.dialogs.texts().isEmpty(), qPrintable(counter.dialogs.texts().join(u'|')));
         counter.historique();
         QVERIFY2(counter.dialogs.texts().isEmpty(), qPrintable(counter.dialogs.texts().join(u'|')));
@@ -103,22 +67,19 @@ private slots:
 
     void singleAndNoEvent()
     {
-        Started counter(*m_platform);
-        counter.showcard(u"1010005"_s);
+        Counter counter(*m_platform);
+        counter.search(u"1010005"_s);
         counter.historique();
         QVERIFY2(counter.dialogs.texts().isEmpty(), qPrintable(counter.dialogs.texts().join(u'|')));
         QVERIFY(counter.program->historywindow().isVisible());
         QCOMPARE(counter.program->datamodule().historique().rowCount(), 1);
         counter.program->historywindow().close();
 
-        counter.showcard(u"1010003"_s);
+        counter.search(u"1010003"_s);
         counter.historique();
         QCOMPARE(counter.dialogs.texts(), QStringList{u"Il n'y a pas d'historique pour ce client"_s});
         QVERIFY(!counter.program->historywindow().isVisible());
     }
-
-private:
-    std::unique_ptr<LocalPlatform> m_platform;
 };
 
 QTEST_MAIN(TestHistoryPlatform)

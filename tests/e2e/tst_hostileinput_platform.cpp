@@ -1,15 +1,11 @@
-#include "LocalPlatform.h"
-#include "RecordingShell.h"
-#include "ScriptedDialogs.h"
+#include "PlatformTest.h"
+#include "RunningProgram.h"
 
 #include "api/CounterClient.h"
-#include "app/Program.h"
 #include "counter/CounterState.h"
 #include "counter/CounterWindow.h"
 #include "data/MemoryTable.h"
 #include "members/EnrolmentForm.h"
-#include "platform/Clock.h"
-#include "settings/Switches.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -18,12 +14,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLineEdit>
-#include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <QToolButton>
-#include <functional>
-#include <memory>
 #include <optional>
 
 #include <rapidjson/document.h>
@@ -163,18 +155,13 @@ void paste(QLineEdit* edit, const QString& text)
 }
 
 // The whole program, without the coupon query so that the reply buffer keeps the member reply.
-class Started
+class Counter final : public RunningProgram
 {
 public:
-    explicit Started(LocalPlatform& platform) : m_platform(platform)
-    {
-        platform.preparework(m_work.path());
-        program = std::make_unique<Program>(Switches({u"quilba"_s, u"-nocoupon"_s}), dialogs, shell, m_clock);
-        m_seq = lastseq();
-    }
+    explicit Counter(LocalPlatform& platform) : RunningProgram(platform, {u"-nocoupon"_s}) {}
 
-    CounterWindow& window() { return program->counterwindow(); }
-    void search(const QString& text)
+    // The text put into the search box as a paste does, then "Rechercher".
+    void lookup(const QString& text)
     {
         window().setsearchtext(text);
         window().btsearchClick();
@@ -194,40 +181,12 @@ public:
     // The requests received since the last call.
     QList<Request> requests()
     {
-        const QJsonDocument journal =
-            QJsonDocument::fromJson(m_platform.admin("GET", u"journal?after="_s + QString::number(m_seq)));
         QList<Request> out;
-        for (const QJsonValue entry : journal.object().value(u"entries"_s).toArray()) {
-            m_seq = std::max(m_seq, entry.toObject().value(u"seq"_s).toInteger());
+        for (const QJsonValue entry : journal())
             out.append(readrequest(entry.toObject()));
-        }
         return out;
     }
-    ScriptedDialogs dialogs;
-    RecordingShell shell;
-    std::unique_ptr<Program> program;
-
-private:
-    qint64 lastseq()
-    {
-        const QJsonDocument journal = QJsonDocument::fromJson(m_platform.admin("GET", u"journal"_s));
-        qint64 seq = 0;
-        for (const QJsonValue entry : journal.object().value(u"entries"_s).toArray())
-            seq = std::max(seq, entry.toObject().value(u"seq"_s).toInteger());
-        return seq;
-    }
-
-    LocalPlatform& m_platform;
-    QTemporaryDir m_work;
-    SystemClock m_clock;
-    qint64 m_seq = 0;
 };
-
-// Runs `fill` on the enrolment form once it is shown modally.
-void onform(Program& program, std::function<void(EnrolmentForm&)> fill)
-{
-    QTimer::singleShot(0, &program, [&program, fill] { fill(program.formmember()); });
-}
 
 QLineEdit* field(EnrolmentForm& form, const QString& name)
 {
@@ -271,7 +230,7 @@ QString ofmember(const QJsonObject& member, const MemberBox& box)
 // The members of the first demo pharmacy, active or not, as the platform lists them.
 int membercount(LocalPlatform& platform)
 {
-    Started counter(platform);
+    Counter counter(platform);
     // A query for every name: the list of the pharmacy's members.
     const QString line =
         u"json_data={\"FidelityMember\":{\"group\":{\"idExternal\":\"101\"},\"name_starts_with\":\"\"}}"_s;
@@ -282,17 +241,10 @@ int membercount(LocalPlatform& platform)
 
 } // namespace
 
-class TestHostileInputPlatform : public QObject
+class TestHostileInputPlatform : public PlatformTest
 {
     Q_OBJECT
 private slots:
-    void init()
-    {
-        m_platform = std::make_unique<LocalPlatform>();
-        QVERIFY2(m_platform->started(), qPrintable(m_platform->error()));
-    }
-    void cleanup() { m_platform.reset(); }
-
     void memberBoxes_data() { hostilevalues(); }
     // Each box of a modification, one at a time, then a new child: the member request carries the
     // typed value under its key and nothing else changes; the platform gives it back as typed.
@@ -300,8 +252,8 @@ private slots:
     {
         QFETCH(QString, value);
         const int before = membercount(*m_platform);
-        Started counter(*m_platform);
-        counter.search(u"1010001"_s);
+        Counter counter(*m_platform);
+        counter.lookup(u"1010001"_s);
         const QString id = counter.window().state().currentmemberid();
         QVERIFY(!id.isEmpty());
 
@@ -309,7 +261,7 @@ private slots:
             counter.requests();
             QString typed;
             bool saved = false;
-            onform(*counter.program, [&](EnrolmentForm& form) {
+            counter.onform([&](EnrolmentForm& form) {
                 QLineEdit* edit = field(form, box.box);
                 paste(edit, value);
                 typed = edit->text();
@@ -340,14 +292,14 @@ private slots:
             const QString sentvalue = box.box == u"cbcivilite"_s ? typed.toUpper() : typed;
             QCOMPARE(ofmember(member, box), sentvalue);
 
-            counter.search(u"ID="_s + id);
+            counter.lookup(u"ID="_s + id);
             QCOMPARE(ofmember(counter.shownmember(), box), sentvalue);
         }
 
         // A new child: its first name and sex are cut to the sizes of their columns.
         counter.requests();
         bool saved = false;
-        onform(*counter.program, [&](EnrolmentForm& form) {
+        counter.onform([&](EnrolmentForm& form) {
             form.enfants().appendrow({false, value, value, QString()});
             form.validate();
             saved = form.saved();
@@ -365,7 +317,7 @@ private slots:
         QCOMPARE(child.value(u"firstname"_s).toString(), cut(value, 20));
         QCOMPARE(child.value(u"sex"_s).toString(), cut(value, 5));
 
-        counter.search(u"ID="_s + id);
+        counter.lookup(u"ID="_s + id);
         const QJsonValue children = counter.shownmember().value(u"children"_s);
         const QJsonObject stored = children.isArray() ? children.toArray().last().toObject()
                                                       : children[u"FidelityMemberChild"_s].toObject();
@@ -382,9 +334,9 @@ private slots:
     {
         QFETCH(QString, value);
         const int before = membercount(*m_platform);
-        Started counter(*m_platform);
+        Counter counter(*m_platform);
         QMap<QString, QString> typed;
-        onform(*counter.program, [&](EnrolmentForm& form) {
+        counter.onform([&](EnrolmentForm& form) {
             for (const MemberBox& box : memberboxes()) {
                 QLineEdit* edit = field(form, box.box);
                 paste(edit, value);
@@ -428,7 +380,7 @@ private slots:
     void search()
     {
         QFETCH(QString, value);
-        Started counter(*m_platform);
+        Counter counter(*m_platform);
         struct Form
         {
             QString text;
@@ -462,9 +414,9 @@ private slots:
     void sale()
     {
         QFETCH(QString, value);
-        Started counter(*m_platform);
+        Counter counter(*m_platform);
         CounterWindow& window = counter.window();
-        counter.search(u"1010001"_s);
+        counter.lookup(u"1010001"_s);
         QVERIFY(!window.state().idle());
         const QString id = window.state().currentmemberid();
         counter.requests();
@@ -521,8 +473,6 @@ private:
         QTest::newRow("10000 characters") << u"Ab\"\\é"_s.repeated(2000);
         QTest::newRow("json_data") << u"json_data={\"FidelityMember\":{}}&json_data=%22+x=1"_s;
     }
-
-    std::unique_ptr<LocalPlatform> m_platform;
 };
 
 QTEST_MAIN(TestHostileInputPlatform)

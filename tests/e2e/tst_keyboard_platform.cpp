@@ -1,5 +1,5 @@
-#include "LocalPlatform.h"
 #include "Person.h"
+#include "PlatformTest.h"
 #include "RunningProgram.h"
 
 #include "counter/CounterKeys.h"
@@ -171,17 +171,10 @@ void act(QWidget* window, const QString& steps)
 
 } // namespace
 
-class TestKeyboard : public QObject
+class TestKeyboard : public PlatformTest
 {
     Q_OBJECT
 private slots:
-    void init()
-    {
-        m_platform = std::make_unique<LocalPlatform>();
-        QVERIFY2(m_platform->started(), qPrintable(m_platform->error()));
-    }
-    void cleanup() { m_platform.reset(); }
-
     // One customer served from the keyboard alone: the card scanned, a product line, the sale, a
     // coupon used, the points ticket, the next customer. Not one mouse event on the way.
     void oneCustomerWithTheKeyboardAlone()
@@ -497,9 +490,6 @@ private slots:
             QVERIFY(!button->accessibleName().contains(u'&'));
         }
     }
-
-private:
-    std::unique_ptr<LocalPlatform> m_platform;
 };
 
 QTEST_MAIN(TestKeyboard)

@@ -65,7 +65,7 @@ private slots:
         QVERIFY2(platform.started(), qPrintable(platform.error()));
         RunningProgram counter(platform);
         counter.show();
-        counter.scan(u"1010001"_s);
+        counter.search(u"1010001"_s);
         const int before = counter.window().encours()->text().toInt();
         counter.sent();
 
@@ -94,7 +94,7 @@ private slots:
         QVERIFY2(platform.started(), qPrintable(platform.error()));
         RunningProgram counter(platform);
         counter.show();
-        counter.scan(u"1010001"_s);
+        counter.search(u"1010001"_s);
         const int before = counter.window().encours()->text().toInt();
         Person::click(counter.window().addpoint());
         Person::type(u"12"_s);
@@ -119,7 +119,7 @@ private slots:
         QVERIFY2(platform.started(), qPrintable(platform.error()));
         RunningProgram counter(platform);
         counter.show();
-        counter.scan(u"1010001"_s);
+        counter.search(u"1010001"_s);
         counter.sent();
         platform.admin("POST", u"faults"_s, R"({"action":"close","process":true,"path":"/apiv1/"})");
         usecoupon(counter, u"7.5"_s);
@@ -139,7 +139,7 @@ private slots:
         QVERIFY2(platform.started(), qPrintable(platform.error()));
         RunningProgram counter(platform);
         counter.show();
-        counter.scan(u"1010001"_s);
+        counter.search(u"1010001"_s);
         counter.sent();
         platform.admin("POST", u"faults"_s,
                        R"([{"action":"delay","path":"/apiv1/"},
@@ -151,7 +151,7 @@ private slots:
         QCOMPARE(count(counter.sent(), "\"type\":\"usedcoupon\""), 1);
         QCOMPARE(rowof(counter.window(), u"7.5"_s), -1);
         // Looked up again later: still not offered.
-        counter.scan(u"1010001"_s);
+        counter.search(u"1010001"_s);
         QCOMPARE(rowof(counter.window(), u"7.5"_s), -1);
     }
 };

@@ -1,49 +1,15 @@
-#include "RecordingShell.h"
-#include "LocalPlatform.h"
-#include "ScriptedDialogs.h"
+#include "RunningProgram.h"
 
-#include "app/Program.h"
 #include "counter/CounterState.h"
 #include "counter/CounterWindow.h"
 #include "data/MemoryTable.h"
-#include "platform/Clock.h"
-#include "platform/Shell.h"
-#include "settings/Switches.h"
 
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
-#include <memory>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-// The whole program on a work folder whose settings point at the local platform.
-class Started
-{
-public:
-    explicit Started(const LocalPlatform& platform)
-    {
-        platform.preparework(m_work.path());
-        program = std::make_unique<Program>(Switches({u"quilba"_s}), dialogs, shell, m_clock);
-    }
-
-    CounterWindow& window() { return program->counterwindow(); }
-
-    ScriptedDialogs dialogs;
-    RecordingShell shell;
-    std::unique_ptr<Program> program;
-
-private:
-    QTemporaryDir m_work;
-    SystemClock m_clock;
-};
-
-} // namespace
 
 class TestSalePlatform : public QObject
 {
@@ -53,7 +19,7 @@ private slots:
     {
         LocalPlatform platform;
         QVERIFY2(platform.started(), qPrintable(platform.error()));
-        Started counter(platform);
+        RunningProgram counter(platform);
         CounterWindow& window = counter.window();
         window.search()->setText(u"1010001"_s);
         window.btsearchClick();

@@ -56,7 +56,7 @@ private slots:
             else
                 Person::press(Qt::Key_Escape);
         });
-        counter.scan(u"1010001"_s);
+        counter.search(u"1010001"_s);
 
         QVERIFY(acted);
         QCOMPARE(shown, WaitIndicator::text(1000));
@@ -71,7 +71,7 @@ private slots:
 
         // The platform answers again: the same search goes through.
         platform.admin("DELETE", u"faults"_s);
-        counter.scan(u"1010001"_s);
+        counter.search(u"1010001"_s);
         QCOMPARE(counter.dialogs.texts().size(), 1);
         QVERIFY(!counter.window().state().idle());
     }

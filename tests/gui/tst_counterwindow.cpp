@@ -1,23 +1,14 @@
-#include "RecordingShell.h"
-#include "FixedClock.h"
-#include "CaptureServer.h"
+#include "CounterRig.h"
+#include "Person.h"
 #include "RecordingReportOutput.h"
-#include "ScriptedDialogs.h"
 
-#include "api/CounterClient.h"
 #include "api/HttpClient.h"
-#include "api/ReplyBuffer.h"
 #include "counter/CounterState.h"
 #include "counter/CounterWindow.h"
-#include "data/DataModule.h"
 #include "data/MemoryTable.h"
 #include "members/MemberChoiceDialog.h"
 #include "members/QueryFailure.h"
-#include "platform/Clock.h"
-#include "platform/Shell.h"
 #include "report/ReportLayout.h"
-#include "settings/Settings.h"
-#include "settings/Switches.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -28,12 +19,9 @@
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTableWidget>
-#include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
-#include <memory>
 
 using namespace Qt::StringLiterals;
 
@@ -66,95 +54,18 @@ QByteArray bareMember(const QByteArray& id, const QByteArray& card, const QByteA
            "\",\"firstname\":\"Jean\",\"nbPoint\":3,\"event\":\"\"}}";
 }
 
-QByteArray bodyof(const QByteArray& request)
-{
-    return request.mid(request.indexOf("\r\n\r\n") + 4);
-}
-
-// Runs `act` on the modal dialog as soon as it is shown.
-void whenmodal(const std::function<void(QDialog*)>& act)
-{
-    auto* timer = new QTimer;
-    timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, act] {
-        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        if (!dialog || !dialog->isVisible())
-            return;
-        timer->stop();
-        timer->deleteLater();
-        act(dialog);
-    });
-    timer->start();
-}
-
-// The counter window with what it works with: settings for a capture server, the choice dialog.
-class Counter
+// The counter window on a capture server, without the coupon query unless told otherwise.
+class Counter final : public CounterRig
 {
 public:
-    explicit Counter(const QStringList& switches = {u"-nocoupon"_s})
-        : m_switches(QStringList{u"quilba"_s} + switches), m_settings(m_work.path() + u'/'),
-          m_client(m_buffer, [this] { return m_settings.url(); })
-    {
-        Settings::Values values;
-        values.apikey = u"cle"_s;
-        values.login = u"pharma"_s;
-        values.password = u"secret"_s;
-        values.idpharma = u"42"_s;
-        values.url = server.url(u"/apiv1/webapi.do"_s);
-        m_settings.write(values);
-        m_settings.setauthorization(m_client.client());
-        window = std::make_unique<CounterWindow>(
-            CounterWindow::Context{m_client, m_buffer, m_settings, dialogs, shell, m_clock, m_switches});
-        choice = std::make_unique<MemberChoiceDialog>(m_dm.listeMembre(), window.get());
-        window->setchoixmembre(choice.get());
-        window->show();
-    }
+    explicit Counter(const QStringList& switches = {u"-nocoupon"_s}) : CounterRig(switches) {}
 
-    template <typename T> T* get(const char* name) const
-    {
-        return window->findChild<T*>(QString::fromLatin1(name));
-    }
-    QLabel* label(const char* name) const { return get<QLabel>(name); }
-
-    // Types the text in the search field and presses Enter.
-    void search(const QString& text)
-    {
-        window->search()->setFocus();
-        window->search()->clear();
-        QTest::keyClicks(window->search(), text);
-        QTest::keyClick(window->search(), Qt::Key_Return);
-    }
     // A member shown by a lookup of its card number.
     void showmember()
     {
         server.enqueue(CaptureServer::ok(memberreply()));
         search(u"1010001"_s);
     }
-    QStringList requestlines() const
-    {
-        QStringList lines;
-        for (const QByteArray& request : server.requests())
-            lines.append(
-                QString::fromUtf8(QByteArray::fromPercentEncoding(bodyof(request).replace('+', ' '))));
-        return lines;
-    }
-    MemoryTable& listeMembre() { return m_dm.listeMembre(); }
-    ReplyBuffer& buffer() { return m_buffer; }
-
-    CaptureServer server;
-    ScriptedDialogs dialogs;
-    RecordingShell shell;
-    std::unique_ptr<CounterWindow> window;
-    std::unique_ptr<MemberChoiceDialog> choice;
-
-private:
-    QTemporaryDir m_work;
-    Switches m_switches;
-    FixedClock m_clock;
-    ReplyBuffer m_buffer;
-    Settings m_settings;
-    CounterClient m_client;
-    DataModule m_dm;
 };
 
 QStringList gridcolumn(const QTableView* grid, int column)
@@ -301,7 +212,7 @@ private slots:
         counter.search(u"3300010100016"_s);
 
         QCOMPARE(counter.requestlines(), QStringList{head + u"\"cardnumber\":\"1010001\"}}"_s});
-        QCOMPARE(bodyof(counter.server.requests().front()),
+        QCOMPARE(CaptureServer::bodyof(counter.server.requests().front()),
                  HttpClient::formencode(head + u"\"cardnumber\":\"1010001\"}}"_s));
         QVERIFY(counter.dialogs.texts().isEmpty());
         QCOMPARE(w.search()->text(), u"1010001"_s);
@@ -417,7 +328,7 @@ private slots:
         QList<int> widths;
         QString title;
         int firstrow = -1;
-        whenmodal([&](QDialog* dialog) {
+        Person::whenmodal([&](QDialog* dialog) {
             title = dialog->windowTitle();
             auto* grid = dialog->findChild<QTableView*>(u"DBGrid1"_s);
             names = gridcolumn(grid, 2);
@@ -477,7 +388,7 @@ private slots:
         Counter counter;
         CounterWindow& w = *counter.window;
         counter.server.enqueue(CaptureServer::ok(reply));
-        whenmodal([&](QDialog* dialog) {
+        Person::whenmodal([&](QDialog* dialog) {
             if (how == u"annuler"_s)
                 QTest::mouseClick(dialog->findChild<QPushButton*>(u"btnannuler"_s), Qt::LeftButton);
             else if (how == u"escape"_s)

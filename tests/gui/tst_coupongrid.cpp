@@ -1,28 +1,17 @@
-#include "CaptureServer.h"
-#include "FixedClock.h"
+#include "CounterRig.h"
 #include "RecordingReportOutput.h"
-#include "RecordingShell.h"
-#include "ScriptedDialogs.h"
 
-#include "api/CounterClient.h"
-#include "api/ReplyBuffer.h"
 #include "counter/CounterState.h"
 #include "counter/CounterWindow.h"
 #include "counter/CouponGrid.h"
 #include "counter/Coupons.h"
 #include "counter/Reconciliation.h"
-#include "platform/Clock.h"
-#include "platform/Shell.h"
-#include "settings/Settings.h"
-#include "settings/Switches.h"
 
 #include <QApplication>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QTableWidget>
-#include <QTemporaryDir>
 #include <QTest>
-#include <memory>
 
 using namespace Qt::StringLiterals;
 
@@ -39,31 +28,11 @@ QByteArray list(const QList<QByteArray>& coupons)
     return "{\"list\":[" + coupons.join(',') + "]}";
 }
 
-QByteArray bodyof(const QByteArray& request)
-{
-    return request.mid(request.indexOf("\r\n\r\n") + 4);
-}
-
 // The counter window on a capture server, coupons asked after every member shown.
-class Counter
+class Counter final : public CounterRig
 {
 public:
-    Counter()
-        : m_switches(QStringList{u"quilba"_s}), m_settings(m_work.path() + u'/'),
-          m_client(m_buffer, [this] { return m_settings.url(); })
-    {
-        Settings::Values values;
-        values.apikey = u"cle"_s;
-        values.login = u"pharma"_s;
-        values.password = u"secret"_s;
-        values.idpharma = u"42"_s;
-        values.url = server.url(u"/apiv1/webapi.do"_s);
-        m_settings.write(values);
-        window = std::make_unique<CounterWindow>(
-            CounterWindow::Context{m_client, m_buffer, m_settings, dialogs, m_shell, m_clock, m_switches});
-        window->show();
-        grid = window->listecoupons();
-    }
+    Counter() { grid = window->listecoupons(); }
 
     // The member looked up by card, then the coupon reply.
     void showmember(const QByteArray& coupons)
@@ -93,33 +62,8 @@ public:
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, rect.center());
         QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, rect.center());
     }
-    // The form line of a post, decoded.
-    QString formline(qsizetype index) const
-    {
-        QByteArray body = bodyof(server.requests().at(index));
-        return QString::fromUtf8(QByteArray::fromPercentEncoding(body.replace('+', ' ')));
-    }
-    QList<QByteArray> methods() const
-    {
-        QList<QByteArray> out;
-        for (const QByteArray& request : server.requests())
-            out.append(request.left(request.indexOf(' ')));
-        return out;
-    }
 
-    CaptureServer server;
-    ScriptedDialogs dialogs;
-    std::unique_ptr<CounterWindow> window;
     QTableWidget* grid = nullptr;
-
-private:
-    QTemporaryDir m_work;
-    Switches m_switches;
-    FixedClock m_clock;
-    RecordingShell m_shell;
-    ReplyBuffer m_buffer;
-    Settings m_settings;
-    CounterClient m_client;
 };
 
 const QStringList smallrow{u"TC1"_s,        u"Coupon 7.5 €"_s, u"Imprimer"_s, u"Utiliser"_s,
@@ -158,7 +102,7 @@ private slots:
         counter.showmember(list({small, big}));
         QCOMPARE(counter.server.requests().size(), 2);
         QCOMPARE(
-            counter.formline(1),
+            counter.requestlines().at(1),
             u"json_data={ \"Sent\":{\"type\":\"COUPON\",\"group\":{\"idExternal\":\"42\"},"
             "\"member\": { \"id\":\"7\"},\"or\":[{\"status1_is_null\": \"true\", \"status1\": \"false\"},"
             "{\"status2_is_null\": \"true\", \"status2\": \"false\"}],"
@@ -343,13 +287,14 @@ private slots:
         QCOMPARE(counter.methods(), methods);
         const QList<QByteArray>& requests = counter.server.requests();
         if (puts >= 1)
-            QCOMPARE(bodyof(requests.at(2)),
+            QCOMPARE(CaptureServer::bodyof(requests.at(2)),
                      QByteArray(R"(json_data={"AdEvent":{"type":"usedcoupon", "member":{"id":7},)"
                                 R"("group":{"loadFromKeys":{"idExternal":"42" }},"fvalue":"20",)"
                                 R"("comment":"TC2","cause":{"id":"12"}}})"));
         if (puts >= 2)
-            QCOMPARE(bodyof(requests.at(3)), QByteArray(R"(json_data={"Sent":{"id":"12","status2":true,)"
-                                                        R"("dateUpdateStatus2":"2026-12-01 09:30:00"}})"));
+            QCOMPARE(CaptureServer::bodyof(requests.at(3)),
+                     QByteArray(R"(json_data={"Sent":{"id":"12","status2":true,)"
+                                R"("dateUpdateStatus2":"2026-12-01 09:30:00"}})"));
         // The member stays shown with the coupons as the platform now lists them.
         QVERIFY(!counter.window->state().idle());
         QCOMPARE(counter.grid->rowCount(), 1);

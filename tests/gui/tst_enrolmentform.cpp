@@ -1,5 +1,5 @@
-#include "FixedClock.h"
 #include "CaptureServer.h"
+#include "FixedClock.h"
 #include "RecordingReportOutput.h"
 #include "ScriptedDialogs.h"
 
@@ -26,17 +26,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-CaptureServer::Reply envelope(const QByteArray& members)
-{
-    return CaptureServer::ok("{\"ApiReturn\":{" + members + "}}");
-}
-
-QByteArray body(const QByteArray& request)
-{
-    const qsizetype end = request.indexOf("\r\n\r\n");
-    return end < 0 ? QByteArray() : request.mid(end + 4);
-}
 
 // The member shown on the counter, as the lookup leaves it.
 void loaded(Member& member)
@@ -114,14 +103,14 @@ private slots:
         rig.edit(u"edmail"_s)->setText(u"e@x.fr"_s);
         rig.control<QCheckBox>(u"ckbemailin"_s)->setChecked(true);
         rig.control<QCheckBox>(u"chkbxsport"_s)->setChecked(true);
-        rig.server.enqueue(envelope("\"code\":\"OK\",\"id\":77"));
+        rig.server.enqueue(CaptureServer::envelope("\"code\":\"OK\",\"id\":77"));
         rig.dialogs.clear();
 
         rig.valider();
 
         QCOMPARE(rig.server.requests().size(), 1);
         QCOMPARE(
-            body(rig.server.requests().at(0)),
+            CaptureServer::bodyof(rig.server.requests().at(0)),
             QByteArray(
                 "json_data={\"FidelityMember\" : {\"name\":\"DURAND\",\"firstname\":\"\xC3\x89lo\xC3\xAFse\","
                 "\"email\":\"e@x.fr\",\"gender\":\"MME\",\"cardnumber\":\"4567890\","
@@ -161,8 +150,8 @@ private slots:
         rig.form.insertenfant();
         enfants.setData(enfants.index(2, 1), u"Zoé"_s);
         enfants.setData(enfants.index(2, 2), u"F"_s);
-        rig.server.enqueue(envelope("\"code\":\"OK\",\"id\":\"42\""));
-        rig.server.enqueue(envelope("\"code\":\"OK\",\"id\":\"c3\""));
+        rig.server.enqueue(CaptureServer::envelope("\"code\":\"OK\",\"id\":\"42\""));
+        rig.server.enqueue(CaptureServer::envelope("\"code\":\"OK\",\"id\":\"c3\""));
         rig.dialogs.clear();
 
         rig.valider();
@@ -170,11 +159,11 @@ private slots:
         QCOMPARE(rig.dialogs.texts(), QStringList());
         QCOMPARE(rig.server.requests().size(), 2);
         QCOMPARE(
-            body(rig.server.requests().at(0)),
+            CaptureServer::bodyof(rig.server.requests().at(0)),
             QByteArray(
                 "json_data={\"FidelityMember\" : {\"id\":\"42\",\"firstname\":\"Marion\","
                 "\"criteria\":{\"cn1\":\"1\",\"cn2\":\"0\",\"cn3\":\"0\",\"cn4\":\"1\",\"cn5\":\"0\"}}}"));
-        const QByteArray child = body(rig.server.requests().at(1));
+        const QByteArray child = CaptureServer::bodyof(rig.server.requests().at(1));
         QVERIFY2(child.contains("Zo\xC3\xA9") && !child.contains("Thomas"), child.constData());
         QVERIFY(rig.form.saved());
         QCOMPARE(rig.current.Getprenom(), u"Marion"_s);
@@ -188,7 +177,7 @@ private slots:
         loaded(rig.current);
         rig.open(SaveMode::Update);
         rig.edit(u"ednom"_s)->setText(u"DURAND"_s);
-        rig.server.enqueue(envelope("\"code\":\"KO\",\"errorCode\":3008"));
+        rig.server.enqueue(CaptureServer::envelope("\"code\":\"KO\",\"errorCode\":3008"));
         rig.dialogs.clear();
 
         rig.valider();
@@ -201,10 +190,11 @@ private slots:
         QVERIFY(rig.form.isVisible());
         QVERIFY(rig.control<QToolButton>(u"SpeedButton1"_s)->isEnabled());
 
-        rig.server.enqueue(envelope("\"code\":\"OK\",\"id\":\"42\""));
+        rig.server.enqueue(CaptureServer::envelope("\"code\":\"OK\",\"id\":\"42\""));
         rig.valider();
         QCOMPARE(rig.server.requests().size(), 2);
-        QCOMPARE(body(rig.server.requests().at(1)), body(rig.server.requests().at(0)));
+        QCOMPARE(CaptureServer::bodyof(rig.server.requests().at(1)),
+                 CaptureServer::bodyof(rig.server.requests().at(0)));
         QVERIFY(rig.form.saved());
         QVERIFY(!rig.form.isVisible());
     }
@@ -231,8 +221,8 @@ private slots:
         MemoryTable& enfants = rig.form.enfants();
         enfants.setData(enfants.index(0, 1), u"Zoé"_s);
         enfants.setData(enfants.index(0, 2), u"F"_s);
-        rig.server.enqueue(envelope("\"code\":\"OK\",\"id\":77"));
-        rig.server.enqueue(envelope("\"code\":\"KO\",\"errorMessage\":\"Enfant refus\xC3\xA9\""));
+        rig.server.enqueue(CaptureServer::envelope("\"code\":\"OK\",\"id\":77"));
+        rig.server.enqueue(CaptureServer::envelope("\"code\":\"KO\",\"errorMessage\":\"Enfant refus\xC3\xA9\""));
         rig.dialogs.clear();
 
         rig.valider();
@@ -248,12 +238,12 @@ private slots:
         QCOMPARE(rig.form.mode(), SaveMode::Update);
         QVERIFY(rig.control<QToolButton>(u"SpeedButton1"_s)->isEnabled());
 
-        rig.server.enqueue(envelope("\"code\":\"OK\",\"id\":\"77\""));
-        rig.server.enqueue(envelope("\"code\":\"OK\",\"id\":\"c1\""));
+        rig.server.enqueue(CaptureServer::envelope("\"code\":\"OK\",\"id\":\"77\""));
+        rig.server.enqueue(CaptureServer::envelope("\"code\":\"OK\",\"id\":\"c1\""));
         rig.valider();
         QCOMPARE(rig.server.requests().size(), 4);
         QVERIFY(
-            body(rig.server.requests().at(2)).startsWith("json_data={\"FidelityMember\" : {\"id\":\"77\","));
+            CaptureServer::bodyof(rig.server.requests().at(2)).startsWith("json_data={\"FidelityMember\" : {\"id\":\"77\","));
         QCOMPARE(rig.dialogs.texts().size(), 2); // the log trouble is told once
         QVERIFY(!rig.form.isVisible());
         QCOMPARE(rig.form.edited().enfant(1).id, u"c1"_s);

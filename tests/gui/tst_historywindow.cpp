@@ -1,4 +1,5 @@
 #include "CaptureServer.h"
+#include "Person.h"
 #include "RecordingShell.h"
 #include "ScriptedDialogs.h"
 
@@ -65,10 +66,7 @@ public:
     void showmember(const QByteArray& event)
     {
         server.enqueue(CaptureServer::ok(memberreply(event)));
-        counter().search()->setFocus();
-        counter().search()->clear();
-        QTest::keyClicks(counter().search(), u"1010001"_s);
-        QTest::keyClick(counter().search(), Qt::Key_Return);
+        Person::submit(counter().search(), u"1010001"_s);
     }
     void historique_click() { counter().findChild<QToolButton*>(u"ToolButton3"_s)->click(); }
     // The visible columns of the grid, one "Date|Type|Commentaire" text per row.

@@ -1,5 +1,6 @@
 #include "ScriptedDialogs.h"
 #include "SmallDisk.h"
+#include "TestFiles.h"
 #include "settings/ParametersWindow.h"
 #include "settings/Settings.h"
 
@@ -35,22 +36,6 @@ const QStringList kedits = {
     QStringLiteral("adrpharma"),   QStringLiteral("adr2pharma"),      QStringLiteral("cppharma"),
     QStringLiteral("villepharma"),
 };
-
-QByteArray readfile(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
-
-// The lines of a file that are not blank, joined with "\n".
-QByteArray filledlines(const QString& path)
-{
-    QByteArrayList lines = readfile(path).split('\n');
-    lines.removeAll(QByteArray());
-    return lines.join('\n');
-}
 
 // One parameters window with its settings, scripted dialogs, and a record of what it hands to
 // the counter client and of the update checks it starts.

@@ -1,4 +1,5 @@
 #include "CaptureServer.h"
+#include "Person.h"
 #include "RecordingShell.h"
 #include "ScriptedDialogs.h"
 
@@ -11,7 +12,6 @@
 #include "settings/ParametersWindow.h"
 #include "settings/Updater.h"
 
-#include <QApplication>
 #include <QFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -20,7 +20,6 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <QToolButton>
 
 namespace {
@@ -31,22 +30,6 @@ QStringList commandline(std::initializer_list<const char*> switches)
     for (const char* s : switches)
         arguments.append(QString::fromLatin1(s));
     return arguments;
-}
-
-// Runs `fill` on the parameters window as soon as it is shown modally.
-void whenparametersshown(const std::function<void(ParametersWindow*)>& fill)
-{
-    auto* timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, fill] {
-        auto* window = qobject_cast<ParametersWindow*>(QApplication::activeModalWidget());
-        if (!window)
-            return;
-        timer->stop();
-        timer->deleteLater();
-        fill(window);
-    });
-    timer->start();
 }
 
 void type(QWidget* window, const char* name, const QString& text)
@@ -89,7 +72,7 @@ private slots:
     void emptyWorkFolderAsksThenWritesTheTenKeys()
     {
         ScriptedDialogs dialogs;
-        whenparametersshown([](ParametersWindow* window) {
+        Person::whenmodal<ParametersWindow>([](ParametersWindow* window) {
             QCOMPARE(window->windowTitle(), QStringLiteral("Saisie des Paramètres"));
             type(window, "edapikey", QStringLiteral("cle"));
             type(window, "edcodepharmacie", QStringLiteral("42"));
@@ -118,7 +101,7 @@ private slots:
     void annulerAtStartEndsTheProgram()
     {
         ScriptedDialogs dialogs;
-        whenparametersshown([](ParametersWindow* window) {
+        Person::whenmodal<ParametersWindow>([](ParametersWindow* window) {
             QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("Button2")), Qt::LeftButton);
         });
         Program program(Switches(commandline({})), dialogs, m_shell, m_clock);
@@ -198,7 +181,7 @@ private slots:
         dialogs.clear(); // the update check at start cannot reach its server
         QSignalSpy finished(&program, &Program::finished);
         bool shown = false;
-        whenparametersshown([&](ParametersWindow* window) {
+        Person::whenmodal<ParametersWindow>([&](ParametersWindow* window) {
             shown = true;
             QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("Button2")), Qt::LeftButton);
         });

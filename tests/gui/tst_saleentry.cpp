@@ -1,27 +1,16 @@
-#include "CaptureServer.h"
-#include "FixedClock.h"
-#include "RecordingShell.h"
-#include "ScriptedDialogs.h"
+#include "CounterRig.h"
 
-#include "api/CounterClient.h"
-#include "api/ReplyBuffer.h"
 #include "counter/CounterState.h"
 #include "counter/CounterWindow.h"
 #include "counter/Sale.h"
 #include "data/MemoryTable.h"
-#include "platform/Clock.h"
-#include "platform/Shell.h"
-#include "settings/Settings.h"
-#include "settings/Switches.h"
 
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTableView>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
-#include <memory>
 
 using namespace Qt::StringLiterals;
 
@@ -31,36 +20,11 @@ const QByteArray member =
     R"({"FidelityMember":{"id":4711,"cardnumber":"1010001","name":"DUPONT","firstname":"Marie","nbPoint":110}})";
 const QByteArray accepted = R"({"ApiReturn":{"code":"OK","id":"99"}})";
 
-QByteArray bodyof(const QByteArray& request)
-{
-    return request.mid(request.indexOf("\r\n\r\n") + 4);
-}
-
-QByteArray methodof(const QByteArray& request)
-{
-    return request.left(request.indexOf(' '));
-}
-
 // The counter window on a capture server, pharmacy 12, without the coupon query.
-class Counter
+class Counter final : public CounterRig
 {
 public:
-    Counter()
-        : m_switches(QStringList{u"quilba"_s, u"-nocoupon"_s}), m_settings(m_work.path() + u'/'),
-          m_client(m_buffer, [this] { return m_settings.url(); })
-    {
-        Settings::Values values;
-        values.apikey = u"cle"_s;
-        values.login = u"pharma"_s;
-        values.password = u"secret"_s;
-        values.idpharma = u"12"_s;
-        values.url = server.url(u"/apiv1/webapi.do"_s);
-        m_settings.write(values);
-        window = std::make_unique<CounterWindow>(
-            CounterWindow::Context{m_client, m_buffer, m_settings, dialogs, m_shell, m_clock, m_switches});
-        window->show();
-        grid = window->dbgridproduits();
-    }
+    Counter() : CounterRig({u"-nocoupon"_s}, u"12"_s) { grid = window->dbgridproduits(); }
 
     void showmember()
     {
@@ -103,28 +67,8 @@ public:
         type(price);
         type(QString());
     }
-    QList<QByteArray> methods() const
-    {
-        QList<QByteArray> out;
-        for (const QByteArray& request : server.requests())
-            out.append(methodof(request));
-        return out;
-    }
 
-    CaptureServer server;
-    ScriptedDialogs dialogs;
-    std::unique_ptr<CounterWindow> window;
     QTableView* grid = nullptr;
-    ReplyBuffer& buffer() { return m_buffer; }
-
-private:
-    QTemporaryDir m_work;
-    Switches m_switches;
-    FixedClock m_clock;
-    RecordingShell m_shell;
-    ReplyBuffer m_buffer;
-    Settings m_settings;
-    CounterClient m_client;
 };
 
 const QString example = QString::fromUtf8(
@@ -187,7 +131,7 @@ private slots:
         }
         // Sent, then reset and looked up again: the seller code stays, the sale number goes.
         QCOMPARE(counter.methods(), (QList<QByteArray>{"POST", "PUT", "POST"}));
-        const QByteArray body = bodyof(counter.server.requests().at(1));
+        const QByteArray body = CaptureServer::bodyof(counter.server.requests().at(1));
         QVERIFY2(
             body.contains(QByteArray("\"idExternal\":\"V1\",\"fvalue\":\"" + fvalue.toUtf8() + "\"}}\r\n")),
             body.constData());
@@ -209,7 +153,7 @@ private slots:
         counter.server.enqueue(CaptureServer::ok(member));
         counter.window->validatesale();
         QCOMPARE(counter.server.requests().size(), 3);
-        QCOMPARE(bodyof(counter.server.requests().at(1)), example.toUtf8() + "\r\n");
+        QCOMPARE(CaptureServer::bodyof(counter.server.requests().at(1)), example.toUtf8() + "\r\n");
         QCOMPARE(counter.produits().rowCount(), 0);
         QCOMPARE(counter.dialogs.shown().size(), 0);
     }
@@ -267,7 +211,8 @@ private slots:
         counter.server.enqueue(CaptureServer::ok(member));
         counter.window->validatesale();
         QCOMPARE(counter.dialogs.texts(), QStringList());
-        QCOMPARE(bodyof(counter.server.requests().at(methods.size())), bodyof(counter.server.requests().at(1)));
+        QCOMPARE(CaptureServer::bodyof(counter.server.requests().at(methods.size())),
+                 CaptureServer::bodyof(counter.server.requests().at(1)));
         QCOMPARE(counter.window->addpoint()->text(), QString());
     }
 
@@ -408,7 +353,7 @@ private slots:
         counter.server.enqueue(CaptureServer::ok(accepted));
         counter.server.enqueue(CaptureServer::ok(member));
         counter.window->validatesale();
-        const QByteArray body = bodyof(counter.server.requests().at(1));
+        const QByteArray body = CaptureServer::bodyof(counter.server.requests().at(1));
         QVERIFY2(body.contains(
                      R"("fvalue":"3","details":[{"AdEventDetail":{"detailType":"I","class1":"produit C1")"),
                  body.constData());

@@ -43,6 +43,12 @@ CaptureServer::Reply CaptureServer::held(const Reply& reply)
     return {Reply::Kind::Held, reply.bytes, reply.close};
 }
 
+QByteArray CaptureServer::bodyof(const QByteArray& request)
+{
+    const qsizetype end = request.indexOf("\r\n\r\n");
+    return end < 0 ? QByteArray() : request.mid(end + 4);
+}
+
 CaptureServer::CaptureServer(QObject* parent) : QObject(parent)
 {
     connect(&m_server, &QTcpServer::newConnection, this, &CaptureServer::accept);

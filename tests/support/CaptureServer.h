@@ -47,6 +47,10 @@ public:
     // The head of a reply announcing more body than is ever sent.
     static Reply stalled(const QByteArray& head);
     static Reply held(const Reply& reply);
+    // "200 OK" with the platform's reply envelope holding these members.
+    static Reply envelope(const QByteArray& members) { return ok("{\"ApiReturn\":{" + members + "}}"); }
+    // The body of a recorded request: what follows its head.
+    static QByteArray bodyof(const QByteArray& request);
 
     explicit CaptureServer(QObject* parent = nullptr);
     ~CaptureServer() override;

@@ -1,4 +1,4 @@
-#include "CaptureServer.h"
+#include "ConnectionRig.h"
 #include "api/Connection.h"
 #include "api/CounterClient.h"
 #include "api/LogFile.h"
@@ -27,23 +27,6 @@ QByteArray readall(const QString& path)
 class TestConnection : public QObject
 {
     Q_OBJECT
-
-    // The program's pieces as start-up wires them, on a capture server.
-    struct Rig
-    {
-        CaptureServer server;
-        ReplyBuffer buffer;
-        CounterClient counter{buffer, [this] { return server.url(); }};
-        std::unique_ptr<Connection> connexion;
-
-        explicit Rig(LogFile* log = nullptr)
-        {
-            buffer.settext(u"Memo1"_s);
-            counter.client().setcustomheaders({{"Authorization", "Basic a2V5OnB3"}});
-            connexion = std::make_unique<Connection>(
-                counter.client(), buffer, [this] { return server.url(); }, log);
-        }
-    };
 
 private slots:
     void put_data()
@@ -83,7 +66,7 @@ private slots:
         QTemporaryDir folder;
         LogFile log(LogFile::pathin(folder.path() + u"/"_s));
         QVERIFY(log.open().isEmpty());
-        Rig rig(&log);
+        ConnectionRig rig(&log);
         rig.server.enqueue(answer);
 
         const Connection::Outcome outcome = rig.connexion->put(u"json_data={\"FidelityMember\":{}}"_s);
@@ -129,7 +112,7 @@ private slots:
     void unreadableReply()
     {
         QFETCH(CaptureServer::Reply, answer);
-        Rig rig;
+        ConnectionRig rig;
         rig.server.enqueue(answer);
         const Connection::Outcome outcome = rig.connexion->put(u"json_data={}"_s);
         QCOMPARE(outcome.kind, Connection::Outcome::Kind::Unreadable);
@@ -141,7 +124,7 @@ private slots:
     // never sends a Content-Type, even after the counter client's form posts.
     void holderWire()
     {
-        Rig rig;
+        ConnectionRig rig;
         rig.counter.client().setcustomheaders({{"Authorization", "Basic bmV3"}});
         QVERIFY(rig.counter.postform(u"json_data={}"_s).ok);
         rig.server.enqueue(CaptureServer::ok("{\"ApiReturn\":{}}"));
@@ -182,7 +165,7 @@ private slots:
         QTemporaryDir folder;
         LogFile log(LogFile::pathin(folder.path() + u"/"_s));
         QVERIFY(log.open().isEmpty());
-        Rig rig(&log);
+        ConnectionRig rig(&log);
         rig.server.enqueue(CaptureServer::ok("{\"ApiReturn\":\n{\"code\":\"OK\"}\n}"));
         QCOMPARE(rig.connexion->put(u"json_data={\"nom\":\"é\"}"_s).envelope, u"{\"code\":\"OK\"}"_s);
         const QList<QByteArray> lines = readall(log.path()).split('\n');
@@ -251,7 +234,7 @@ private slots:
         QCOMPARE(opening.isEmpty(), opens);
         if (!opens)
             QCOMPARE(opening, u"Impossible d'ouvrir le journal « "_s + path + u" » : "_s + reason);
-        Rig rig(&log);
+        ConnectionRig rig(&log);
         rig.server.enqueue(CaptureServer::ok("{\"ApiReturn\":{\"code\":\"OK\"}}"));
         rig.server.enqueue(CaptureServer::ok("{\"ApiReturn\":{\"code\":\"OK\",\"id\":\"2\"}}"));
         const Connection::Outcome first = rig.connexion->put(u"json_data={}"_s);

@@ -1,8 +1,5 @@
-#include "CaptureServer.h"
-#include "api/Connection.h"
-#include "api/CounterClient.h"
+#include "ConnectionRig.h"
 #include "api/JsonValue.h"
-#include "api/ReplyBuffer.h"
 #include "members/Member.h"
 
 #include <QTest>
@@ -14,17 +11,6 @@ Q_DECLARE_METATYPE(SaveMode)
 Q_DECLARE_METATYPE(Member::SaveOutcome::Result)
 
 namespace {
-
-CaptureServer::Reply envelope(const QByteArray& members)
-{
-    return CaptureServer::ok("{\"ApiReturn\":{" + members + "}}");
-}
-
-QByteArray body(const QByteArray& request)
-{
-    const qsizetype end = request.indexOf("\r\n\r\n");
-    return end < 0 ? QByteArray() : request.mid(end + 4);
-}
 
 QByteArray bodyof(const QString& object)
 {
@@ -48,15 +34,6 @@ class TestMemberSave : public QObject
 {
     Q_OBJECT
 
-    // The connection holder as start-up wires it, on a capture server.
-    struct Rig
-    {
-        CaptureServer server;
-        ReplyBuffer buffer;
-        CounterClient counter{buffer, [this] { return server.url(); }};
-        Connection connexion{counter.client(), buffer, [this] { return server.url(); }};
-    };
-
 private slots:
     void save_data()
     {
@@ -67,28 +44,28 @@ private slots:
         QTest::addColumn<QString>("id");
         QTest::addColumn<QStringList>("shown");
 
-        QTest::newRow("update accepted") << SaveMode::Update << envelope("\"code\":\"OK\",\"id\":\"9001\"")
+        QTest::newRow("update accepted") << SaveMode::Update << CaptureServer::envelope("\"code\":\"OK\",\"id\":\"9001\"")
                                          << R::Saved << u"9001"_s << QStringList();
         QTest::newRow("create accepted stores the id")
-            << SaveMode::Create << envelope("\"code\":\"OK\",\"message\":\"cr\xC3\xA9\xC3\xA9\",\"id\":77")
+            << SaveMode::Create << CaptureServer::envelope("\"code\":\"OK\",\"message\":\"cr\xC3\xA9\xC3\xA9\",\"id\":77")
             << R::Saved << u"77"_s << QStringList();
-        QTest::newRow("update keeps its id") << SaveMode::Update << envelope("\"code\":\"OK\",\"id\":\"1\"")
+        QTest::newRow("update keeps its id") << SaveMode::Update << CaptureServer::envelope("\"code\":\"OK\",\"id\":\"1\"")
                                              << R::Saved << u"9001"_s << QStringList();
         QTest::newRow("33") << SaveMode::Create
-                            << envelope("\"code\":\"KO\",\"errorCode\":\"33\",\"errorMessage\":\"x\"")
+                            << CaptureServer::envelope("\"code\":\"KO\",\"errorCode\":\"33\",\"errorMessage\":\"x\"")
                             << R::Refused << u"9001"_s
                             << QStringList{u"Erreur : Num Carte invalide, Veuillez taper un autre numéro"_s};
         QTest::newRow("3008 as a number")
-            << SaveMode::Update << envelope("\"code\":\"KO\",\"errorCode\":3008") << R::Refused << u"9001"_s
+            << SaveMode::Update << CaptureServer::envelope("\"code\":\"KO\",\"errorCode\":3008") << R::Refused << u"9001"_s
             << QStringList{
                    u"Erreur : Impossible de mettre à jour la fiche, Quitter sans valider les modifications"_s};
         QTest::newRow("other refusal")
             << SaveMode::Create
-            << envelope("\"code\":\"ERROR\",\"errorCode\":\"12\",\"errorMessage\":\"Carte d\xC3\xA9j\xC3\xA0 "
+            << CaptureServer::envelope("\"code\":\"ERROR\",\"errorCode\":\"12\",\"errorMessage\":\"Carte d\xC3\xA9j\xC3\xA0 "
                         "utilis\xC3\xA9"
                         "e\"")
             << R::Refused << u"9001"_s << QStringList{u"Erreur : Carte déjà utilisée"_s};
-        QTest::newRow("no code") << SaveMode::Create << envelope("\"id\":\"5\"") << R::Refused << u"9001"_s
+        QTest::newRow("no code") << SaveMode::Create << CaptureServer::envelope("\"id\":\"5\"") << R::Refused << u"9001"_s
                                  << QStringList{u"Erreur : "_s};
         QTest::newRow("transport failure")
             << SaveMode::Create << CaptureServer::status("HTTP/1.1 500 Internal Server Error", "{}")
@@ -113,18 +90,18 @@ private slots:
         QFETCH(Member::SaveOutcome::Result, result);
         QFETCH(QString, id);
         QFETCH(QStringList, shown);
-        Rig rig;
+        ConnectionRig rig;
         Member member;
         changedmember(member);
         const QString text = member.tostrjson(mode);
         rig.server.enqueue(answer);
 
-        const Member::SaveOutcome outcome = member.save(mode, rig.connexion);
+        const Member::SaveOutcome outcome = member.save(mode, *rig.connexion);
         QCOMPARE(outcome.result, result);
         QCOMPARE(outcome.saved(), result == Member::SaveOutcome::Result::Saved);
         QVERIFY(!outcome.childrenpending);
         QCOMPARE(rig.server.requests().size(), 1);
-        QCOMPARE(body(rig.server.requests().at(0)), bodyof(text));
+        QCOMPARE(CaptureServer::bodyof(rig.server.requests().at(0)), bodyof(text));
         QCOMPARE(outcome.messages, shown);
         QCOMPARE(member.Getid(), id);
         if (!outcome.saved()) {
@@ -137,7 +114,7 @@ private slots:
     // being enrolled carries the member's new id and receives its own.
     void childrenSent()
     {
-        Rig rig;
+        ConnectionRig rig;
         Member member;
         member.childrenadd(u"c1"_s, u"Léa"_s, u"F"_s, u"04032015"_s); // unchanged
         member.childrenadd(u"c2"_s, u"Tom"_s, u"M"_s, QString());     // changed below
@@ -150,20 +127,20 @@ private slots:
         member.Setnbenfants(5);
         member.Setnom(u"Durand"_s);
 
-        rig.server.enqueue(envelope("\"code\":\"OK\",\"id\":\"500\""));
-        rig.server.enqueue(envelope("\"code\":\"OK\",\"id\":\"c2\""));
-        rig.server.enqueue(envelope("\"code\":\"OK\",\"id\":\"c4\""));
-        const Member::SaveOutcome created = member.save(SaveMode::Create, rig.connexion);
+        rig.server.enqueue(CaptureServer::envelope("\"code\":\"OK\",\"id\":\"500\""));
+        rig.server.enqueue(CaptureServer::envelope("\"code\":\"OK\",\"id\":\"c2\""));
+        rig.server.enqueue(CaptureServer::envelope("\"code\":\"OK\",\"id\":\"c4\""));
+        const Member::SaveOutcome created = member.save(SaveMode::Create, *rig.connexion);
         QVERIFY(created.saved());
         QVERIFY(created.messages.isEmpty());
         QVERIFY(!created.childrenpending);
 
         const QList<QByteArray>& requests = rig.server.requests();
         QCOMPARE(requests.size(), 3);
-        QCOMPARE(body(requests.at(1)),
+        QCOMPARE(CaptureServer::bodyof(requests.at(1)),
                  QByteArray("json_data={\"FidelityMemberChild\" : {\"id\":\"c2\",\"firstname\":\"Tom\","
                             "\"sex\":\"M\",\"birthday\":\"2018-01-01\"}}"));
-        QCOMPARE(body(requests.at(2)),
+        QCOMPARE(CaptureServer::bodyof(requests.at(2)),
                  QByteArray("json_data={\"FidelityMemberChild\" : {\"parent\":{\"id\":\"500\"},"
                             "\"firstname\":\"Zo\xC3\xA9\",\"sex\":\"F\"}}"));
         QCOMPARE(member.Getid(), u"500"_s);
@@ -172,14 +149,14 @@ private slots:
 
         // A second save sends every flagged child again; the new one now as an existing child.
         for (int i = 0; i < 3; ++i)
-            rig.server.enqueue(envelope("\"code\":\"OK\",\"id\":\"500\""));
-        const Member::SaveOutcome updated = member.save(SaveMode::Update, rig.connexion);
+            rig.server.enqueue(CaptureServer::envelope("\"code\":\"OK\",\"id\":\"500\""));
+        const Member::SaveOutcome updated = member.save(SaveMode::Update, *rig.connexion);
         QVERIFY(updated.saved());
         QVERIFY(updated.messages.isEmpty());
         QCOMPARE(requests.size(), 6);
         QCOMPARE(member.enfant(4).id, u"c4"_s);
         QCOMPARE(
-            body(requests.at(5)),
+            CaptureServer::bodyof(requests.at(5)),
             QByteArray("json_data={\"FidelityMemberChild\" : {\"id\":\"c4\",\"firstname\":\"Zo\xC3\xA9\","
                        "\"sex\":\"F\"}}"));
     }
@@ -205,15 +182,15 @@ private slots:
             member.childrenupdate(k, u"N"_s + QString::number(k), u"M"_s, QString(), false);
         member.Setnbenfants(Member::maxenfants);
 
-        Rig rig;
+        ConnectionRig rig;
         for (int i = 0; i <= Member::maxenfants; ++i)
-            rig.server.enqueue(envelope("\"code\":\"OK\",\"id\":\"9001\""));
-        const Member::SaveOutcome outcome = member.save(SaveMode::Update, rig.connexion);
+            rig.server.enqueue(CaptureServer::envelope("\"code\":\"OK\",\"id\":\"9001\""));
+        const Member::SaveOutcome outcome = member.save(SaveMode::Update, *rig.connexion);
         QVERIFY(outcome.saved());
         QVERIFY(outcome.messages.isEmpty());
         const QList<QByteArray>& requests = rig.server.requests();
         QCOMPARE(requests.size(), 1 + Member::maxenfants);
-        QCOMPARE(body(requests.at(10)),
+        QCOMPARE(CaptureServer::bodyof(requests.at(10)),
                  QByteArray("json_data={\"FidelityMemberChild\" : {\"id\":\"c10\",\"firstname\":\"N10\","
                             "\"sex\":\"M\"}}"));
         for (const QByteArray& request : requests) {
@@ -227,7 +204,8 @@ private slots:
         QTest::addColumn<CaptureServer::Reply>("answer");
         QTest::addColumn<QStringList>("shown");
         QTest::newRow("refusal shows only the platform's message")
-            << envelope("\"code\":\"KO\",\"errorCode\":\"33\",\"errorMessage\":\"Enfant refus\xC3\xA9\"")
+            << CaptureServer::envelope(
+                   "\"code\":\"KO\",\"errorCode\":\"33\",\"errorMessage\":\"Enfant refus\xC3\xA9\"")
             << QStringList{u"Erreur : Enfant refusé"_s};
         QTest::newRow("transport failure")
             << CaptureServer::status("HTTP/1.1 503 Service Unavailable", "")
@@ -239,16 +217,16 @@ private slots:
     {
         QFETCH(CaptureServer::Reply, answer);
         QFETCH(QStringList, shown);
-        Rig rig;
+        ConnectionRig rig;
         Member member;
         changedmember(member);
         member.childrenupdate(1, u"Léa"_s, u"F"_s, QString(), false);
         member.childrenupdate(2, u"Tom"_s, u"M"_s, QString(), false);
         member.Setnbenfants(2);
 
-        rig.server.enqueue(envelope("\"code\":\"OK\",\"id\":\"9001\""));
+        rig.server.enqueue(CaptureServer::envelope("\"code\":\"OK\",\"id\":\"9001\""));
         rig.server.enqueue(answer);
-        const Member::SaveOutcome outcome = member.save(SaveMode::Update, rig.connexion);
+        const Member::SaveOutcome outcome = member.save(SaveMode::Update, *rig.connexion);
         QVERIFY(outcome.saved());
         QVERIFY(outcome.childrenpending);
         QCOMPARE(rig.server.requests().size(), 2);

@@ -2,6 +2,7 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QLineEdit>
 #include <QPointer>
 #include <QTest>
 #include <QTimer>
@@ -56,6 +57,15 @@ void Person::click(QWidget* widget)
     QCoreApplication::processEvents();
 }
 
+void Person::submit(QLineEdit* box, const QString& text)
+{
+    QTest::mouseClick(box, Qt::LeftButton);
+    QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(box, text);
+    QTest::keyClick(box, Qt::Key_Return);
+    QCoreApplication::processEvents();
+}
+
 void Person::click(QAbstractItemView* view, const QModelIndex& index)
 {
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(index).center());
@@ -90,6 +100,24 @@ void Person::whenshown(QWidget* window, std::function<void()> act)
         poll->stop();
         poll->deleteLater();
         act();
+    });
+    poll->start();
+}
+
+void Person::whenmodalwidget(std::function<bool(QWidget*)> act)
+{
+    auto* poll = new QTimer;
+    poll->setInterval(5);
+    QObject::connect(poll, &QTimer::timeout, [poll, act] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible())
+            return;
+        // Stopped first: `act` may open the next modal window and wait in its loop.
+        poll->stop();
+        if (act(modal))
+            poll->deleteLater();
+        else
+            poll->start();
     });
     poll->start();
 }

@@ -1,10 +1,13 @@
 #pragma once
 
+#include <QDialog>
 #include <QString>
 #include <Qt>
 #include <functional>
+#include <type_traits>
 
 class QAbstractItemView;
+class QLineEdit;
 class QModelIndex;
 class QWidget;
 
@@ -18,6 +21,8 @@ void type(const QString& text);
 void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
 // A left click in the middle of the widget.
 void click(QWidget* widget);
+// A click into the box, Ctrl+A over what it holds, the text typed and Enter.
+void submit(QLineEdit* box, const QString& text);
 // A click or a double click on a cell of a grid.
 void click(QAbstractItemView* view, const QModelIndex& index);
 void doubleclick(QAbstractItemView* view, const QModelIndex& index);
@@ -26,5 +31,18 @@ QWidget* focus();
 // Runs `act` once `window` is shown and active: a modal window is acted on from inside its own
 // event loop, as a person does.
 void whenshown(QWidget* window, std::function<void()> act);
+// Runs `act` once on the first modal window that is shown, from inside its own event loop, as soon
+// as `act` takes it (answers true); a modal window of another kind is left to whoever waits for it.
+void whenmodalwidget(std::function<bool(QWidget*)> act);
+// The same for the first modal window of that kind shown, a dialog unless told another.
+template <typename Window = QDialog> void whenmodal(std::type_identity_t<std::function<void(Window*)>> act)
+{
+    whenmodalwidget([act](QWidget* modal) {
+        auto* window = qobject_cast<Window*>(modal);
+        if (window)
+            act(window);
+        return window != nullptr;
+    });
+}
 
 } // namespace Person

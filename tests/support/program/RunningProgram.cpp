@@ -3,16 +3,17 @@
 #include "Person.h"
 
 #include "counter/CounterWindow.h"
+#include "members/EnrolmentForm.h"
 #include "settings/Switches.h"
 
 #include <QDir>
 #include <QFile>
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTest>
-#include <QUrl>
+#include <QTimer>
 #include <algorithm>
 
 RunningProgram::RunningProgram(LocalPlatform& platform, const QStringList& switches, Dialogs* boxes)
@@ -28,7 +29,11 @@ RunningProgram::RunningProgram(LocalPlatform& platform, const QStringList& switc
     sent(); // what start-up sent is not the test's
 }
 
-RunningProgram::~RunningProgram() = default;
+RunningProgram::~RunningProgram()
+{
+    // The program goes first, while its clock and work folder are still there.
+    program.reset();
+}
 
 CounterWindow& RunningProgram::window()
 {
@@ -42,25 +47,39 @@ void RunningProgram::show()
     QVERIFY(QTest::qWaitForWindowActive(&window()));
 }
 
-void RunningProgram::scan(const QString& card)
+void RunningProgram::search(const QString& text)
 {
-    QLineEdit* search = window().search();
-    QTest::mouseClick(search, Qt::LeftButton);
-    QTest::keyClick(search, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClicks(search, card);
-    QTest::keyClick(search, Qt::Key_Return);
-    QCoreApplication::processEvents();
+    Person::submit(window().search(), text);
+}
+
+QString RunningProgram::label(const char* name)
+{
+    return window().findChild<QLabel*>(QString::fromLatin1(name))->text();
+}
+
+void RunningProgram::onform(std::function<void(EnrolmentForm&)> fill)
+{
+    Program& running = *program;
+    QTimer::singleShot(0, &running, [&running, fill] { fill(running.formmember()); });
+}
+
+QJsonArray RunningProgram::journal()
+{
+    const QJsonDocument answer = QJsonDocument::fromJson(
+        m_platform.admin("GET", QStringLiteral("journal?after=") + QString::number(m_journalseen)));
+    const QJsonArray entries = answer.object().value(QStringLiteral("entries")).toArray();
+    for (const QJsonValue entry : entries)
+        m_journalseen = std::max(m_journalseen, entry.toObject().value(QStringLiteral("seq")).toInteger());
+    return entries;
 }
 
 QByteArrayList RunningProgram::sent()
 {
-    const QJsonDocument journal =
-        QJsonDocument::fromJson(m_platform.admin("GET", QStringLiteral("journal?after=") + QString::number(m_journalseen)));
     QByteArrayList bodies;
-    for (const QJsonValue entry : journal.object().value(QStringLiteral("entries")).toArray()) {
+    for (const QJsonValue entry : journal()) {
         const QJsonObject request = entry.toObject();
-        m_journalseen = std::max(m_journalseen, request.value(QStringLiteral("seq")).toInteger());
-        QByteArray body = QByteArray::fromBase64(request.value(QStringLiteral("body_base64")).toString().toLatin1());
+        QByteArray body =
+            QByteArray::fromBase64(request.value(QStringLiteral("body_base64")).toString().toLatin1());
         const bool form = request.value(QStringLiteral("method")).toString() == QStringLiteral("POST");
         if (form)
             body = QByteArray::fromPercentEncoding(body.replace('+', ' '));

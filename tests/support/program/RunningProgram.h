@@ -8,16 +8,20 @@
 #include "platform/Clock.h"
 
 #include <QByteArrayList>
+#include <QJsonArray>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <functional>
 #include <memory>
 
 class CounterWindow;
+class EnrolmentForm;
 
 // The whole program started on a work folder whose settings point at a local platform, with its
 // message boxes answered by a script and web pages recorded instead of opened. Nothing is shown
 // until show() is called. Tickets and sheets are written as PDF files into the work folder.
-class RunningProgram final
+// A test that needs readings of its own derives from it.
+class RunningProgram
 {
 public:
     // Switches beside the program name, as "-nocoupon". Message boxes go to `boxes` when given
@@ -31,12 +35,21 @@ public:
     CounterWindow& window();
     // Shows the counter window and waits until it has the keyboard.
     void show();
-    // Types the card number into the search field and presses Enter, as a pharmacist scanning.
-    void scan(const QString& card);
+    // Clicks into the search field, types the text over it (a card number, a name) and presses
+    // Enter, as a pharmacist does or a card reader.
+    void search(const QString& text);
+    // The text of a label of the counter window.
+    QString label(const char* name);
+    // Runs `fill` on the enrolment form once it is shown modally.
+    void onform(std::function<void(EnrolmentForm&)> fill);
     // The bodies of the requests the platform received since the last call, form-decoded
     // ("json_data=" dropped), in order.
     QByteArrayList sent();
+    // The platform's journal entries (method, path, body_base64, …) of the requests received since
+    // the last call to it or to sent().
+    QJsonArray journal();
     const QString& workfolder() const { return m_folder; }
+    LocalPlatform& platform() { return m_platform; }
 
     ScriptedDialogs dialogs;
     RecordingShell shell;
