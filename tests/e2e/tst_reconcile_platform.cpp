@@ -9,7 +9,9 @@
 #include "counter/CounterWindow.h"
 #include "counter/Coupons.h"
 #include "counter/Reconciliation.h"
+#include "members/EnrolmentForm.h"
 
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTableWidget>
@@ -153,6 +155,53 @@ private slots:
         // Looked up again later: still not offered.
         counter.search(u"1010001"_s);
         QCOMPARE(rowof(counter.window(), u"7.5"_s), -1);
+    }
+
+    // The enrolment is recorded, its reply lost: the next "Valider" asks who holds the card first,
+    // and updates that member instead of enrolling the customer twice.
+    void lostEnrolmentReplyIsNotSentTwice()
+    {
+        LocalPlatform platform;
+        QVERIFY2(platform.started(), qPrintable(platform.error()));
+        RunningProgram counter(platform);
+        counter.show();
+        int tries = 0;
+        counter.onform([&](EnrolmentForm& form) {
+            const auto typein = [&form](const char* name, const QString& text) {
+                Person::click(form.findChild<QLineEdit*>(QString::fromLatin1(name)));
+                Person::press(Qt::Key_Home);
+                Person::type(text);
+            };
+            typein("edcardnumber", u"7777001"_s);
+            typein("ednom", u"DURAND"_s);
+            typein("edprenom", u"Eloise"_s);
+            typein("edmail", u"eloise@example.fr"_s);
+            typein("eddtn", u"25121980"_s);
+            Person::click(form.findChild<QComboBox*>(u"cbcivilite"_s));
+            Person::type(u"MME"_s);
+            platform.admin("POST", u"faults"_s, R"({"action":"close","process":true,"path":"/apiv1/"})");
+            QWidget* valider = form.findChild<QWidget*>(u"SpeedButton1"_s);
+            Person::click(valider);
+            ++tries;
+            if (form.isVisible()) {
+                Person::click(valider);
+                ++tries;
+            }
+            if (form.isVisible())
+                form.reject(); // the test fails below rather than wait here
+        });
+        Person::click(counter.window().findChild<QToolButton*>(u"ToolButton1"_s));
+
+        QCOMPARE(tries, 2);
+        QCOMPARE(counter.dialogs.texts().size(), 1); // the first save's lost reply, told
+        const QByteArrayList sent = counter.sent();
+        QCOMPARE(count(sent, "\"cardnumber\":\"7777001\""), 3); // the create, the lookup, the update
+        QCOMPARE(count(sent, "{\"FidelityMember\" : {\"id\":"), 1); // only the update names the member
+        // One member holds the card: the lookup shows it, not a list to choose from.
+        counter.search(u"7777001"_s);
+        QCOMPARE(counter.dialogs.texts().size(), 1);
+        QVERIFY(!counter.window().state().idle());
+        QVERIFY(counter.window().lblnom()->text().contains(u"DURAND"_s));
     }
 };
 
