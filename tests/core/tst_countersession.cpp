@@ -97,7 +97,7 @@ public:
 
 } // namespace
 
-class TestCounterSessionPlatform : public QObject
+class TestCounterSession : public QObject
 {
     Q_OBJECT
 private slots:
@@ -195,5 +195,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestCounterSessionPlatform)
-#include "tst_countersession_platform.moc"
+QTEST_GUILESS_MAIN(TestCounterSession)
+#include "tst_countersession.moc"
