@@ -4,14 +4,23 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
+#include <memory>
 
 // quilba-platform started for one test on a free loopback port, with its demo data unless told
-// otherwise, and stopped when the object goes.
+// otherwise, and stopped when the object goes. With its data in a file, a test can take it away
+// and bring it back.
 class LocalPlatform final
 {
 public:
+    enum class Data
+    {
+        Memory, // gone when the program ends
+        File,   // an SQLite file of its own, kept across stop() and restart()
+    };
+
     // Extra command-line options after "--port 0" (and "--seed" when seed is true).
-    explicit LocalPlatform(const QStringList& options = {}, bool seed = true);
+    explicit LocalPlatform(const QStringList& options = {}, bool seed = true, Data data = Data::Memory);
     ~LocalPlatform();
     LocalPlatform(const LocalPlatform&) = delete;
     LocalPlatform& operator=(const LocalPlatform&) = delete;
@@ -39,10 +48,27 @@ public:
     // A test control: method and path under /_admin/, a JSON body; the reply body.
     QByteArray admin(const QByteArray& method, const QString& path, const QByteArray& body = {});
 
+    // The platform goes away: the program ends as on SIGTERM, and its port stays bound but not
+    // listening, so that every connection to it is refused and no other program takes the port
+    // meanwhile. False, with error(), when the port could not be held.
+    bool stop();
+    // It comes back on the same port with the data it had (Data::File only). What lives in the
+    // program's memory starts afresh: the journal, the faults, a clock set by /_admin/clock.
+    bool restart();
+    bool running() const { return m_process.state() == QProcess::Running; }
+    // The database file; empty with Data::Memory.
+    QString databasepath() const;
+
     static QString program();
 
 private:
+    bool start(quint16 port);
+
+    QStringList m_options;
+    bool m_seed = true;
+    std::unique_ptr<QTemporaryDir> m_data;
     QProcess m_process;
     quint16 m_port = 0;
+    int m_holder = -1; // the socket that holds the port while the platform is away
     QString m_error;
 };

@@ -1,0 +1,471 @@
+#include "counter/KeptSales.h"
+
+#include "platform/Clock.h"
+#include "platform/SystemError.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QUuid>
+
+#include <cerrno>
+#include <sqlite3.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// The schema's version in PRAGMA user_version.
+constexpr int kversion = 1;
+// How long a change waits for the other counter's transaction to end.
+constexpr int kbusyms = 10000;
+
+constexpr const char* kcolumns =
+    "id, memberid, membername, cardnumber, amount, seller, number, request, "
+    "kept_at, failure, failed_at, attempts, may_have_left, lease_owner, lease_until";
+
+// One prepared statement. The first failure (prepare or bind) is kept and returned by step().
+class Statement final
+{
+public:
+    Statement(sqlite3* db, const QByteArray& sql)
+    {
+        m_code = sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &m_statement, nullptr);
+    }
+    ~Statement() { sqlite3_finalize(m_statement); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    Statement& bind(int index, const QString& text)
+    {
+        const QByteArray bytes = text.toUtf8();
+        return check(sqlite3_bind_text64(m_statement, index, bytes.constData(), sqlite3_uint64(bytes.size()),
+                                         SQLITE_TRANSIENT, SQLITE_UTF8));
+    }
+    Statement& bindblob(int index, const QByteArray& bytes)
+    {
+        // A zero-length blob, not NULL, for an empty request.
+        return check(sqlite3_bind_blob64(m_statement, index, bytes.isNull() ? "" : bytes.constData(),
+                                         sqlite3_uint64(bytes.size()), SQLITE_TRANSIENT));
+    }
+    Statement& bind(int index, qint64 value) { return check(sqlite3_bind_int64(m_statement, index, value)); }
+
+    // SQLITE_ROW, SQLITE_DONE or the failure.
+    int step()
+    {
+        if (m_code != SQLITE_OK)
+            return m_code;
+        const int code = sqlite3_step(m_statement);
+        if (code != SQLITE_ROW && code != SQLITE_DONE)
+            m_code = code;
+        return code;
+    }
+
+    QString text(int column) const
+    {
+        const auto* bytes = static_cast<const char*>(sqlite3_column_blob(m_statement, column));
+        return QString::fromUtf8(bytes, sqlite3_column_bytes(m_statement, column));
+    }
+    QByteArray blob(int column) const
+    {
+        const auto* bytes = static_cast<const char*>(sqlite3_column_blob(m_statement, column));
+        return QByteArray(bytes, sqlite3_column_bytes(m_statement, column));
+    }
+    qint64 integer(int column) const { return sqlite3_column_int64(m_statement, column); }
+
+private:
+    Statement& check(int code)
+    {
+        if (m_code == SQLITE_OK && code != SQLITE_OK)
+            m_code = code;
+        return *this;
+    }
+
+    sqlite3_stmt* m_statement = nullptr;
+    int m_code = SQLITE_OK;
+};
+
+QByteArray select(const char* rest)
+{
+    return "SELECT " + QByteArray(kcolumns) + " FROM ventes " + rest;
+}
+
+QString isotext(const QDateTime& time)
+{
+    return time.toUTC().toString(Qt::ISODate);
+}
+
+QDateTime fromiso(const QString& text)
+{
+    return text.isEmpty() ? QDateTime() : QDateTime::fromString(text, Qt::ISODate).toUTC();
+}
+
+// The row read by a select() statement; held is judged at `now` (milliseconds since the epoch).
+KeptSale readsale(const Statement& row, qint64 now)
+{
+    KeptSale sale;
+    sale.id = row.integer(0);
+    sale.memberid = row.text(1);
+    sale.membername = row.text(2);
+    sale.cardnumber = row.text(3);
+    sale.amount = row.text(4);
+    sale.seller = row.text(5);
+    sale.number = row.text(6);
+    sale.request = row.blob(7);
+    sale.kept = fromiso(row.text(8));
+    sale.failure = row.text(9);
+    sale.failedat = fromiso(row.text(10));
+    sale.attempts = int(row.integer(11));
+    sale.mayhaveleft = row.integer(12) != 0;
+    sale.held = !row.text(13).isEmpty() && row.integer(14) > now;
+    return sale;
+}
+
+// A step's result as a transaction step's: SQLITE_OK or the failure.
+int done(int code)
+{
+    return code == SQLITE_ROW || code == SQLITE_DONE ? SQLITE_OK : code;
+}
+
+} // namespace
+
+QString KeptSales::filename()
+{
+    return u"ventes-en-attente.sqlite"_s;
+}
+
+QString KeptSales::pathin(const QString& folder)
+{
+    return QDir(folder).filePath(filename());
+}
+
+KeptSales::KeptSales(const QString& path, const Clock& clock)
+    : m_path(path), m_clock(clock), m_owner(QUuid::createUuid().toString(QUuid::WithoutBraces))
+{
+}
+
+KeptSales::~KeptSales()
+{
+    sqlite3_close(m_db);
+}
+
+qint64 KeptSales::nowms() const
+{
+    return m_clock.now().toMSecsSinceEpoch();
+}
+
+int KeptSales::exec(const char* sql)
+{
+    return sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr);
+}
+
+bool KeptSales::fail(const QString& action, int code)
+{
+    m_error = action + reason(code);
+    return false;
+}
+
+// Why the system will not let us write the file or create a file beside it (its journal); 0 when
+// it would.
+int KeptSales::writeerror() const
+{
+    for (const QString& place : {m_path, QFileInfo(m_path).absolutePath()}) {
+        if (::access(QFile::encodeName(place).constData(), W_OK) != 0 && errno != ENOENT)
+            return errno;
+    }
+    return 0;
+}
+
+QString KeptSales::reason(int code) const
+{
+    const int error = m_db ? sqlite3_system_errno(m_db) : 0;
+    switch (code & 0xff) {
+    case SQLITE_FULL:
+        return SystemError::text(ENOSPC);
+    case SQLITE_READONLY:
+        // SQLite opened the file for reading only, or cannot write its journal beside it.
+        if (const int refused = writeerror())
+            return SystemError::text(refused);
+        return u"Le fichier ne peut être que lu."_s;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return u"Le fichier est occupé par un autre poste ; réessayez dans un instant."_s;
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+        return u"Le fichier est endommagé ou ce n'est pas un fichier de ventes en attente."_s;
+    case SQLITE_NOMEM:
+        return SystemError::text(ENOMEM);
+    case SQLITE_TOOBIG:
+        return SystemError::text(EFBIG);
+    case SQLITE_CANTOPEN:
+        // A file that could not be created says "missing" after SQLite's try to read it: the
+        // folder tells why.
+        if (error == ENOENT) {
+            if (const int refused = writeerror())
+                return SystemError::text(refused);
+        }
+        return SystemError::text(error != 0 ? error : EIO);
+    case SQLITE_IOERR:
+    case SQLITE_PERM:
+        return SystemError::text(error != 0 ? error : EIO);
+    default:
+        return u"Erreur SQLite n° %1."_s.arg(code);
+    }
+}
+
+bool KeptSales::open()
+{
+    if (m_db)
+        return true;
+    const QString action = u"Le fichier des ventes en attente "_s + m_path + u" ne s'ouvre pas : "_s;
+    int code = sqlite3_open_v2(QFile::encodeName(m_path).constData(), &m_db,
+                               SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    if (code == SQLITE_OK) {
+        sqlite3_extended_result_codes(m_db, 1);
+        sqlite3_busy_timeout(m_db, kbusyms);
+        code = exec("PRAGMA synchronous = FULL");
+    }
+    if (code == SQLITE_OK) {
+        // A rollback journal, whatever the file held before: WAL would not be shared by two
+        // machines.
+        Statement journal(m_db, "PRAGMA journal_mode = DELETE");
+        code = done(journal.step());
+    }
+    qint64 version = 0;
+    if (code == SQLITE_OK) {
+        Statement read(m_db, "PRAGMA user_version");
+        code = done(read.step());
+        version = read.integer(0);
+    }
+    if (code != SQLITE_OK) {
+        fail(action, code);
+        sqlite3_close(m_db);
+        m_db = nullptr;
+        return false;
+    }
+    if (version > kversion) {
+        m_error = action + u"il vient d'une version plus récente du programme."_s;
+        sqlite3_close(m_db);
+        m_db = nullptr;
+        return false;
+    }
+    if (version == kversion)
+        return true;
+    const bool created = transact(action, [this] {
+        return exec(R"sql(
+            CREATE TABLE IF NOT EXISTS ventes (
+                id INTEGER PRIMARY KEY AUTOINCREMENT,
+                memberid TEXT NOT NULL,
+                membername TEXT NOT NULL,
+                cardnumber TEXT NOT NULL,
+                amount TEXT NOT NULL,
+                seller TEXT NOT NULL,
+                number TEXT NOT NULL,
+                request BLOB NOT NULL,
+                kept_at TEXT NOT NULL,
+                failure TEXT NOT NULL DEFAULT '',
+                failed_at TEXT NOT NULL DEFAULT '',
+                attempts INTEGER NOT NULL DEFAULT 0,
+                may_have_left INTEGER NOT NULL DEFAULT 0,
+                lease_owner TEXT NOT NULL DEFAULT '',
+                lease_until INTEGER NOT NULL DEFAULT 0);
+            PRAGMA user_version = 1;
+        )sql");
+    });
+    if (!created) {
+        sqlite3_close(m_db);
+        m_db = nullptr;
+    }
+    return created;
+}
+
+template <typename Work> bool KeptSales::transact(const QString& action, Work work)
+{
+    int code = exec("BEGIN IMMEDIATE");
+    if (code == SQLITE_OK)
+        code = work();
+    if (code == SQLITE_OK)
+        code = exec("COMMIT");
+    if (code == SQLITE_OK)
+        return true;
+    fail(action, code);
+    // SQLite may have rolled back already (a full disk); a COMMIT that found the other counter
+    // reading is still open.
+    if (!sqlite3_get_autocommit(m_db))
+        exec("ROLLBACK");
+    return false;
+}
+
+std::optional<qint64> KeptSales::keep(const KeptSale& sale)
+{
+    if (!open())
+        return std::nullopt;
+    qint64 id = 0;
+    const bool kept = transact(u"La vente n'a pas pu être mise en attente : "_s, [&] {
+        Statement insert(m_db,
+                         "INSERT INTO ventes (memberid, membername, cardnumber, amount, seller, number, "
+                         "request, kept_at) VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
+        insert.bind(1, sale.memberid).bind(2, sale.membername).bind(3, sale.cardnumber).bind(4, sale.amount);
+        insert.bind(5, sale.seller).bind(6, sale.number).bindblob(7, sale.request);
+        insert.bind(8, isotext(m_clock.now()));
+        const int code = done(insert.step());
+        id = sqlite3_last_insert_rowid(m_db);
+        return code;
+    });
+    if (!kept)
+        return std::nullopt;
+    return id;
+}
+
+std::optional<std::vector<KeptSale>> KeptSales::list()
+{
+    if (!open())
+        return std::nullopt;
+    Statement rows(m_db, select("ORDER BY id"));
+    std::vector<KeptSale> sales;
+    const qint64 now = nowms();
+    int code;
+    while ((code = rows.step()) == SQLITE_ROW)
+        sales.push_back(readsale(rows, now));
+    if (code != SQLITE_DONE) {
+        fail(u"Les ventes en attente n'ont pas pu être lues : "_s, code);
+        return std::nullopt;
+    }
+    return sales;
+}
+
+std::optional<int> KeptSales::count()
+{
+    if (!open())
+        return std::nullopt;
+    Statement rows(m_db, "SELECT count(*) FROM ventes");
+    const int code = rows.step();
+    if (code != SQLITE_ROW) {
+        fail(u"Les ventes en attente n'ont pas pu être lues : "_s, code);
+        return std::nullopt;
+    }
+    return int(rows.integer(0));
+}
+
+KeptSales::Status KeptSales::remove(qint64 id)
+{
+    if (!open())
+        return Status::Failed;
+    Status status = Status::Done;
+    const bool removed = transact(u"La vente en attente n'a pas pu être supprimée : "_s, [&] {
+        Statement holder(m_db, "SELECT lease_owner, lease_until FROM ventes WHERE id = ?");
+        holder.bind(1, id);
+        const int code = holder.step();
+        if (code != SQLITE_ROW) {
+            status = Status::None;
+            return done(code);
+        }
+        if (!holder.text(0).isEmpty() && holder.text(0) != m_owner && holder.integer(1) > nowms()) {
+            status = Status::Held;
+            return SQLITE_OK;
+        }
+        Statement erase(m_db, "DELETE FROM ventes WHERE id = ?");
+        erase.bind(1, id);
+        return done(erase.step());
+    });
+    if (!removed)
+        return Status::Failed;
+    if (status == Status::None)
+        m_error = u"Cette vente n'est plus en attente."_s;
+    else if (status == Status::Held)
+        m_error = u"Cette vente est en cours d'envoi par un autre poste : elle ne peut pas être supprimée "
+                  u"maintenant."_s;
+    return status;
+}
+
+KeptSales::Claimed KeptSales::claim(int leaseseconds)
+{
+    Claimed claimed;
+    if (!open()) {
+        claimed.status = Status::Failed;
+        return claimed;
+    }
+    const bool ok = transact(u"La vente en attente n'a pas pu être prise pour l'envoi : "_s, [&] {
+        const qint64 now = nowms();
+        // Free, or held under a lease that ran out; and no older sale of the same member still
+        // held, so that it cannot overtake that one.
+        Statement oldest(m_db, select(R"sql(AS v
+            WHERE NOT (v.lease_owner <> '' AND v.lease_until > ?1)
+              AND NOT EXISTS (SELECT 1 FROM ventes AS o WHERE o.memberid = v.memberid AND o.id < v.id
+                                 AND o.lease_owner <> '' AND o.lease_until > ?1)
+            ORDER BY v.id LIMIT 1)sql"));
+        oldest.bind(1, now);
+        const int code = oldest.step();
+        if (code != SQLITE_ROW)
+            return done(code);
+        claimed.sale = readsale(oldest, now);
+        Statement take(m_db, "UPDATE ventes SET lease_owner = ?, lease_until = ?, may_have_left = 1 "
+                             "WHERE id = ?");
+        take.bind(1, m_owner).bind(2, now + qint64(leaseseconds) * 1000).bind(3, claimed.sale.id);
+        claimed.status = Status::Done;
+        return done(take.step());
+    });
+    if (!ok) {
+        claimed = Claimed{Status::Failed, {}};
+        return claimed;
+    }
+    claimed.sale.held = claimed.status == Status::Done;
+    return claimed;
+}
+
+KeptSales::Status KeptSales::settle(qint64 id)
+{
+    if (!open())
+        return Status::Failed;
+    Status status = Status::Done;
+    const bool settled =
+        transact(u"La vente envoyée n'a pas pu être retirée des ventes en attente : "_s, [&] {
+            Statement erase(m_db, "DELETE FROM ventes WHERE id = ? AND lease_owner = ?");
+            erase.bind(1, id).bind(2, m_owner);
+            const int code = done(erase.step());
+            if (code != SQLITE_OK || sqlite3_changes(m_db) == 1)
+                return code;
+            Statement still(m_db, "SELECT 1 FROM ventes WHERE id = ?");
+            still.bind(1, id);
+            const int found = still.step();
+            status = found == SQLITE_ROW ? Status::Lost : Status::None;
+            return done(found);
+        });
+    if (!settled)
+        return Status::Failed;
+    if (status == Status::Lost)
+        m_error = u"Un autre poste a repris l'envoi de cette vente."_s;
+    else if (status == Status::None)
+        m_error = u"Cette vente n'est plus en attente."_s;
+    return status;
+}
+
+KeptSales::Status KeptSales::release(qint64 id, const QString& failure, Departure departure)
+{
+    if (!open())
+        return Status::Failed;
+    Status status = Status::Done;
+    const bool released = transact(u"L'échec de l'envoi n'a pas pu être noté : "_s, [&] {
+        Statement back(m_db, "UPDATE ventes SET failure = ?, failed_at = ?, attempts = attempts + 1, "
+                             "may_have_left = ?, lease_owner = '', lease_until = 0 "
+                             "WHERE id = ? AND lease_owner = ?");
+        back.bind(1, failure).bind(2, isotext(m_clock.now()));
+        back.bind(3, qint64(departure == Departure::NotLeft ? 0 : 1)).bind(4, id).bind(5, m_owner);
+        const int code = done(back.step());
+        if (code != SQLITE_OK || sqlite3_changes(m_db) == 1)
+            return code;
+        Statement still(m_db, "SELECT 1 FROM ventes WHERE id = ?");
+        still.bind(1, id);
+        const int found = still.step();
+        status = found == SQLITE_ROW ? Status::Lost : Status::None;
+        return done(found);
+    });
+    if (!released)
+        return Status::Failed;
+    if (status == Status::Lost)
+        m_error = u"Un autre poste a repris l'envoi de cette vente."_s;
+    else if (status == Status::None)
+        m_error = u"Cette vente n'est plus en attente."_s;
+    return status;
+}
