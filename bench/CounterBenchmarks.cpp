@@ -44,12 +44,17 @@ public:
     {
         const QByteArray host = "Host: " + QUrl(url).authority().toUtf8();
         const HttpClient::Profile profile = CounterClient::profile();
-        const QByteArrayList lines{QByteArray("Connection: keep-alive"), QByteArray("Content-Type: application/x-www-form-urlencoded"),
-              QByteArray("Content-Length: " + QByteArray::number(m_body.size())),
-              QByteArray("Authorization: " + LocalPlatform::demoauthorization()), QByteArray("Host:"), host,
-              QByteArray("Accept: " + profile.accept), QByteArray("Accept-Charset: " + profile.acceptcharset),
-              QByteArray("Accept-Encoding: identity"), QByteArray("User-Agent: " + profile.useragent),
-              QByteArray("Expect:")};
+        const QByteArrayList lines{QByteArray("Connection: keep-alive"),
+                                   QByteArray("Content-Type: application/x-www-form-urlencoded"),
+                                   QByteArray("Content-Length: " + QByteArray::number(m_body.size())),
+                                   QByteArray("Authorization: " + LocalPlatform::demoauthorization()),
+                                   QByteArray("Host:"),
+                                   host,
+                                   QByteArray("Accept: " + profile.accept),
+                                   QByteArray("Accept-Charset: " + profile.acceptcharset),
+                                   QByteArray("Accept-Encoding: identity"),
+                                   QByteArray("User-Agent: " + profile.useragent),
+                                   QByteArray("Expect:")};
         for (const QByteArray& line : lines)
             m_headers = curl_slist_append(m_headers, line.constData());
         curl_easy_setopt(m_curl, CURLOPT_URL, m_url.constData());
@@ -140,7 +145,10 @@ struct Counter
         settings.setauthorization(client.client());
     }
     CounterSession::Context sessioncontext() { return {client, buffer, settings, dialogs, clock}; }
-    CounterWindow::Context windowcontext() { return {client, buffer, settings, dialogs, shell, clock, switches}; }
+    CounterWindow::Context windowcontext()
+    {
+        return {client, buffer, settings, dialogs, shell, clock, switches};
+    }
 
     QTemporaryDir work;
     Settings settings;
@@ -235,7 +243,8 @@ void sale(benchmark::State& state, const QString& url)
         watch.painted = false;
         state.ResumeTiming();
         QTest::mouseClick(window.btnadd(), Qt::LeftButton);
-        if (!waitforpaint(watch) || !counter.dialogs.texts().isEmpty() || window.state().Produits().rowCount() != 0) {
+        if (!waitforpaint(watch) || !counter.dialogs.texts().isEmpty() ||
+            window.state().Produits().rowCount() != 0) {
             state.SkipWithError("la vente n'a pas été enregistrée et montrée");
             break;
         }
@@ -248,8 +257,12 @@ void salerequest(benchmark::State& state, const QString& url)
     Counter counter(url);
     CounterSession session(counter.sessioncontext());
     session.lookup(card);
-    const Sale::Request request{session.state().currentmemberid(), LocalPlatform::demoidpharma(),
-                                QStringLiteral("AB"), QStringLiteral("V1"), QStringLiteral("25,8"), {}};
+    const Sale::Request request{session.state().currentmemberid(),
+                                LocalPlatform::demoidpharma(),
+                                QStringLiteral("AB"),
+                                QStringLiteral("V1"),
+                                QStringLiteral("25,8"),
+                                {}};
     const QString text = Sale::requesttext(request) + QStringLiteral("\r\n");
     for (auto _ : state) {
         const HttpReply reply = counter.client.httpput(text);
@@ -271,7 +284,9 @@ void registercounterbenchmarks(const LocalPlatform& platform)
     benchmark::RegisterBenchmark(names::lookupWindow, enter, url)->Unit(benchmark::kMillisecond);
     // Every sale adds an event to the member, which every lookup then brings: the sale runs a fixed
     // number of times, and the reference is measured again on the member as the sales left it.
-    benchmark::RegisterBenchmark(names::saleWindow, sale, url)->Unit(benchmark::kMillisecond)->Iterations(200);
+    benchmark::RegisterBenchmark(names::saleWindow, sale, url)
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(200);
     benchmark::RegisterBenchmark(names::lookupReferenceAfter, reference, url)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark(names::saleRequest, salerequest, url)->Unit(benchmark::kMillisecond);
 }

@@ -103,7 +103,8 @@ void WaitIndicator::show()
     bar->setObjectName(u"attenteplateforme"_s);
     bar->setFrameShape(QFrame::StyledPanel);
     bar->setAutoFillBackground(true);
-    bar->setStyleSheet(u"QFrame#attenteplateforme { background: rgb(255,244,200); border: 1px solid rgb(200,160,0); }"_s);
+    bar->setStyleSheet(
+        u"QFrame#attenteplateforme { background: rgb(255,244,200); border: 1px solid rgb(200,160,0); }"_s);
     m_label = new QLabel(bar);
     m_label->setObjectName(u"attentetexte"_s);
     m_abandon = new QPushButton(u"Abandonner"_s, bar);

@@ -156,8 +156,8 @@ CounterOutcome CounterSession::lookup(const QString& text)
         runlookup(text, outcome);
     } catch (const QueryFailure& failure) {
         outcome.replies.push_back(failure.reply());
-        outcome.result = failure.reply().sent ? CounterOutcome::Result::Unconfirmed
-                                              : CounterOutcome::Result::NotSent;
+        outcome.result =
+            failure.reply().sent ? CounterOutcome::Result::Unconfirmed : CounterOutcome::Result::NotSent;
         const QStringList messages = Lookup::failuremessages(failure.reply());
         if (failure.reply().status != 0) {
             outcome.result = CounterOutcome::Result::Refused;
@@ -268,8 +268,8 @@ void CounterSession::querycoupons()
 {
     if (m_shown.search.isEmpty())
         return;
-    const QString line =
-        Coupons::queryline(m_context.settings.idpharma(), m_state->currentmemberid(), nowtext(m_context.clock));
+    const QString line = Coupons::queryline(m_context.settings.idpharma(), m_state->currentmemberid(),
+                                            nowtext(m_context.clock));
     if (m_recording)
         m_recording->sent.append(line);
     const HttpReply reply = Lookup::post(m_context.client, line);
@@ -348,8 +348,9 @@ CounterOutcome CounterSession::sale(const SaleInput& input)
         break;
     }
 
-    const Sale::Request request{m_state->currentmemberid(), m_context.settings.idpharma(), input.seller,
-                                input.number, amount, Sale::lines(m_state->Produits())};
+    const Sale::Request request{
+        m_state->currentmemberid(),      m_context.settings.idpharma(), input.seller, input.number, amount,
+        Sale::lines(m_state->Produits())};
     const QString text = Sale::requesttext(request) + u"\r\n"_s;
     // The member's events before the sale: a sale whose reply is lost is looked for among the
     // events that come after.
@@ -360,8 +361,8 @@ CounterOutcome CounterSession::sale(const SaleInput& input)
     const HttpReply reply = put(text, outcome);
     m_shown.sale = true;
     if (const std::optional<QString> kept = Sale::notlanded(reply)) {
-        const bool unconfirmed = reply.ok ? *kept == Sale::unconfirmedmessage()
-                                          : reply.sent && !isaccessdenied(reply.status);
+        const bool unconfirmed =
+            reply.ok ? *kept == Sale::unconfirmedmessage() : reply.sent && !isaccessdenied(reply.status);
         if (!unconfirmed) {
             outcome.result = reply.ok ? CounterOutcome::Result::Refused : CounterOutcome::Result::NotSent;
             outcome.inform(*kept);
@@ -435,8 +436,8 @@ CounterOutcome CounterSession::useCoupon(const Coupons::Coupon& coupon)
                 outcome.inform(Reconciliation::statusnotconfirmedmessage());
             break;
         case Coupons::UseOutcome::NotRecorded:
-            outcome.result = reply.ok || reply.sent ? CounterOutcome::Result::Refused
-                                                    : CounterOutcome::Result::NotSent;
+            outcome.result =
+                reply.ok || reply.sent ? CounterOutcome::Result::Refused : CounterOutcome::Result::NotSent;
             outcome.inform(Coupons::notrecordedmessage());
             break;
         case Coupons::UseOutcome::Unconfirmed:

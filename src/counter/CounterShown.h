@@ -28,10 +28,10 @@ struct CounterShown
     bool refreshpicture = false;
     // What can be used. At start the sale buttons and the points ticket can, until the first
     // change of the search text or the first reset.
-    bool products = false;     // dbgridproduits
-    bool coupongrid = false;   // listecoupons
-    bool amountfield = false;  // addpoint
-    bool sale = true;          // btnadd
-    bool addten = true;        // add10pts
-    bool pointsticket = true;  // btnprintpoints
+    bool products = false;    // dbgridproduits
+    bool coupongrid = false;  // listecoupons
+    bool amountfield = false; // addpoint
+    bool sale = true;         // btnadd
+    bool addten = true;       // add10pts
+    bool pointsticket = true; // btnprintpoints
 };

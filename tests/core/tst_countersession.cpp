@@ -48,8 +48,8 @@ public:
     // The request texts the platform received since the last call, form posts decoded.
     QStringList received()
     {
-        const QJsonDocument journal = QJsonDocument::fromJson(
-            m_platform.admin("GET", u"journal?after="_s + QString::number(m_seen)));
+        const QJsonDocument journal =
+            QJsonDocument::fromJson(m_platform.admin("GET", u"journal?after="_s + QString::number(m_seen)));
         QStringList texts;
         for (const QJsonValue entry : journal.object().value(u"entries"_s).toArray()) {
             const QJsonObject request = entry.toObject();

@@ -195,7 +195,7 @@ private slots:
         QCOMPARE(tries, 2);
         QCOMPARE(counter.dialogs.texts().size(), 1); // the first save's lost reply, told
         const QByteArrayList sent = counter.sent();
-        QCOMPARE(count(sent, "\"cardnumber\":\"7777001\""), 3); // the create, the lookup, the update
+        QCOMPARE(count(sent, "\"cardnumber\":\"7777001\""), 3);     // the create, the lookup, the update
         QCOMPARE(count(sent, "{\"FidelityMember\" : {\"id\":"), 1); // only the update names the member
         // One member holds the card: the lookup shows it, not a list to choose from.
         counter.search(u"7777001"_s);

@@ -4,9 +4,12 @@
 #include "Person.h"
 #include "RunningProgram.h"
 
+#include "api/CounterClient.h"
+#include "api/ReplyBuffer.h"
 #include "app/WaitIndicator.h"
 #include "counter/CounterState.h"
 #include "counter/CounterWindow.h"
+#include "members/Lookup.h"
 
 #include <QApplication>
 #include <QFrame>
@@ -48,7 +51,8 @@ private slots:
             if (!bar || !bar->isVisible())
                 return;
             shown = bar->findChild<QLabel*>(u"attentetexte"_s)->text();
-            cursor = QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::BusyCursor;
+            cursor =
+                QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::BusyCursor;
             // Typed while waiting: dropped, never replayed into the search field.
             Person::type(u"999"_s);
             if (button)
@@ -74,6 +78,29 @@ private slots:
         counter.search(u"1010001"_s);
         QCOMPARE(counter.dialogs.texts().size(), 1);
         QVERIFY(!counter.window().state().idle());
+    }
+
+    // A reply still coming in when the whole request has taken its limit ends as a failure that
+    // says so, even though bytes arrived and the stall limit was never reached.
+    void slowReplyEndsAtTheOverallLimit()
+    {
+        LocalPlatform platform;
+        QVERIFY2(platform.started(), qPrintable(platform.error()));
+        ReplyBuffer buffer;
+        CounterClient client(buffer, [&platform] { return platform.apiurl(); });
+        client.client().setcustomheaders({{"Authorization", LocalPlatform::demoauthorization()}});
+        client.client().setoveralltimeout(1);
+        platform.admin("POST", u"faults"_s,
+                       R"({"action":"stall","stall_ms":3000,"finish":true,"path":"/apiv1/"})");
+
+        const HttpReply reply =
+            client.postform(Lookup::requestline(u"1010001"_s, LocalPlatform::demoidpharma()));
+        QVERIFY(!reply.ok);
+        QVERIFY(reply.sent);
+        QCOMPARE(reply.failure, u"La plateforme n'a pas fini de répondre en 1 s."_s);
+
+        // Without the fault, the same client gets its reply.
+        QVERIFY(client.postform(Lookup::requestline(u"1010001"_s, LocalPlatform::demoidpharma())).ok);
     }
 };
 
