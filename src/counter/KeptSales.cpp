@@ -17,13 +17,13 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // The schema's version in PRAGMA user_version.
-constexpr int kversion = 1;
+constexpr int kversion = 2;
 // How long a change waits for the other counter's transaction to end.
 constexpr int kbusyms = 10000;
 
 constexpr const char* kcolumns =
     "id, memberid, membername, cardnumber, amount, seller, number, request, "
-    "kept_at, failure, failed_at, attempts, may_have_left, lease_owner, lease_until";
+    "kept_at, failure, failed_at, attempts, may_have_left, lease_owner, lease_until, events_before";
 
 // One prepared statement. The first failure (prepare or bind) is kept and returned by step().
 class Statement final
@@ -73,6 +73,7 @@ public:
         return QByteArray(bytes, sqlite3_column_bytes(m_statement, column));
     }
     qint64 integer(int column) const { return sqlite3_column_int64(m_statement, column); }
+    bool isnull(int column) const { return sqlite3_column_type(m_statement, column) == SQLITE_NULL; }
 
 private:
     Statement& check(int code)
@@ -119,6 +120,13 @@ KeptSale readsale(const Statement& row, qint64 now)
     sale.attempts = int(row.integer(11));
     sale.mayhaveleft = row.integer(12) != 0;
     sale.held = !row.text(13).isEmpty() && row.integer(14) > now;
+    if (row.isnull(15)) {
+        sale.before.reset();
+    } else {
+        const QString keys = row.text(15);
+        const QStringList list = keys.isEmpty() ? QStringList() : keys.split(u'\n');
+        sale.before = QSet<QString>(list.begin(), list.end());
+    }
     return sale;
 }
 
@@ -253,25 +261,44 @@ bool KeptSales::open()
     if (version == kversion)
         return true;
     const bool created = transact(action, [this] {
-        return exec(R"sql(
-            CREATE TABLE IF NOT EXISTS ventes (
-                id INTEGER PRIMARY KEY AUTOINCREMENT,
-                memberid TEXT NOT NULL,
-                membername TEXT NOT NULL,
-                cardnumber TEXT NOT NULL,
-                amount TEXT NOT NULL,
-                seller TEXT NOT NULL,
-                number TEXT NOT NULL,
-                request BLOB NOT NULL,
-                kept_at TEXT NOT NULL,
-                failure TEXT NOT NULL DEFAULT '',
-                failed_at TEXT NOT NULL DEFAULT '',
-                attempts INTEGER NOT NULL DEFAULT 0,
-                may_have_left INTEGER NOT NULL DEFAULT 0,
-                lease_owner TEXT NOT NULL DEFAULT '',
-                lease_until INTEGER NOT NULL DEFAULT 0);
-            PRAGMA user_version = 1;
-        )sql");
+        // Read again inside the transaction: another counter may have just brought the file up
+        // to date.
+        qint64 version = 0;
+        int code = SQLITE_OK;
+        {
+            Statement read(m_db, "PRAGMA user_version");
+            code = done(read.step());
+            version = read.integer(0);
+        }
+        if (code != SQLITE_OK || version >= kversion)
+            return code;
+        if (version < 1) {
+            code = exec(R"sql(
+                CREATE TABLE IF NOT EXISTS ventes (
+                    id INTEGER PRIMARY KEY AUTOINCREMENT,
+                    memberid TEXT NOT NULL,
+                    membername TEXT NOT NULL,
+                    cardnumber TEXT NOT NULL,
+                    amount TEXT NOT NULL,
+                    seller TEXT NOT NULL,
+                    number TEXT NOT NULL,
+                    request BLOB NOT NULL,
+                    kept_at TEXT NOT NULL,
+                    failure TEXT NOT NULL DEFAULT '',
+                    failed_at TEXT NOT NULL DEFAULT '',
+                    attempts INTEGER NOT NULL DEFAULT 0,
+                    may_have_left INTEGER NOT NULL DEFAULT 0,
+                    lease_owner TEXT NOT NULL DEFAULT '',
+                    lease_until INTEGER NOT NULL DEFAULT 0);
+            )sql");
+        }
+        // Version 2: the member's event keys read before the last send, one per line; NULL
+        // before the first send.
+        if (code == SQLITE_OK && version < 2)
+            code = exec("ALTER TABLE ventes ADD COLUMN events_before TEXT");
+        if (code == SQLITE_OK)
+            code = exec(QByteArray("PRAGMA user_version = " + QByteArray::number(kversion)).constData());
+        return code;
     });
     if (!created) {
         sqlite3_close(m_db);
@@ -379,7 +406,7 @@ KeptSales::Status KeptSales::remove(qint64 id)
     return status;
 }
 
-KeptSales::Claimed KeptSales::claim(int leaseseconds)
+KeptSales::Claimed KeptSales::claim(const QSet<qint64>& skip, int leaseseconds)
 {
     Claimed claimed;
     if (!open()) {
@@ -392,10 +419,14 @@ KeptSales::Claimed KeptSales::claim(int leaseseconds)
         // held, so that it cannot overtake that one.
         Statement oldest(m_db, select(R"sql(AS v
             WHERE NOT (v.lease_owner <> '' AND v.lease_until > ?1)
+              AND instr(',' || ?2 || ',', ',' || v.id || ',') = 0
               AND NOT EXISTS (SELECT 1 FROM ventes AS o WHERE o.memberid = v.memberid AND o.id < v.id
                                  AND o.lease_owner <> '' AND o.lease_until > ?1)
             ORDER BY v.id LIMIT 1)sql"));
-        oldest.bind(1, now);
+        QStringList skipped;
+        for (const qint64 id : skip)
+            skipped.append(QString::number(id));
+        oldest.bind(1, now).bind(2, skipped.join(u','));
         const int code = oldest.step();
         if (code != SQLITE_ROW)
             return done(code);
@@ -412,6 +443,29 @@ KeptSales::Claimed KeptSales::claim(int leaseseconds)
     }
     claimed.sale.held = claimed.status == Status::Done;
     return claimed;
+}
+
+KeptSales::Status KeptSales::recordbefore(qint64 id, const QSet<QString>& before)
+{
+    if (!open())
+        return Status::Failed;
+    QStringList keys(before.begin(), before.end());
+    keys.sort();
+    Status status = Status::Done;
+    const bool recorded = transact(u"La vente en attente n'a pas pu être préparée pour l'envoi : "_s, [&] {
+        Statement note(m_db, "UPDATE ventes SET events_before = ? WHERE id = ? AND lease_owner = ?");
+        note.bind(1, keys.join(u'\n')).bind(2, id).bind(3, m_owner);
+        const int code = done(note.step());
+        if (code != SQLITE_OK || sqlite3_changes(m_db) == 1)
+            return code;
+        status = Status::Lost;
+        return SQLITE_OK;
+    });
+    if (!recorded)
+        return Status::Failed;
+    if (status == Status::Lost)
+        m_error = u"Un autre poste a repris l'envoi de cette vente."_s;
+    return status;
 }
 
 KeptSales::Status KeptSales::settle(qint64 id)

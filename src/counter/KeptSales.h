@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QSet>
 #include <QString>
 #include <optional>
 #include <vector>
@@ -26,6 +27,10 @@ struct KeptSale
     int attempts = 0;   // failed sends so far
     bool mayhaveleft = false;
     bool held = false; // a counter is sending it (its lease runs) at the time it was read
+    // The keys of the member's events read just before the last send began (see
+    // Reconciliation::eventkeys); none before the first send. A sale that may have left is looked
+    // for among the events that are not in this set.
+    std::optional<QSet<QString>> before;
 };
 
 // The sales kept in the work folder, in an SQLite file that two counters (two running programs,
@@ -105,8 +110,11 @@ public:
 
     // The oldest sale that nobody holds, skipping a sale whose member has an older sale held (by
     // any counter, this one included): a member's sales reach the platform in the order kept.
-    Claimed claim(int leaseseconds = kleaseseconds);
-    // Only the holder settles or releases.
+    // The sales in `skip` are passed over (those already tried in a round of sending).
+    Claimed claim(const QSet<qint64>& skip = {}, int leaseseconds = kleaseseconds);
+    // Only the holder records the events before its send, settles or releases. The events are
+    // written before the sale is sent, so that whoever takes it after a lost reply can look for it.
+    Status recordbefore(qint64 id, const QSet<QString>& before);
     Status settle(qint64 id);
     Status release(qint64 id, const QString& failure, Departure departure);
 

@@ -144,6 +144,73 @@ private slots:
         QCOMPARE(sales.keep(sale(u"1004"_s, u"A-4"_s)), 4);
     }
 
+    // A round of sending passes over the sales it tried; the events read before a send stay with
+    // the sale (an empty set is not "none") until the next send replaces them; only the holder
+    // records them.
+    void skipAndEventsBefore()
+    {
+        QTemporaryDir dir;
+        const FixedClock clock(t0);
+        KeptSales sales(KeptSales::pathin(dir.path()), clock);
+        KeptSales other(sales.path(), clock);
+        for (int n = 1; n <= 3; ++n)
+            sales.keep(sale(QString::number(1000 + n), QString::number(n)));
+        QVERIFY(!sales.list()->front().before);
+
+        QCOMPARE(sales.claim().sale.id, 1);
+        QCOMPARE(other.recordbefore(1, {u"addCA:9"_s}), KeptSales::Status::Lost);
+        QCOMPARE(sales.recordbefore(1, {}), KeptSales::Status::Done);
+        QCOMPARE(sales.list()->front().before, QSet<QString>());
+        QCOMPARE(sales.recordbefore(1, {u"addCA:9"_s, u"usedcoupon:12"_s}), KeptSales::Status::Done);
+        sales.release(1, u"Délai de connexion."_s, KeptSales::Departure::MayHaveLeft);
+
+        const KeptSales::Claimed again = sales.claim({1});
+        QCOMPARE(again.sale.id, 2);
+        sales.release(2, u"Délai de connexion."_s, KeptSales::Departure::NotLeft);
+        QCOMPARE(sales.claim({1, 2}).sale.id, 3);
+        QCOMPARE(sales.claim({1, 2, 3}).status, KeptSales::Status::None);
+        const KeptSales::Claimed first = other.claim();
+        QCOMPARE(first.sale.id, 1);
+        QVERIFY(first.sale.mayhaveleft);
+        QCOMPARE(first.sale.before, (QSet<QString>{u"addCA:9"_s, u"usedcoupon:12"_s}));
+    }
+
+    // A file written by the first version of the program (no events column) is brought up to date
+    // when opened, its sales kept.
+    void upgradesFirstVersionFile()
+    {
+        QTemporaryDir dir;
+        const QString path = KeptSales::pathin(dir.path());
+        sqlite3* db = nullptr;
+        QCOMPARE(sqlite3_open(QFile::encodeName(path).constData(), &db), SQLITE_OK);
+        const char* first = R"sql(
+            CREATE TABLE ventes (id INTEGER PRIMARY KEY AUTOINCREMENT, memberid TEXT NOT NULL,
+                membername TEXT NOT NULL, cardnumber TEXT NOT NULL, amount TEXT NOT NULL,
+                seller TEXT NOT NULL, number TEXT NOT NULL, request BLOB NOT NULL,
+                kept_at TEXT NOT NULL, failure TEXT NOT NULL DEFAULT '',
+                failed_at TEXT NOT NULL DEFAULT '', attempts INTEGER NOT NULL DEFAULT 0,
+                may_have_left INTEGER NOT NULL DEFAULT 0, lease_owner TEXT NOT NULL DEFAULT '',
+                lease_until INTEGER NOT NULL DEFAULT 0);
+            INSERT INTO ventes (memberid, membername, cardnumber, amount, seller, number, request, kept_at)
+                VALUES ('1001', 'DUPONT Jean', '1010', '12,50', 'VD', '7', 'json_data={}', '2026-12-01T09:30:00Z');
+            PRAGMA user_version = 1;
+        )sql";
+        QCOMPARE(sqlite3_exec(db, first, nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(db);
+
+        const FixedClock clock(t0);
+        KeptSales sales(path, clock);
+        const auto kept = sales.list();
+        QVERIFY2(kept, qPrintable(sales.errorstring()));
+        QCOMPARE(kept->size(), size_t(1));
+        QCOMPARE(kept->front().membername, u"DUPONT Jean"_s);
+        QVERIFY(!kept->front().before);
+        QCOMPARE(sales.claim().sale.id, 1);
+        QCOMPARE(sales.recordbefore(1, {u"addCA:3"_s}), KeptSales::Status::Done);
+        QCOMPARE(sales.list()->front().before, QSet<QString>{u"addCA:3"_s});
+        QCOMPARE(integrity(path), QByteArray("ok"));
+    }
+
     // Two counters on one file: each sale is claimed by one of them; a sale held by the other is
     // skipped, and so is a later sale of the same member, which must not overtake it; only the
     // holder settles or releases, and nobody removes a sale the other is sending.
@@ -206,7 +273,7 @@ private slots:
         KeptSales first(path, clock);
         first.keep(sale(u"1001"_s, u"1"_s));
         if (end != u"none"_s)
-            QCOMPARE(first.claim(60).sale.id, 1);
+            QCOMPARE(first.claim({}, 60).sale.id, 1);
         if (end == u"notleft"_s)
             first.release(1, u"Connexion refusée."_s, KeptSales::Departure::NotLeft);
         else if (end == u"lost"_s)
@@ -477,7 +544,7 @@ private slots:
         } else if (place == u"newer"_s) {
             sqlite3* db = nullptr;
             QCOMPARE(sqlite3_open(QFile::encodeName(path).constData(), &db), SQLITE_OK);
-            QCOMPARE(sqlite3_exec(db, "PRAGMA user_version = 2", nullptr, nullptr, nullptr), SQLITE_OK);
+            QCOMPARE(sqlite3_exec(db, "PRAGMA user_version = 3", nullptr, nullptr, nullptr), SQLITE_OK);
             sqlite3_close(db);
         } else if (place == u"readonly"_s) {
             if (!small.ok())
