@@ -17,15 +17,21 @@ HttpClient::Profile CounterClient::profile()
 HttpReply CounterClient::httpput(const QString& jsondata)
 {
     HttpReply reply = m_client.put(m_url(), jsondata.toUtf8());
-    if (reply.ok)
+    if (reply.ok) {
         m_buffer.load(reply.body);
+        if (m_reached)
+            m_reached();
+    }
     return reply;
 }
 
 HttpReply CounterClient::postform(const QString& line)
 {
     HttpReply reply = m_client.postform(m_url(), line);
-    if (reply.ok)
+    if (reply.ok) {
         m_buffer.load(reply.body);
+        if (m_reached)
+            m_reached();
+    }
     return reply;
 }

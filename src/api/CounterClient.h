@@ -29,8 +29,12 @@ public:
 
     static HttpClient::Profile profile();
 
+    // Called after every reply that arrived: the platform can be reached.
+    void setreached(std::function<void()> reached) { m_reached = std::move(reached); }
+
 private:
     HttpClient m_client;
     ReplyBuffer& m_buffer;
     std::function<QString()> m_url;
+    std::function<void()> m_reached;
 };

@@ -3,6 +3,7 @@
 #include "api/CookieJar.h"
 
 #include <QCoreApplication>
+#include <QThread>
 #include <QEventLoop>
 #include <QObject>
 #include <QUrl>
@@ -35,6 +36,11 @@ void globalinit()
 {
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+QString stoppedmessage()
+{
+    return u"Requête interrompue : le programme se ferme."_s;
 }
 
 // The French text for a system error number of a socket operation.
@@ -204,6 +210,7 @@ struct Transfer
     Clock::duration overall{};              // none when zero
     Clock::time_point started;
     std::atomic<bool> abandoned{false};     // the user abandoned the wait
+    const std::atomic<bool>* stopping = nullptr; // the client's: stop() was called
     bool oversize = false;
     qsizetype sentbody = 0;     // body bytes handed to libcurl
     bool rewindrefused = false; // libcurl wanted to send the body again
@@ -313,7 +320,7 @@ struct Transfer
         auto* t = static_cast<Transfer*>(user);
         if (!t)
             return 0;
-        if (t->abort.load() || t->abandoned.load())
+        if (t->abort.load() || t->abandoned.load() || (t->stopping && t->stopping->load()))
             return 1;
         if (t->overall.count() > 0 && Clock::now() - t->started >= t->overall) {
             t->overdue = true;
@@ -346,6 +353,7 @@ struct HttpClient::Private
     int stallseconds = 60;
     int overallseconds = 0;
     HttpClient::WaitObserver* observer = nullptr;
+    std::atomic<bool> stopping{false};
     qint64 maxreply = qint64(64) * 1024 * 1024;
     bool formposted = false; // Content-Type and "Connection: keep-alive" stay once set
     CURL* curl = nullptr;
@@ -504,6 +512,11 @@ HttpReply HttpClient::Private::outcome(const Transfer& t) const
 
     if (t.code != CURLE_OK) {
         // A transfer that failed after its status line is no refusal by status.
+        if (stopping.load()) {
+            reply.status = 0;
+            reply.failure = stoppedmessage();
+            return reply;
+        }
         if (t.abandoned.load()) {
             reply.status = 0;
             reply.failure = u"Attente abandonnée : la plateforme n'avait pas encore répondu."_s;
@@ -625,6 +638,8 @@ HttpReply HttpClient::Private::request(Method method, const QString& url, const 
         return failed(u"Une requête est déjà en cours sur ce client."_s);
     if (!curl)
         return failed(u"Client HTTP indisponible."_s);
+    if (stopping.load())
+        return failed(stoppedmessage());
     const QUrl parsed(url);
     const QString scheme = parsed.scheme().toLower();
     if (!parsed.isValid() || parsed.host().isEmpty() || (scheme != u"http"_s && scheme != u"https"_s))
@@ -637,6 +652,7 @@ HttpReply HttpClient::Private::request(Method method, const QString& url, const 
     t->stall = std::chrono::seconds(stallseconds);
     t->overall = std::chrono::seconds(overallseconds);
     t->started = Clock::now();
+    t->stopping = &stopping;
     if (method == Method::Form)
         formposted = true;
     if (!configure(*t, method, parsed))
@@ -666,20 +682,28 @@ HttpReply HttpClient::Private::request(Method method, const QString& url, const 
             t->finished.store(true);
             t->done();
         });
-        ++waitingcallers;
+        // A client used on another thread (the kept sales' sender) waits there: the windows'
+        // waits, the observer and abandoning are not its business.
+        const bool windows = QThread::currentThread() == QCoreApplication::instance()->thread();
         // With an observer, input reaches it during the wait (to abandon it), and it drops the
         // rest; without one, input waits for the end of the request.
-        HttpClient::WaitObserver* const observer = this->observer;
-        const std::shared_ptr<Transfer> outer = waitingtransfer;
-        waitingtransfer = t;
+        HttpClient::WaitObserver* const observer = windows ? this->observer : nullptr;
+        std::shared_ptr<Transfer> outer;
+        if (windows) {
+            ++waitingcallers;
+            outer = waitingtransfer;
+            waitingtransfer = t;
+        }
         if (observer)
             observer->waitstarted();
         while (!t->finished.load() && !t->clientgone.load())
             loop.exec(observer ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
         if (observer)
             observer->waitended();
-        waitingtransfer = outer;
-        --waitingcallers;
+        if (windows) {
+            waitingtransfer = outer;
+            --waitingcallers;
+        }
         if (t->clientgone.load())
             return failed(u"Requête interrompue : le client HTTP a été fermé."_s); // *this is gone
         worker.wait();
@@ -762,6 +786,11 @@ int HttpClient::waiting()
 void HttpClient::setwaitobserver(WaitObserver* observer)
 {
     d->observer = observer;
+}
+
+void HttpClient::stop()
+{
+    d->stopping.store(true);
 }
 
 void HttpClient::abandonwait()

@@ -90,6 +90,9 @@ public:
     // Ends the request waiting now as a failure, as soon as libcurl next reports progress (within
     // a second); `sent` in its reply tells whether it had left.
     static void abandonwait();
+    // From any thread: the request running ends as a failure within a second, and every later
+    // one fails at once (the program is closing).
+    void stop();
     // A transfer that takes longer than this as a whole ends as a failure, even while bytes
     // still trickle in; 0 (the default) means no limit.
     void setoveralltimeout(int seconds);

@@ -6,8 +6,11 @@
 #include "api/QuilbaError.h"
 #include "app/LogWindow.h"
 #include "app/WaitIndicator.h"
+#include "counter/CounterSession.h"
 #include "counter/CounterState.h"
 #include "counter/CounterWindow.h"
+#include "counter/KeptSales.h"
+#include "counter/KeptSending.h"
 #include "data/DataModule.h"
 #include "history/HistoryWindow.h"
 #include "members/EnrolmentForm.h"
@@ -116,6 +119,21 @@ Program::Program(const Switches& switches, Dialogs& dialogs, Shell& shell, Clock
             m_formmember->setconnexion(m_connexion.get());
     });
     create([&] {
+        const QString path = KeptSales::pathin(m_settings.applicationdata());
+        m_keptsales = std::make_unique<KeptSales>(path, m_clock);
+        m_counterWindow->session().setkeptsales(m_keptsales.get());
+        m_keptsending = std::make_unique<KeptSending>(path, m_clock);
+        connect(m_keptsending.get(), &KeptSending::roundended, this,
+                [this] { m_counterWindow->session().refreshkept(); });
+        connect(m_counterWindow.get(), &CounterWindow::keptsalesrequested, this, &Program::showkept);
+        // A request that reached the platform: the kept sales can follow.
+        m_counterclient->setreached([this] {
+            if (m_counterWindow->session().shown().kept > 0)
+                sendkept();
+        });
+        sendkept();
+    });
+    create([&] {
         m_waitindicator = std::make_unique<WaitIndicator>(m_counterWindow.get());
         m_counterclient->client().setwaitobserver(m_waitindicator.get());
         m_connexion->client().setwaitobserver(m_waitindicator.get());
@@ -130,6 +148,10 @@ Program::~Program()
         m_counterclient->client().setwaitobserver(nullptr);
     if (m_connexion)
         m_connexion->client().setwaitobserver(nullptr);
+    // The sender first: its request running ends, its sale goes back to the list.
+    if (m_counterclient)
+        m_counterclient->setreached({});
+    m_keptsending.reset();
     m_waitindicator.reset();
     m_updater.reset();
     m_updateprogress.reset();
@@ -160,6 +182,20 @@ void Program::modification()
     if (!m_formmember->execute(current, SaveMode::Update, counter.seller()))
         current = before;
     counter.refreshmember();
+}
+
+void Program::sendkept()
+{
+    if (!m_keptsending)
+        return;
+    HttpClient& client = m_counterclient->client();
+    m_keptsending->sendnow({m_settings.url(), client.customheaders(), client.proxy(), m_settings.idpharma()});
+}
+
+void Program::showkept()
+{
+    // The list window comes with the next step; until then the count is read again.
+    m_counterWindow->session().refreshkept();
 }
 
 bool Program::endrequested() const

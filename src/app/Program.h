@@ -16,6 +16,8 @@ class DataModule;
 class Dialogs;
 class EnrolmentForm;
 class HistoryWindow;
+class KeptSales;
+class KeptSending;
 class LogFile;
 class LogWindow;
 class MemberChoiceDialog;
@@ -37,6 +39,8 @@ class Updater;
 //  7 parameters       reads the settings, builds the Authorization header and checks for a new
 //                     version, or asks for the settings
 //  8 connection       copies the counter client's proxy and headers, opens the log with "log"
+//  9 kept sales       the sales kept while the platform was away, in the work folder, and
+//                     their sender, which starts a round at once
 class Program final : public QObject
 {
     Q_OBJECT
@@ -63,6 +67,7 @@ public:
     // Where the tickets go: PDF files in the folder of QUILBA_PRINT_DIR when it is set, else the
     // preview then the print dialog.
     ReportOutput& reportoutput() { return *m_reportoutput; }
+    KeptSales& keptsales() { return *m_keptsales; }
 
     // The fixed corporate proxy of the switch "kestrel".
     static HttpProxy kestrelproxy();
@@ -79,6 +84,10 @@ private:
     void adhesion();
     // "MODIFICATION": the form on the member shown, whose labels then show the record.
     void modification();
+    // The kept sales go to the platform now, with the settings as they are.
+    void sendkept();
+    // "N ventes en attente d'envoi": their list.
+    void showkept();
     // Runs one creation step; an error is shown in the standard error box and start-up goes on.
     void create(const std::function<void()>& step);
 
@@ -104,6 +113,8 @@ private:
     std::unique_ptr<UpdateProgress> m_updateprogress;
     std::unique_ptr<LogFile> m_logfile;
     std::unique_ptr<Connection> m_connexion;
+    std::unique_ptr<KeptSales> m_keptsales;
+    std::unique_ptr<KeptSending> m_keptsending;
     // Shows the waits of the counter client and the connection holder; declared last, so that
     // it goes first.
     std::unique_ptr<WaitIndicator> m_waitindicator;

@@ -17,6 +17,7 @@ struct CounterOutcome
         Refused,     // the platform answered no, or the reply could not be read
         NotSent,     // the request did not reach the platform, or was turned away unread
         Unconfirmed, // the request left but no readable answer came back: it may have landed
+        Kept,        // the platform could not be reached: the sale is kept, to be sent later
     };
 
     struct Message

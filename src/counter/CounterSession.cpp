@@ -7,6 +7,7 @@
 #include "api/ReplyBuffer.h"
 #include "counter/CounterRules.h"
 #include "counter/CounterState.h"
+#include "counter/KeptSales.h"
 #include "counter/Reconciliation.h"
 #include "counter/Sale.h"
 #include "data/MemoryTable.h"
@@ -363,6 +364,10 @@ CounterOutcome CounterSession::sale(const SaleInput& input)
     if (const std::optional<QString> kept = Sale::notlanded(reply)) {
         const bool unconfirmed =
             reply.ok ? *kept == Sale::unconfirmedmessage() : reply.sent && !isaccessdenied(reply.status);
+        // The platform could not be reached: nothing left, so the sale can wait for it.
+        if (!reply.ok && !reply.sent && !isaccessdenied(reply.status) && m_keptsales &&
+            keep(input, text, outcome))
+            return outcome;
         if (!unconfirmed) {
             outcome.result = reply.ok ? CounterOutcome::Result::Refused : CounterOutcome::Result::NotSent;
             outcome.inform(*kept);
@@ -395,6 +400,47 @@ CounterOutcome CounterSession::sale(const SaleInput& input)
     const CounterOutcome refreshed = refresh();
     outcome.append(refreshed);
     return outcome;
+}
+
+void CounterSession::setkeptsales(KeptSales* store)
+{
+    m_keptsales = store;
+    refreshkept();
+}
+
+void CounterSession::refreshkept()
+{
+    // A file that cannot be read leaves the count as it was; keeping a sale tells why.
+    const std::optional<int> count = m_keptsales ? m_keptsales->count() : std::optional<int>(0);
+    if (count && *count != m_shown.kept) {
+        m_shown.kept = *count;
+        emit changed();
+    }
+}
+
+bool CounterSession::keep(const SaleInput& input, const QString& request, CounterOutcome& outcome)
+{
+    if (!m_context.dialogs.question(Sale::keepquestion()))
+        return false;
+    KeptSale sale;
+    sale.memberid = m_state->currentmemberid();
+    sale.membername = m_shown.name;
+    sale.cardnumber = m_state->member().Getcardnumber();
+    sale.amount = input.amount;
+    sale.seller = input.seller;
+    sale.number = input.number;
+    sale.request = request.toUtf8();
+    if (!m_keptsales->keep(sale)) {
+        outcome.fail(m_keptsales->errorstring());
+        return false;
+    }
+    // The next customer: the sale is no longer the counter's.
+    outcome.result = CounterOutcome::Result::Kept;
+    resetcounter();
+    setsearchtext(QString());
+    refreshkept();
+    emit changed();
+    return true;
 }
 
 CounterOutcome CounterSession::useCoupon(const Coupons::Coupon& coupon)

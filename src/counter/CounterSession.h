@@ -16,6 +16,7 @@ class CounterClient;
 class CounterState;
 class Dialogs;
 class JsonValue;
+class KeptSales;
 class ReplyBuffer;
 class ReportOutput;
 class Settings;
@@ -66,6 +67,10 @@ public:
     void setquerycoupons(std::function<void()> query) { m_querycoupons = std::move(query); }
     // Where the tickets go; without one nothing is printed.
     void setreportoutput(ReportOutput* output) { m_reportoutput = output; }
+    // Where a sale is kept while the platform cannot be reached; without one it is not offered.
+    void setkeptsales(KeptSales* store);
+    // Reads how many sales are kept (another counter may share the file).
+    void refreshkept();
 
     // The lookup of a search text ("Chercher", "Rechercher", "Actualiser"): a member found is
     // loaded and shown, with its coupons; a list is offered to the chooser.
@@ -78,7 +83,8 @@ public:
     void querycoupons();
     // Checks the amount, sends the sale as an "addCA" event, and after a sale the platform
     // accepted resets and looks the member up again. A sale that did not land keeps every input
-    // and says so.
+    // and says so; one that certainly did not leave (the platform could not be reached) may be
+    // kept instead, after the pharmacist's Yes: the counter then moves on to the next customer.
     CounterOutcome sale(const SaleInput& input);
     // After the pharmacist's Yes, records the use of the coupon (the event, then the status);
     // then, also after No, the coupons are emptied. A coupon without an id does nothing. The
@@ -130,6 +136,8 @@ private:
     void loadmember(const JsonValue& member, CounterOutcome& outcome);
     // Sends a write by PUT and records it in the outcome.
     HttpReply put(const QString& text, CounterOutcome& outcome);
+    // After the pharmacist's Yes, keeps the sale that could not leave; true when it is kept.
+    bool keep(const SaleInput& input, const QString& request, CounterOutcome& outcome);
 
     Context m_context;
     CounterState* m_state;
@@ -138,6 +146,7 @@ private:
     Chooser m_chooser;
     std::function<void()> m_querycoupons;
     ReportOutput* m_reportoutput = nullptr;
+    KeptSales* m_keptsales = nullptr;
     // The outcome of the lookup running, which the coupon query reports to.
     CounterOutcome* m_recording = nullptr;
     bool m_keepmember = false;

@@ -23,6 +23,9 @@ struct CounterShown
     // One per row of listecoupons; a row without a coupon is empty. Two empty rows at first.
     std::vector<Coupons::Coupon> coupons = std::vector<Coupons::Coupon>(2);
 
+    // The sales kept while the platform could not be reached, not yet sent (btventesenattente).
+    int kept = 0;
+
     // The caption of btsearch and its picture: the refresh picture with "Actualiser".
     QString searchcaption = QStringLiteral("Chercher");
     bool refreshpicture = false;

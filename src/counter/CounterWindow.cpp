@@ -55,6 +55,7 @@ const QColor silver(192, 192, 192);
 const QColor teal(0, 128, 128);
 const QColor green(0, 128, 0);
 const QColor menu(240, 240, 240);
+const QColor amber(176, 80, 0); // the kept sales: white on it reads at 5:1
 const QColor grey(128, 128, 128);
 
 QString rgb(const QColor& c)
@@ -265,6 +266,23 @@ void CounterWindow::buildtoolbar()
     bar->addSeparator()->setObjectName(u"ToolButton4"_s);
     connect(add(u"ToolButton5"_s, u"PARAMETRES"_s, u"Paramètres de connexion"_s), &QToolButton::clicked, this,
             &CounterWindow::parametresrequested);
+
+    // The sales kept while the platform was away, shown only while there are some.
+    auto* spacer = new QWidget(bar);
+    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    bar->addWidget(spacer);
+    m_btventesenattente = new QToolButton(bar);
+    m_btventesenattente->setObjectName(u"btventesenattente"_s);
+    m_btventesenattente->setAccessibleDescription(u"Voir les ventes en attente d'envoi à la plateforme"_s);
+    m_btventesenattente->setToolTip(m_btventesenattente->accessibleDescription());
+    m_btventesenattente->setFocusPolicy(Qt::StrongFocus);
+    m_btventesenattente->setFixedHeight(26);
+    m_btventesenattente->setStyleSheet(
+        u"QToolButton { color: white; background: %1; min-width: 0; max-width: 200px; padding: 0 6px; }"
+        "QToolButton:hover, QToolButton:focus { background: %2; }"_s.arg(rgb(amber), rgb(hottrack)));
+    m_keptaction = bar->addWidget(m_btventesenattente);
+    m_keptaction->setVisible(false);
+    connect(m_btventesenattente, &QToolButton::clicked, this, &CounterWindow::keptsalesrequested);
 }
 
 QWidget* CounterWindow::buildsearchpanel()
@@ -522,6 +540,7 @@ void CounterWindow::settaborder()
         setTabOrder(previous, button);
         previous = button;
     }
+    setTabOrder(previous, m_btventesenattente);
 }
 
 void CounterWindow::setkeys()
@@ -660,6 +679,13 @@ void CounterWindow::render()
     m_btnadd->setEnabled(shown.sale);
     m_add10pts->setEnabled(shown.addten);
     m_btnprintpoints->setEnabled(shown.pointsticket);
+
+    const QString kept = shown.kept == 1 ? u"1 vente en attente d'envoi"_s
+                                         : u"%1 ventes en attente d'envoi"_s.arg(shown.kept);
+    settext(m_btventesenattente, kept);
+    if (m_btventesenattente->accessibleName() != kept)
+        m_btventesenattente->setAccessibleName(kept);
+    m_keptaction->setVisible(shown.kept > 0);
 }
 
 void CounterWindow::showoutcome(const CounterOutcome& outcome)
@@ -713,7 +739,11 @@ void CounterWindow::validatesale()
     // others; the empty line left for the next product is dropped.
     if (!m_session->idle() && !storelines())
         return;
-    showoutcome(m_session->sale({m_edvendeur->text(), m_ednumvente->text(), m_addpoint->text()}));
+    const CounterOutcome outcome = m_session->sale({m_edvendeur->text(), m_ednumvente->text(), m_addpoint->text()});
+    showoutcome(outcome);
+    // A kept sale leaves the counter to the next customer.
+    if (outcome.result == CounterOutcome::Result::Kept)
+        m_search->setFocus();
 }
 
 bool CounterWindow::eventFilter(QObject* watched, QEvent* event)

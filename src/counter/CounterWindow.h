@@ -7,6 +7,7 @@
 #include <functional>
 
 class Clock;
+class QAction;
 class CounterClient;
 class CounterSession;
 class CounterState;
@@ -123,6 +124,7 @@ public:
     QToolButton* btnprintpoints() const { return m_btnprintpoints; }
     QLabel* lblnom() const { return m_lblnom; }
     QLabel* encours() const { return m_encours; }
+    QToolButton* btventesenattente() const { return m_btventesenattente; }
 
 signals:
     // Toolbar requests; the program wires them to the windows that answer them. Modification and
@@ -131,6 +133,8 @@ signals:
     void modificationrequested();
     void historiquerequested();
     void parametresrequested();
+    // "N ventes en attente d'envoi": the list of the kept sales.
+    void keptsalesrequested();
     void closed();
 
 protected:
@@ -197,5 +201,7 @@ private:
     QToolButton* m_add10pts = nullptr;
     QToolButton* m_nextcustomer = nullptr;
     QToolButton* m_btnadd = nullptr;
+    QToolButton* m_btventesenattente = nullptr;
+    QAction* m_keptaction = nullptr;
     QList<QToolButton*> m_toolbuttons;
 };

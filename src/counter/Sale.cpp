@@ -186,6 +186,11 @@ QString deniedmessage(int status)
            "conservée : vérifiez les paramètres de connexion puis validez la vente à nouveau."_s.arg(status);
 }
 
+QString keepquestion()
+{
+    return u"La plateforme est injoignable. Garder la vente et l'envoyer dès qu'elle répondra ?"_s;
+}
+
 QString nomembermessage()
 {
     return u"Aucun client n'est affiché : la vente n'a pas été envoyée."_s;

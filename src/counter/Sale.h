@@ -82,6 +82,8 @@ QString refusedmessage(const QString& errormessage);
 QString unconfirmedmessage();
 // Told when the access was refused (HTTP 401, 403, 407): the sale was not recorded.
 QString deniedmessage(int status);
+// Asked when the platform could not be reached: Yes keeps the sale, to be sent later.
+QString keepquestion();
 // Told on Enter in the amount field while no member is shown.
 QString nomembermessage();
 

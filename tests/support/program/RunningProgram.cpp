@@ -20,13 +20,31 @@ RunningProgram::RunningProgram(LocalPlatform& platform, const QStringList& switc
     : m_platform(platform)
 {
     m_folder = m_work.path() + u'/';
-    platform.preparework(m_work.path());
+    start(switches, boxes);
+}
+
+RunningProgram::RunningProgram(LocalPlatform& platform, const QString& folder) : m_platform(platform)
+{
+    m_folder = QDir(folder).absolutePath() + u'/';
+    start({}, nullptr);
+}
+
+void RunningProgram::start(const QStringList& switches, Dialogs* boxes)
+{
+    const QString folder = QDir(m_folder).absolutePath();
+    m_platform.preparework(folder);
     // Tickets and sheets go to PDF files there instead of the preview.
-    qputenv("QUILBA_PRINT_DIR", QFile::encodeName(m_work.path() + QStringLiteral("/imprimes")));
-    QDir(m_work.path()).mkdir(QStringLiteral("imprimes"));
+    qputenv("QUILBA_PRINT_DIR", QFile::encodeName(folder + QStringLiteral("/imprimes")));
+    QDir(folder).mkdir(QStringLiteral("imprimes"));
     program = std::make_unique<Program>(Switches(QStringList{QStringLiteral("quilba")} + switches),
                                         boxes ? *boxes : dialogs, shell, m_clock);
-    sent(); // what start-up sent is not the test's
+    if (m_platform.running())
+        sent(); // what start-up sent is not the test's
+}
+
+void RunningProgram::quit()
+{
+    program.reset();
 }
 
 RunningProgram::~RunningProgram()

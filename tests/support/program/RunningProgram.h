@@ -28,9 +28,15 @@ public:
     // (real ones, say), else to the scripted `dialogs`.
     explicit RunningProgram(LocalPlatform& platform, const QStringList& switches = {},
                             Dialogs* boxes = nullptr);
+    // The same on a work folder that outlives it: the program started again, or a second counter
+    // sharing the folder.
+    RunningProgram(LocalPlatform& platform, const QString& folder);
     ~RunningProgram();
     RunningProgram(const RunningProgram&) = delete;
     RunningProgram& operator=(const RunningProgram&) = delete;
+
+    // Ends the program as closing the counter window does (its sender stops).
+    void quit();
 
     CounterWindow& window();
     // Shows the counter window and waits until it has the keyboard.
@@ -57,6 +63,8 @@ public:
 
 private:
     LocalPlatform& m_platform;
+    void start(const QStringList& switches, Dialogs* boxes);
+
     QTemporaryDir m_work;
     QString m_folder;
     SystemClock m_clock;

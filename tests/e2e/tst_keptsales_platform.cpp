@@ -1,0 +1,347 @@
+// Sales kept while the platform cannot be reached, as the pharmacist meets them: the question, the
+// counter moving on, the count on the counter, and the sending once the platform is back: each
+// sale once, in the order kept, across a restart of the program and with two counters sharing
+// the work folder.
+#include "FixedClock.h"
+#include "LocalPlatform.h"
+#include "Person.h"
+#include "RunningProgram.h"
+
+#include "api/CounterClient.h"
+#include "api/JsonValue.h"
+#include "api/ReplyBuffer.h"
+#include "counter/CounterState.h"
+#include "counter/CounterWindow.h"
+#include "counter/Coupons.h"
+#include "counter/KeptSales.h"
+#include "counter/KeptSender.h"
+#include "counter/Reconciliation.h"
+#include "counter/Sale.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLineEdit>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Reads members from the platform as the counter does, outside the program under test.
+class Reader
+{
+public:
+    explicit Reader(LocalPlatform& platform) : m_client(m_buffer, [&platform] { return platform.apiurl(); })
+    {
+        m_client.client().setcustomheaders({{"Authorization", LocalPlatform::demoauthorization()}});
+    }
+
+    QJsonObject member(const QString& card)
+    {
+        const HttpReply reply = m_client.postform(
+            u"json_data={\"FidelityMember\":{\"actif\":\"1\",\"group\":{\"idExternal\":\""_s +
+            LocalPlatform::demoidpharma() + u"\"},\"cardnumber\":\""_s + card + u"\"}}"_s);
+        return QJsonDocument::fromJson(reply.body).object().value(u"FidelityMember"_s).toObject();
+    }
+    qint64 points(const QString& card) { return member(card).value(u"nbPoint"_s).toInteger(); }
+    QString id(const QString& card) { return QString::number(member(card).value(u"id"_s).toInteger()); }
+
+    // The sale numbers of the member's "addCA" events that begin with `prefix`, oldest first.
+    QStringList sales(const QString& card, const QString& prefix)
+    {
+        QList<std::pair<qint64, QString>> found;
+        const QJsonValue events = member(card).value(u"event"_s).toObject().value(u"list"_s);
+        for (const QJsonValue event : events.toArray()) {
+            const QJsonObject object = event.toObject();
+            const QString number = object.value(u"idExternal"_s).toString();
+            if (object.value(u"type"_s).toString() == u"addCA"_s && number.startsWith(prefix))
+                found.append({object.value(u"id"_s).toVariant().toLongLong(), number});
+        }
+        std::sort(found.begin(), found.end());
+        QStringList numbers;
+        for (const auto& [id, number] : found)
+            numbers.append(number);
+        return numbers;
+    }
+
+    CounterClient& client() { return m_client; }
+
+private:
+    ReplyBuffer m_buffer;
+    CounterClient m_client;
+};
+
+// Types the sale as the pharmacist does and validates it with the button.
+void sell(CounterWindow& window, const QString& amount, const QString& number)
+{
+    Person::click(window.edvendeur());
+    Person::type(u"VD"_s);
+    Person::click(window.ednumvente());
+    Person::type(number);
+    Person::click(window.addpoint());
+    Person::type(amount);
+    Person::click(window.btnadd());
+}
+
+// A kept sale as the counter keeps it, for a test that fills the file itself.
+KeptSale kept(const QString& memberid, const QString& amount, const QString& number)
+{
+    KeptSale sale;
+    sale.memberid = memberid;
+    sale.membername = u"Client "_s + memberid;
+    sale.amount = amount;
+    sale.seller = u"VD"_s;
+    sale.number = number;
+    Sale::Request request{memberid, LocalPlatform::demoidpharma(), u"VD"_s, number, amount, {}};
+    sale.request = (Sale::requesttext(request) + u"\r\n"_s).toUtf8();
+    return sale;
+}
+
+int keptcount(const QString& folder)
+{
+    const SystemClock clock;
+    KeptSales store(KeptSales::pathin(folder), clock);
+    return store.count().value_or(-1);
+}
+
+int countof(const QByteArrayList& bodies, const QByteArray& part)
+{
+    return int(std::count_if(bodies.begin(), bodies.end(),
+                             [&](const QByteArray& body) { return body.contains(part); }));
+}
+
+} // namespace
+
+class TestKeptSalesPlatform : public QObject
+{
+    Q_OBJECT
+private slots:
+    // Three counters of one pharmacy share the work folder; the platform goes away while each
+    // shows a member, each keeps its sale and moves on. The program is started again while the
+    // platform is still away: it shows the three sales waiting. The platform comes back, the
+    // pharmacist looks a customer up, and the three sales are credited once each, in the order
+    // kept; the count goes.
+    void keptWhileAwayAreSentOnceInOrderAfterARestart()
+    {
+        LocalPlatform platform({}, true, LocalPlatform::Data::File);
+        QVERIFY2(platform.started(), qPrintable(platform.error()));
+        QTemporaryDir work;
+        Reader reader(platform);
+        const qint64 marie = reader.points(u"1010001"_s);
+        const qint64 martine = reader.points(u"1010003"_s);
+
+        const QStringList cards{u"1010003"_s, u"1010001"_s, u"1010003"_s};
+        std::vector<std::unique_ptr<RunningProgram>> counters;
+        for (const QString& card : cards) {
+            counters.push_back(std::make_unique<RunningProgram>(platform, work.path()));
+            counters.back()->show();
+            counters.back()->search(card);
+            QVERIFY(!counters.back()->window().state().idle());
+        }
+        QVERIFY2(platform.stop(), qPrintable(platform.error()));
+
+        const QStringList amounts{u"12"_s, u"7,50"_s, u"30"_s};
+        for (int n = 0; n < 3; ++n) {
+            RunningProgram& counter = *counters[size_t(n)];
+            counter.window().activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&counter.window()));
+            sell(counter.window(), amounts[n], u"K-%1"_s.arg(n + 1));
+            QCOMPARE(counter.dialogs.texts(), QStringList{Sale::keepquestion()});
+            QCOMPARE(counter.dialogs.shown().front().kind, u"question"_s);
+            // The next customer: the counter is empty, the search field has the keyboard.
+            QCOMPARE(counter.window().search()->text(), QString());
+            QVERIFY(counter.window().search()->hasFocus());
+            QCOMPARE(counter.window().addpoint()->text(), QString());
+            QVERIFY(counter.window().state().idle());
+            QCOMPARE(counter.window().btventesenattente()->text(),
+                     n == 0 ? u"1 vente en attente d'envoi"_s : u"%1 ventes en attente d'envoi"_s.arg(n + 1));
+            QVERIFY(counter.window().btventesenattente()->isVisible());
+        }
+        counters.clear();
+        QCOMPARE(keptcount(work.path()), 3);
+
+        RunningProgram again(platform, work.path());
+        again.show();
+        QCOMPARE(again.window().btventesenattente()->text(), u"3 ventes en attente d'envoi"_s);
+        QVERIFY(again.window().btventesenattente()->isVisible());
+        // Its first round found the platform away: nothing was lost.
+        QTest::qWait(200);
+        QCOMPARE(keptcount(work.path()), 3);
+
+        QVERIFY2(platform.restart(), qPrintable(platform.error()));
+        again.search(u"1010002"_s);
+        QTRY_COMPARE_WITH_TIMEOUT(keptcount(work.path()), 0, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!again.window().btventesenattente()->isVisible(), 5000);
+
+        QCOMPARE(reader.sales(u"1010003"_s, u"K-"_s), (QStringList{u"K-1"_s, u"K-3"_s}));
+        QCOMPARE(reader.sales(u"1010001"_s, u"K-"_s), QStringList{u"K-2"_s});
+        QCOMPARE(reader.points(u"1010003"_s), martine + 42);
+        QCOMPARE(reader.points(u"1010001"_s), marie + 7);
+        // In the order kept, across the members.
+        const QByteArrayList bodies = again.sent();
+        QStringList order;
+        for (const QByteArray& body : bodies) {
+            if (body.contains("\"type\":\"addCA\""))
+                order.append(QString::fromUtf8(body.mid(body.indexOf("\"idExternal\":\"K-") + 14, 3)));
+        }
+        QCOMPARE(order, (QStringList{u"K-1"_s, u"K-2"_s, u"K-3"_s}));
+    }
+
+    // What is not kept: a No keeps everything typed as before; a refused access is not an absent
+    // platform; a coupon's use is never kept, it is checked with the platform when it is used.
+    void notKept()
+    {
+        LocalPlatform platform({}, true, LocalPlatform::Data::File);
+        QVERIFY2(platform.started(), qPrintable(platform.error()));
+        RunningProgram counter(platform);
+        counter.show();
+        counter.search(u"1010001"_s);
+        QVERIFY2(platform.stop(), qPrintable(platform.error()));
+
+        counter.dialogs.script({false});
+        sell(counter.window(), u"12"_s, u"N-1"_s);
+        QCOMPARE(counter.dialogs.texts(), (QStringList{Sale::keepquestion(), Sale::notsentmessage()}));
+        QCOMPARE(counter.window().addpoint()->text(), u"12"_s);
+        QCOMPARE(counter.window().ednumvente()->text(), u"N-1"_s);
+        QVERIFY(!counter.window().state().idle());
+        QVERIFY(!counter.window().btventesenattente()->isVisible());
+        QCOMPARE(keptcount(counter.workfolder()), 0);
+
+        // The coupon shown before the platform went away.
+        counter.dialogs.clear();
+        QTableWidget* grid = counter.window().listecoupons();
+        QVERIFY(grid->rowCount() > 0);
+        Person::click(grid, grid->model()->index(0, Coupons::Use));
+        QCOMPARE(counter.dialogs.texts().value(0), Coupons::confirmmessage());
+        QVERIFY(!counter.dialogs.texts().contains(Sale::keepquestion()));
+        QCOMPARE(keptcount(counter.workfolder()), 0);
+    }
+
+    // A kept sale whose earlier send may have landed (its counter died, or its reply was lost) is
+    // looked for among the member's events first: found, it is settled without being sent again;
+    // not found, it is sent, once.
+    void mayHaveLeft_data()
+    {
+        QTest::addColumn<bool>("landed");
+        QTest::newRow("it had landed") << true;
+        QTest::newRow("it had not") << false;
+    }
+    void mayHaveLeft()
+    {
+        QFETCH(bool, landed);
+        LocalPlatform platform;
+        QVERIFY2(platform.started(), qPrintable(platform.error()));
+        QTemporaryDir work;
+        Reader reader(platform);
+        const QString id = reader.id(u"1010003"_s);
+        const qint64 points = reader.points(u"1010003"_s);
+        {
+            // A counter takes the sale, reads the events, sends it and dies before settling it:
+            // its lease runs out.
+            const SystemClock clock;
+            KeptSales store(KeptSales::pathin(work.path()), clock);
+            const KeptSale sale = kept(id, u"15"_s, u"M-1"_s);
+            QVERIFY(store.keep(sale));
+            QCOMPARE(store.claim({}, 1).status, KeptSales::Status::Done);
+            const std::optional<JsonValue> events = [&] {
+                const QJsonObject member = reader.member(u"1010003"_s);
+                return parsejson(QJsonDocument(member.value(u"event"_s).toObject()).toJson());
+            }();
+            QVERIFY(events);
+            QCOMPARE(store.recordbefore(1, *Reconciliation::eventkeys(events)), KeptSales::Status::Done);
+            if (landed)
+                QVERIFY(reader.client().httpput(QString::fromUtf8(sale.request)).ok);
+            QTest::qWait(1100);
+        }
+        QCOMPARE(reader.points(u"1010003"_s), points + (landed ? 15 : 0));
+
+        RunningProgram counter(platform, work.path());
+        QTRY_COMPARE_WITH_TIMEOUT(keptcount(work.path()), 0, 20000);
+        QCOMPARE(countof(counter.sent(), "\"type\":\"addCA\""), landed ? 0 : 1);
+        QCOMPARE(reader.sales(u"1010003"_s, u"M-"_s), QStringList{u"M-1"_s});
+        QCOMPARE(reader.points(u"1010003"_s), points + 15);
+    }
+
+    // The sender's own reply is lost: the write was recorded, the lookup after it finds the sale
+    // and settles it; the write was not, the sale stays with what happened, and the next round
+    // sends it once.
+    void lostReplyOfTheSend_data()
+    {
+        QTest::addColumn<bool>("processed");
+        QTest::newRow("recorded") << true;
+        QTest::newRow("not recorded") << false;
+    }
+    void lostReplyOfTheSend()
+    {
+        QFETCH(bool, processed);
+        LocalPlatform platform;
+        QVERIFY2(platform.started(), qPrintable(platform.error()));
+        QTemporaryDir work;
+        Reader reader(platform);
+        const QString id = reader.id(u"1010003"_s);
+        const qint64 points = reader.points(u"1010003"_s);
+        {
+            const SystemClock clock;
+            KeptSales store(KeptSales::pathin(work.path()), clock);
+            QVERIFY(store.keep(kept(id, u"15"_s, u"L-1"_s)));
+        }
+        // The sender's lookup goes through; the sale's reply is lost.
+        platform.admin("POST", u"faults"_s,
+                       processed ? R"([{"action":"delay","path":"/apiv1/"},
+                                               {"action":"close","process":true,"path":"/apiv1/"}])"
+                                 : R"([{"action":"delay","path":"/apiv1/"},{"action":"close","path":"/apiv1/"}])");
+        RunningProgram counter(platform, work.path());
+        if (processed) {
+            QTRY_COMPARE_WITH_TIMEOUT(keptcount(work.path()), 0, 20000);
+        } else {
+            const SystemClock clock;
+            KeptSales store(KeptSales::pathin(work.path()), clock);
+            QTRY_COMPARE_WITH_TIMEOUT(store.list()->front().attempts, 1, 20000);
+            QCOMPARE(store.list()->front().failure, KeptSender::notrecordedmessage());
+            QVERIFY(!store.list()->front().mayhaveleft);
+            QCOMPARE(reader.points(u"1010003"_s), points);
+            counter.show();
+            QTRY_VERIFY(counter.window().btventesenattente()->isVisible());
+            counter.search(u"1010002"_s);
+            QTRY_COMPARE_WITH_TIMEOUT(keptcount(work.path()), 0, 20000);
+        }
+        QCOMPARE(reader.sales(u"1010003"_s, u"L-"_s), QStringList{u"L-1"_s});
+        QCOMPARE(reader.points(u"1010003"_s), points + 15);
+    }
+
+    // Two counters start on one work folder with a list of kept sales: between them each sale is
+    // sent once, and a member's sales reach the platform in the order kept.
+    void twoProgramsShareOneList()
+    {
+        LocalPlatform platform;
+        QVERIFY2(platform.started(), qPrintable(platform.error()));
+        QTemporaryDir work;
+        Reader reader(platform);
+        const QString martine = reader.id(u"1010003"_s);
+        const QString jean = reader.id(u"1010002"_s);
+        {
+            const SystemClock clock;
+            KeptSales store(KeptSales::pathin(work.path()), clock);
+            for (int n = 1; n <= 12; ++n)
+                QVERIFY(store.keep(kept(n % 3 == 0 ? jean : martine, u"1"_s, u"D-%1"_s.arg(n, 2, 10, QChar(u'0')))));
+        }
+        const qint64 before = reader.points(u"1010003"_s) + reader.points(u"1010002"_s);
+        RunningProgram first(platform, work.path());
+        RunningProgram second(platform, work.path());
+        QTRY_COMPARE_WITH_TIMEOUT(keptcount(work.path()), 0, 30000);
+
+        QStringList martines, jeans;
+        for (int n = 1; n <= 12; ++n)
+            (n % 3 == 0 ? jeans : martines).append(u"D-%1"_s.arg(n, 2, 10, QChar(u'0')));
+        QCOMPARE(reader.sales(u"1010003"_s, u"D-"_s), martines);
+        QCOMPARE(reader.sales(u"1010002"_s, u"D-"_s), jeans);
+        QCOMPARE(reader.points(u"1010003"_s) + reader.points(u"1010002"_s), before + 12);
+    }
+};
+
+QTEST_MAIN(TestKeptSalesPlatform)
+#include "tst_keptsales_platform.moc"
