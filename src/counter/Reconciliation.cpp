@@ -37,6 +37,9 @@ Found findnew(const std::optional<QSet<QString>>& before, const std::optional<Js
 {
     if (!before)
         return Found::Unknown;
+    // A member without any event gets the empty text: nothing new there.
+    if (after && after->isString() && after->text().isEmpty())
+        return Found::No;
     const JsonValue* list = eventlist(after);
     if (!list)
         return Found::Unknown;

@@ -216,6 +216,7 @@ private slots:
         QTableWidget* grid = counter.window().listecoupons();
         QVERIFY(grid->rowCount() > 0);
         Person::click(grid, grid->model()->index(0, Coupons::Use));
+        Person::press(Qt::Key_Return);
         QCOMPARE(counter.dialogs.texts().value(0), Coupons::confirmmessage());
         QVERIFY(!counter.dialogs.texts().contains(Sale::keepquestion()));
         QCOMPARE(keptcount(counter.workfolder()), 0);

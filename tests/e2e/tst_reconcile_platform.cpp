@@ -89,14 +89,22 @@ private slots:
     }
 
     // The sale never reached the platform and its reply is lost: not among the events, told so,
-    // everything typed kept; sent again, it is credited once.
+    // everything typed kept; sent again, it is credited once. Also for a member without any event
+    // yet, whose event value is an empty text.
+    void lostSaleThatDidNotLandIsKept_data()
+    {
+        QTest::addColumn<QString>("card");
+        QTest::newRow("member with events") << u"1010001"_s;
+        QTest::newRow("member without events") << u"1010003"_s;
+    }
     void lostSaleThatDidNotLandIsKept()
     {
+        QFETCH(QString, card);
         LocalPlatform platform;
         QVERIFY2(platform.started(), qPrintable(platform.error()));
         RunningProgram counter(platform);
         counter.show();
-        counter.search(u"1010001"_s);
+        counter.search(card);
         const int before = counter.window().encours()->text().toInt();
         Person::click(counter.window().addpoint());
         Person::type(u"12"_s);
