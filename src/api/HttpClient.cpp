@@ -3,17 +3,17 @@
 #include "api/CookieJar.h"
 
 #include <QCoreApplication>
-#include <QThread>
 #include <QEventLoop>
 #include <QObject>
+#include <QThread>
 #include <QUrl>
 
 #include <curl/curl.h>
 
 #include <atomic>
 #include <cerrno>
-#include <condition_variable>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -206,10 +206,10 @@ struct Transfer
     curl_off_t lastul = -1;
     curl_off_t lastreported = -1;
     bool stalled = false;
-    bool overdue = false;                   // the whole transfer took longer than `overall`
-    Clock::duration overall{};              // none when zero
+    bool overdue = false;      // the whole transfer took longer than `overall`
+    Clock::duration overall{}; // none when zero
     Clock::time_point started;
-    std::atomic<bool> abandoned{false};     // the user abandoned the wait
+    std::atomic<bool> abandoned{false};          // the user abandoned the wait
     const std::atomic<bool>* stopping = nullptr; // the client's: stop() was called
     bool oversize = false;
     qsizetype sentbody = 0;     // body bytes handed to libcurl

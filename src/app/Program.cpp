@@ -74,11 +74,13 @@ Program::Program(const Switches& switches, Dialogs& dialogs, Shell& shell, Clock
     });
     create([&] { m_dataModule = std::make_unique<DataModule>(); });
     create([&] {
-        m_choixmembre = std::make_unique<MemberChoiceDialog>(m_dataModule->listeMembre(), m_counterWindow.get());
+        m_choixmembre =
+            std::make_unique<MemberChoiceDialog>(m_dataModule->listeMembre(), m_counterWindow.get());
         m_counterWindow->setchoixmembre(m_choixmembre.get());
     });
     create([&] {
-        m_formhisto = std::make_unique<HistoryWindow>(m_dataModule->historique(), m_dialogs, m_counterWindow.get());
+        m_formhisto =
+            std::make_unique<HistoryWindow>(m_dataModule->historique(), m_dialogs, m_counterWindow.get());
         connect(m_counterWindow.get(), &CounterWindow::historiquerequested, m_formhisto.get(),
                 [this] { m_formhisto->historiquerequested(m_counterWindow->state().eventlist()); });
     });
@@ -92,7 +94,8 @@ Program::Program(const Switches& switches, Dialogs& dialogs, Shell& shell, Clock
             if (m_connexion)
                 m_connexion->client().setcustomheaders(headers);
         });
-        connect(m_counterWindow.get(), &CounterWindow::parametresrequested, m_formparams.get(), &QDialog::exec);
+        connect(m_counterWindow.get(), &CounterWindow::parametresrequested, m_formparams.get(),
+                &QDialog::exec);
         // "Annuler" on incomplete settings once the program runs: the program ends as soon as the
         // window has closed. During start-up main() sees endrequested() instead.
         connect(m_formparams.get(), &ParametersWindow::endapplication, this, [this] {

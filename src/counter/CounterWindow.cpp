@@ -1,6 +1,5 @@
 #include "counter/CounterWindow.h"
 
-#include "settings/Switches.h"
 #include "counter/CounterKeys.h"
 #include "counter/CounterRules.h"
 #include "counter/CounterSession.h"
@@ -13,6 +12,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Shell.h"
 #include "settings/Settings.h"
+#include "settings/Switches.h"
 
 #include <QChildEvent>
 #include <QCloseEvent>
@@ -151,10 +151,10 @@ QToolButton* paneledbutton(const QString& panelname, const QColor& colour, QSize
 
 CounterWindow::CounterWindow(const Context& context, QWidget* parent)
     : QMainWindow(parent), m_context(context),
-      m_session(new CounterSession(
-          CounterSession::Context{context.client, context.buffer, context.settings, context.dialogs,
-                                  context.clock, context.switches.nocoupon()},
-          this))
+      m_session(new CounterSession(CounterSession::Context{context.client, context.buffer, context.settings,
+                                                           context.dialogs, context.clock,
+                                                           context.switches.nocoupon()},
+                                   this))
 {
     Q_INIT_RESOURCE(buttons);
     setObjectName(u"Form1"_s);
@@ -590,7 +590,8 @@ CounterState& CounterWindow::state()
 void CounterWindow::setchoixmembre(MemberChoiceDialog* dialog)
 {
     if (dialog)
-        m_session->setchooser([dialog](const std::vector<QStringList>& rows) { return dialog->choose(rows); });
+        m_session->setchooser(
+            [dialog](const std::vector<QStringList>& rows) { return dialog->choose(rows); });
     else
         m_session->setchooser({});
 }
@@ -680,8 +681,8 @@ void CounterWindow::render()
     m_add10pts->setEnabled(shown.addten);
     m_btnprintpoints->setEnabled(shown.pointsticket);
 
-    const QString kept = shown.kept == 1 ? u"1 vente en attente d'envoi"_s
-                                         : u"%1 ventes en attente d'envoi"_s.arg(shown.kept);
+    const QString kept =
+        shown.kept == 1 ? u"1 vente en attente d'envoi"_s : u"%1 ventes en attente d'envoi"_s.arg(shown.kept);
     settext(m_btventesenattente, kept);
     if (m_btventesenattente->accessibleName() != kept)
         m_btventesenattente->setAccessibleName(kept);
@@ -739,7 +740,8 @@ void CounterWindow::validatesale()
     // others; the empty line left for the next product is dropped.
     if (!m_session->idle() && !storelines())
         return;
-    const CounterOutcome outcome = m_session->sale({m_edvendeur->text(), m_ednumvente->text(), m_addpoint->text()});
+    const CounterOutcome outcome =
+        m_session->sale({m_edvendeur->text(), m_ednumvente->text(), m_addpoint->text()});
     showoutcome(outcome);
     // A kept sale leaves the counter to the next customer.
     if (outcome.result == CounterOutcome::Result::Kept)

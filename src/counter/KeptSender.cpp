@@ -142,8 +142,8 @@ KeptSender::Events KeptSender::readevents(const KeptSale& sale, Round& round)
     return events;
 }
 
-KeptSender::Step KeptSender::release(const KeptSale& sale, const QString& failure, bool mayhaveleft, Step step,
-                                     Round& round)
+KeptSender::Step KeptSender::release(const KeptSale& sale, const QString& failure, bool mayhaveleft,
+                                     Step step, Round& round)
 {
     const KeptSales::Status status = m_store.release(
         sale.id, failure, mayhaveleft ? KeptSales::Departure::MayHaveLeft : KeptSales::Departure::NotLeft);

@@ -16,7 +16,8 @@
 struct KeptSending::Worker
 {
     Worker(const QString& path, const Clock& clock, int interval)
-        : store(path, clock), client(buffer, [this] { return url(); }), sender(store, client), interval(interval)
+        : store(path, clock), client(buffer, [this] { return url(); }), sender(store, client),
+          interval(interval)
     {
         // The sender's requests leave on a connection made in a few seconds or not at all.
         client.client().setconnecttimeout(5000);
@@ -91,7 +92,8 @@ KeptSending::KeptSending(const QString& path, const Clock& clock, int interval, 
         worker->loop = &loop;
         worker->timer = &timer;
         timer.setInterval(worker->interval);
-        QObject::connect(&timer, &QTimer::timeout, &worker->context, [worker, owner] { worker->round(owner); });
+        QObject::connect(&timer, &QTimer::timeout, &worker->context,
+                         [worker, owner] { worker->round(owner); });
         if (!worker->stopping.load())
             loop.exec();
         timer.stop();

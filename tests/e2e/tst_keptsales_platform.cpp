@@ -159,7 +159,7 @@ private slots:
             QVERIFY(counter.window().state().idle());
             QCOMPARE(counter.window().btventesenattente()->text(),
                      n == 0 ? u"1 vente en attente d'envoi"_s : u"%1 ventes en attente d'envoi"_s.arg(n + 1));
-            QVERIFY(counter.window().btventesenattente()->isVisible());
+            QTRY_VERIFY(counter.window().btventesenattente()->isVisible());
         }
         counters.clear();
         QCOMPARE(keptcount(work.path()), 3);
@@ -167,7 +167,7 @@ private slots:
         RunningProgram again(platform, work.path());
         again.show();
         QCOMPARE(again.window().btventesenattente()->text(), u"3 ventes en attente d'envoi"_s);
-        QVERIFY(again.window().btventesenattente()->isVisible());
+        QTRY_VERIFY(again.window().btventesenattente()->isVisible());
         // Its first round found the platform away: nothing was lost.
         QTest::qWait(200);
         QCOMPARE(keptcount(work.path()), 3);
@@ -292,9 +292,10 @@ private slots:
         }
         // The sender's lookup goes through; the sale's reply is lost.
         platform.admin("POST", u"faults"_s,
-                       processed ? R"([{"action":"delay","path":"/apiv1/"},
+                       processed
+                           ? R"([{"action":"delay","path":"/apiv1/"},
                                                {"action":"close","process":true,"path":"/apiv1/"}])"
-                                 : R"([{"action":"delay","path":"/apiv1/"},{"action":"close","path":"/apiv1/"}])");
+                           : R"([{"action":"delay","path":"/apiv1/"},{"action":"close","path":"/apiv1/"}])");
         RunningProgram counter(platform, work.path());
         if (processed) {
             QTRY_COMPARE_WITH_TIMEOUT(keptcount(work.path()), 0, 20000);
@@ -328,7 +329,8 @@ private slots:
             const SystemClock clock;
             KeptSales store(KeptSales::pathin(work.path()), clock);
             for (int n = 1; n <= 12; ++n)
-                QVERIFY(store.keep(kept(n % 3 == 0 ? jean : martine, u"1"_s, u"D-%1"_s.arg(n, 2, 10, QChar(u'0')))));
+                QVERIFY(store.keep(
+                    kept(n % 3 == 0 ? jean : martine, u"1"_s, u"D-%1"_s.arg(n, 2, 10, QChar(u'0')))));
         }
         const qint64 before = reader.points(u"1010003"_s) + reader.points(u"1010002"_s);
         RunningProgram first(platform, work.path());
