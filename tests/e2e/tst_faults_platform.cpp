@@ -545,7 +545,8 @@ private slots:
             if (landed)
                 told = {Reconciliation::saleconfirmedmessage()};
             else if (key == u"connection refused"_s || key == u"no answer to connect"_s)
-                told = {Sale::notsentmessage()};
+                // Certainly not sent: the sale may be kept; the pharmacist says no here.
+                told = {Sale::keepquestion(), Sale::notsentmessage()};
             else if (key == u"status 401"_s)
                 told = {Sale::deniedmessage(401)};
             else if (key == u"invalid UTF-8 name"_s)
@@ -570,6 +571,7 @@ private slots:
         window.edvendeur()->setText(u"AB"_s);
         window.ednumvente()->setText(u"V-1"_s);
         counter.arm(fault);
+        counter.dialogs.script({false});
         counter.run([&] { window.btnadd()->click(); }, kstall);
 
         QCOMPARE(counter.dialogs.texts().join(u" | "_s), told.join(u" | "_s));

@@ -137,7 +137,8 @@ private slots:
         const QStringList cards{u"1010003"_s, u"1010001"_s, u"1010003"_s};
         std::vector<std::unique_ptr<RunningProgram>> counters;
         for (const QString& card : cards) {
-            counters.push_back(std::make_unique<RunningProgram>(platform, work.path()));
+            counters.push_back(
+                std::make_unique<RunningProgram>(platform, QStringList(), nullptr, work.path()));
             counters.back()->show();
             counters.back()->search(card);
             QVERIFY(!counters.back()->window().state().idle());
@@ -164,7 +165,7 @@ private slots:
         counters.clear();
         QCOMPARE(keptcount(work.path()), 3);
 
-        RunningProgram again(platform, work.path());
+        RunningProgram again(platform, {}, nullptr, work.path());
         again.show();
         QCOMPARE(again.window().btventesenattente()->text(), u"3 ventes en attente d'envoi"_s);
         QTRY_VERIFY(again.window().btventesenattente()->isVisible());
@@ -260,7 +261,7 @@ private slots:
         }
         QCOMPARE(reader.points(u"1010003"_s), points + (landed ? 15 : 0));
 
-        RunningProgram counter(platform, work.path());
+        RunningProgram counter(platform, {}, nullptr, work.path());
         QTRY_COMPARE_WITH_TIMEOUT(keptcount(work.path()), 0, 20000);
         QCOMPARE(countof(counter.sent(), "\"type\":\"addCA\""), landed ? 0 : 1);
         QCOMPARE(reader.sales(u"1010003"_s, u"M-"_s), QStringList{u"M-1"_s});
@@ -296,7 +297,7 @@ private slots:
                            ? R"([{"action":"delay","path":"/apiv1/"},
                                                {"action":"close","process":true,"path":"/apiv1/"}])"
                            : R"([{"action":"delay","path":"/apiv1/"},{"action":"close","path":"/apiv1/"}])");
-        RunningProgram counter(platform, work.path());
+        RunningProgram counter(platform, {}, nullptr, work.path());
         if (processed) {
             QTRY_COMPARE_WITH_TIMEOUT(keptcount(work.path()), 0, 20000);
         } else {
@@ -333,8 +334,8 @@ private slots:
                     kept(n % 3 == 0 ? jean : martine, u"1"_s, u"D-%1"_s.arg(n, 2, 10, QChar(u'0')))));
         }
         const qint64 before = reader.points(u"1010003"_s) + reader.points(u"1010002"_s);
-        RunningProgram first(platform, work.path());
-        RunningProgram second(platform, work.path());
+        RunningProgram first(platform, {}, nullptr, work.path());
+        RunningProgram second(platform, {}, nullptr, work.path());
         QTRY_COMPARE_WITH_TIMEOUT(keptcount(work.path()), 0, 30000);
 
         QStringList martines, jeans;

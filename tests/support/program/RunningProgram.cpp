@@ -16,35 +16,20 @@
 #include <QTimer>
 #include <algorithm>
 
-RunningProgram::RunningProgram(LocalPlatform& platform, const QStringList& switches, Dialogs* boxes)
+RunningProgram::RunningProgram(LocalPlatform& platform, const QStringList& switches, Dialogs* boxes,
+                               const QString& workfolder)
     : m_platform(platform)
 {
-    m_folder = m_work.path() + u'/';
-    start(switches, boxes);
-}
-
-RunningProgram::RunningProgram(LocalPlatform& platform, const QString& folder) : m_platform(platform)
-{
-    m_folder = QDir(folder).absolutePath() + u'/';
-    start({}, nullptr);
-}
-
-void RunningProgram::start(const QStringList& switches, Dialogs* boxes)
-{
-    const QString folder = QDir(m_folder).absolutePath();
-    m_platform.preparework(folder);
+    const QString folder = QDir(workfolder.isEmpty() ? m_work.path() : workfolder).absolutePath();
+    m_folder = folder + u'/';
+    platform.preparework(folder);
     // Tickets and sheets go to PDF files there instead of the preview.
     qputenv("QUILBA_PRINT_DIR", QFile::encodeName(folder + QStringLiteral("/imprimes")));
     QDir(folder).mkdir(QStringLiteral("imprimes"));
     program = std::make_unique<Program>(Switches(QStringList{QStringLiteral("quilba")} + switches),
                                         boxes ? *boxes : dialogs, shell, m_clock);
-    if (m_platform.running())
+    if (platform.running())
         sent(); // what start-up sent is not the test's
-}
-
-void RunningProgram::quit()
-{
-    program.reset();
 }
 
 RunningProgram::~RunningProgram()

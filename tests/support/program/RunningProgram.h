@@ -25,18 +25,14 @@ class RunningProgram
 {
 public:
     // Switches beside the program name, as "-nocoupon". Message boxes go to `boxes` when given
-    // (real ones, say), else to the scripted `dialogs`.
+    // (real ones, say), else to the scripted `dialogs`. The work folder is a temporary one of its
+    // own unless `folder` names one that outlives the program (the program started again, or a
+    // second counter sharing the folder).
     explicit RunningProgram(LocalPlatform& platform, const QStringList& switches = {},
-                            Dialogs* boxes = nullptr);
-    // The same on a work folder that outlives it: the program started again, or a second counter
-    // sharing the folder.
-    RunningProgram(LocalPlatform& platform, const QString& folder);
+                            Dialogs* boxes = nullptr, const QString& folder = {});
     ~RunningProgram();
     RunningProgram(const RunningProgram&) = delete;
     RunningProgram& operator=(const RunningProgram&) = delete;
-
-    // Ends the program as closing the counter window does (its sender stops).
-    void quit();
 
     CounterWindow& window();
     // Shows the counter window and waits until it has the keyboard.
@@ -63,8 +59,6 @@ public:
 
 private:
     LocalPlatform& m_platform;
-    void start(const QStringList& switches, Dialogs* boxes);
-
     QTemporaryDir m_work;
     QString m_folder;
     SystemClock m_clock;
