@@ -6,6 +6,7 @@
 #include "LocalPlatform.h"
 #include "Person.h"
 #include "RunningProgram.h"
+#include "SmallDisk.h"
 
 #include "api/CounterClient.h"
 #include "api/JsonValue.h"
@@ -223,6 +224,34 @@ private slots:
         QCOMPARE(keptcount(counter.workfolder()), 0);
     }
 
+    // The work folder's disk is full: keeping the sale fails, the pharmacist is told why, and
+    // the sale stays typed on the counter, ready to be sent again.
+    void fullDiskKeepsTheSaleTyped()
+    {
+        SmallDisk small(1024);
+        if (!small.ok())
+            QSKIP(qPrintable(small.reason()));
+        LocalPlatform platform;
+        QVERIFY2(platform.started(), qPrintable(platform.error()));
+        RunningProgram counter(platform, QStringList(), nullptr, small.path());
+        counter.show();
+        counter.search(u"1010001"_s);
+        QVERIFY2(platform.stop(), qPrintable(platform.error()));
+        QVERIFY(small.fill());
+
+        sell(counter.window(), u"12"_s, u"F-1"_s);
+        const QStringList told = counter.dialogs.texts();
+        QCOMPARE(told.size(), 3);
+        QCOMPARE(told[0], Sale::keepquestion());
+        QVERIFY2(told[1].startsWith(u"La vente n'a pas pu être mise en attente : "_s), qPrintable(told[1]));
+        QCOMPARE(counter.dialogs.shown()[1].kind, u"exception"_s);
+        QCOMPARE(told[2], Sale::notsentmessage());
+        QCOMPARE(counter.window().addpoint()->text(), u"12"_s);
+        QCOMPARE(counter.window().ednumvente()->text(), u"F-1"_s);
+        QVERIFY(!counter.window().state().idle());
+        QVERIFY(!counter.window().btventesenattente()->isVisible());
+    }
+
     // A kept sale whose earlier send may have landed (its counter died, or its reply was lost) is
     // looked for among the member's events first: found, it is settled without being sent again;
     // not found, it is sent, once.
@@ -313,6 +342,44 @@ private slots:
             QTRY_COMPARE_WITH_TIMEOUT(keptcount(work.path()), 0, 20000);
         }
         QCOMPARE(reader.sales(u"1010003"_s, u"L-"_s), QStringList{u"L-1"_s});
+        QCOMPARE(reader.points(u"1010003"_s), points + 15);
+    }
+
+    // The program is closed while its sender waits for a platform that stalls: it ends at once,
+    // the sale stays in the list, free for the next start, which sends it once.
+    void closingWhileSendingLosesNothing()
+    {
+        LocalPlatform platform;
+        QVERIFY2(platform.started(), qPrintable(platform.error()));
+        QTemporaryDir work;
+        Reader reader(platform);
+        const QString id = reader.id(u"1010003"_s);
+        const qint64 points = reader.points(u"1010003"_s);
+        {
+            const SystemClock clock;
+            KeptSales store(KeptSales::pathin(work.path()), clock);
+            QVERIFY(store.keep(kept(id, u"15"_s, u"C-1"_s)));
+        }
+        platform.admin("POST", u"faults"_s, R"({"action":"stall","path":"/apiv1/"})");
+        {
+            RunningProgram counter(platform, QStringList(), nullptr, work.path());
+            // The fault is taken: the sender's first request is in, and stalls.
+            QTRY_VERIFY_WITH_TIMEOUT(!platform.admin("GET", u"faults"_s).contains("stall"), 10000);
+            counter.program.reset();
+        }
+        {
+            const SystemClock clock;
+            KeptSales store(KeptSales::pathin(work.path()), clock);
+            const auto sales = store.list();
+            QVERIFY2(sales, qPrintable(store.errorstring()));
+            QCOMPARE(sales->size(), size_t(1));
+            QVERIFY(!sales->front().held);
+            QCOMPARE(sales->front().attempts, 1);
+        }
+        platform.admin("DELETE", u"faults"_s);
+        RunningProgram again(platform, QStringList(), nullptr, work.path());
+        QTRY_COMPARE_WITH_TIMEOUT(keptcount(work.path()), 0, 20000);
+        QCOMPARE(reader.sales(u"1010003"_s, u"C-"_s), QStringList{u"C-1"_s});
         QCOMPARE(reader.points(u"1010003"_s), points + 15);
     }
 
