@@ -10,6 +10,7 @@
 #include "counter/CounterState.h"
 #include "counter/CounterWindow.h"
 #include "counter/KeptSales.h"
+#include "counter/KeptSalesWindow.h"
 #include "counter/KeptSending.h"
 #include "data/DataModule.h"
 #include "history/HistoryWindow.h"
@@ -197,7 +198,10 @@ void Program::sendkept()
 
 void Program::showkept()
 {
-    // The list window comes with the next step; until then the count is read again.
+    KeptSalesWindow window(*m_keptsales, m_dialogs, m_counterWindow.get());
+    connect(&window, &KeptSalesWindow::changed, &m_counterWindow->session(), &CounterSession::refreshkept);
+    window.reload();
+    window.exec();
     m_counterWindow->session().refreshkept();
 }
 

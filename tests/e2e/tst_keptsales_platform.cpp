@@ -15,10 +15,12 @@
 #include "counter/CounterWindow.h"
 #include "counter/Coupons.h"
 #include "counter/KeptSales.h"
+#include "counter/KeptSalesWindow.h"
 #include "counter/KeptSender.h"
 #include "counter/Reconciliation.h"
 #include "counter/Sale.h"
 
+#include <QApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -250,6 +252,64 @@ private slots:
         QCOMPARE(counter.window().ednumvente()->text(), u"F-1"_s);
         QVERIFY(!counter.window().state().idle());
         QVERIFY(!counter.window().btventesenattente()->isVisible());
+    }
+
+    // The pharmacist opens the list from the counter, deletes a sale there with the keyboard
+    // (after saying yes), and closes it: the counter shows one sale left, and only that one
+    // reaches the platform once it is back.
+    void deletedFromTheListIsNeverSent()
+    {
+        LocalPlatform platform({}, true, LocalPlatform::Data::File);
+        QVERIFY2(platform.started(), qPrintable(platform.error()));
+        QTemporaryDir work;
+        Reader reader(platform);
+        const QString id = reader.id(u"1010003"_s);
+        const qint64 points = reader.points(u"1010003"_s);
+        {
+            const SystemClock clock;
+            KeptSales store(KeptSales::pathin(work.path()), clock);
+            QVERIFY(store.keep(kept(id, u"15"_s, u"S-1"_s)));
+            QVERIFY(store.keep(kept(id, u"20"_s, u"S-2"_s)));
+        }
+        QVERIFY2(platform.stop(), qPrintable(platform.error()));
+        RunningProgram counter(platform, QStringList(), nullptr, work.path());
+        counter.show();
+        QToolButton* button = counter.window().btventesenattente();
+        QTRY_VERIFY(button->isVisible());
+        QCOMPARE(button->accessibleName(), u"2 ventes en attente d'envoi"_s);
+
+        QStringList rows;
+        bool listfirst = false;
+        int left = -1;
+        Person::whenmodal<KeptSalesWindow>([&](KeptSalesWindow* window) {
+            QTableWidget* list = window->listeventes();
+            // What a window manager does for a dialog that opens; the offscreen screen does not.
+            window->activateWindow();
+            listfirst = QTest::qWaitFor([window] { return QApplication::activeWindow() == window; }) &&
+                        list->hasFocus();
+            for (int row = 0; row < list->rowCount(); ++row)
+                rows.append(list->item(row, 3)->text());
+            Person::press(Qt::Key_Down);
+            Person::press(Qt::Key_Delete);
+            left = list->rowCount();
+            Person::press(Qt::Key_Escape);
+        });
+        // Reached from the search field with the keyboard: it closes the tab chain.
+        QVERIFY(counter.window().search()->hasFocus());
+        Person::press(Qt::Key_Backtab, Qt::ShiftModifier);
+        QVERIFY(button->hasFocus());
+        Person::press(Qt::Key_Space);
+        QVERIFY(listfirst);
+        QCOMPARE(rows, (QStringList{u"S-1"_s, u"S-2"_s}));
+        QCOMPARE(left, 1);
+        QCOMPARE(counter.dialogs.shown().last().kind, u"question"_s);
+        QCOMPARE(button->text(), u"1 vente en attente d'envoi"_s);
+
+        QVERIFY2(platform.restart(), qPrintable(platform.error()));
+        counter.search(u"1010002"_s);
+        QTRY_COMPARE_WITH_TIMEOUT(keptcount(work.path()), 0, 20000);
+        QCOMPARE(reader.sales(u"1010003"_s, u"S-"_s), QStringList{u"S-1"_s});
+        QCOMPARE(reader.points(u"1010003"_s), points + 15);
     }
 
     // A kept sale whose earlier send may have landed (its counter died, or its reply was lost) is
