@@ -9,7 +9,9 @@
 #include <QUuid>
 
 #include <cerrno>
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -207,6 +209,8 @@ QString KeptSales::reason(int code) const
     case SQLITE_TOOBIG:
         return SystemError::text(EFBIG);
     case SQLITE_CANTOPEN:
+        if (m_db && sqlite3_extended_errcode(m_db) == SQLITE_CANTOPEN_SYMLINK)
+            return SystemError::text(ELOOP);
         // A file that could not be created says "missing" after SQLite's try to read it: the
         // folder tells why.
         if (error == ENOENT) {
@@ -227,8 +231,20 @@ bool KeptSales::open()
     if (m_db)
         return true;
     const QString action = u"Le fichier des ventes en attente "_s + m_path + u" ne s'ouvre pas : "_s;
-    int code = sqlite3_open_v2(QFile::encodeName(m_path).constData(), &m_db,
-                               SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    const QByteArray path = QFile::encodeName(m_path);
+    // A new file is for the counter's group only, whatever the umask: it holds members' names
+    // and card numbers, and every account at the counter writes it. SQLite gives its journal the
+    // same mode. A failure here is told by SQLite's own try below.
+    const int fresh =
+        ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, S_IRUSR | S_IWUSR);
+    if (fresh >= 0) {
+        ::fchmod(fresh, S_IRUSR | S_IWUSR | S_IRGRP | S_IWGRP);
+        ::close(fresh);
+    }
+    // Never through a symbolic link: in the folder shared by the group it could point at somebody
+    // else's file.
+    int code = sqlite3_open_v2(path.constData(), &m_db,
+                               SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOFOLLOW, nullptr);
     if (code == SQLITE_OK) {
         sqlite3_extended_result_codes(m_db, 1);
         sqlite3_busy_timeout(m_db, kbusyms);

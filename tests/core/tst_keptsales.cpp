@@ -11,6 +11,7 @@
 #include <QTest>
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 
@@ -512,6 +513,21 @@ private slots:
         QCOMPARE(readfile(path), bytes);
     }
 
+    // A new file is readable and writable by its owner and the counter's group only, whatever the
+    // umask: every account at the counter writes it, and it holds members' names.
+    void newFileIsForTheGroup()
+    {
+        QTemporaryDir dir;
+        const FixedClock clock(t0);
+        const mode_t before = ::umask(022);
+        KeptSales sales(KeptSales::pathin(dir.path()), clock);
+        const bool kept = sales.keep(sale(u"1001"_s, u"1"_s)).has_value();
+        ::umask(before);
+        QVERIFY2(kept, qPrintable(sales.errorstring()));
+        QCOMPARE(QFileInfo(sales.path()).permissions() & ~(QFile::ReadUser | QFile::WriteUser),
+                 QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::WriteGroup);
+    }
+
     // A file that cannot be opened says why in French, and every operation fails with it.
     void unopenableFile_data()
     {
@@ -521,6 +537,9 @@ private slots:
         QTest::newRow("not a database")
             << u"text"_s << u"Le fichier est endommagé ou ce n'est pas un fichier de ventes en attente."_s;
         QTest::newRow("a folder in its place") << u"folder"_s << u"C'est un dossier, pas un fichier."_s;
+        QTest::newRow("a link in its place")
+            << u"link"_s
+            << u"Le fichier est un lien symbolique : par sécurité, il n'est ni suivi ni remplacé."_s;
         QTest::newRow("from a newer program")
             << u"newer"_s << u"il vient d'une version plus récente du programme."_s;
         QTest::newRow("read-only disk, no file yet")
@@ -541,6 +560,13 @@ private slots:
             file.write(QByteArray(4096, 'x'));
         } else if (place == u"folder"_s) {
             QVERIFY(QDir().mkpath(path));
+        } else if (place == u"link"_s) {
+            // Somebody else's file, which must stay as it is.
+            QFile target(dir.filePath(u"autre"_s));
+            QVERIFY(target.open(QIODevice::WriteOnly));
+            target.write("pas une base");
+            target.close();
+            QVERIFY(QFile::link(target.fileName(), path));
         } else if (place == u"newer"_s) {
             sqlite3* db = nullptr;
             QCOMPARE(sqlite3_open(QFile::encodeName(path).constData(), &db), SQLITE_OK);
