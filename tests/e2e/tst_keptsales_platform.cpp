@@ -121,6 +121,21 @@ int keptcount(const QString& folder)
     return store.count().value_or(-1);
 }
 
+// A work folder that outlives the programs a test starts on it, and its kept sales' file, read
+// and filled by the test as another counter would.
+class Folder
+{
+public:
+    QString path() const { return m_dir.path(); }
+    KeptSales& store() { return m_store; }
+    int count() const { return keptcount(path()); }
+
+private:
+    QTemporaryDir m_dir;
+    SystemClock m_clock;
+    KeptSales m_store{KeptSales::pathin(m_dir.path()), m_clock};
+};
+
 int countof(const QByteArrayList& bodies, const QByteArray& part)
 {
     return int(std::count_if(bodies.begin(), bodies.end(),
@@ -142,7 +157,7 @@ private slots:
     {
         LocalPlatform platform({}, true, LocalPlatform::Data::File);
         QVERIFY2(platform.started(), qPrintable(platform.error()));
-        QTemporaryDir work;
+        Folder work;
         Reader reader(platform);
         const qint64 marie = reader.points(u"1010001"_s);
         const qint64 martine = reader.points(u"1010003"_s);
@@ -176,7 +191,7 @@ private slots:
             QTRY_VERIFY(counter.window().btventesenattente()->isVisible());
         }
         counters.clear();
-        QCOMPARE(keptcount(work.path()), 3);
+        QCOMPARE(work.count(), 3);
 
         RunningProgram again(platform, {}, nullptr, work.path());
         again.show();
@@ -184,11 +199,11 @@ private slots:
         QTRY_VERIFY(again.window().btventesenattente()->isVisible());
         // Its first round found the platform away: nothing was lost.
         QTest::qWait(200);
-        QCOMPARE(keptcount(work.path()), 3);
+        QCOMPARE(work.count(), 3);
 
         QVERIFY2(platform.restart(), qPrintable(platform.error()));
         again.search(u"1010002"_s);
-        QTRY_COMPARE_WITH_TIMEOUT(keptcount(work.path()), 0, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(work.count(), 0, 20000);
         QTRY_VERIFY_WITH_TIMEOUT(!again.window().btventesenattente()->isVisible(), 5000);
 
         QCOMPARE(reader.sales(u"1010003"_s, u"K-"_s), (QStringList{u"K-1"_s, u"K-3"_s}));
@@ -271,16 +286,12 @@ private slots:
     {
         LocalPlatform platform({}, true, LocalPlatform::Data::File);
         QVERIFY2(platform.started(), qPrintable(platform.error()));
-        QTemporaryDir work;
+        Folder work;
         Reader reader(platform);
         const QString id = reader.id(u"1010003"_s);
         const qint64 points = reader.points(u"1010003"_s);
-        {
-            const SystemClock clock;
-            KeptSales store(KeptSales::pathin(work.path()), clock);
-            QVERIFY(store.keep(kept(id, u"15"_s, u"S-1"_s)));
-            QVERIFY(store.keep(kept(id, u"20"_s, u"S-2"_s)));
-        }
+        QVERIFY(work.store().keep(kept(id, u"15"_s, u"S-1"_s)));
+        QVERIFY(work.store().keep(kept(id, u"20"_s, u"S-2"_s)));
         QVERIFY2(platform.stop(), qPrintable(platform.error()));
         RunningProgram counter(platform, QStringList(), nullptr, work.path());
         counter.show();
@@ -317,7 +328,7 @@ private slots:
 
         QVERIFY2(platform.restart(), qPrintable(platform.error()));
         counter.search(u"1010002"_s);
-        QTRY_COMPARE_WITH_TIMEOUT(keptcount(work.path()), 0, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(work.count(), 0, 20000);
         QCOMPARE(reader.sales(u"1010003"_s, u"S-"_s), QStringList{u"S-1"_s});
         QCOMPARE(reader.points(u"1010003"_s), points + 15);
     }
@@ -336,15 +347,14 @@ private slots:
         QFETCH(bool, landed);
         LocalPlatform platform;
         QVERIFY2(platform.started(), qPrintable(platform.error()));
-        QTemporaryDir work;
+        Folder work;
         Reader reader(platform);
         const QString id = reader.id(u"1010003"_s);
         const qint64 points = reader.points(u"1010003"_s);
         {
             // A counter takes the sale, reads the events, sends it and dies before settling it:
             // its lease runs out.
-            const SystemClock clock;
-            KeptSales store(KeptSales::pathin(work.path()), clock);
+            KeptSales& store = work.store();
             const KeptSale sale = kept(id, u"15"_s, u"M-1"_s);
             QVERIFY(store.keep(sale));
             QCOMPARE(store.claim({}, 1).status, KeptSales::Status::Done);
@@ -359,7 +369,7 @@ private slots:
         QCOMPARE(reader.points(u"1010003"_s), points + (landed ? 15 : 0));
 
         RunningProgram counter(platform, {}, nullptr, work.path());
-        QTRY_COMPARE_WITH_TIMEOUT(keptcount(work.path()), 0, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(work.count(), 0, 20000);
         QCOMPARE(countof(counter.sent(), "\"type\":\"addCA\""), landed ? 0 : 1);
         QCOMPARE(reader.sales(u"1010003"_s, u"M-"_s), QStringList{u"M-1"_s});
         QCOMPARE(reader.points(u"1010003"_s), points + 15);
@@ -379,15 +389,11 @@ private slots:
         QFETCH(bool, processed);
         LocalPlatform platform;
         QVERIFY2(platform.started(), qPrintable(platform.error()));
-        QTemporaryDir work;
+        Folder work;
         Reader reader(platform);
         const QString id = reader.id(u"1010003"_s);
         const qint64 points = reader.points(u"1010003"_s);
-        {
-            const SystemClock clock;
-            KeptSales store(KeptSales::pathin(work.path()), clock);
-            QVERIFY(store.keep(kept(id, u"15"_s, u"L-1"_s)));
-        }
+        QVERIFY(work.store().keep(kept(id, u"15"_s, u"L-1"_s)));
         // The sender's lookup goes through; the sale's reply is lost.
         platform.admin("POST", u"faults"_s,
                        processed
@@ -396,18 +402,18 @@ private slots:
                            : R"([{"action":"delay","path":"/apiv1/"},{"action":"close","path":"/apiv1/"}])");
         RunningProgram counter(platform, {}, nullptr, work.path());
         if (processed) {
-            QTRY_COMPARE_WITH_TIMEOUT(keptcount(work.path()), 0, 20000);
+            QTRY_COMPARE_WITH_TIMEOUT(work.count(), 0, 20000);
         } else {
-            const SystemClock clock;
-            KeptSales store(KeptSales::pathin(work.path()), clock);
+            KeptSales& store = work.store();
             QTRY_COMPARE_WITH_TIMEOUT(store.list()->front().attempts, 1, 20000);
-            QCOMPARE(store.list()->front().failure, KeptSender::notrecordedmessage());
-            QVERIFY(!store.list()->front().mayhaveleft);
+            const KeptSale left = store.list()->front();
+            QCOMPARE(left.failure, KeptSender::notrecordedmessage());
+            QVERIFY(!left.mayhaveleft);
             QCOMPARE(reader.points(u"1010003"_s), points);
             counter.show();
             QTRY_VERIFY(counter.window().btventesenattente()->isVisible());
             counter.search(u"1010002"_s);
-            QTRY_COMPARE_WITH_TIMEOUT(keptcount(work.path()), 0, 20000);
+            QTRY_COMPARE_WITH_TIMEOUT(work.count(), 0, 20000);
         }
         QCOMPARE(reader.sales(u"1010003"_s, u"L-"_s), QStringList{u"L-1"_s});
         QCOMPARE(reader.points(u"1010003"_s), points + 15);
@@ -419,15 +425,11 @@ private slots:
     {
         LocalPlatform platform;
         QVERIFY2(platform.started(), qPrintable(platform.error()));
-        QTemporaryDir work;
+        Folder work;
         Reader reader(platform);
         const QString id = reader.id(u"1010003"_s);
         const qint64 points = reader.points(u"1010003"_s);
-        {
-            const SystemClock clock;
-            KeptSales store(KeptSales::pathin(work.path()), clock);
-            QVERIFY(store.keep(kept(id, u"15"_s, u"C-1"_s)));
-        }
+        QVERIFY(work.store().keep(kept(id, u"15"_s, u"C-1"_s)));
         platform.admin("POST", u"faults"_s, R"({"action":"stall","path":"/apiv1/"})");
         {
             RunningProgram counter(platform, QStringList(), nullptr, work.path());
@@ -436,17 +438,15 @@ private slots:
             counter.program.reset();
         }
         {
-            const SystemClock clock;
-            KeptSales store(KeptSales::pathin(work.path()), clock);
-            const auto sales = store.list();
-            QVERIFY2(sales, qPrintable(store.errorstring()));
+            const auto sales = work.store().list();
+            QVERIFY2(sales, qPrintable(work.store().errorstring()));
             QCOMPARE(sales->size(), size_t(1));
             QVERIFY(!sales->front().held);
             QCOMPARE(sales->front().attempts, 1);
         }
         platform.admin("DELETE", u"faults"_s);
         RunningProgram again(platform, QStringList(), nullptr, work.path());
-        QTRY_COMPARE_WITH_TIMEOUT(keptcount(work.path()), 0, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(work.count(), 0, 20000);
         QCOMPARE(reader.sales(u"1010003"_s, u"C-"_s), QStringList{u"C-1"_s});
         QCOMPARE(reader.points(u"1010003"_s), points + 15);
     }
@@ -457,13 +457,12 @@ private slots:
     {
         LocalPlatform platform;
         QVERIFY2(platform.started(), qPrintable(platform.error()));
-        QTemporaryDir work;
+        Folder work;
         Reader reader(platform);
         const QString martine = reader.id(u"1010003"_s);
         const QString jean = reader.id(u"1010002"_s);
         {
-            const SystemClock clock;
-            KeptSales store(KeptSales::pathin(work.path()), clock);
+            KeptSales& store = work.store();
             for (int n = 1; n <= 12; ++n)
                 QVERIFY(store.keep(
                     kept(n % 3 == 0 ? jean : martine, u"1"_s, u"D-%1"_s.arg(n, 2, 10, QChar(u'0')))));
@@ -471,7 +470,7 @@ private slots:
         const qint64 before = reader.points(u"1010003"_s) + reader.points(u"1010002"_s);
         RunningProgram first(platform, {}, nullptr, work.path());
         RunningProgram second(platform, {}, nullptr, work.path());
-        QTRY_COMPARE_WITH_TIMEOUT(keptcount(work.path()), 0, 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(work.count(), 0, 30000);
 
         QStringList martines, jeans;
         for (int n = 1; n <= 12; ++n)
