@@ -16,18 +16,16 @@ HttpClient::Profile CounterClient::profile()
 
 HttpReply CounterClient::httpput(const QString& jsondata)
 {
-    HttpReply reply = m_client.put(m_url(), jsondata.toUtf8());
-    if (reply.ok) {
-        m_buffer.load(reply.body);
-        if (m_reached)
-            m_reached();
-    }
-    return reply;
+    return arrived(m_client.put(m_url(), jsondata.toUtf8()));
 }
 
 HttpReply CounterClient::postform(const QString& line)
 {
-    HttpReply reply = m_client.postform(m_url(), line);
+    return arrived(m_client.postform(m_url(), line));
+}
+
+HttpReply CounterClient::arrived(HttpReply reply)
+{
     if (reply.ok) {
         m_buffer.load(reply.body);
         if (m_reached)

@@ -33,6 +33,9 @@ public:
     void setreached(std::function<void()> reached) { m_reached = std::move(reached); }
 
 private:
+    // A reply that arrived goes into the reply buffer and says the platform was reached.
+    HttpReply arrived(HttpReply reply);
+
     HttpClient m_client;
     ReplyBuffer& m_buffer;
     std::function<QString()> m_url;

@@ -127,8 +127,8 @@ Program::Program(const Switches& switches, Dialogs& dialogs, Shell& shell, Clock
         m_keptsales = std::make_unique<KeptSales>(path, m_clock);
         m_counterWindow->session().setkeptsales(m_keptsales.get());
         m_keptsending = std::make_unique<KeptSending>(path, m_clock);
-        connect(m_keptsending.get(), &KeptSending::roundended, this,
-                [this] { m_counterWindow->session().refreshkept(); });
+        connect(m_keptsending.get(), &KeptSending::roundended, &m_counterWindow->session(),
+                &CounterSession::refreshkept);
         connect(m_counterWindow.get(), &CounterWindow::keptsalesrequested, this, &Program::showkept);
         // A request that reached the platform: the kept sales can follow.
         m_counterclient->setreached([this] {

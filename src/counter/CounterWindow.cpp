@@ -6,6 +6,7 @@
 #include "counter/CounterState.h"
 #include "counter/CouponGrid.h"
 #include "counter/ElidedLabel.h"
+#include "counter/KeptSales.h"
 #include "data/GridEditing.h"
 #include "data/MemoryTable.h"
 #include "members/MemberChoiceDialog.h"
@@ -681,8 +682,7 @@ void CounterWindow::render()
     m_add10pts->setEnabled(shown.addten);
     m_btnprintpoints->setEnabled(shown.pointsticket);
 
-    const QString kept =
-        shown.kept == 1 ? u"1 vente en attente d'envoi"_s : u"%1 ventes en attente d'envoi"_s.arg(shown.kept);
+    const QString kept = KeptSales::countcaption(shown.kept);
     settext(m_btventesenattente, kept);
     if (m_btventesenattente->accessibleName() != kept)
         m_btventesenattente->setAccessibleName(kept);

@@ -140,6 +140,24 @@ int done(int code)
 
 } // namespace
 
+QString KeptSales::countcaption(int count)
+{
+    return count == 1 ? u"1 vente en attente d'envoi"_s : u"%1 ventes en attente d'envoi"_s.arg(count);
+}
+
+QString KeptSales::removequestion(const KeptSale& sale)
+{
+    const QString who = sale.membername.isEmpty() ? sale.cardnumber : sale.membername;
+    QString question = u"Supprimer la vente de "_s + sale.amount + u" €"_s +
+                       (who.isEmpty() ? QString() : u" de "_s + who) + u" ? "_s;
+    // A send whose reply was lost may have landed: its points may be credited already.
+    if (sale.mayhaveleft)
+        return question + u"La plateforme l'a peut-être déjà reçue (sa réponse s'est perdue) : regardez "
+                          u"l'historique du client avant de la supprimer. Supprimée, elle ne sera jamais "
+                          u"envoyée."_s;
+    return question + u"Elle ne sera jamais envoyée et ses points ne seront pas crédités."_s;
+}
+
 QString KeptSales::filename()
 {
     return u"ventes-en-attente.sqlite"_s;
@@ -461,68 +479,14 @@ KeptSales::Claimed KeptSales::claim(const QSet<qint64>& skip, int leaseseconds)
     return claimed;
 }
 
-KeptSales::Status KeptSales::recordbefore(qint64 id, const QSet<QString>& before)
-{
-    if (!open())
-        return Status::Failed;
-    QStringList keys(before.begin(), before.end());
-    keys.sort();
-    Status status = Status::Done;
-    const bool recorded = transact(u"La vente en attente n'a pas pu être préparée pour l'envoi : "_s, [&] {
-        Statement note(m_db, "UPDATE ventes SET events_before = ? WHERE id = ? AND lease_owner = ?");
-        note.bind(1, keys.join(u'\n')).bind(2, id).bind(3, m_owner);
-        const int code = done(note.step());
-        if (code != SQLITE_OK || sqlite3_changes(m_db) == 1)
-            return code;
-        status = Status::Lost;
-        return SQLITE_OK;
-    });
-    if (!recorded)
-        return Status::Failed;
-    if (status == Status::Lost)
-        m_error = u"Un autre poste a repris l'envoi de cette vente."_s;
-    return status;
-}
-
-KeptSales::Status KeptSales::settle(qint64 id)
+template <typename Change>
+KeptSales::Status KeptSales::asholder(qint64 id, const QString& action, Change change)
 {
     if (!open())
         return Status::Failed;
     Status status = Status::Done;
-    const bool settled =
-        transact(u"La vente envoyée n'a pas pu être retirée des ventes en attente : "_s, [&] {
-            Statement erase(m_db, "DELETE FROM ventes WHERE id = ? AND lease_owner = ?");
-            erase.bind(1, id).bind(2, m_owner);
-            const int code = done(erase.step());
-            if (code != SQLITE_OK || sqlite3_changes(m_db) == 1)
-                return code;
-            Statement still(m_db, "SELECT 1 FROM ventes WHERE id = ?");
-            still.bind(1, id);
-            const int found = still.step();
-            status = found == SQLITE_ROW ? Status::Lost : Status::None;
-            return done(found);
-        });
-    if (!settled)
-        return Status::Failed;
-    if (status == Status::Lost)
-        m_error = u"Un autre poste a repris l'envoi de cette vente."_s;
-    else if (status == Status::None)
-        m_error = u"Cette vente n'est plus en attente."_s;
-    return status;
-}
-
-KeptSales::Status KeptSales::release(qint64 id, const QString& failure, Departure departure)
-{
-    if (!open())
-        return Status::Failed;
-    Status status = Status::Done;
-    const bool released = transact(u"L'échec de l'envoi n'a pas pu être noté : "_s, [&] {
-        Statement back(m_db, "UPDATE ventes SET failure = ?, failed_at = ?, attempts = attempts + 1, "
-                             "may_have_left = ?, lease_owner = '', lease_until = 0 "
-                             "WHERE id = ? AND lease_owner = ?");
-        back.bind(1, failure).bind(2, isotext(m_clock.now()));
-        back.bind(3, qint64(departure == Departure::NotLeft ? 0 : 1)).bind(4, id).bind(5, m_owner);
-        const int code = done(back.step());
+    const bool changed = transact(action, [&] {
+        const int code = change();
         if (code != SQLITE_OK || sqlite3_changes(m_db) == 1)
             return code;
         Statement still(m_db, "SELECT 1 FROM ventes WHERE id = ?");
@@ -531,11 +495,43 @@ KeptSales::Status KeptSales::release(qint64 id, const QString& failure, Departur
         status = found == SQLITE_ROW ? Status::Lost : Status::None;
         return done(found);
     });
-    if (!released)
+    if (!changed)
         return Status::Failed;
     if (status == Status::Lost)
         m_error = u"Un autre poste a repris l'envoi de cette vente."_s;
     else if (status == Status::None)
         m_error = u"Cette vente n'est plus en attente."_s;
     return status;
+}
+
+KeptSales::Status KeptSales::recordbefore(qint64 id, const QSet<QString>& before)
+{
+    QStringList keys(before.begin(), before.end());
+    keys.sort();
+    return asholder(id, u"La vente en attente n'a pas pu être préparée pour l'envoi : "_s, [&] {
+        Statement note(m_db, "UPDATE ventes SET events_before = ? WHERE id = ? AND lease_owner = ?");
+        note.bind(1, keys.join(u'\n')).bind(2, id).bind(3, m_owner);
+        return done(note.step());
+    });
+}
+
+KeptSales::Status KeptSales::settle(qint64 id)
+{
+    return asholder(id, u"La vente envoyée n'a pas pu être retirée des ventes en attente : "_s, [&] {
+        Statement erase(m_db, "DELETE FROM ventes WHERE id = ? AND lease_owner = ?");
+        erase.bind(1, id).bind(2, m_owner);
+        return done(erase.step());
+    });
+}
+
+KeptSales::Status KeptSales::release(qint64 id, const QString& failure, Departure departure)
+{
+    return asholder(id, u"L'échec de l'envoi n'a pas pu être noté : "_s, [&] {
+        Statement back(m_db, "UPDATE ventes SET failure = ?, failed_at = ?, attempts = attempts + 1, "
+                             "may_have_left = ?, lease_owner = '', lease_until = 0 "
+                             "WHERE id = ? AND lease_owner = ?");
+        back.bind(1, failure).bind(2, isotext(m_clock.now()));
+        back.bind(3, qint64(departure == Departure::NotLeft ? 0 : 1)).bind(4, id).bind(5, m_owner);
+        return done(back.step());
+    });
 }

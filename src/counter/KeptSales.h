@@ -83,6 +83,11 @@ public:
     // lease runs out when its holder is gone, not while it waits for the platform.
     static constexpr int kleaseseconds = 600;
 
+    // What the counter shows while sales are kept: "N ventes en attente d'envoi".
+    static QString countcaption(int count);
+    // Asked before the pharmacist deletes the sale.
+    static QString removequestion(const KeptSale& sale);
+
     // The file's name in the work folder, and its path there (folder with or without "/").
     static QString filename();
     static QString pathin(const QString& folder);
@@ -123,6 +128,9 @@ private:
     // Runs work inside BEGIN IMMEDIATE … COMMIT; a failure rolls back and is told as `action`
     // followed by the reason.
     template <typename Work> bool transact(const QString& action, Work work);
+    // A change only the holder of sale `id` makes (`change` runs its statement, whose condition
+    // names the owner): Lost when another counter holds the sale now, None when it is gone.
+    template <typename Change> Status asholder(qint64 id, const QString& action, Change change);
     bool fail(const QString& action, int code);
     QString reason(int code) const;
     int writeerror() const;

@@ -184,17 +184,7 @@ void KeptSalesWindow::supprimer()
     if (row < 0)
         return;
     const KeptSale sale = m_sales.at(size_t(row));
-    const QString who = sale.membername.isEmpty() ? sale.cardnumber : sale.membername;
-    QString question = u"Supprimer la vente de "_s + sale.amount + u" €"_s +
-                       (who.isEmpty() ? QString() : u" de "_s + who) + u" ? "_s;
-    // A send whose reply was lost may have landed: its points may be credited already.
-    if (sale.mayhaveleft)
-        question +=
-            u"La plateforme l'a peut-être déjà reçue (sa réponse s'est perdue) : regardez l'historique "
-            u"du client avant de la supprimer. Supprimée, elle ne sera jamais envoyée."_s;
-    else
-        question += u"Elle ne sera jamais envoyée et ses points ne seront pas crédités."_s;
-    if (!m_dialogs.question(question))
+    if (!m_dialogs.question(KeptSales::removequestion(sale)))
         return;
     switch (m_store.remove(sale.id)) {
     case KeptSales::Status::Done:

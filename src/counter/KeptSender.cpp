@@ -1,11 +1,11 @@
 #include "counter/KeptSender.h"
 
 #include "api/CounterClient.h"
-#include "api/JsonGetters.h"
 #include "api/JsonValue.h"
 #include "api/ReplyBuffer.h"
 #include "counter/KeptSales.h"
 #include "counter/Reconciliation.h"
+#include "counter/Sale.h"
 #include "members/Lookup.h"
 
 #include <QSet>
@@ -21,35 +21,6 @@ struct KeptSender::Events
     QString failure;
     bool stop = false;
 };
-
-namespace {
-
-// An "ApiReturn" envelope: whether its code is "OK", and its error message.
-struct Envelope
-{
-    bool found = false;
-    bool ok = false;
-    QString message;
-};
-
-Envelope envelope(const HttpReply& reply)
-{
-    Envelope read;
-    const std::optional<JsonValue> document = parsejson(ReplyBuffer::normalised(reply.body));
-    const JsonValue* apireturn = document && document->isObject() ? document->find("ApiReturn") : nullptr;
-    if (!apireturn || !apireturn->isObject())
-        return read;
-    read.found = true;
-    QString code;
-    trygettext(*apireturn, u"code"_s, code);
-    read.ok = code == u"OK"_s;
-    trygettext(*apireturn, u"errorMessage"_s, read.message);
-    if (read.message.isEmpty())
-        read.message = code;
-    return read;
-}
-
-} // namespace
 
 KeptSender::KeptSender(KeptSales& store, CounterClient& client) : m_store(store), m_client(client) {}
 
@@ -99,20 +70,17 @@ KeptSender::Round KeptSender::run(const QString& idpharma)
         if (claimed.status == KeptSales::Status::None)
             break;
         if (claimed.status != KeptSales::Status::Done) {
-            round.stopped = true;
             round.failure = m_store.errorstring();
             break;
         }
         tried.insert(claimed.sale.id);
-        if (send(claimed.sale, round) == Step::Stopped) {
-            round.stopped = true;
+        if (send(claimed.sale, round) == Step::Stopped)
             break;
-        }
     }
     return round;
 }
 
-KeptSender::Events KeptSender::readevents(const KeptSale& sale, Round& round)
+KeptSender::Events KeptSender::readevents(const KeptSale& sale)
 {
     Events events;
     const HttpReply reply = m_client.postform(Lookup::requestline(u"ID="_s + sale.memberid, m_idpharma));
@@ -124,7 +92,6 @@ KeptSender::Events KeptSender::readevents(const KeptSale& sale, Round& round)
         events.stop = true;
         return events;
     }
-    round.reached = true;
     const Lookup::Reply read = Lookup::readreply(ReplyBuffer::normalised(reply.body));
     if (read.kind != Lookup::Reply::Kind::Member) {
         events.failure = memberfailuremessage(
@@ -170,7 +137,7 @@ KeptSender::Step KeptSender::settle(const KeptSale& sale, Round& round)
 
 KeptSender::Step KeptSender::send(const KeptSale& sale, Round& round)
 {
-    const Events now = readevents(sale, round);
+    const Events now = readevents(sale);
     if (!now.read)
         return release(sale, now.failure, sale.mayhaveleft, now.stop ? Step::Stopped : Step::Failed, round);
 
@@ -190,18 +157,18 @@ KeptSender::Step KeptSender::send(const KeptSale& sale, Round& round)
 
     const HttpReply reply = m_client.httpput(QString::fromUtf8(sale.request));
     if (reply.ok) {
-        round.reached = true;
-        const Envelope read = envelope(reply);
-        if (read.ok)
+        const Sale::Envelope read = Sale::readenvelope(ReplyBuffer::normalised(reply.body));
+        if (read.ok())
             return settle(sale, round);
         if (read.found)
-            return release(sale, refusedmessage(read.message), false, Step::Failed, round);
+            return release(sale, refusedmessage(read.errormessage.isEmpty() ? read.code : read.errormessage),
+                           false, Step::Failed, round);
     } else if (!reply.sent || isaccessdenied(reply.status)) {
         return release(sale, unreachablemessage(reply), false, Step::Stopped, round);
     }
 
     // It left and no readable answer came back: the member's events tell.
-    const Events after = readevents(sale, round);
+    const Events after = readevents(sale);
     if (!after.read)
         return release(sale, unconfirmedmessage(), true, after.stop ? Step::Stopped : Step::Failed, round);
     switch (Reconciliation::findsale(now.keys, after.value, sale.amount, sale.seller, sale.number)) {

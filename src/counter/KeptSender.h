@@ -27,11 +27,7 @@ public:
     {
         int settled = 0; // sales confirmed by the platform and removed from the file
         int failed = 0;  // sales tried and left in the file with their failure
-        // The platform answered at least one request of this round.
-        bool reached = false;
-        // The round ended early: the platform could not be reached, or the file could not be
-        // used (`failure` then says why).
-        bool stopped = false;
+        // Why the file could not be used, when it could not.
         QString failure;
     };
 
@@ -56,10 +52,10 @@ private:
         Stopped, // the round ends
     };
     Step send(const KeptSale& sale, Round& round);
-    // The member's events as the platform holds them now; none with `failure` and `reachable`
-    // set when they could not be read.
+    // The member's events as the platform holds them now; when they could not be read, why
+    // (`failure`) and whether the round ends for it (`stop`).
     struct Events;
-    Events readevents(const KeptSale& sale, Round& round);
+    Events readevents(const KeptSale& sale);
     Step release(const KeptSale& sale, const QString& failure, bool mayhaveleft, Step step, Round& round);
     Step settle(const KeptSale& sale, Round& round);
 

@@ -53,9 +53,9 @@ struct KeptSending::Worker
             if ((done.settled > 0 || done.failed > 0 || !done.failure.isEmpty()) && owner) {
                 QMetaObject::invokeMethod(
                     owner.data(),
-                    [owner, done] {
+                    [owner] {
                         if (owner)
-                            emit owner->roundended(done.settled, done.failed, done.failure);
+                            emit owner->roundended();
                     },
                     Qt::QueuedConnection);
             }

@@ -39,9 +39,9 @@ public:
     void stop();
 
 signals:
-    // On the windows' thread, after each round that tried to send something or could not read
-    // the file (`failure`).
-    void roundended(int settled, int failed, const QString& failure);
+    // On the windows' thread, after each round that tried to send something or could not use
+    // the file: the count of kept sales may have changed.
+    void roundended();
 
 private:
     struct Worker;

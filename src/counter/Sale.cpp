@@ -115,23 +115,31 @@ QString requesttext(const Request& request)
     return text + u"}}"_s;
 }
 
+Envelope readenvelope(const QByteArray& reply)
+{
+    Envelope envelope;
+    const std::optional<JsonValue> document = parsejson(reply);
+    const JsonValue* apireturn = document && document->isObject() ? document->find("ApiReturn") : nullptr;
+    if (!apireturn || !apireturn->isObject())
+        return envelope;
+    envelope.found = true;
+    trygettext(*apireturn, u"code"_s, envelope.code);
+    trygettext(*apireturn, u"errorMessage"_s, envelope.errormessage);
+    return envelope;
+}
+
 std::optional<QString> notlanded(bool replied, bool sent, const QByteArray& reply, int status)
 {
     if (!replied && isaccessdenied(status))
         return deniedmessage(status);
     if (!replied)
         return sent ? unconfirmedmessage() : notsentmessage();
-    const std::optional<JsonValue> document = parsejson(reply);
-    const JsonValue* apireturn = document && document->isObject() ? document->find("ApiReturn") : nullptr;
-    if (!apireturn || !apireturn->isObject())
+    const Envelope envelope = readenvelope(reply);
+    if (!envelope.found)
         return unconfirmedmessage();
-    QString code;
-    trygettext(*apireturn, u"code"_s, code);
-    if (code == u"OK"_s)
+    if (envelope.ok())
         return std::nullopt;
-    QString message;
-    trygettext(*apireturn, u"errorMessage"_s, message);
-    return refusedmessage(message);
+    return refusedmessage(envelope.errormessage);
 }
 
 std::optional<QString> notlanded(const HttpReply& reply)

@@ -62,6 +62,17 @@ std::vector<Line> lines(const MemoryTable& produits);
 // quotes; every value is escaped inside its JSON string.
 QString requesttext(const Request& request);
 
+// The "ApiReturn" envelope of a reply to the sale: found, its "code" and its "errorMessage".
+struct Envelope
+{
+    bool found = false;
+    QString code;
+    QString errormessage;
+
+    bool ok() const { return code == QStringLiteral("OK"); }
+};
+Envelope readenvelope(const QByteArray& reply);
+
 // After the sale was sent: nothing when the platform confirmed it (an "ApiReturn" whose "code" is
 // "OK"), otherwise what the user is told while the inputs are kept. replied: a reply arrived and is
 // `reply`; sent: the request left for the platform, so a sale without a readable answer may have

@@ -88,8 +88,9 @@ private:
     CounterClient m_client;
 };
 
-// Types the sale as the pharmacist does and validates it with the button.
-void sell(CounterWindow& window, const QString& amount, const QString& number)
+// Types the sale as the pharmacist does and validates it with the button, or with Enter in the
+// amount field.
+void sell(CounterWindow& window, const QString& amount, const QString& number, bool enter = false)
 {
     Person::click(window.edvendeur());
     Person::type(u"VD"_s);
@@ -97,7 +98,10 @@ void sell(CounterWindow& window, const QString& amount, const QString& number)
     Person::type(number);
     Person::click(window.addpoint());
     Person::type(amount);
-    Person::click(window.btnadd());
+    if (enter)
+        Person::press(Qt::Key_Return);
+    else
+        Person::click(window.btnadd());
 }
 
 // A kept sale as the counter keeps it, for a test that fills the file itself.
@@ -178,7 +182,7 @@ private slots:
             RunningProgram& counter = *counters[size_t(n)];
             counter.window().activateWindow();
             QVERIFY(QTest::qWaitForWindowActive(&counter.window()));
-            sell(counter.window(), amounts[n], u"K-%1"_s.arg(n + 1));
+            sell(counter.window(), amounts[n], u"K-%1"_s.arg(n + 1), n == 1);
             QCOMPARE(counter.dialogs.texts(), QStringList{Sale::keepquestion()});
             QCOMPARE(counter.dialogs.shown().front().kind, u"question"_s);
             // The next customer: the counter is empty, the search field has the keyboard.
