@@ -12,6 +12,7 @@
 #include "counter/KeptSales.h"
 #include "counter/KeptSalesWindow.h"
 #include "counter/KeptSending.h"
+#include "counter/OutboxWatch.h"
 #include "data/DataModule.h"
 #include "history/HistoryWindow.h"
 #include "members/EnrolmentForm.h"
@@ -129,10 +130,16 @@ Program::Program(const Switches& switches, Dialogs& dialogs, Shell& shell, Clock
         m_keptsending = std::make_unique<KeptSending>(path, m_clock);
         connect(m_keptsending.get(), &KeptSending::roundended, &m_counterWindow->session(),
                 &CounterSession::refreshkept);
+        // Another counter, or the sender, changed the file: the counts follow within seconds.
+        m_outboxwatch = std::make_unique<OutboxWatch>(*m_keptsales);
+        connect(m_outboxwatch.get(), &OutboxWatch::changed, &m_counterWindow->session(),
+                &CounterSession::refreshkept);
         connect(m_counterWindow.get(), &CounterWindow::keptsalesrequested, this, &Program::showkept);
-        // A request that reached the platform: the kept sales can follow.
+        // A request that reached the platform: the kept sales can follow, and the writes to
+        // confirm be settled.
         m_counterclient->setreached([this] {
-            if (m_counterWindow->session().shown().kept > 0)
+            const CounterShown& shown = m_counterWindow->session().shown();
+            if (shown.kept > 0 || !shown.confirming.isEmpty())
                 sendkept();
         });
         sendkept();

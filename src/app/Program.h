@@ -18,6 +18,7 @@ class EnrolmentForm;
 class HistoryWindow;
 class KeptSales;
 class KeptSending;
+class OutboxWatch;
 class LogFile;
 class LogWindow;
 class MemberChoiceDialog;
@@ -115,6 +116,7 @@ private:
     std::unique_ptr<Connection> m_connexion;
     std::unique_ptr<KeptSales> m_keptsales;
     std::unique_ptr<KeptSending> m_keptsending;
+    std::unique_ptr<OutboxWatch> m_outboxwatch;
     // Shows the waits of the counter client and the connection holder; declared last, so that
     // it goes first.
     std::unique_ptr<WaitIndicator> m_waitindicator;

@@ -10,9 +10,11 @@
 #include "counter/KeptSales.h"
 #include "counter/Reconciliation.h"
 #include "counter/Sale.h"
+#include "counter/Settlement.h"
 #include "data/MemoryTable.h"
 #include "members/Lookup.h"
 #include "members/QueryFailure.h"
+#include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "settings/Settings.h"
 
@@ -105,6 +107,7 @@ void CounterSession::resetcounter()
     m_shown.addten = false;
     m_state->member().init();
     m_state->Produits().clear();
+    m_typedsale.reset();
     m_shown.pointsticket = false;
     m_shown.searchcaption = u"Rechercher"_s;
     m_shown.refreshpicture = false;
@@ -255,6 +258,7 @@ void CounterSession::loadmember(const JsonValue& member, CounterOutcome& outcome
         m_shown.address = Lookup::addressline(m_state->member());
     const JsonValue* event = member.find("event");
     m_state->seteventlist(event ? std::optional<JsonValue>(*event) : std::nullopt);
+    settlepending(outcome);
 
     m_shown.sale = true;
     m_state->setidle(false);
@@ -295,8 +299,13 @@ void CounterSession::querycoupons()
     if (fill.kind == Coupons::Fill::Kind::List && coupons.size() < filled)
         coupons.resize(filled);
     for (std::size_t row = 0; row < filled; ++row) {
-        if (row < coupons.size())
+        if (row < coupons.size()) {
             coupons[row] = Coupons::Coupon::fromcells(rows.at(row));
+            if (m_confirmingcoupons.contains(coupons[row].id)) {
+                coupons[row].confirming = true;
+                coupons[row].use = Coupons::confirmingcaption();
+            }
+        }
     }
     if (fill.kind == Coupons::Fill::Kind::Single && rows.empty() && !fill.rows.empty() && !coupons.empty())
         coupons[0] = Coupons::Coupon();
@@ -314,6 +323,107 @@ HttpReply CounterSession::put(const QString& text, CounterOutcome& outcome)
     HttpReply reply = m_context.client.httpput(text);
     outcome.replies.push_back(reply);
     return reply;
+}
+
+QDateTime CounterSession::settleafter(bool processingover) const
+{
+    const QDateTime now = m_context.clock.now();
+    const int limit = m_keptsales ? m_keptsales->processinglimitseconds() : KeptSales::processingLimit();
+    return processingover ? now : now.addSecs(limit);
+}
+
+bool CounterSession::begin(const KeptSale& write, std::optional<qint64>& id)
+{
+    id.reset();
+    if (!m_keptsales)
+        return true;
+    id = m_keptsales->begin(write);
+    // Without the file a lost reply cannot be settled later: the pharmacist decides.
+    return id || m_context.dialogs.question(KeptSales::unnotedquestion(m_keptsales->errorstring()));
+}
+
+void CounterSession::drop(const std::optional<qint64>& id)
+{
+    if (id && m_keptsales)
+        m_keptsales->settle(*id);
+}
+
+void CounterSession::clearsaleinputs()
+{
+    m_shown.amount.clear();
+    m_shown.number.clear();
+    m_state->Produits().clear();
+    // Emptying the lines sets the amount from them: the sale is over.
+    m_shown.amount.clear();
+    m_typedsale.reset();
+}
+
+std::optional<bool> CounterSession::salepending()
+{
+    if (!m_keptsales)
+        return false;
+    const std::optional<std::vector<KeptSale>> pending = m_keptsales->pendingFor(m_state->currentmemberid());
+    if (!pending)
+        return std::nullopt;
+    return std::any_of(pending->begin(), pending->end(),
+                       [](const KeptSale& write) { return write.kind == KeptSale::Kind::Sale; });
+}
+
+void CounterSession::settlepending(CounterOutcome& outcome)
+{
+    m_confirmingcoupons.clear();
+    if (!m_keptsales)
+        return;
+    const std::optional<std::vector<KeptSale>> pending = m_keptsales->pendingFor(m_state->currentmemberid());
+    if (!pending) {
+        outcome.fail(m_keptsales->errorstring());
+        return;
+    }
+    for (const KeptSale& write : *pending) {
+        // Another counter, or the background sender, is settling it now.
+        const KeptSales::Claimed claimed = write.held ? KeptSales::Claimed{KeptSales::Status::Held, write}
+                                                      : m_keptsales->claimWrite(write.id);
+        if (claimed.status != KeptSales::Status::Done) {
+            if (write.kind == KeptSale::Kind::Coupon)
+                m_confirmingcoupons.insert(write.couponId);
+            continue;
+        }
+        const bool typed = m_typedsale == write.id;
+        const Settlement::Settled settled = m_settlement->settle(
+            claimed.sale, m_state->eventlist(),
+            typed ? Settlement::IfNotRecorded::Drop : Settlement::IfNotRecorded::Keep);
+        m_settled.insert(write.id, {settled.state, settled.statusConfirmed});
+        if (!settled.failure.isEmpty())
+            outcome.fail(settled.failure);
+        if (settled.state == WriteResult::State::NotYetKnown) {
+            if (write.kind == KeptSale::Kind::Coupon)
+                m_confirmingcoupons.insert(write.couponId);
+            continue;
+        }
+        if (typed) {
+            m_typedsale.reset();
+            // Recorded: the sale on the counter is done, as after the platform's OK.
+            if (settled.state == WriteResult::State::Recorded)
+                clearsaleinputs();
+        }
+        // The running flow tells what became of its own write.
+        if (m_flowwrite == write.id)
+            continue;
+        const bool recorded = settled.state == WriteResult::State::Recorded;
+        if (write.kind == KeptSale::Kind::Coupon) {
+            if (recorded && !settled.statusConfirmed)
+                outcome.inform(Reconciliation::statusnotconfirmedmessage());
+            else
+                outcome.inform(recorded ? Settlement::couponRecordedMessage()
+                                        : Settlement::couponNotRecordedMessage());
+        } else if (typed) {
+            outcome.inform(recorded ? Reconciliation::saleconfirmedmessage()
+                                    : Reconciliation::salenotrecordedmessage());
+        } else {
+            outcome.inform(recorded ? Settlement::saleRecordedMessage(write) : Settlement::saleKeptMessage(write));
+        }
+    }
+    refreshkept();
 }
 
 CounterOutcome CounterSession::sale(const SaleInput& input)
@@ -349,51 +459,113 @@ CounterOutcome CounterSession::sale(const SaleInput& input)
         break;
     }
 
+    // A sale of this member that the platform has not confirmed yet is never followed by another
+    // one before its outcome is known: it may be this very sale, validated again. The member's
+    // record, read again, may settle it now.
+    std::optional<bool> pending = salepending();
+    if (pending && *pending) {
+        // Settled now or not, the pharmacist first sees what became of it.
+        outcome.append(refresh());
+        pending = salepending();
+        if (pending && *pending) {
+            outcome.result = CounterOutcome::Result::Unconfirmed;
+            outcome.inform(Sale::pendingmessage());
+        }
+        emit changed();
+        return outcome;
+    }
+
     const Sale::Request request{
         m_state->currentmemberid(),      m_context.settings.idpharma(), input.seller, input.number, amount,
         Sale::lines(m_state->Produits())};
     const QString text = Sale::requesttext(request) + u"\r\n"_s;
     // The member's events before the sale: a sale whose reply is lost is looked for among the
     // events that come after.
-    const std::optional<QSet<QString>> before = Reconciliation::eventkeys(m_state->eventlist());
+    KeptSale write;
+    write.kind = KeptSale::Kind::Sale;
+    write.memberid = m_state->currentmemberid();
+    write.membername = m_shown.name;
+    write.cardnumber = m_state->member().Getcardnumber();
+    write.amount = amount;
+    write.seller = input.seller;
+    write.number = input.number;
+    write.request = text.toUtf8();
+    write.before = Reconciliation::eventkeys(m_state->eventlist());
+    // Noted before it leaves: whatever becomes of the reply, the sale is never sent twice.
+    std::optional<qint64> id;
+    if (!begin(write, id)) {
+        outcome.result = CounterOutcome::Result::NotSent;
+        outcome.inform(Sale::notsentmessage());
+        emit changed();
+        return outcome;
+    }
     m_context.buffer.appendline(text);
     m_shown.sale = false;
     emit changed();
     const HttpReply reply = put(text, outcome);
     m_shown.sale = true;
-    if (const std::optional<QString> kept = Sale::notlanded(reply)) {
-        const bool unconfirmed =
-            reply.ok ? *kept == Sale::unconfirmedmessage() : reply.sent && !isaccessdenied(reply.status);
+    const WriteResult result = WriteResult::read(reply);
+    switch (result.state) {
+    case WriteResult::State::Recorded:
+        drop(id);
+        break;
+    case WriteResult::State::Refused:
+        drop(id);
+        outcome.result = CounterOutcome::Result::Refused;
+        outcome.inform(Sale::refusedmessage(result.refusal));
+        emit changed();
+        return outcome;
+    case WriteResult::State::NotRecorded:
         // The platform could not be reached: nothing left, so the sale can wait for it.
-        if (!reply.ok && !reply.sent && !isaccessdenied(reply.status) && m_keptsales &&
-            keep(input, text, outcome))
+        if (result.neverLeft() && id && keep(*id, outcome))
             return outcome;
-        if (!unconfirmed) {
-            outcome.result = reply.ok ? CounterOutcome::Result::Refused : CounterOutcome::Result::NotSent;
-            outcome.inform(*kept);
-            emit changed();
-            return outcome;
+        drop(id);
+        outcome.result = CounterOutcome::Result::NotSent;
+        outcome.inform(result.denied ? Sale::deniedmessage(result.status) : Sale::notsentmessage());
+        emit changed();
+        return outcome;
+    case WriteResult::State::NotYetKnown: {
+        // It may be recorded, or being recorded: the member's events settle it, now or later.
+        write.settleAfter = settleafter(result.processingOver);
+        WriteResult::State settled = WriteResult::State::NotYetKnown;
+        if (id) {
+            m_keptsales->await(*id, write.settleAfter);
+            m_typedsale = id;
+            m_flowwrite = id;
+            m_settled.remove(*id);
+            outcome.append(refresh());
+            m_flowwrite.reset();
+            settled = m_settled.value(*id).state;
+        } else {
+            const CounterOutcome refreshed = refresh();
+            outcome.append(refreshed);
+            settled = Settlement::judge(write, refreshed.loaded ? m_state->eventlist() : std::optional<JsonValue>(),
+                                        m_context.clock.now());
         }
-        // The lookup that follows brings the member's events: they settle it.
-        const CounterOutcome refreshed = refresh();
-        outcome.append(refreshed);
-        const std::optional<JsonValue> after =
-            refreshed.loaded ? m_state->eventlist() : std::optional<JsonValue>();
-        switch (Reconciliation::findsale(before, after, amount, input.seller, input.number)) {
-        case Reconciliation::Found::Yes:
+        switch (settled) {
+        case WriteResult::State::Recorded:
+            outcome.result = CounterOutcome::Result::Done;
             outcome.inform(Reconciliation::saleconfirmedmessage());
+            if (id) {
+                // The refresh that settled it showed the new points.
+                emit changed();
+                return outcome;
+            }
             break;
-        case Reconciliation::Found::No:
+        case WriteResult::State::NotRecorded:
+        case WriteResult::State::Refused:
             outcome.result = CounterOutcome::Result::NotSent;
             outcome.inform(Reconciliation::salenotrecordedmessage());
             emit changed();
             return outcome;
-        case Reconciliation::Found::Unknown:
+        case WriteResult::State::NotYetKnown:
             outcome.result = CounterOutcome::Result::Unconfirmed;
-            outcome.inform(*kept);
+            outcome.inform(id ? Sale::confirmingmessage() : Sale::unconfirmedmessage());
             emit changed();
             return outcome;
         }
+        break;
+    }
     }
     outcome.result = CounterOutcome::Result::Done;
     resetcounter();
@@ -405,32 +577,39 @@ CounterOutcome CounterSession::sale(const SaleInput& input)
 void CounterSession::setkeptsales(KeptSales* store)
 {
     m_keptsales = store;
+    m_settlement.reset();
+    if (store) {
+        m_settlement = std::make_unique<Settlement>(*store, m_context.clock, [this](const QString& text) {
+            if (m_recording)
+                return put(text, *m_recording);
+            return m_context.client.httpput(text);
+        });
+    }
     refreshkept();
 }
 
 void CounterSession::refreshkept()
 {
-    // A file that cannot be read leaves the count as it was; keeping a sale tells why.
-    const std::optional<int> count = m_keptsales ? m_keptsales->count() : std::optional<int>(0);
-    if (count && *count != m_shown.kept) {
-        m_shown.kept = *count;
+    if (!m_keptsales)
+        return;
+    const std::optional<KeptSales::Counts> counts = m_keptsales->counts();
+    // A file that cannot be read leaves the counts as they were, and says why.
+    const QString failure = counts ? QString() : m_keptsales->errorstring();
+    const QString confirming = counts ? KeptSales::confirmCaption(*counts) : m_shown.confirming;
+    const int kept = counts ? counts->kept : m_shown.kept;
+    if (kept != m_shown.kept || confirming != m_shown.confirming || failure != m_shown.outboxFailure) {
+        m_shown.kept = kept;
+        m_shown.confirming = confirming;
+        m_shown.outboxFailure = failure;
         emit changed();
     }
 }
 
-bool CounterSession::keep(const SaleInput& input, const QString& request, CounterOutcome& outcome)
+bool CounterSession::keep(qint64 id, CounterOutcome& outcome)
 {
     if (!m_context.dialogs.question(Sale::keepquestion()))
         return false;
-    KeptSale sale;
-    sale.memberid = m_state->currentmemberid();
-    sale.membername = m_shown.name;
-    sale.cardnumber = m_state->member().Getcardnumber();
-    sale.amount = input.amount;
-    sale.seller = input.seller;
-    sale.number = input.number;
-    sale.request = request.toUtf8();
-    if (!m_keptsales->keep(sale)) {
+    if (m_keptsales->keepSale(id, QString()) != KeptSales::Status::Done) {
         outcome.fail(m_keptsales->errorstring());
         return false;
     }
@@ -448,49 +627,80 @@ CounterOutcome CounterSession::useCoupon(const Coupons::Coupon& coupon)
     CounterOutcome outcome;
     if (coupon.isnone())
         return outcome;
+    // Its use was sent and is not known yet: never used a second time.
+    if (coupon.confirming) {
+        outcome.inform(Coupons::confirmingmessage());
+        return outcome;
+    }
     if (m_context.dialogs.question(Coupons::confirmmessage())) {
-        const std::optional<QSet<QString>> before = Reconciliation::eventkeys(m_state->eventlist());
+        const QString text = Coupons::eventline(m_state->currentmemberid(), m_context.settings.idpharma(),
+                                                coupon.value, coupon.trackcode, coupon.id);
+        KeptSale write;
+        write.kind = KeptSale::Kind::Coupon;
+        write.memberid = m_state->currentmemberid();
+        write.membername = m_shown.name;
+        write.cardnumber = m_state->member().Getcardnumber();
+        write.amount = coupon.value;
+        write.couponId = coupon.id;
+        write.request = text.toUtf8();
+        write.before = Reconciliation::eventkeys(m_state->eventlist());
+        std::optional<qint64> id;
+        if (!begin(write, id)) {
+            outcome.result = CounterOutcome::Result::NotSent;
+            outcome.inform(Coupons::notrecordedmessage());
+            return outcome;
+        }
         // The coupon is marked only once its use is recorded as an event.
-        HttpReply reply = put(Coupons::eventline(m_state->currentmemberid(), m_context.settings.idpharma(),
-                                                 coupon.value, coupon.trackcode, coupon.id),
-                              outcome);
-        Coupons::UseOutcome use = Coupons::useoutcome(reply);
-        if (use == Coupons::UseOutcome::Unconfirmed) {
+        HttpReply reply = put(text, outcome);
+        const WriteResult result = WriteResult::read(reply);
+        WriteResult::State use = result.state;
+        bool statusconfirmed = true;
+        bool statussent = false;
+        if (use == WriteResult::State::NotYetKnown) {
             // The lookup that follows brings the member's events: a use found there is finished
             // by its status update and never sent again.
-            const CounterOutcome refreshed = refresh();
-            outcome.append(refreshed);
-            const std::optional<JsonValue> after =
-                refreshed.loaded ? m_state->eventlist() : std::optional<JsonValue>();
-            switch (Reconciliation::findcouponuse(before, after, coupon.id)) {
-            case Reconciliation::Found::Yes:
-                use = Coupons::UseOutcome::Recorded;
-                break;
-            case Reconciliation::Found::No:
-                use = Coupons::UseOutcome::NotRecorded;
-                break;
-            case Reconciliation::Found::Unknown:
-                break;
+            write.settleAfter = settleafter(result.processingOver);
+            if (id) {
+                m_keptsales->await(*id, write.settleAfter);
+                m_flowwrite = id;
+                m_settled.remove(*id);
+                outcome.append(refresh());
+                m_flowwrite.reset();
+                use = m_settled.value(*id).state;
+                statusconfirmed = m_settled.value(*id).statusconfirmed;
+                statussent = use == WriteResult::State::Recorded;
+            } else {
+                const CounterOutcome refreshed = refresh();
+                outcome.append(refreshed);
+                use = Settlement::judge(write, refreshed.loaded ? m_state->eventlist() : std::optional<JsonValue>(),
+                                        m_context.clock.now());
             }
+        } else if (use != WriteResult::State::Recorded) {
+            drop(id);
         }
         switch (use) {
-        case Coupons::UseOutcome::Recorded:
+        case WriteResult::State::Recorded:
             outcome.result = CounterOutcome::Result::Done;
-            reply = put(Coupons::statusline(coupon.id, nowtext(m_context.clock)), outcome);
+            if (!statussent) {
+                reply = put(Coupons::statusline(coupon.id, nowtext(m_context.clock)), outcome);
+                statusconfirmed = WriteResult::read(reply).recorded();
+                drop(id);
+            }
             // The use is recorded whatever becomes of the status: never "not recorded" then.
-            if (Coupons::useoutcome(reply) != Coupons::UseOutcome::Recorded)
+            if (!statusconfirmed)
                 outcome.inform(Reconciliation::statusnotconfirmedmessage());
             break;
-        case Coupons::UseOutcome::NotRecorded:
-            outcome.result =
-                reply.ok || reply.sent ? CounterOutcome::Result::Refused : CounterOutcome::Result::NotSent;
+        case WriteResult::State::NotRecorded:
+        case WriteResult::State::Refused:
+            outcome.result = result.neverLeft() ? CounterOutcome::Result::NotSent : CounterOutcome::Result::Refused;
             outcome.inform(Coupons::notrecordedmessage());
             break;
-        case Coupons::UseOutcome::Unconfirmed:
+        case WriteResult::State::NotYetKnown:
             outcome.result = CounterOutcome::Result::Unconfirmed;
-            outcome.inform(Coupons::unconfirmedmessage());
+            outcome.inform(id ? Coupons::confirmingusemessage() : Coupons::unconfirmedmessage());
             break;
         }
+        refreshkept();
     }
     clearcoupons();
     return outcome;

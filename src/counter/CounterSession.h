@@ -1,5 +1,6 @@
 #pragma once
 
+#include "api/WriteResult.h"
 #include "counter/CounterOutcome.h"
 #include "counter/CounterShown.h"
 #include "counter/Tickets.h"
@@ -7,7 +8,11 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QDateTime>
+#include <QHash>
+#include <QSet>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -20,6 +25,8 @@ class KeptSales;
 class ReplyBuffer;
 class ReportOutput;
 class Settings;
+class Settlement;
+struct KeptSale;
 
 // The counter's flows, without a window: the lookup and the member load, the coupon query, the
 // sale, the coupon use, the tickets, the next customer. It owns what the counter holds about the
@@ -67,9 +74,12 @@ public:
     void setquerycoupons(std::function<void()> query) { m_querycoupons = std::move(query); }
     // Where the tickets go; without one nothing is printed.
     void setreportoutput(ReportOutput* output) { m_reportoutput = output; }
-    // Where a sale is kept while the platform cannot be reached; without one it is not offered.
+    // The outbox: every sale and coupon use is noted there before it leaves and stays while the
+    // platform has not confirmed it; a sale is kept there while the platform cannot be reached.
+    // Without one, nothing is noted and no sale is offered to be kept.
     void setkeptsales(KeptSales* store);
-    // Reads how many sales are kept (another counter may share the file).
+    // Reads how many sales are kept and how many writes wait for confirmation (another counter
+    // may share the file).
     void refreshkept();
 
     // The lookup of a search text ("Chercher", "Rechercher", "Actualiser"): a member found is
@@ -136,8 +146,22 @@ private:
     void loadmember(const JsonValue& member, CounterOutcome& outcome);
     // Sends a write by PUT and records it in the outcome.
     HttpReply put(const QString& text, CounterOutcome& outcome);
-    // After the pharmacist's Yes, keeps the sale that could not leave; true when it is kept.
-    bool keep(const SaleInput& input, const QString& request, CounterOutcome& outcome);
+    // After the pharmacist's Yes, keeps the sale that could not leave (noted as `id` before it
+    // was sent); true when it is kept.
+    bool keep(qint64 id, CounterOutcome& outcome);
+    // Notes a write before it leaves (its id); when the file will not take it, asks whether to send
+    // it all the same. False: it is not to be sent.
+    bool begin(const KeptSale& write, std::optional<qint64>& id);
+    // The write noted as `id` is over (recorded, refused, not sent): it leaves the outbox.
+    void drop(const std::optional<qint64>& id);
+    // The member's writes that are not known yet, settled by the events just loaded.
+    void settlepending(CounterOutcome& outcome);
+    // A sale of the member shown is waiting for confirmation; none when the file cannot be read.
+    std::optional<bool> salepending();
+    // When an absence from the member's events becomes final for a write whose reply is `result`.
+    QDateTime settleafter(bool processingover) const;
+    // Empties what was typed for a sale: amount, sale number, product lines.
+    void clearsaleinputs();
 
     Context m_context;
     CounterState* m_state;
@@ -147,6 +171,20 @@ private:
     std::function<void()> m_querycoupons;
     ReportOutput* m_reportoutput = nullptr;
     KeptSales* m_keptsales = nullptr;
+    std::unique_ptr<Settlement> m_settlement;
+    // The sale whose inputs are on the counter, sent and not known yet.
+    std::optional<qint64> m_typedsale;
+    // The write the running flow settles and tells itself.
+    std::optional<qint64> m_flowwrite;
+    // What the last settling found, by write.
+    struct SettledWrite
+    {
+        WriteResult::State state = WriteResult::State::NotYetKnown;
+        bool statusconfirmed = true;
+    };
+    QHash<qint64, SettledWrite> m_settled;
+    // The coupons of the member shown whose use waits for confirmation.
+    QSet<QString> m_confirmingcoupons;
     // The outcome of the lookup running, which the coupon query reports to.
     CounterOutcome* m_recording = nullptr;
     bool m_keepmember = false;

@@ -25,6 +25,11 @@ struct CounterShown
 
     // The sales kept while the platform could not be reached, not yet sent (btventesenattente).
     int kept = 0;
+    // The sales and coupon uses sent at the counter that the platform has not confirmed yet:
+    // "1 vente à confirmer" (lblaconfirmer); empty when there is none.
+    QString confirming;
+    // Why the file of kept sales and writes to confirm cannot be used; empty when it can.
+    QString outboxFailure;
 
     // The caption of btsearch and its picture: the refresh picture with "Actualiser".
     QString searchcaption = QStringLiteral("Chercher");

@@ -284,6 +284,18 @@ void CounterWindow::buildtoolbar()
     m_keptaction = bar->addWidget(m_btventesenattente);
     m_keptaction->setVisible(false);
     connect(m_btventesenattente, &QToolButton::clicked, this, &CounterWindow::keptsalesrequested);
+    // The sales and coupon uses sent at the counter that the platform has not confirmed yet.
+    m_btaconfirmer = new QToolButton(bar);
+    m_btaconfirmer->setObjectName(u"btaconfirmer"_s);
+    m_btaconfirmer->setAccessibleDescription(
+        u"Ventes et coupons envoyés dont la plateforme n'a pas encore confirmé l'enregistrement"_s);
+    m_btaconfirmer->setToolTip(m_btaconfirmer->accessibleDescription());
+    m_btaconfirmer->setFocusPolicy(Qt::StrongFocus);
+    m_btaconfirmer->setFixedHeight(26);
+    m_btaconfirmer->setStyleSheet(m_btventesenattente->styleSheet());
+    m_confirmaction = bar->addWidget(m_btaconfirmer);
+    m_confirmaction->setVisible(false);
+    connect(m_btaconfirmer, &QToolButton::clicked, this, &CounterWindow::keptsalesrequested);
 }
 
 QWidget* CounterWindow::buildsearchpanel()
@@ -682,11 +694,23 @@ void CounterWindow::render()
     m_add10pts->setEnabled(shown.addten);
     m_btnprintpoints->setEnabled(shown.pointsticket);
 
-    const QString kept = KeptSales::countcaption(shown.kept);
+    // A file that cannot be used is said on the button, its reason in the tooltip.
+    const QString kept = shown.outboxFailure.isEmpty() ? KeptSales::countcaption(shown.kept)
+                                                       : u"Ventes en attente : fichier inutilisable"_s;
     settext(m_btventesenattente, kept);
     if (m_btventesenattente->accessibleName() != kept)
         m_btventesenattente->setAccessibleName(kept);
-    m_keptaction->setVisible(shown.kept > 0);
+    const QString why = shown.outboxFailure.isEmpty() ? u"Voir les ventes en attente d'envoi à la plateforme"_s
+                                                      : shown.outboxFailure;
+    if (m_btventesenattente->accessibleDescription() != why) {
+        m_btventesenattente->setAccessibleDescription(why);
+        m_btventesenattente->setToolTip(why);
+    }
+    m_keptaction->setVisible(shown.kept > 0 || !shown.outboxFailure.isEmpty());
+    settext(m_btaconfirmer, shown.confirming);
+    if (m_btaconfirmer->accessibleName() != shown.confirming)
+        m_btaconfirmer->setAccessibleName(shown.confirming);
+    m_confirmaction->setVisible(!shown.confirming.isEmpty());
 }
 
 void CounterWindow::showoutcome(const CounterOutcome& outcome)

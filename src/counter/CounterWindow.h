@@ -203,5 +203,7 @@ private:
     QToolButton* m_btnadd = nullptr;
     QToolButton* m_btventesenattente = nullptr;
     QAction* m_keptaction = nullptr;
+    QToolButton* m_btaconfirmer = nullptr;
+    QAction* m_confirmaction = nullptr;
     QList<QToolButton*> m_toolbuttons;
 };

@@ -142,6 +142,23 @@ QString notrecordedmessage()
     return u"L'utilisation du coupon n'a pas été enregistrée par la plateforme."_s;
 }
 
+QString confirmingusemessage()
+{
+    return u"La plateforme n'a pas encore confirmé l'utilisation du coupon : il reste affiché « À confirmer » "
+           "et ne peut pas être utilisé à nouveau tant qu'elle ne l'a pas confirmée ou infirmée."_s;
+}
+
+QString confirmingmessage()
+{
+    return u"L'utilisation de ce coupon attend encore la confirmation de la plateforme : il ne peut pas être "
+           "utilisé à nouveau. Cliquez sur Actualiser dans un moment."_s;
+}
+
+QString confirmingcaption()
+{
+    return u"À confirmer"_s;
+}
+
 QString unconfirmedmessage()
 {
     return u"La plateforme n'a pas confirmé l'utilisation du coupon : elle a pu être enregistrée ou "

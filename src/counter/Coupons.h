@@ -21,6 +21,8 @@ struct Coupon
     QString enddate; // dd/mm/yyyy
     QString value;  // as received
     QString id;
+    // Its use was sent and the platform has not confirmed it yet: shown, never used twice.
+    bool confirming = false;
 
     // A coupon can be used or printed only when it has an id.
     bool isnone() const { return id.isEmpty(); }
@@ -99,6 +101,12 @@ UseOutcome useoutcome(const HttpReply& reply);
 QString notrecordedmessage();
 // Told when a use request left but its outcome is unknown.
 QString unconfirmedmessage();
+// Told when a use left, its reply was lost and the platform's record does not show it yet.
+QString confirmingusemessage();
+// Told when a coupon whose use waits for confirmation is used again.
+QString confirmingmessage();
+// The "Utiliser" cell of a coupon whose use waits for confirmation.
+QString confirmingcaption();
 // Told when the coupon query's reply cannot be read.
 QString unreadablemessage();
 // The confirmation asked before a use.

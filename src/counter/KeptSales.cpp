@@ -19,13 +19,37 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // The schema's version in PRAGMA user_version.
-constexpr int kversion = 2;
+constexpr int kversion = 3;
 // How long a change waits for the other counter's transaction to end.
 constexpr int kbusyms = 10000;
 
 constexpr const char* kcolumns =
     "id, memberid, membername, cardnumber, amount, seller, number, request, "
-    "kept_at, failure, failed_at, attempts, may_have_left, lease_owner, lease_until, events_before";
+    "kept_at, failure, failed_at, attempts, may_have_left, lease_owner, lease_until, events_before, "
+    "kind, coupon_id, settle_after";
+
+// The kinds as the file names them.
+const char* kindname(KeptSale::Kind kind)
+{
+    switch (kind) {
+    case KeptSale::Kind::Sale:
+        return "sale";
+    case KeptSale::Kind::Coupon:
+        return "coupon";
+    case KeptSale::Kind::Kept:
+        break;
+    }
+    return "kept";
+}
+
+KeptSale::Kind kindof(const QString& name)
+{
+    if (name == u"sale")
+        return KeptSale::Kind::Sale;
+    if (name == u"coupon")
+        return KeptSale::Kind::Coupon;
+    return KeptSale::Kind::Kept;
+}
 
 // One prepared statement. The first failure (prepare or bind) is kept and returned by step().
 class Statement final
@@ -129,6 +153,10 @@ KeptSale readsale(const Statement& row, qint64 now)
         const QStringList list = keys.isEmpty() ? QStringList() : keys.split(u'\n');
         sale.before = QSet<QString>(list.begin(), list.end());
     }
+    sale.kind = kindof(row.text(16));
+    sale.couponId = row.text(17);
+    const qint64 after = row.integer(18);
+    sale.settleAfter = after > 0 ? QDateTime::fromMSecsSinceEpoch(after, Qt::UTC) : QDateTime();
     return sale;
 }
 
@@ -168,8 +196,33 @@ QString KeptSales::pathin(const QString& folder)
     return QDir(folder).filePath(filename());
 }
 
-KeptSales::KeptSales(const QString& path, const Clock& clock)
-    : m_path(path), m_clock(clock), m_owner(QUuid::createUuid().toString(QUuid::WithoutBraces))
+QString KeptSales::confirmCaption(const Counts& counts)
+{
+    QStringList parts;
+    if (counts.sales > 0)
+        parts.append(counts.sales == 1 ? u"1 vente à confirmer"_s : u"%1 ventes à confirmer"_s.arg(counts.sales));
+    if (counts.coupons > 0)
+        parts.append(counts.coupons == 1 ? u"1 coupon à confirmer"_s
+                                         : u"%1 coupons à confirmer"_s.arg(counts.coupons));
+    return parts.join(u", "_s);
+}
+
+QString KeptSales::unnotedquestion(const QString& reason)
+{
+    return reason + u"\n\nSans ce fichier, une réponse perdue de la plateforme ne pourra pas être vérifiée et "
+                    u"l'envoi pourrait être compté deux fois s'il était refait. Envoyer quand même ?"_s;
+}
+
+int KeptSales::processingLimit()
+{
+    bool ok = false;
+    const int seconds = qEnvironmentVariableIntValue("QUILBA_PROCESSING_LIMIT", &ok);
+    return ok && seconds >= 0 ? seconds : 300;
+}
+
+KeptSales::KeptSales(const QString& path, const Clock& clock, int processingLimitSeconds)
+    : m_path(path), m_clock(clock), m_owner(QUuid::createUuid().toString(QUuid::WithoutBraces)),
+      m_limitms(qint64(processingLimitSeconds) * 1000)
 {
 }
 
@@ -330,6 +383,15 @@ bool KeptSales::open()
         // before the first send.
         if (code == SQLITE_OK && version < 2)
             code = exec("ALTER TABLE ventes ADD COLUMN events_before TEXT");
+        // Version 3: the outbox of the counter's writes. A sale or coupon use of the counter is
+        // recorded before it leaves and stays while its outcome is not known; settle_after is
+        // when (milliseconds since the epoch, UTC) its absence from the member's events is final.
+        if (code == SQLITE_OK && version < 3)
+            code = exec("ALTER TABLE ventes ADD COLUMN kind TEXT NOT NULL DEFAULT 'kept'");
+        if (code == SQLITE_OK && version < 3)
+            code = exec("ALTER TABLE ventes ADD COLUMN coupon_id TEXT NOT NULL DEFAULT ''");
+        if (code == SQLITE_OK && version < 3)
+            code = exec("ALTER TABLE ventes ADD COLUMN settle_after INTEGER NOT NULL DEFAULT 0");
         if (code == SQLITE_OK)
             code = exec(QByteArray("PRAGMA user_version = " + QByteArray::number(kversion)).constData());
         return code;
@@ -383,7 +445,7 @@ std::optional<std::vector<KeptSale>> KeptSales::list()
 {
     if (!open())
         return std::nullopt;
-    Statement rows(m_db, select("ORDER BY id"));
+    Statement rows(m_db, select("WHERE kind <> 'coupon' ORDER BY id"));
     std::vector<KeptSale> sales;
     const qint64 now = nowms();
     int code;
@@ -400,13 +462,193 @@ std::optional<int> KeptSales::count()
 {
     if (!open())
         return std::nullopt;
-    Statement rows(m_db, "SELECT count(*) FROM ventes");
+    Statement rows(m_db, "SELECT count(*) FROM ventes WHERE kind = 'kept'");
     const int code = rows.step();
     if (code != SQLITE_ROW) {
         fail(u"Les ventes en attente n'ont pas pu être lues : "_s, code);
         return std::nullopt;
     }
     return int(rows.integer(0));
+}
+
+std::optional<KeptSales::Counts> KeptSales::counts()
+{
+    if (!open())
+        return std::nullopt;
+    Statement rows(m_db, "SELECT sum(kind = 'kept'), sum(kind = 'sale'), sum(kind = 'coupon') FROM ventes");
+    const int code = rows.step();
+    if (code != SQLITE_ROW) {
+        fail(u"Les ventes en attente n'ont pas pu être lues : "_s, code);
+        return std::nullopt;
+    }
+    return Counts{int(rows.integer(0)), int(rows.integer(1)), int(rows.integer(2))};
+}
+
+std::optional<std::vector<KeptSale>> KeptSales::pendingFor(const QString& memberid)
+{
+    if (!open())
+        return std::nullopt;
+    Statement rows(m_db, select("WHERE kind <> 'kept' AND memberid = ? ORDER BY id"));
+    rows.bind(1, memberid);
+    std::vector<KeptSale> writes;
+    const qint64 now = nowms();
+    int code;
+    while ((code = rows.step()) == SQLITE_ROW)
+        writes.push_back(readsale(rows, now));
+    if (code != SQLITE_DONE) {
+        fail(u"Les écritures à confirmer n'ont pas pu être lues : "_s, code);
+        return std::nullopt;
+    }
+    return writes;
+}
+
+KeptSales::Claimed KeptSales::find(qint64 id)
+{
+    Claimed found;
+    if (!open()) {
+        found.status = Status::Failed;
+        return found;
+    }
+    Statement row(m_db, select("WHERE id = ?"));
+    row.bind(1, id);
+    const int code = row.step();
+    if (code == SQLITE_ROW) {
+        found.status = Status::Done;
+        found.sale = readsale(row, nowms());
+    } else if (code != SQLITE_DONE) {
+        found.status = Status::Failed;
+        fail(u"Les écritures à confirmer n'ont pas pu être lues : "_s, code);
+    }
+    return found;
+}
+
+std::optional<qint64> KeptSales::begin(const KeptSale& write)
+{
+    if (!open())
+        return std::nullopt;
+    qint64 id = 0;
+    const QString action = write.kind == KeptSale::Kind::Coupon
+                               ? u"L'utilisation du coupon n'a pas pu être notée avant l'envoi : "_s
+                               : u"La vente n'a pas pu être notée avant l'envoi : "_s;
+    const bool begun = transact(action, [&] {
+        const qint64 now = nowms();
+        QStringList keys;
+        if (write.before)
+            keys = QStringList(write.before->begin(), write.before->end());
+        keys.sort();
+        Statement insert(m_db, "INSERT INTO ventes (memberid, membername, cardnumber, amount, seller, number, "
+                               "request, kept_at, kind, coupon_id, may_have_left, lease_owner, lease_until, "
+                               "events_before, settle_after) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 1, ?, ?, ?, ?)");
+        insert.bind(1, write.memberid).bind(2, write.membername).bind(3, write.cardnumber);
+        insert.bind(4, write.amount).bind(5, write.seller).bind(6, write.number).bindblob(7, write.request);
+        insert.bind(8, isotext(m_clock.now())).bind(9, QString::fromLatin1(kindname(write.kind)));
+        insert.bind(10, write.couponId).bind(11, m_owner).bind(12, now + qint64(kleaseseconds) * 1000);
+        if (write.before)
+            insert.bind(13, keys.join(u'\n'));
+        // Should this counter die with it, absence is final once its lease and the platform's
+        // processing are over.
+        insert.bind(14, now + qint64(kleaseseconds) * 1000 + m_limitms);
+        const int code = done(insert.step());
+        id = sqlite3_last_insert_rowid(m_db);
+        return code;
+    });
+    if (!begun)
+        return std::nullopt;
+    m_holding.insert(id);
+    return id;
+}
+
+KeptSales::Status KeptSales::await(qint64 id, const QDateTime& settleAfter)
+{
+    m_holding.remove(id);
+    return asholder(id, u"L'écriture à confirmer n'a pas pu être notée : "_s, [&] {
+        Statement back(m_db, "UPDATE ventes SET may_have_left = 1, lease_owner = '', lease_until = 0, "
+                             "settle_after = CASE WHEN ?1 > 0 THEN ?1 ELSE settle_after END "
+                             "WHERE id = ?2 AND lease_owner = ?3");
+        back.bind(1, settleAfter.isValid() ? settleAfter.toMSecsSinceEpoch() : qint64(0));
+        back.bind(2, id).bind(3, m_owner);
+        return done(back.step());
+    });
+}
+
+KeptSales::Status KeptSales::keepSale(qint64 id, const QString& failure)
+{
+    m_holding.remove(id);
+    return asholder(id, u"La vente n'a pas pu être mise en attente : "_s, [&] {
+        Statement back(m_db, "UPDATE ventes SET kind = 'kept', may_have_left = 0, lease_owner = '', "
+                             "lease_until = 0, failure = ?, failed_at = ? WHERE id = ? AND lease_owner = ?");
+        back.bind(1, failure).bind(2, failure.isEmpty() ? QString() : isotext(m_clock.now()));
+        back.bind(3, id).bind(4, m_owner);
+        return done(back.step());
+    });
+}
+
+KeptSales::Claimed KeptSales::claimWrite(qint64 id)
+{
+    Claimed claimed;
+    if (!open()) {
+        claimed.status = Status::Failed;
+        return claimed;
+    }
+    const bool ok = transact(u"L'écriture à confirmer n'a pas pu être prise : "_s, [&] {
+        const qint64 now = nowms();
+        Statement row(m_db, select("WHERE id = ?"));
+        row.bind(1, id);
+        int code = row.step();
+        if (code != SQLITE_ROW)
+            return done(code);
+        claimed.sale = readsale(row, now);
+        if (claimed.sale.held) {
+            claimed.status = Status::Held;
+            return SQLITE_OK;
+        }
+        code = take(id, now, claimed.sale);
+        if (code == SQLITE_OK)
+            claimed.status = Status::Done;
+        return code;
+    });
+    if (!ok)
+        return Claimed{Status::Failed, {}};
+    if (claimed.status == Status::Done) {
+        m_holding.insert(id);
+        claimed.sale.held = true;
+    }
+    return claimed;
+}
+
+void KeptSales::renew()
+{
+    if (m_holding.isEmpty() || !open())
+        return;
+    transact(u"Les écritures en cours n'ont pas pu être gardées : "_s, [&] {
+        Statement extend(m_db, "UPDATE ventes SET lease_until = ? WHERE lease_owner = ?");
+        extend.bind(1, nowms() + qint64(kleaseseconds) * 1000).bind(2, m_owner);
+        return done(extend.step());
+    });
+}
+
+// Takes the lease of a row read in the same transaction. A row whose lease ran out was held by a
+// counter that is gone: it may have sent it, and the platform may process that send until the
+// platform's limit after the lease ended.
+int KeptSales::take(qint64 id, qint64 now, KeptSale& sale)
+{
+    Statement take(m_db, "UPDATE ventes SET settle_after = CASE WHEN lease_owner <> '' "
+                         "AND lease_until + ?1 > settle_after THEN lease_until + ?1 ELSE settle_after END, "
+                         "lease_owner = ?2, lease_until = ?3, may_have_left = 1 WHERE id = ?4");
+    take.bind(1, m_limitms).bind(2, m_owner).bind(3, now + qint64(kleaseseconds) * 1000).bind(4, id);
+    int code = done(take.step());
+    if (code != SQLITE_OK)
+        return code;
+    // The sale as it is now, but for "may have left", which tells whether an earlier holder may
+    // have sent it.
+    const bool mayhaveleft = sale.mayhaveleft;
+    Statement again(m_db, select("WHERE id = ?"));
+    again.bind(1, id);
+    code = again.step();
+    if (code == SQLITE_ROW)
+        sale = readsale(again, now);
+    sale.mayhaveleft = mayhaveleft;
+    return done(code);
 }
 
 KeptSales::Status KeptSales::remove(qint64 id)
@@ -465,17 +707,22 @@ KeptSales::Claimed KeptSales::claim(const QSet<qint64>& skip, int leaseseconds)
         if (code != SQLITE_ROW)
             return done(code);
         claimed.sale = readsale(oldest, now);
-        Statement take(m_db, "UPDATE ventes SET lease_owner = ?, lease_until = ?, may_have_left = 1 "
-                             "WHERE id = ?");
-        take.bind(1, m_owner).bind(2, now + qint64(leaseseconds) * 1000).bind(3, claimed.sale.id);
         claimed.status = Status::Done;
-        return done(take.step());
+        const int taken = take(claimed.sale.id, now, claimed.sale);
+        if (taken == SQLITE_OK && leaseseconds != kleaseseconds) {
+            Statement lease(m_db, "UPDATE ventes SET lease_until = ? WHERE id = ?");
+            lease.bind(1, now + qint64(leaseseconds) * 1000).bind(2, claimed.sale.id);
+            return done(lease.step());
+        }
+        return taken;
     });
     if (!ok) {
         claimed = Claimed{Status::Failed, {}};
         return claimed;
     }
     claimed.sale.held = claimed.status == Status::Done;
+    if (claimed.sale.held)
+        m_holding.insert(claimed.sale.id);
     return claimed;
 }
 
@@ -517,6 +764,7 @@ KeptSales::Status KeptSales::recordbefore(qint64 id, const QSet<QString>& before
 
 KeptSales::Status KeptSales::settle(qint64 id)
 {
+    m_holding.remove(id);
     return asholder(id, u"La vente envoyée n'a pas pu être retirée des ventes en attente : "_s, [&] {
         Statement erase(m_db, "DELETE FROM ventes WHERE id = ? AND lease_owner = ?");
         erase.bind(1, id).bind(2, m_owner);
@@ -524,14 +772,18 @@ KeptSales::Status KeptSales::settle(qint64 id)
     });
 }
 
-KeptSales::Status KeptSales::release(qint64 id, const QString& failure, Departure departure)
+KeptSales::Status KeptSales::release(qint64 id, const QString& failure, Departure departure,
+                                     const QDateTime& settleAfter)
 {
+    m_holding.remove(id);
     return asholder(id, u"L'échec de l'envoi n'a pas pu être noté : "_s, [&] {
-        Statement back(m_db, "UPDATE ventes SET failure = ?, failed_at = ?, attempts = attempts + 1, "
-                             "may_have_left = ?, lease_owner = '', lease_until = 0 "
-                             "WHERE id = ? AND lease_owner = ?");
+        Statement back(m_db, "UPDATE ventes SET failure = ?1, failed_at = ?2, attempts = attempts + 1, "
+                             "may_have_left = ?3, lease_owner = '', lease_until = 0, "
+                             "settle_after = CASE WHEN ?6 > 0 THEN ?6 ELSE settle_after END "
+                             "WHERE id = ?4 AND lease_owner = ?5");
         back.bind(1, failure).bind(2, isotext(m_clock.now()));
         back.bind(3, qint64(departure == Departure::NotLeft ? 0 : 1)).bind(4, id).bind(5, m_owner);
+        back.bind(6, settleAfter.isValid() ? settleAfter.toMSecsSinceEpoch() : qint64(0));
         return done(back.step());
     });
 }

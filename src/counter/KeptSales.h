@@ -10,16 +10,26 @@
 class Clock;
 struct sqlite3;
 
-// One sale kept while the platform could not be reached.
+// One write of the counter in the outbox: a sale kept while the platform could not be reached, or
+// a sale or coupon use sent at the counter whose outcome is not known yet.
 struct KeptSale
 {
+    enum class Kind
+    {
+        Kept,   // a sale kept to be sent later by the background sender
+        Sale,   // a sale of the counter: sent, its outcome not known yet; never sent again as it is
+        Coupon, // a coupon use of the counter, its outcome not known yet; never sent again
+    };
+
     qint64 id = 0;      // given by keep(); never reused
+    Kind kind = Kind::Kept;
     QString memberid;   // currentmemberid as received
     QString membername; // as the counter showed it
     QString cardnumber;
     QString amount; // as typed, decimal comma
     QString seller;
     QString number;     // the sale number
+    QString couponId;   // Coupon: the coupon used
     QByteArray request; // the request text to send, UTF-8, byte for byte
     QDateTime kept;     // UTC, set by keep()
     QString failure;    // the last failure, in French; empty before the first
@@ -31,6 +41,9 @@ struct KeptSale
     // Reconciliation::eventkeys); none before the first send. A sale that may have left is looked
     // for among the events that are not in this set.
     std::optional<QSet<QString>> before;
+    // From this time (UTC) the platform can no longer be processing an earlier send: a write not
+    // among the member's new events is then not recorded. Invalid: at once.
+    QDateTime settleAfter;
 };
 
 // The sales kept in the work folder, in an SQLite file that two counters (two running programs,
@@ -79,9 +92,27 @@ public:
         KeptSale sale;
     };
 
-    // Far longer than a send takes (a transfer ends after a minute without a byte), so that a
-    // lease runs out when its holder is gone, not while it waits for the platform.
-    static constexpr int kleaseseconds = 600;
+    // A lease lasts a minute and its holder renews it every kleaserenewseconds while it holds it
+    // (renew()), so that a lease runs out soon after its holder is gone, never while it waits for
+    // the platform.
+    static constexpr int kleaseseconds = 60;
+    static constexpr int kleaserenewseconds = 20;
+
+    // How long after a send ended the platform may still be processing it, in seconds: 300, or
+    // QUILBA_PROCESSING_LIMIT. Before that, a write absent from the member's events may still
+    // come; after it, its absence is final.
+    static int processingLimit();
+
+    // The counts the counter shows.
+    struct Counts
+    {
+        int kept = 0;    // sales kept to be sent: "N ventes en attente d'envoi"
+        int sales = 0;   // sales of the counter not known yet: "N ventes à confirmer"
+        int coupons = 0; // coupon uses not known yet
+    };
+    static QString confirmCaption(const Counts& counts);
+    // Asked when a write cannot be noted before it leaves, with the reason.
+    static QString unnotedquestion(const QString& reason);
 
     // What the counter shows while sales are kept: "N ventes en attente d'envoi".
     static QString countcaption(int count);
@@ -93,12 +124,14 @@ public:
     static QString pathin(const QString& folder);
 
     // Nothing is opened yet; every operation opens the file (creating it) when it is not open.
-    KeptSales(const QString& path, const Clock& clock);
+    KeptSales(const QString& path, const Clock& clock, int processingLimitSeconds = processingLimit());
     ~KeptSales();
     KeptSales(const KeptSales&) = delete;
     KeptSales& operator=(const KeptSales&) = delete;
 
     const QString& path() const { return m_path; }
+    int processinglimitseconds() const { return int(m_limitms / 1000); }
+    const Clock& clock() const { return m_clock; }
     // Who holds a lease taken through this object; unique to it.
     const QString& owner() const { return m_owner; }
 
@@ -107,9 +140,30 @@ public:
 
     // Keeps the sale (its id, kept time, failure, attempts and flags are ignored); its new id.
     std::optional<qint64> keep(const KeptSale& sale);
-    // Every kept sale, in the order kept.
+    // Every kept sale and every sale of the counter not known yet, in the order kept.
     std::optional<std::vector<KeptSale>> list();
+    // The kept sales.
     std::optional<int> count();
+    std::optional<Counts> counts();
+    // The sales and coupon uses of the counter for that member whose outcome is not known yet.
+    std::optional<std::vector<KeptSale>> pendingFor(const QString& memberid);
+    // That write as the file holds it now; None when it is gone.
+    Claimed find(qint64 id);
+
+    // A write of the counter (a sale, a coupon use), recorded before it leaves and held by this
+    // object until it knows what became of it: its id. It counts as having left.
+    std::optional<qint64> begin(const KeptSale& write);
+    // The holder does not know what became of it: it goes back to the file, not yet known, for
+    // whoever reads the member's events next; absent from them from `settleAfter` on, it is not
+    // recorded. An invalid time keeps the one the file holds.
+    Status await(qint64 id, const QDateTime& settleAfter);
+    // The holder's sale of the counter was not recorded, or certainly did not leave: it becomes a
+    // kept sale, sent later by the background sender, with `failure` in the list.
+    Status keepSale(qint64 id, const QString& failure);
+    // Takes that write, when nobody else holds it, to settle it.
+    Claimed claimWrite(qint64 id);
+    // Extends the leases this object holds; the holder calls it every kleaserenewseconds.
+    void renew();
     // The pharmacist deleted it. Held: another counter is sending it right now.
     Status remove(qint64 id);
 
@@ -121,10 +175,14 @@ public:
     // written before the sale is sent, so that whoever takes it after a lost reply can look for it.
     Status recordbefore(qint64 id, const QSet<QString>& before);
     Status settle(qint64 id);
-    Status release(qint64 id, const QString& failure, Departure departure);
+    // settleAfter: when a send that may have left can no longer be processing (kept as it was
+    // when invalid).
+    Status release(qint64 id, const QString& failure, Departure departure, const QDateTime& settleAfter = {});
 
 private:
     int exec(const char* sql);
+    // Takes the lease of the row read as `sale` in the same transaction, and reads it again.
+    int take(qint64 id, qint64 now, KeptSale& sale);
     // Runs work inside BEGIN IMMEDIATE … COMMIT; a failure rolls back and is told as `action`
     // followed by the reason.
     template <typename Work> bool transact(const QString& action, Work work);
@@ -138,7 +196,10 @@ private:
 
     QString m_path;
     const Clock& m_clock;
+    // The writes this object holds a lease on, to renew.
+    QSet<qint64> m_holding;
     QString m_owner;
+    qint64 m_limitms;
     sqlite3* m_db = nullptr;
     QString m_error;
 };

@@ -6,7 +6,9 @@
 #include "counter/KeptSales.h"
 #include "counter/Reconciliation.h"
 #include "counter/Sale.h"
+#include "counter/Settlement.h"
 #include "members/Lookup.h"
+#include "platform/Clock.h"
 
 #include <QSet>
 
@@ -74,8 +76,12 @@ KeptSender::Round KeptSender::run(const QString& idpharma)
             break;
         }
         tried.insert(claimed.sale.id);
-        if (send(claimed.sale, round) == Step::Stopped)
+        const Step step = send(claimed.sale, round);
+        if (step == Step::Stopped)
             break;
+        // A sale of the counter found not recorded is a kept sale now: sent in this round.
+        if (step == Step::Kept)
+            tried.remove(claimed.sale.id);
     }
     return round;
 }
@@ -112,8 +118,10 @@ KeptSender::Events KeptSender::readevents(const KeptSale& sale)
 KeptSender::Step KeptSender::release(const KeptSale& sale, const QString& failure, bool mayhaveleft,
                                      Step step, Round& round)
 {
-    const KeptSales::Status status = m_store.release(
-        sale.id, failure, mayhaveleft ? KeptSales::Departure::MayHaveLeft : KeptSales::Departure::NotLeft);
+    const KeptSales::Status status =
+        m_store.release(sale.id, failure,
+                        mayhaveleft ? KeptSales::Departure::MayHaveLeft : KeptSales::Departure::NotLeft,
+                        sale.settleAfter);
     if (status == KeptSales::Status::Failed) {
         round.failure = m_store.errorstring();
         return Step::Stopped;
@@ -135,17 +143,53 @@ KeptSender::Step KeptSender::settle(const KeptSale& sale, Round& round)
     return Step::Settled;
 }
 
+KeptSender::Step KeptSender::settlewrite(const KeptSale& write, const Events& now, Round& round)
+{
+    Settlement settlement(m_store, m_store.clock(), [this](const QString& text) { return m_client.httpput(text); });
+    const Settlement::Settled settled = settlement.settle(write, now.value);
+    if (!settled.failure.isEmpty()) {
+        round.failure = settled.failure;
+        return Step::Stopped;
+    }
+    switch (settled.state) {
+    case WriteResult::State::Recorded:
+        ++round.settled;
+        return Step::Settled;
+    case WriteResult::State::NotRecorded:
+    case WriteResult::State::Refused:
+        if (write.kind == KeptSale::Kind::Sale)
+            return Step::Kept;
+        ++round.settled;
+        return Step::Settled;
+    case WriteResult::State::NotYetKnown:
+        break;
+    }
+    return Step::Failed;
+}
+
 KeptSender::Step KeptSender::send(const KeptSale& sale, Round& round)
 {
     const Events now = readevents(sale);
     if (!now.read)
         return release(sale, now.failure, sale.mayhaveleft, now.stop ? Step::Stopped : Step::Failed, round);
 
-    // An earlier send may have landed: its sale is among the events that came after it.
-    if (sale.mayhaveleft && sale.before &&
-        Reconciliation::findsale(sale.before, now.value, sale.amount, sale.seller, sale.number) ==
-            Reconciliation::Found::Yes)
-        return settle(sale, round);
+    // A sale or coupon use of the counter is never sent from here: its record settles it.
+    if (sale.kind != KeptSale::Kind::Kept)
+        return settlewrite(sale, now, round);
+
+    // An earlier send may have landed: its sale is among the events that came after it. While the
+    // platform may still be processing that send, its absence proves nothing: it waits.
+    if (sale.mayhaveleft && sale.before) {
+        switch (Settlement::judge(sale, now.value, m_store.clock().now())) {
+        case WriteResult::State::Recorded:
+            return settle(sale, round);
+        case WriteResult::State::NotYetKnown:
+            return release(sale, unconfirmedmessage(), true, Step::Failed, round);
+        case WriteResult::State::NotRecorded:
+        case WriteResult::State::Refused:
+            break;
+        }
+    }
 
     // Written before the request leaves: whoever takes the sale after a lost reply looks for it
     // among the events that are not these.
@@ -156,28 +200,37 @@ KeptSender::Step KeptSender::send(const KeptSale& sale, Round& round)
     }
 
     const HttpReply reply = m_client.httpput(QString::fromUtf8(sale.request));
-    if (reply.ok) {
-        const Sale::Envelope read = Sale::readenvelope(ReplyBuffer::normalised(reply.body));
-        if (read.ok())
-            return settle(sale, round);
-        if (read.found)
-            return release(sale, refusedmessage(read.errormessage.isEmpty() ? read.code : read.errormessage),
-                           false, Step::Failed, round);
-    } else if (!reply.sent || isaccessdenied(reply.status)) {
-        return release(sale, unreachablemessage(reply), false, Step::Stopped, round);
-    }
-
-    // It left and no readable answer came back: the member's events tell.
-    const Events after = readevents(sale);
-    if (!after.read)
-        return release(sale, unconfirmedmessage(), true, after.stop ? Step::Stopped : Step::Failed, round);
-    switch (Reconciliation::findsale(now.keys, after.value, sale.amount, sale.seller, sale.number)) {
-    case Reconciliation::Found::Yes:
+    const WriteResult result = WriteResult::read(reply);
+    switch (result.state) {
+    case WriteResult::State::Recorded:
         return settle(sale, round);
-    case Reconciliation::Found::No:
-        return release(sale, notrecordedmessage(), false, Step::Failed, round);
-    case Reconciliation::Found::Unknown:
+    case WriteResult::State::Refused:
+        return release(sale, refusedmessage(result.refusal.isEmpty() ? result.code : result.refusal), false,
+                       Step::Failed, round);
+    case WriteResult::State::NotRecorded:
+        return release(sale, unreachablemessage(reply), false, Step::Stopped, round);
+    case WriteResult::State::NotYetKnown:
         break;
     }
-    return release(sale, unconfirmedmessage(), true, Step::Failed, round);
+
+    // It left and no readable answer came back: the member's events tell, once the platform can no
+    // longer be processing it.
+    KeptSale sent = sale;
+    sent.before = now.keys;
+    sent.settleAfter = result.processingOver
+                           ? m_store.clock().now()
+                           : m_store.clock().now().addSecs(m_store.processinglimitseconds());
+    const Events after = readevents(sale);
+    if (!after.read)
+        return release(sent, unconfirmedmessage(), true, after.stop ? Step::Stopped : Step::Failed, round);
+    switch (Settlement::judge(sent, after.value, m_store.clock().now())) {
+    case WriteResult::State::Recorded:
+        return settle(sale, round);
+    case WriteResult::State::NotRecorded:
+    case WriteResult::State::Refused:
+        return release(sale, notrecordedmessage(), false, Step::Failed, round);
+    case WriteResult::State::NotYetKnown:
+        break;
+    }
+    return release(sent, unconfirmedmessage(), true, Step::Failed, round);
 }

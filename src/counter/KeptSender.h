@@ -48,6 +48,7 @@ private:
     enum class Step
     {
         Settled,
+        Kept,    // a sale of the counter found not recorded became a kept sale
         Failed,  // left in the file with its failure; the round goes on
         Stopped, // the round ends
     };
@@ -58,6 +59,8 @@ private:
     Events readevents(const KeptSale& sale);
     Step release(const KeptSale& sale, const QString& failure, bool mayhaveleft, Step step, Round& round);
     Step settle(const KeptSale& sale, Round& round);
+    // A sale or coupon use of the counter, settled by the member's events.
+    Step settlewrite(const KeptSale& write, const Events& now, Round& round);
 
     KeptSales& m_store;
     CounterClient& m_client;

@@ -188,6 +188,20 @@ QString unconfirmedmessage()
            "la vente à nouveau."_s;
 }
 
+QString confirmingmessage()
+{
+    return u"La plateforme n'a pas encore confirmé la vente : elle est notée « à confirmer » et ne sera pas "
+           "envoyée une seconde fois. Son enregistrement est vérifié à chaque actualisation du client et en "
+           "arrière-plan ; la saisie est conservée jusque-là."_s;
+}
+
+QString pendingmessage()
+{
+    return u"La vente précédente de ce client attend encore la confirmation de la plateforme : la vente "
+           "n'est pas envoyée, pour ne pas la compter deux fois. Cliquez sur Actualiser dans un moment pour "
+           "savoir si elle a été enregistrée."_s;
+}
+
 QString deniedmessage(int status)
 {
     return u"La vente n'a pas été enregistrée : l'accès a été refusé (HTTP %1). La saisie est "

@@ -91,6 +91,11 @@ QString notsentmessage();
 QString refusedmessage(const QString& errormessage);
 // Told when the sale left but the platform's answer did not confirm it.
 QString unconfirmedmessage();
+// Told when the sale left, its reply was lost and the platform's record does not show it yet: it
+// is noted "à confirmer" and never sent again as it is.
+QString confirmingmessage();
+// Told when a sale is validated while an earlier one of the member waits for confirmation.
+QString pendingmessage();
 // Told when the access was refused (HTTP 401, 403, 407): the sale was not recorded.
 QString deniedmessage(int status);
 // Asked when the platform could not be reached: Yes keeps the sale, to be sent later.

@@ -9,7 +9,11 @@
 #include "counter/CounterSession.h"
 #include "counter/CounterState.h"
 #include "counter/Coupons.h"
+#include "counter/KeptSales.h"
+#include "counter/KeptSender.h"
+#include "counter/Reconciliation.h"
 #include "counter/Sale.h"
+#include "counter/Settlement.h"
 #include "data/MemoryTable.h"
 #include "members/Lookup.h"
 #include "platform/Clock.h"
@@ -20,6 +24,7 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 using namespace Qt::StringLiterals;
 
@@ -62,6 +67,25 @@ public:
         return texts;
     }
 
+    CounterClient& client() { return m_client; }
+    QString workfolder() const { return m_work.path(); }
+    const Clock& clock() const { return m_clock; }
+
+    // How many requests received since the last call hold `text`.
+    int count(const QString& text)
+    {
+        const QStringList texts = received();
+        return int(std::count_if(texts.begin(), texts.end(), [&](const QString& t) { return t.contains(text); }));
+    }
+
+    // The next request on the API waits `ms` before the platform records it and answers.
+    void slow(int ms)
+    {
+        m_platform.admin("POST", u"faults"_s,
+                         QByteArray("{\"action\":\"delay\",\"path\":\"/apiv1/\",\"delay_ms\":") +
+                             QByteArray::number(ms) + "}");
+    }
+
     // The coupon of that value shown, or none.
     std::optional<Coupons::Coupon> coupon(const QString& value) const
     {
@@ -94,6 +118,24 @@ public:
     ScriptedDialogs dialogs;
     CounterSession session;
 };
+
+// Abandons the wait for the reply running, as Échap does, `ms` from now.
+void abandonafter(int ms)
+{
+    QTimer::singleShot(ms, [] { HttpClient::abandonwait(); });
+}
+
+// Waits for the platform's processing and the outbox's limit to be over.
+void waitfor(int ms)
+{
+    QTest::qWait(ms);
+}
+
+const QString addca = u"\"type\":\"addCA\""_s;
+const QString usedcoupon = u"\"type\":\"usedcoupon\""_s;
+const QString status2 = u"\"status2\":true"_s;
+// How long after a send without an answer the platform may still be processing it, in the tests.
+constexpr int klimit = 3;
 
 } // namespace
 
@@ -192,6 +234,176 @@ private slots:
         QCOMPARE(incorrect.result, CounterOutcome::Result::Nothing);
         QCOMPARE(session.shown().amount, u"0"_s);
         QVERIFY(rig.received().isEmpty());
+    }
+
+    // A sale abandoned while the platform is still recording it: absent from the member's events
+    // at once, it is "à confirmer", not "not recorded"; validated again meanwhile it is not sent;
+    // the refresh after the platform recorded it tells so and empties the inputs. One sale.
+    void abandonedSaleSentOnce()
+    {
+        LocalPlatform platform;
+        QVERIFY2(platform.started(), qPrintable(platform.error()));
+        Rig rig(platform);
+        KeptSales outbox(KeptSales::pathin(rig.workfolder()), rig.clock(), klimit);
+        CounterSession& session = rig.session;
+        session.setkeptsales(&outbox);
+        session.lookup(u"1010001"_s);
+        const int points = session.shown().points.toInt();
+        rig.received();
+
+        rig.slow(2000);
+        abandonafter(300);
+        const CounterOutcome abandoned = session.sale({u"AB"_s, u"V7"_s, u"25"_s});
+        QCOMPARE(abandoned.result, CounterOutcome::Result::Unconfirmed);
+        QCOMPARE(abandoned.texts(), QStringList{Sale::confirmingmessage()});
+        QCOMPARE(session.shown().amount, u"25"_s);
+        QCOMPARE(session.shown().confirming, u"1 vente à confirmer"_s);
+
+        const CounterOutcome again = session.sale({u"AB"_s, u"V7"_s, u"25"_s});
+        QCOMPARE(again.result, CounterOutcome::Result::Unconfirmed);
+        QCOMPARE(again.texts(), QStringList{Sale::pendingmessage()});
+        for (const QString& sent : again.sent)
+            QVERIFY2(!sent.contains(addca), qPrintable(sent));
+
+        waitfor(klimit * 1000);
+        const CounterOutcome settled = session.refresh();
+        QCOMPARE(settled.texts(), QStringList{Reconciliation::saleconfirmedmessage()});
+        QCOMPARE(session.shown().amount, QString());
+        QCOMPARE(session.shown().number, QString());
+        QCOMPARE(session.shown().confirming, QString());
+        QCOMPARE(session.shown().points, QString::number(points + 25));
+        QCOMPARE(rig.count(addca), 1);
+        QCOMPARE(outbox.counts()->sales, 0);
+        QCOMPARE(outbox.counts()->kept, 0);
+    }
+
+    // The check right after a lost reply fails too: the sale waits, and the next refresh settles
+    // it, as after the platform's OK; a sale the platform never recorded is told so once its
+    // processing is over, the inputs kept to validate it again.
+    void lostReplySettledLater_data()
+    {
+        QTest::addColumn<bool>("recorded");
+        QTest::newRow("recorded") << true;
+        QTest::newRow("not recorded") << false;
+    }
+    void lostReplySettledLater()
+    {
+        QFETCH(bool, recorded);
+        LocalPlatform platform;
+        QVERIFY2(platform.started(), qPrintable(platform.error()));
+        Rig rig(platform);
+        KeptSales outbox(KeptSales::pathin(rig.workfolder()), rig.clock(), klimit);
+        CounterSession& session = rig.session;
+        session.setkeptsales(&outbox);
+        session.lookup(u"1010001"_s);
+        rig.received();
+
+        platform.admin("POST", u"faults"_s,
+                       QByteArray(R"([{"action":"status","status_line":"HTTP/1.1 503 Service Unavailable",)") +
+                           R"("path":"/apiv1/","process":)" + (recorded ? "true" : "false") +
+                           R"(},{"action":"status","status_line":"HTTP/1.1 503 Service Unavailable","path":"/apiv1/"}])");
+        const CounterOutcome lost = session.sale({u"AB"_s, u"V8"_s, u"12,5"_s});
+        QCOMPARE(lost.result, CounterOutcome::Result::Unconfirmed);
+        QCOMPARE(lost.texts().last(), Sale::confirmingmessage());
+        QCOMPARE(session.shown().amount, u"12,5"_s);
+
+        waitfor(klimit * 1000);
+        const CounterOutcome settled = session.refresh();
+        QCOMPARE(settled.texts(), QStringList{recorded ? Reconciliation::saleconfirmedmessage()
+                                                       : Reconciliation::salenotrecordedmessage()});
+        QCOMPARE(session.shown().amount, recorded ? QString() : u"12,5"_s);
+        QCOMPARE(session.shown().confirming, QString());
+        const CounterOutcome next = session.sale({u"AB"_s, u"V8"_s, session.shown().amount});
+        if (recorded) {
+            QCOMPARE(next.texts(), QStringList{Sale::invalidmessage()});
+        } else {
+            QCOMPARE(next.result, CounterOutcome::Result::Done);
+        }
+        QCOMPARE(rig.count(addca), recorded ? 1 : 2); // the lost one counted as received, recorded or not
+    }
+
+    // A coupon use abandoned while the platform records it: the coupon stays shown "À confirmer"
+    // and cannot be used; once its use is among the events, its status update goes, once.
+    void abandonedCouponUseOnce()
+    {
+        LocalPlatform platform;
+        QVERIFY2(platform.started(), qPrintable(platform.error()));
+        Rig rig(platform);
+        KeptSales outbox(KeptSales::pathin(rig.workfolder()), rig.clock(), klimit);
+        CounterSession& session = rig.session;
+        session.setkeptsales(&outbox);
+        session.lookup(u"1010001"_s);
+        const std::optional<Coupons::Coupon> coupon = rig.coupon(u"7.5"_s);
+        QVERIFY(coupon);
+        rig.received();
+
+        rig.slow(2000);
+        abandonafter(300);
+        const CounterOutcome abandoned = session.useCoupon(*coupon);
+        QCOMPARE(abandoned.result, CounterOutcome::Result::Unconfirmed);
+        QCOMPARE(abandoned.texts().last(), Coupons::confirmingusemessage());
+        QCOMPARE(session.shown().confirming, u"1 coupon à confirmer"_s);
+        session.refresh();
+        const std::optional<Coupons::Coupon> shown = rig.coupon(u"7.5"_s);
+        QVERIFY(shown);
+        QVERIFY(shown->confirming);
+        QCOMPARE(shown->use, Coupons::confirmingcaption());
+        const CounterOutcome again = session.useCoupon(*shown);
+        QCOMPARE(again.texts(), QStringList{Coupons::confirmingmessage()});
+        QVERIFY(again.sent.isEmpty());
+
+        waitfor(klimit * 1000);
+        const CounterOutcome settled = session.refresh();
+        QCOMPARE(settled.texts(), QStringList{Settlement::couponRecordedMessage()});
+        QVERIFY(!rig.coupon(u"7.5"_s) || rig.coupon(u"7.5"_s)->id != coupon->id);
+        const QStringList received = rig.received();
+        QCOMPARE(received.filter(usedcoupon).size(), 1);
+        QCOMPARE(received.filter(status2).size(), 1);
+        QCOMPARE(session.shown().confirming, QString());
+    }
+
+    // The background sender: a kept sale whose send ends without an answer while the platform
+    // still records it is looked for, not sent again, until the platform's record settles it.
+    void senderNeverSendsTwice()
+    {
+        LocalPlatform platform;
+        QVERIFY2(platform.started(), qPrintable(platform.error()));
+        Rig rig(platform);
+        KeptSales outbox(KeptSales::pathin(rig.workfolder()), rig.clock(), klimit);
+        CounterSession& session = rig.session;
+        session.lookup(u"1010001"_s);
+        const int points = session.shown().points.toInt();
+        KeptSale sale;
+        sale.memberid = session.state().currentmemberid();
+        sale.amount = u"30"_s;
+        sale.seller = u"AB"_s;
+        sale.number = u"K1"_s;
+        sale.request = Sale::requesttext({sale.memberid, LocalPlatform::demoidpharma(), sale.seller, sale.number,
+                                          sale.amount, {}})
+                           .toUtf8() +
+                       "\r\n";
+        QVERIFY(outbox.keep(sale));
+        rig.received();
+
+        KeptSender sender(outbox, rig.client());
+        // The member is read, then the sale sent, slowly, and abandoned as a stalled send ends.
+        platform.admin("POST", u"faults"_s,
+                       R"([{"action":"delay","path":"/apiv1/","delay_ms":0},)"
+                       R"({"action":"delay","path":"/apiv1/","delay_ms":2000}])");
+        abandonafter(500);
+        KeptSender::Round round = sender.run(LocalPlatform::demoidpharma());
+        QCOMPARE(round.settled, 0);
+        QCOMPARE(outbox.list()->front().failure, KeptSender::unconfirmedmessage());
+        round = sender.run(LocalPlatform::demoidpharma());
+        QCOMPARE(round.settled, 0);
+
+        waitfor(klimit * 1000);
+        round = sender.run(LocalPlatform::demoidpharma());
+        QCOMPARE(round.settled, 1);
+        QCOMPARE(*outbox.count(), 0);
+        QCOMPARE(rig.count(addca), 1);
+        session.refresh();
+        QCOMPARE(session.shown().points, QString::number(points + 30));
     }
 };
 
