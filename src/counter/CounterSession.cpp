@@ -107,7 +107,7 @@ void CounterSession::resetcounter()
     m_shown.addten = false;
     m_state->member().init();
     m_state->Produits().clear();
-    m_typedsale.reset();
+    letgotyped();
     m_shown.pointsticket = false;
     m_shown.searchcaption = u"Rechercher"_s;
     m_shown.refreshpicture = false;
@@ -348,6 +348,14 @@ void CounterSession::drop(const std::optional<qint64>& id)
         m_keptsales->settle(*id);
 }
 
+void CounterSession::letgotyped()
+{
+    // Its inputs leave the counter: whoever reads the member's events next settles it.
+    if (m_typedsale && m_keptsales)
+        m_keptsales->await(*m_typedsale, QDateTime());
+    m_typedsale.reset();
+}
+
 void CounterSession::clearsaleinputs()
 {
     m_shown.amount.clear();
@@ -380,18 +388,21 @@ void CounterSession::settlepending(CounterOutcome& outcome)
         return;
     }
     for (const KeptSale& write : *pending) {
-        // Another counter, or the background sender, is settling it now.
-        const KeptSales::Claimed claimed = write.held ? KeptSales::Claimed{KeptSales::Status::Held, write}
-                                                      : m_keptsales->claimWrite(write.id);
+        // The running flow holds its own write; another counter, or the background sender, may
+        // be settling one now.
+        const bool typed = m_typedsale == write.id;
+        const KeptSales::Claimed claimed =
+            m_flowwrite == write.id || typed ? KeptSales::Claimed{KeptSales::Status::Done, write}
+            : write.held                     ? KeptSales::Claimed{KeptSales::Status::Held, write}
+                                             : m_keptsales->claimWrite(write.id);
         if (claimed.status != KeptSales::Status::Done) {
             if (write.kind == KeptSale::Kind::Coupon)
                 m_confirmingcoupons.insert(write.couponId);
             continue;
         }
-        const bool typed = m_typedsale == write.id;
         const Settlement::Settled settled = m_settlement->settle(
             claimed.sale, m_state->eventlist(),
-            typed ? Settlement::IfNotRecorded::Drop : Settlement::IfNotRecorded::Keep);
+            typed ? Settlement::IfNotRecorded::Drop : Settlement::IfNotRecorded::Keep, typed);
         m_settled.insert(write.id, {settled.state, settled.statusConfirmed});
         if (!settled.failure.isEmpty())
             outcome.fail(settled.failure);
@@ -529,7 +540,8 @@ CounterOutcome CounterSession::sale(const SaleInput& input)
         write.settleAfter = settleafter(result.processingOver);
         WriteResult::State settled = WriteResult::State::NotYetKnown;
         if (id) {
-            m_keptsales->await(*id, write.settleAfter);
+            // Held through the refresh, which settles it: nobody else takes it meanwhile.
+            m_keptsales->expect(*id, write.settleAfter);
             m_typedsale = id;
             m_flowwrite = id;
             m_settled.remove(*id);
@@ -661,11 +673,13 @@ CounterOutcome CounterSession::useCoupon(const Coupons::Coupon& coupon)
             // by its status update and never sent again.
             write.settleAfter = settleafter(result.processingOver);
             if (id) {
-                m_keptsales->await(*id, write.settleAfter);
+                m_keptsales->expect(*id, write.settleAfter);
                 m_flowwrite = id;
                 m_settled.remove(*id);
                 outcome.append(refresh());
                 m_flowwrite.reset();
+                if (!m_settled.contains(*id))
+                    m_keptsales->await(*id, write.settleAfter);
                 use = m_settled.value(*id).state;
                 statusconfirmed = m_settled.value(*id).statusconfirmed;
                 statussent = use == WriteResult::State::Recorded;

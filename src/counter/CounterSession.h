@@ -160,6 +160,8 @@ private:
     std::optional<bool> salepending();
     // When an absence from the member's events becomes final for a write whose reply is `result`.
     QDateTime settleafter(bool processingover) const;
+    // The sale not known yet whose inputs were on the counter is no longer this counter's to settle.
+    void letgotyped();
     // Empties what was typed for a sale: amount, sale number, product lines.
     void clearsaleinputs();
 
@@ -172,7 +174,9 @@ private:
     ReportOutput* m_reportoutput = nullptr;
     KeptSales* m_keptsales = nullptr;
     std::unique_ptr<Settlement> m_settlement;
-    // The sale whose inputs are on the counter, sent and not known yet.
+    // The sale whose inputs are on the counter, sent and not known yet: this counter holds it
+    // (its lease) and settles it at each refresh, so that nobody else sends or keeps it while the
+    // pharmacist may validate it again.
     std::optional<qint64> m_typedsale;
     // The write the running flow settles and tells itself.
     std::optional<qint64> m_flowwrite;

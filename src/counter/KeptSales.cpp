@@ -571,6 +571,15 @@ KeptSales::Status KeptSales::await(qint64 id, const QDateTime& settleAfter)
     });
 }
 
+KeptSales::Status KeptSales::expect(qint64 id, const QDateTime& settleAfter)
+{
+    return asholder(id, u"L'écriture à confirmer n'a pas pu être notée : "_s, [&] {
+        Statement note(m_db, "UPDATE ventes SET may_have_left = 1, settle_after = ? WHERE id = ? AND lease_owner = ?");
+        note.bind(1, settleAfter.toMSecsSinceEpoch()).bind(2, id).bind(3, m_owner);
+        return done(note.step());
+    });
+}
+
 KeptSales::Status KeptSales::keepSale(qint64 id, const QString& failure)
 {
     m_holding.remove(id);

@@ -157,6 +157,9 @@ public:
     // whoever reads the member's events next; absent from them from `settleAfter` on, it is not
     // recorded. An invalid time keeps the one the file holds.
     Status await(qint64 id, const QDateTime& settleAfter);
+    // The holder does not know yet what became of it and keeps it while it looks: from
+    // `settleAfter` on, its absence from the member's events is final.
+    Status expect(qint64 id, const QDateTime& settleAfter);
     // The holder's sale of the counter was not recorded, or certainly did not leave: it becomes a
     // kept sale, sent later by the background sender, with `failure` in the list.
     Status keepSale(qint64 id, const QString& failure);

@@ -34,7 +34,7 @@ WriteResult::State Settlement::judge(const KeptSale& write, const std::optional<
 }
 
 Settlement::Settled Settlement::settle(const KeptSale& held, const std::optional<JsonValue>& events,
-                                       IfNotRecorded ifNotRecorded)
+                                       IfNotRecorded ifNotRecorded, bool keep)
 {
     Settled settled{held, judge(held, events, m_clock.now()), true, {}};
     KeptSales::Status status = KeptSales::Status::Done;
@@ -55,7 +55,7 @@ Settlement::Settled Settlement::settle(const KeptSale& held, const std::optional
             status = m_store.settle(held.id);
         break;
     case WriteResult::State::NotYetKnown:
-        status = m_store.await(held.id, QDateTime());
+        status = keep ? m_store.expect(held.id, held.settleAfter) : m_store.await(held.id, QDateTime());
         break;
     }
     if (status == KeptSales::Status::Failed)

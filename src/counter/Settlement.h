@@ -49,9 +49,10 @@ public:
                                     const QDateTime& now);
 
     // Settles a write this object's store holds (begin() or a claim): recorded, not recorded or
-    // still not known, and lets go of it in every case.
+    // still not known. It lets go of it, but for a write still not known that the caller keeps
+    // (`keep`: a sale whose inputs are on its counter).
     Settled settle(const KeptSale& held, const std::optional<JsonValue>& events,
-                   IfNotRecorded ifNotRecorded = IfNotRecorded::Keep);
+                   IfNotRecorded ifNotRecorded = IfNotRecorded::Keep, bool keep = false);
 
     // The texts kept with a sale found not recorded, and told at the counter.
     static QString notRecordedKeptMessage();

@@ -501,6 +501,9 @@ private slots:
                 told << notrecorded;
             else if (key == u"50 MiB reply"_s || key == u"reply stalled mid-body"_s)
                 used = true; // landed: found among the member's events, then marked
+            else if (key == u"closed without reply"_s)
+                // Not among the events yet, but the platform may still be recording it.
+                told << Coupons::confirmingusemessage();
             else
                 told << notrecorded; // not among the member's events
             QTest::newRow(name) << fault << told << used;
@@ -549,6 +552,9 @@ private slots:
                 told = {Sale::keepquestion(), Sale::notsentmessage()};
             else if (key == u"status 401"_s)
                 told = {Sale::deniedmessage(401)};
+            else if (key == u"closed without reply"_s)
+                // Not among the events yet, but the platform may still be recording it.
+                told = {Sale::confirmingmessage()};
             else if (key == u"invalid UTF-8 name"_s)
                 told = {Sale::refusedmessage(u"Nom illisible : "_s + badnametext)};
             else if (key == u"50 MiB reply"_s) {

@@ -10,6 +10,7 @@
 #include "counter/Coupons.h"
 #include "counter/Reconciliation.h"
 #include "counter/Sale.h"
+#include "counter/Settlement.h"
 #include "members/EnrolmentForm.h"
 
 #include <QComboBox>
@@ -17,6 +18,7 @@
 #include <QLineEdit>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 using namespace Qt::StringLiterals;
@@ -137,6 +139,85 @@ private slots:
         Person::click(counter.window().btnadd());
         QCOMPARE(counter.dialogs.texts(), QStringList());
         QCOMPARE(counter.window().encours()->text().toInt(), before + 12);
+    }
+
+    // The platform is slow: the pharmacist validates, waits, presses Échap; the platform records
+    // the sale a moment later. The counter never said "not recorded": the sale is "à confirmer",
+    // F9 again does not send it, and "Actualiser" once it is recorded says so and empties the
+    // inputs. One sale, credited once.
+    void abandonedSaleIsSentOnce()
+    {
+        LocalPlatform platform;
+        QVERIFY2(platform.started(), qPrintable(platform.error()));
+        RunningProgram counter(platform);
+        counter.show();
+        counter.search(u"1010001"_s);
+        const int before = counter.window().encours()->text().toInt();
+        counter.sent();
+
+        Person::click(counter.window().addpoint());
+        Person::type(u"17"_s);
+        platform.admin("POST", u"faults"_s, R"({"action":"delay","delay_ms":1500,"path":"/apiv1/"})");
+        QTimer::singleShot(800, [] { Person::press(Qt::Key_Escape); });
+        Person::press(Qt::Key_F9);
+        QCOMPARE(counter.dialogs.texts(), QStringList{Sale::confirmingmessage()});
+        QCOMPARE(counter.window().addpoint()->text(), u"17"_s);
+        QToolButton* confirming = counter.window().findChild<QToolButton*>(u"btaconfirmer"_s);
+        QCOMPARE(confirming->text(), u"1 vente à confirmer"_s);
+
+        counter.dialogs.clear();
+        Person::click(counter.window().addpoint());
+        Person::press(Qt::Key_F9);
+        QCOMPARE(counter.dialogs.texts(), QStringList{Sale::pendingmessage()});
+
+        QTest::qWait(klimit * 1000);
+        counter.dialogs.clear();
+        Person::click(counter.window().findChild<QWidget*>(u"btsearch"_s));
+        QCOMPARE(counter.dialogs.texts(), QStringList{Reconciliation::saleconfirmedmessage()});
+        QCOMPARE(counter.window().addpoint()->text(), QString());
+        QCOMPARE(counter.window().encours()->text().toInt(), before + 17);
+        QCOMPARE(count(counter.sent(), "\"type\":\"addCA\""), 1);
+        QTRY_VERIFY(!confirming->isVisible());
+    }
+
+    // The same for a coupon: abandoned while the platform records its use, the coupon stays shown
+    // "À confirmer" and cannot be used; once the use is among the events, the status update goes,
+    // once, and the coupon is gone.
+    void abandonedCouponUseIsRecordedOnce()
+    {
+        LocalPlatform platform;
+        QVERIFY2(platform.started(), qPrintable(platform.error()));
+        RunningProgram counter(platform);
+        counter.show();
+        counter.search(u"1010001"_s);
+        counter.sent();
+        platform.admin("POST", u"faults"_s, R"({"action":"delay","delay_ms":1500,"path":"/apiv1/"})");
+        QTimer::singleShot(800, [] { Person::press(Qt::Key_Escape); });
+        usecoupon(counter, u"7.5"_s);
+        QCOMPARE(counter.dialogs.texts(), (QStringList{Coupons::confirmmessage(), Coupons::confirmingusemessage()}));
+
+        // The refresh shows it waiting; Enter on it does not use it again.
+        Person::click(counter.window().findChild<QWidget*>(u"btsearch"_s));
+        const int row = rowof(counter.window(), u"7.5"_s);
+        QVERIFY(row >= 0);
+        QTableWidget* grid = counter.window().listecoupons();
+        QCOMPARE(grid->item(row, Coupons::Use)->text(), Coupons::confirmingcaption());
+        counter.dialogs.clear();
+        Person::click(grid, grid->model()->index(row, Coupons::Use));
+        Person::press(Qt::Key_Return);
+        QCOMPARE(counter.dialogs.texts(), QStringList{Coupons::confirmingmessage()});
+
+        QTest::qWait(klimit * 1000);
+        counter.dialogs.clear();
+        Person::click(counter.window().findChild<QWidget*>(u"btsearch"_s));
+        // Settled by this refresh, it is told; the background sender may have settled it first.
+        const QStringList told = counter.dialogs.texts();
+        QVERIFY2(told.isEmpty() || told == QStringList{Settlement::couponRecordedMessage()},
+                 qPrintable(told.join(u'|')));
+        const QByteArrayList sent = counter.sent();
+        QCOMPARE(count(sent, "\"type\":\"usedcoupon\""), 1);
+        QCOMPARE(count(sent, "\"status2\":true"), 1);
+        QCOMPARE(rowof(counter.window(), u"7.5"_s), -1);
     }
 
     // The coupon's use is recorded, its reply lost: found among the events, it is finished by its
