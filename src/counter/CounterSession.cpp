@@ -361,8 +361,6 @@ void CounterSession::clearsaleinputs()
     m_shown.amount.clear();
     m_shown.number.clear();
     m_state->Produits().clear();
-    // Emptying the lines sets the amount from them: the sale is over.
-    m_shown.amount.clear();
     m_typedsale.reset();
 }
 

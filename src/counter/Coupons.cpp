@@ -91,24 +91,6 @@ Fill readfill(const QByteArray& reply)
     return fill;
 }
 
-UseOutcome useoutcome(bool replied, bool sent, const QByteArray& reply, int status)
-{
-    if (!replied)
-        return sent && !isaccessdenied(status) ? UseOutcome::Unconfirmed : UseOutcome::NotRecorded;
-    const std::optional<JsonValue> document = parsejson(reply);
-    const JsonValue* apireturn = document && document->isObject() ? document->find("ApiReturn") : nullptr;
-    if (!apireturn || !apireturn->isObject())
-        return UseOutcome::Unconfirmed;
-    QString code;
-    trygettext(*apireturn, u"code"_s, code);
-    return code == u"OK"_s ? UseOutcome::Recorded : UseOutcome::NotRecorded;
-}
-
-UseOutcome useoutcome(const HttpReply& reply)
-{
-    return useoutcome(reply.ok, reply.sent, ReplyBuffer::normalised(reply.body), reply.ok ? 0 : reply.status);
-}
-
 Coupon Coupon::fromcells(const QStringList& cells)
 {
     return {cells.value(TrackCode), cells.value(Label), cells.value(Print), cells.value(Use),

@@ -84,19 +84,6 @@ struct Fill
 
 Fill readfill(const QByteArray& reply);
 
-// What became of one use request.
-enum class UseOutcome
-{
-    Recorded,    // the platform answered an "ApiReturn" whose "code" is "OK"
-    NotRecorded, // the request never left, or the platform refused it
-    Unconfirmed, // it left but no readable answer came back: it may have landed
-};
-// replied: a reply arrived and is `reply`; sent: the request left for the platform; status: the
-// HTTP status of a refusal by status (401, 403 and 407 turn a request away unread).
-UseOutcome useoutcome(bool replied, bool sent, const QByteArray& reply, int status = 0);
-// The same for the reply of a use request.
-UseOutcome useoutcome(const HttpReply& reply);
-
 // Told when the event or the status update did not reach the platform or was refused.
 QString notrecordedmessage();
 // Told when a use request left but its outcome is unknown.

@@ -115,38 +115,6 @@ QString requesttext(const Request& request)
     return text + u"}}"_s;
 }
 
-Envelope readenvelope(const QByteArray& reply)
-{
-    Envelope envelope;
-    const std::optional<JsonValue> document = parsejson(reply);
-    const JsonValue* apireturn = document && document->isObject() ? document->find("ApiReturn") : nullptr;
-    if (!apireturn || !apireturn->isObject())
-        return envelope;
-    envelope.found = true;
-    trygettext(*apireturn, u"code"_s, envelope.code);
-    trygettext(*apireturn, u"errorMessage"_s, envelope.errormessage);
-    return envelope;
-}
-
-std::optional<QString> notlanded(bool replied, bool sent, const QByteArray& reply, int status)
-{
-    if (!replied && isaccessdenied(status))
-        return deniedmessage(status);
-    if (!replied)
-        return sent ? unconfirmedmessage() : notsentmessage();
-    const Envelope envelope = readenvelope(reply);
-    if (!envelope.found)
-        return unconfirmedmessage();
-    if (envelope.ok())
-        return std::nullopt;
-    return refusedmessage(envelope.errormessage);
-}
-
-std::optional<QString> notlanded(const HttpReply& reply)
-{
-    return notlanded(reply.ok, reply.sent, ReplyBuffer::normalised(reply.body), reply.ok ? 0 : reply.status);
-}
-
 QString invalidmessage()
 {
     return u"Montant invalide"_s;

@@ -62,26 +62,6 @@ std::vector<Line> lines(const MemoryTable& produits);
 // quotes; every value is escaped inside its JSON string.
 QString requesttext(const Request& request);
 
-// The "ApiReturn" envelope of a reply to the sale: found, its "code" and its "errorMessage".
-struct Envelope
-{
-    bool found = false;
-    QString code;
-    QString errormessage;
-
-    bool ok() const { return code == QStringLiteral("OK"); }
-};
-Envelope readenvelope(const QByteArray& reply);
-
-// After the sale was sent: nothing when the platform confirmed it (an "ApiReturn" whose "code" is
-// "OK"), otherwise what the user is told while the inputs are kept. replied: a reply arrived and is
-// `reply`; sent: the request left for the platform, so a sale without a readable answer may have
-// been recorded all the same; status: the HTTP status of a refusal by status. A sale refused with
-// 401, 403 or 407 was turned away before the platform read it: it was certainly not recorded.
-std::optional<QString> notlanded(bool replied, bool sent, const QByteArray& reply, int status = 0);
-// The same for the reply of the sale's request.
-std::optional<QString> notlanded(const HttpReply& reply);
-
 QString invalidmessage();
 QString incorrectmessage();
 QString confirmmessage();

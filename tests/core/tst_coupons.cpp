@@ -124,39 +124,6 @@ private slots:
             Coupons::readfill("{\"list\":[" + first + R"(,{"trackCode":"TC2"},)" + second + "]}");
         QCOMPARE(fill.lines, (std::vector<QByteArray>{first, R"({"trackCode":"TC2"})"}));
     }
-
-    void useoutcome_data()
-    {
-        QTest::addColumn<bool>("replied");
-        QTest::addColumn<bool>("sent");
-        QTest::addColumn<QByteArray>("reply");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<int>("outcome");
-        using enum Coupons::UseOutcome;
-        QTest::newRow("OK") << true << true << QByteArray(R"({"ApiReturn":{"code":"OK","message":"x"}})") << 0
-                            << int(Recorded);
-        QTest::newRow("refused") << true << true
-                                 << QByteArray(R"({"ApiReturn":{"code":"KO","errorCode":"13"}})") << 0
-                                 << int(NotRecorded);
-        QTest::newRow("no code") << true << true << QByteArray(R"({"ApiReturn":{}})") << 0
-                                 << int(NotRecorded);
-        QTest::newRow("other reply") << true << true << QByteArray("{}") << 0 << int(Unconfirmed);
-        QTest::newRow("not json") << true << true << QByteArray("[[") << 0 << int(Unconfirmed);
-        QTest::newRow("lost after sending") << false << true << QByteArray() << 0 << int(Unconfirmed);
-        QTest::newRow("never sent") << false << false << QByteArray() << 0 << int(NotRecorded);
-        for (const int denied : {401, 403, 407})
-            QTest::addRow("status %d", denied) << false << true << QByteArray() << denied << int(NotRecorded);
-        QTest::newRow("status 500") << false << true << QByteArray() << 500 << int(Unconfirmed);
-    }
-    void useoutcome()
-    {
-        QFETCH(bool, replied);
-        QFETCH(bool, sent);
-        QFETCH(QByteArray, reply);
-        QFETCH(int, status);
-        QFETCH(int, outcome);
-        QCOMPARE(int(Coupons::useoutcome(replied, sent, reply, status)), outcome);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestCoupons)

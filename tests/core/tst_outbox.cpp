@@ -75,16 +75,27 @@ private slots:
                                      << int(S::Recorded) << false << false;
         QTest::newRow("refused") << reply(true, 200, true, R"({"ApiReturn":{"code":"KO","errorMessage":"Non"}})")
                                  << int(S::Refused) << false << false;
+        QTest::newRow("refused, no message") << reply(true, 200, true, R"({"ApiReturn":{"code":"KO"}})")
+                                             << int(S::Refused) << false << false;
+        QTest::newRow("envelope without code") << reply(true, 200, true, R"({"ApiReturn":{}})") << int(S::Refused)
+                                               << false << false;
+        QTest::newRow("envelope not an object") << reply(true, 200, true, R"({"ApiReturn":"OK"})")
+                                                << int(S::NotYetKnown) << false << true;
+        QTest::newRow("another document") << reply(true, 200, true, R"({"FidelityMember":{"id":1}})")
+                                          << int(S::NotYetKnown) << false << true;
+        QTest::newRow("empty reply") << reply(true, 200, true) << int(S::NotYetKnown) << false << true;
         QTest::newRow("platform's page instead of its envelope")
             << reply(true, 200, true, "<html>erreur</html>") << int(S::NotYetKnown) << false << true;
         QTest::newRow("platform's 500") << reply(false, 500, true, "panne") << int(S::NotYetKnown) << false
                                         << true;
+        QTest::newRow("platform's 404") << reply(false, 404, true) << int(S::NotYetKnown) << false << true;
         QTest::newRow("gateway gave up (504)") << reply(false, 504, true) << int(S::NotYetKnown) << false << false;
         QTest::newRow("gateway 503") << reply(false, 503, true) << int(S::NotYetKnown) << false << false;
         QTest::newRow("abandoned or cut after it left")
             << reply(false, 0, true) << int(S::NotYetKnown) << false << false;
         QTest::newRow("connection refused") << reply(false, 0, false) << int(S::NotRecorded) << true << false;
         QTest::newRow("access refused (401)") << reply(false, 401, true) << int(S::NotRecorded) << false << false;
+        QTest::newRow("access refused (403)") << reply(false, 403, true) << int(S::NotRecorded) << false << false;
         QTest::newRow("proxy password refused (407)")
             << reply(false, 407, true) << int(S::NotRecorded) << false << false;
     }
@@ -99,7 +110,7 @@ private slots:
         QCOMPARE(result.neverLeft(), neverleft);
         if (result.state == WriteResult::State::NotYetKnown)
             QCOMPARE(result.processingOver, processingover);
-        if (result.state == WriteResult::State::Refused)
+        if (result.state == WriteResult::State::Refused && reply.body.contains("errorMessage"))
             QCOMPARE(result.refusal, u"Non"_s);
     }
 

@@ -174,48 +174,6 @@ private slots:
         QCOMPARE(Sale::amountfromlines(produits), u"0"_s);
     }
 
-    // Only a confirmed sale lets the window reset; every other outcome keeps the inputs and says why.
-    void notlanded_data()
-    {
-        QTest::addColumn<bool>("replied");
-        QTest::addColumn<bool>("sent");
-        QTest::addColumn<QByteArray>("reply");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("told"); // "-" for a confirmed sale
-        const QString unconfirmed = Sale::unconfirmedmessage();
-        QTest::newRow("ok") << true << true << QByteArray(R"({"ApiReturn":{"code":"OK"}})") << 0 << u"-"_s;
-        QTest::newRow("refused") << true << true
-                                 << QByteArray(
-                                        R"({"ApiReturn":{"code":"KO","errorMessage":"Membre inconnu"}})")
-                                 << 0 << Sale::refusedmessage(u"Membre inconnu"_s);
-        QTest::newRow("refused bare")
-            << true << true << QByteArray(R"({"ApiReturn":{"code":"KO"}})") << 0
-            << u"La vente a été refusée par la plateforme. La saisie est conservée."_s;
-        QTest::newRow("no envelope") << true << true << QByteArray(R"({"FidelityMember":{"id":1}})") << 0
-                                     << unconfirmed;
-        QTest::newRow("not json") << true << true << QByteArray("merci") << 0 << unconfirmed;
-        QTest::newRow("empty reply") << true << true << QByteArray() << 0 << unconfirmed;
-        QTest::newRow("envelope not an object")
-            << true << true << QByteArray(R"({"ApiReturn":"OK"})") << 0 << unconfirmed;
-        QTest::newRow("lost after sending") << false << true << QByteArray() << 0 << unconfirmed;
-        QTest::newRow("never sent") << false << false << QByteArray() << 0 << Sale::notsentmessage();
-        // Turned away unread: certainly not recorded.
-        for (const int denied : {401, 403, 407})
-            QTest::addRow("status %d", denied)
-                << false << true << QByteArray() << denied << Sale::deniedmessage(denied);
-        QTest::newRow("status 500") << false << true << QByteArray() << 500 << unconfirmed;
-        QTest::newRow("status 404") << false << true << QByteArray() << 404 << unconfirmed;
-    }
-    void notlanded()
-    {
-        QFETCH(bool, replied);
-        QFETCH(bool, sent);
-        QFETCH(QByteArray, reply);
-        QFETCH(int, status);
-        QFETCH(QString, told);
-        QCOMPARE(Sale::notlanded(replied, sent, reply, status).value_or(u"-"_s), told);
-    }
-
     void deniedmessage()
     {
         QCOMPARE(Sale::deniedmessage(401),

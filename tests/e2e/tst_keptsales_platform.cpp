@@ -22,6 +22,8 @@
 #include "members/Lookup.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -289,6 +291,39 @@ private slots:
         QVERIFY(!counter.window().btventesenattente()->isVisible());
     }
 
+    // The file cannot be opened (a link planted in its place): the counter says so on its button,
+    // the reason read by screen readers; a sale asks whether to go unnoted, and on Non nothing
+    // leaves and the sale stays typed.
+    void unopenableFileIsSaid()
+    {
+        LocalPlatform platform;
+        QVERIFY2(platform.started(), qPrintable(platform.error()));
+        QTemporaryDir work;
+        QVERIFY(QFile::link(work.filePath(u"ailleurs"_s), KeptSales::pathin(work.path())));
+        RunningProgram counter(platform, QStringList(), nullptr, work.path());
+        counter.show();
+        QToolButton* button = counter.window().btventesenattente();
+        QTRY_VERIFY(button->isVisible());
+        QCOMPARE(button->text(), u"Ventes en attente : fichier inutilisable"_s);
+        QCOMPARE(button->accessibleName(), button->text());
+        QVERIFY2(button->accessibleDescription().contains(u"lien symbolique"_s),
+                 qPrintable(button->accessibleDescription()));
+
+        counter.search(u"1010001"_s);
+        counter.sent();
+        counter.dialogs.clear();
+        counter.dialogs.script({false});
+        sell(counter.window(), u"12"_s, u"U-1"_s);
+        const QStringList told = counter.dialogs.texts();
+        QCOMPARE(told.size(), 2);
+        QVERIFY2(told[0].contains(u"lien symbolique"_s) && told[0].endsWith(u"Envoyer quand même ?"_s),
+                 qPrintable(told[0]));
+        QCOMPARE(told[1], Sale::notsentmessage());
+        QCOMPARE(countof(counter.sent(), "\"type\":\"addCA\""), 0);
+        QCOMPARE(counter.window().addpoint()->text(), u"12"_s);
+        QVERIFY(!QFileInfo::exists(work.filePath(u"ailleurs"_s)));
+    }
+
     // The pharmacist opens the list from the counter, deletes a sale there with the keyboard
     // (after saying yes), and closes it: the counter shows one sale left, and only that one
     // reaches the platform once it is back.
@@ -464,7 +499,9 @@ private slots:
     }
 
     // Two counters start on one work folder with a list of kept sales: between them each sale is
-    // sent once, and a member's sales reach the platform in the order kept.
+    // sent once, and a member's sales reach the platform in the order kept; once the list is
+    // empty, both counters stop saying sales are waiting within seconds (the file's change is
+    // seen, not only a round of their own), whichever sent them.
     void twoProgramsShareOneList()
     {
         LocalPlatform platform;
@@ -482,7 +519,12 @@ private slots:
         const qint64 before = reader.points(u"1010003"_s) + reader.points(u"1010002"_s);
         RunningProgram first(platform, {}, nullptr, work.path());
         RunningProgram second(platform, {}, nullptr, work.path());
+        first.show();
+        second.show();
         QTRY_COMPARE_WITH_TIMEOUT(work.count(), 0, 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(!first.window().btventesenattente()->isVisible() &&
+                                     !second.window().btventesenattente()->isVisible(),
+                                 10000);
 
         QStringList martines, jeans;
         for (int n = 1; n <= 12; ++n)

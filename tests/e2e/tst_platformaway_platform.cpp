@@ -4,6 +4,7 @@
 
 #include "api/CounterClient.h"
 #include "api/ReplyBuffer.h"
+#include "api/WriteResult.h"
 #include "counter/Sale.h"
 
 #include <QJsonDocument>
@@ -54,7 +55,7 @@ private slots:
         const QString id = QString::number(before.value(u"id"_s).toInteger());
         const qint64 points = before.value(u"nbPoint"_s).toInteger();
         HttpReply reply = client.httpput(sale(id, u"25,80"_s, u"T-1"_s));
-        QVERIFY2(reply.ok && !Sale::notlanded(reply), reply.body.constData());
+        QVERIFY2(WriteResult::read(reply).recorded(), reply.body.constData());
         QCOMPARE(member(client, u"1010003"_s).value(u"nbPoint"_s).toInteger(), points + 25);
 
         const quint16 port = platform.port();
@@ -66,7 +67,7 @@ private slots:
         QVERIFY(!reply.ok);
         QVERIFY(!reply.sent);
         QCOMPARE(reply.failure, refusedtext);
-        QCOMPARE(Sale::notlanded(reply), Sale::notsentmessage());
+        QVERIFY(WriteResult::read(reply).neverLeft());
         reply = client.postform(u"json_data={}"_s);
         QVERIFY(!reply.sent);
         QCOMPARE(reply.failure, refusedtext);
@@ -75,7 +76,7 @@ private slots:
         QCOMPARE(platform.port(), port);
         QCOMPARE(member(client, u"1010003"_s).value(u"nbPoint"_s).toInteger(), points + 25);
         reply = client.httpput(sale(id, u"10"_s, u"T-2"_s));
-        QVERIFY2(reply.ok && !Sale::notlanded(reply), reply.body.constData());
+        QVERIFY2(WriteResult::read(reply).recorded(), reply.body.constData());
         QCOMPARE(member(client, u"1010003"_s).value(u"nbPoint"_s).toInteger(), points + 35);
 
         // Twice, and the data still follows.
