@@ -6,6 +6,7 @@
 #include "api/CounterClient.h"
 #include "api/HttpClient.h"
 #include "api/JsonValue.h"
+#include "api/WriteResult.h"
 #include "api/ReplyBuffer.h"
 #include "counter/CounterSession.h"
 #include "counter/CounterState.h"
@@ -266,7 +267,7 @@ void salerequest(benchmark::State& state, const QString& url)
     const QString text = Sale::requesttext(request) + QStringLiteral("\r\n");
     for (auto _ : state) {
         const HttpReply reply = counter.client.httpput(text);
-        if (Sale::notlanded(reply)) {
+        if (!WriteResult::read(reply).recorded()) {
             state.SkipWithError("la vente n'a pas été enregistrée");
             break;
         }
