@@ -362,8 +362,9 @@ private slots:
         QCOMPARE(session.shown().confirming, QString());
     }
 
-    // The background sender: a kept sale whose send ends without an answer while the platform
-    // still records it is looked for, not sent again, until the platform's record settles it.
+    // The background sender: a kept sale whose send stalls past the client's limit while the
+    // platform is still processing it is looked for, not sent again, until the platform's record
+    // settles it.
     void senderNeverSendsTwice()
     {
         LocalPlatform platform;
@@ -386,11 +387,12 @@ private slots:
         rig.received();
 
         KeptSender sender(outbox, rig.client());
-        // The member is read, then the sale sent, slowly, and abandoned as a stalled send ends.
+        // The member is read, then the sale sent; the platform is silent for two seconds before it
+        // records the sale, and the send ends after a second without a byte.
+        rig.client().client().setstalltimeout(1);
         platform.admin("POST", u"faults"_s,
                        R"([{"action":"delay","path":"/apiv1/","delay_ms":0},)"
                        R"({"action":"delay","path":"/apiv1/","delay_ms":2000}])");
-        abandonafter(500);
         KeptSender::Round round = sender.run(LocalPlatform::demoidpharma());
         QCOMPARE(round.settled, 0);
         QCOMPARE(outbox.list()->front().failure, KeptSender::unconfirmedmessage());
