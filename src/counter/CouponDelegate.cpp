@@ -19,7 +19,12 @@ void CouponDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option
     painter->save();
     painter->setClipRect(cell);
     if ((column == Coupons::Use || column == Coupons::Print) && !text.isEmpty()) {
-        painter->fillRect(cell, column == Coupons::Use ? QColor(0, 128, 0) : QColor(192, 192, 192));
+        // A use waiting for the platform's confirmation is no button: amber, as the counter's
+        // waiting writes.
+        const QColor fill = column == Coupons::Print                  ? QColor(192, 192, 192)
+                            : text == Coupons::confirmingcaption() ? QColor(176, 80, 0)
+                                                                   : QColor(0, 128, 0);
+        painter->fillRect(cell, fill);
         const QFontMetrics metrics(option.font);
         const int width = metrics.horizontalAdvance(text);
         const int height = metrics.height();
