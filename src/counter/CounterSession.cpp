@@ -332,6 +332,19 @@ QDateTime CounterSession::settleafter(bool processingover) const
     return processingover ? now : now.addSecs(limit);
 }
 
+KeptSale CounterSession::newwrite(KeptSale::Kind kind, const QString& request) const
+{
+    KeptSale write;
+    write.kind = kind;
+    write.memberid = m_state->currentmemberid();
+    write.membername = m_shown.name;
+    write.cardnumber = m_state->member().Getcardnumber();
+    write.request = request.toUtf8();
+    // The member's events before it leaves: it is looked for among the events that come after.
+    write.before = Reconciliation::eventkeys(m_state->eventlist());
+    return write;
+}
+
 bool CounterSession::begin(const KeptSale& write, std::optional<qint64>& id)
 {
     id.reset();
@@ -488,18 +501,10 @@ CounterOutcome CounterSession::sale(const SaleInput& input)
         m_state->currentmemberid(),      m_context.settings.idpharma(), input.seller, input.number, amount,
         Sale::lines(m_state->Produits())};
     const QString text = Sale::requesttext(request) + u"\r\n"_s;
-    // The member's events before the sale: a sale whose reply is lost is looked for among the
-    // events that come after.
-    KeptSale write;
-    write.kind = KeptSale::Kind::Sale;
-    write.memberid = m_state->currentmemberid();
-    write.membername = m_shown.name;
-    write.cardnumber = m_state->member().Getcardnumber();
+    KeptSale write = newwrite(KeptSale::Kind::Sale, text);
     write.amount = amount;
     write.seller = input.seller;
     write.number = input.number;
-    write.request = text.toUtf8();
-    write.before = Reconciliation::eventkeys(m_state->eventlist());
     // Noted before it leaves: whatever becomes of the reply, the sale is never sent twice.
     std::optional<qint64> id;
     if (!begin(write, id)) {
@@ -645,15 +650,9 @@ CounterOutcome CounterSession::useCoupon(const Coupons::Coupon& coupon)
     if (m_context.dialogs.question(Coupons::confirmmessage())) {
         const QString text = Coupons::eventline(m_state->currentmemberid(), m_context.settings.idpharma(),
                                                 coupon.value, coupon.trackcode, coupon.id);
-        KeptSale write;
-        write.kind = KeptSale::Kind::Coupon;
-        write.memberid = m_state->currentmemberid();
-        write.membername = m_shown.name;
-        write.cardnumber = m_state->member().Getcardnumber();
+        KeptSale write = newwrite(KeptSale::Kind::Coupon, text);
         write.amount = coupon.value;
         write.couponId = coupon.id;
-        write.request = text.toUtf8();
-        write.before = Reconciliation::eventkeys(m_state->eventlist());
         std::optional<qint64> id;
         if (!begin(write, id)) {
             outcome.result = CounterOutcome::Result::NotSent;

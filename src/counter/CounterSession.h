@@ -3,6 +3,7 @@
 #include "api/WriteResult.h"
 #include "counter/CounterOutcome.h"
 #include "counter/CounterShown.h"
+#include "counter/KeptSales.h"
 #include "counter/Tickets.h"
 
 #include <QObject>
@@ -26,7 +27,6 @@ class ReplyBuffer;
 class ReportOutput;
 class Settings;
 class Settlement;
-struct KeptSale;
 
 // The counter's flows, without a window: the lookup and the member load, the coupon query, the
 // sale, the coupon use, the tickets, the next customer. It owns what the counter holds about the
@@ -149,6 +149,8 @@ private:
     // After the pharmacist's Yes, keeps the sale that could not leave (noted as `id` before it
     // was sent); true when it is kept.
     bool keep(qint64 id, CounterOutcome& outcome);
+    // A write of the member shown, with the request that records it.
+    KeptSale newwrite(KeptSale::Kind kind, const QString& request) const;
     // Notes a write before it leaves (its id); when the file will not take it, asks whether to send
     // it all the same. False: it is not to be sent.
     bool begin(const KeptSale& write, std::optional<qint64>& id);

@@ -30,6 +30,9 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+// How long after a send without an answer the platform may still be processing it, in the tests.
+constexpr int klimit = 3;
+
 // A session on the first demo pharmacy of a local platform, with nothing on screen.
 class Rig
 {
@@ -68,8 +71,16 @@ public:
     }
 
     CounterClient& client() { return m_client; }
-    QString workfolder() const { return m_work.path(); }
-    const Clock& clock() const { return m_clock; }
+    // The outbox in the work folder, whose platform processing limit is the tests' short one; the
+    // session notes its writes there from now on.
+    KeptSales& outbox()
+    {
+        if (!m_outbox) {
+            m_outbox = std::make_unique<KeptSales>(KeptSales::pathin(m_work.path()), m_clock, klimit);
+            session.setkeptsales(m_outbox.get());
+        }
+        return *m_outbox;
+    }
 
     // How many requests received since the last call hold `text`.
     int count(const QString& text)
@@ -112,6 +123,7 @@ private:
     ReplyBuffer m_buffer;
     CounterClient m_client;
     SystemClock m_clock;
+    std::unique_ptr<KeptSales> m_outbox;
     qint64 m_seen = 0;
 
 public:
@@ -134,8 +146,6 @@ void waitfor(int ms)
 const QString addca = u"\"type\":\"addCA\""_s;
 const QString usedcoupon = u"\"type\":\"usedcoupon\""_s;
 const QString status2 = u"\"status2\":true"_s;
-// How long after a send without an answer the platform may still be processing it, in the tests.
-constexpr int klimit = 3;
 
 } // namespace
 
@@ -244,9 +254,8 @@ private slots:
         LocalPlatform platform;
         QVERIFY2(platform.started(), qPrintable(platform.error()));
         Rig rig(platform);
-        KeptSales outbox(KeptSales::pathin(rig.workfolder()), rig.clock(), klimit);
+        KeptSales& outbox = rig.outbox();
         CounterSession& session = rig.session;
-        session.setkeptsales(&outbox);
         session.lookup(u"1010001"_s);
         const int points = session.shown().points.toInt();
         rig.received();
@@ -292,9 +301,8 @@ private slots:
         LocalPlatform platform;
         QVERIFY2(platform.started(), qPrintable(platform.error()));
         Rig rig(platform);
-        KeptSales outbox(KeptSales::pathin(rig.workfolder()), rig.clock(), klimit);
+        rig.outbox();
         CounterSession& session = rig.session;
-        session.setkeptsales(&outbox);
         session.lookup(u"1010001"_s);
         rig.received();
 
@@ -329,9 +337,8 @@ private slots:
         LocalPlatform platform;
         QVERIFY2(platform.started(), qPrintable(platform.error()));
         Rig rig(platform);
-        KeptSales outbox(KeptSales::pathin(rig.workfolder()), rig.clock(), klimit);
+        rig.outbox();
         CounterSession& session = rig.session;
-        session.setkeptsales(&outbox);
         session.lookup(u"1010001"_s);
         const std::optional<Coupons::Coupon> coupon = rig.coupon(u"7.5"_s);
         QVERIFY(coupon);
@@ -370,7 +377,7 @@ private slots:
         LocalPlatform platform;
         QVERIFY2(platform.started(), qPrintable(platform.error()));
         Rig rig(platform);
-        KeptSales outbox(KeptSales::pathin(rig.workfolder()), rig.clock(), klimit);
+        KeptSales& outbox = rig.outbox();
         CounterSession& session = rig.session;
         session.lookup(u"1010001"_s);
         const int points = session.shown().points.toInt();
