@@ -1,6 +1,7 @@
 #include "api/HttpClient.h"
 
 #include "api/CookieJar.h"
+#include "api/ProxyAnswer.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -194,11 +195,14 @@ struct Transfer
     qint64 maxreply = 0;
     Clock::duration stall{};
     std::function<void(qint64, qint64)> progress; // called on the worker thread; posts to the caller
+    bool viaproxy = false;                        // sent through the client's proxy
+    bool tunnel = false;                          // through a tunnel the proxy opens (an https URL)
 
     // Written by the worker while the transfer runs.
     QByteArray statusline;
     QByteArray location;
     QList<QByteArray> setcookies; // of the last response (not of a CONNECT or an interim one)
+    ProxyAnswer::Marks marks;     // of the last response: whether a proxy wrote it itself
     QByteArray replybody;
     qint64 received = 0;
     Clock::time_point lastactivity;
@@ -212,8 +216,9 @@ struct Transfer
     std::atomic<bool> abandoned{false};          // the user abandoned the wait
     const std::atomic<bool>* stopping = nullptr; // the client's: stop() was called
     bool oversize = false;
-    qsizetype sentbody = 0;     // body bytes handed to libcurl
-    bool rewindrefused = false; // libcurl wanted to send the body again
+    qsizetype sentbody = 0;       // body bytes handed to libcurl
+    bool rewindrefused = false;   // libcurl wanted to send the body again
+    bool connectionready = false; // the connection was ready for the request: it may have gone
 
     // Results, read by the caller once the worker has finished.
     CURLcode code = CURLE_OK;
@@ -255,6 +260,7 @@ struct Transfer
             t->statusline = line;
             t->location.clear();
             t->setcookies.clear();
+            t->marks.clear();
             return bytes;
         }
         const qsizetype colon = line.indexOf(':');
@@ -266,6 +272,8 @@ struct Transfer
             t->location = value;
         } else if (name == "set-cookie") {
             t->setcookies.append(value);
+        } else if (name == "x-squid-error" || name == "proxy-status") {
+            t->marks.take(name, value);
         } else if (name == "content-length") {
             bool ok = false;
             const qint64 length = value.toLongLong(&ok);
@@ -303,6 +311,15 @@ struct Transfer
     // libcurl rewinds the body to send the request again on a new connection when a kept one
     // closes without a reply. The server may have acted on the first copy (a sale, a coupon use):
     // the request then ends as a failure instead.
+    // Called by libcurl once the connection is ready for the request (a tunnel through the proxy
+    // opened, TLS done), just before it sends it.
+    static int onready(void* user, char*, char*, int, int)
+    {
+        if (auto* t = static_cast<Transfer*>(user))
+            t->connectionready = true;
+        return CURL_PREREQFUNC_OK;
+    }
+
     static int onseek(void* user, curl_off_t offset, int origin)
     {
         auto* t = static_cast<Transfer*>(user);
@@ -356,6 +373,7 @@ struct HttpClient::Private
     std::atomic<bool> stopping{false};
     qint64 maxreply = qint64(64) * 1024 * 1024;
     bool formposted = false; // Content-Type and "Connection: keep-alive" stay once set
+    bool readyknown = false; // libcurl tells when the connection is ready for a request
     CURL* curl = nullptr;
     std::shared_ptr<Transfer> current;
     Worker worker;
@@ -404,6 +422,8 @@ bool HttpClient::Private::configure(Transfer& t, Method method, const QUrl& url)
     // after the request line). The cookies are those of the client's own jar.
     const bool https = url.scheme().compare(u"https"_s, Qt::CaseInsensitive) == 0;
     const bool withbody = method != Method::Get;
+    t.viaproxy = proxy.enabled();
+    t.tunnel = https;
     if (formposted)
         t.headers.add("Connection: keep-alive");
     t.headers.add(formposted ? QByteArray("Content-Type: application/x-www-form-urlencoded")
@@ -485,6 +505,8 @@ bool HttpClient::Private::configure(Transfer& t, Method method, const QUrl& url)
     set(curl_easy_setopt(curl, CURLOPT_HEADERDATA, &t));
     set(curl_easy_setopt(curl, CURLOPT_WRITEDATA, &t));
     set(curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &t));
+    if (readyknown)
+        set(curl_easy_setopt(curl, CURLOPT_PREREQDATA, &t));
     return ok;
 }
 
@@ -501,6 +523,7 @@ void HttpClient::Private::run(CURL* curl, Transfer& t)
     curl_easy_setopt(curl, CURLOPT_XFERINFODATA, nullptr);
     curl_easy_setopt(curl, CURLOPT_READDATA, nullptr);
     curl_easy_setopt(curl, CURLOPT_SEEKDATA, nullptr);
+    curl_easy_setopt(curl, CURLOPT_PREREQDATA, nullptr);
 }
 
 HttpReply HttpClient::Private::outcome(const Transfer& t) const
@@ -509,6 +532,10 @@ HttpReply HttpClient::Private::outcome(const Transfer& t) const
     reply.statusline = t.statusline;
     reply.status = int(t.responsecode);
     reply.sent = t.requestsize > 0 || !t.statusline.isEmpty() || t.rewindrefused;
+    // Through a tunnel, the bytes and the status line may be those of the CONNECT alone: the
+    // request itself can only have gone once the tunnel was open.
+    if (t.viaproxy && t.tunnel && readyknown && !t.connectionready)
+        reply.sent = false;
 
     if (t.code != CURLE_OK) {
         // A transfer that failed after its status line is no refusal by status.
@@ -545,9 +572,16 @@ HttpReply HttpClient::Private::outcome(const Transfer& t) const
             return reply;
         }
         if (t.connectcode >= 300) {
-            // The proxy refused the tunnel: its status line, as for any refusal.
             reply.status = int(t.connectcode);
-            reply.failure = QString::fromUtf8(t.statusline);
+            // A refused access: its status line, as for any refusal.
+            if (isaccessdenied(reply.status)) {
+                reply.failure = QString::fromUtf8(t.statusline);
+                return reply;
+            }
+            // The proxy did not open the tunnel: the request, which travels inside it, never left.
+            reply.sent = false;
+            reply.proxyerror = true;
+            reply.failure = ProxyAnswer::failure(reply.status);
             return reply;
         }
         reply.status = 0;
@@ -624,9 +658,19 @@ HttpReply HttpClient::Private::outcome(const Transfer& t) const
         reply.ok = true;
     } else if (t.statusline.isEmpty()) {
         reply.failure = u"Réponse du serveur mal formée."_s;
+    } else if (t.viaproxy && !t.tunnel && ProxyAnswer::couldnotreach(reply.status, t.marks)) {
+        // The proxy's own error page: the server never had the request. Inside a tunnel every
+        // reply is the server's.
+        reply.sent = false;
+        reply.proxyerror = true;
+        reply.failure = ProxyAnswer::failure(reply.status);
+        reply.body = t.replybody;
     } else {
         reply.failure = QString::fromUtf8(t.statusline);
         reply.body = t.replybody;
+        // The proxy turned its credentials away: a refused access, which never reached the server.
+        if (t.viaproxy && !t.tunnel && reply.status == 407)
+            reply.sent = false;
     }
     return reply;
 }
@@ -729,6 +773,7 @@ HttpClient::HttpClient(Profile profile) : d(std::make_unique<Private>())
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &Transfer::onbody);
     curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &Transfer::onprogress);
     curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    d->readyknown = curl_easy_setopt(curl, CURLOPT_PREREQFUNCTION, &Transfer::onready) == CURLE_OK;
     // Certificates are always checked. A platform behind a private certification authority is
     // trusted the way OpenSSL's own tools allow: SSL_CERT_FILE (a PEM file) takes the place of the
     // system's bundle, SSL_CERT_DIR (a folder prepared by c_rehash) that of its folder.

@@ -30,9 +30,14 @@ struct HttpReply
     int oserror = 0; // the system's error number for socket failures
     // The request left for the server: a failure after this point may have reached it.
     bool sent = false;
+    // The reply is the proxy's own: it could not reach the server (its error page for an http
+    // URL, its refusal to open the tunnel for an https one), so the server never saw the request.
+    // `status` and `statusline` are the proxy's, `sent` is false.
+    bool proxyerror = false;
 };
 
-// 401, 403 and 407: the server or the proxy turned the request away before acting on it.
+// 401, 403 and 407: the server or the proxy turned the request away before acting on it. The
+// proxy's 407 stays a refused access, never a proxy error.
 inline bool isaccessdenied(int status)
 {
     return status == 401 || status == 403 || status == 407;

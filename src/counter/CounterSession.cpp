@@ -163,7 +163,7 @@ CounterOutcome CounterSession::lookup(const QString& text)
         outcome.result =
             failure.reply().sent ? CounterOutcome::Result::Unconfirmed : CounterOutcome::Result::NotSent;
         const QStringList messages = Lookup::failuremessages(failure.reply());
-        if (failure.reply().status != 0) {
+        if (failure.reply().status != 0 && !failure.reply().proxyerror) {
             outcome.result = CounterOutcome::Result::Refused;
             for (const QString& message : messages)
                 outcome.inform(message);

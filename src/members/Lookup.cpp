@@ -133,7 +133,8 @@ QString addressline(const Member& member)
 
 QStringList failuremessages(const HttpReply& reply)
 {
-    if (reply.status == 0)
+    // The proxy's own error page is not the platform's answer: it says the platform was not reached.
+    if (reply.status == 0 || reply.proxyerror)
         return {reply.failure};
     const QString statusline = QString::fromUtf8(reply.statusline);
     return {statusline + u' ' + QString::fromUtf8(reply.body) + u' ',

@@ -74,7 +74,8 @@ QString nameline(const Member& member);
 QString addressline(const Member& member);
 
 // What the user is told when the lookup's form post fails: for a refusal by HTTP status, two
-// boxes (status line and body; the status code and status line); otherwise the failure's text.
+// boxes (status line and body; the status code and status line); otherwise, the proxy's own
+// error page included, the failure's text.
 QStringList failuremessages(const HttpReply& reply);
 
 // Sends the line with postform and returns the reply that arrived; a failure is raised as

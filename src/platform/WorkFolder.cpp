@@ -2,7 +2,13 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -14,12 +20,28 @@ QString withslash(const QString& folder)
     return path;
 }
 
-// The folder exists afterwards, or could not be created (one level only).
+// The folder exists afterwards, or could not be created (one level only). One it creates has the
+// modes of the package's folder, whatever the umask, but for others, who get nothing: its owner
+// and group read, write and enter it, as they do the program's files there, and the files made
+// in it keep its group (set-group-id), so that the counter's accounts share them. A link in its
+// place is never followed to create or change anything.
 bool ensure(const QString& path)
 {
-    if (QFileInfo(path).isDir())
-        return true;
-    return QDir().mkdir(path) && QFileInfo(path).isDir();
+    const QByteArray name = QFile::encodeName(QDir::cleanPath(path));
+    // Never more open than to its owner, until it has its modes.
+    if (::mkdir(name.constData(), S_IRWXU) != 0)
+        return errno == EEXIST && QFileInfo(path).isDir();
+    // The folder made just now, not whatever took its name since.
+    const int fd = ::open(name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat made
+    {
+    };
+    const bool ok = ::fstat(fd, &made) == 0 && S_ISDIR(made.st_mode) && made.st_uid == ::geteuid() &&
+                    ::fchmod(fd, S_ISGID | S_IRWXU | S_IRWXG) == 0;
+    ::close(fd);
+    return ok;
 }
 
 } // namespace

@@ -4,8 +4,9 @@
 
 // The program's work folder: the settings file, the log file and the downloaded setup program
 // live there. QUILBA_WORKDIR names it when set; otherwise it is "Quilba" in the folder shared by
-// all users of the machine, created (one level) when missing; where the system has no such
-// folder, the folder of the executable. The path always ends with "/".
+// all users of the machine, created (one level) when missing, with mode 2770 whatever the umask;
+// where the system has no such folder, the folder of the executable. The path always ends
+// with "/".
 class WorkFolder final
 {
 public:

@@ -170,8 +170,9 @@ void Updater::installpackage()
     const QString name = packagefile(m_offered);
     const HttpReply reply = download(name);
     if (!reply.ok) {
-        // The server answered, without the package: say so. A transfer that failed says nothing.
-        if (reply.status >= 300 || (reply.status >= 200 && reply.body.isEmpty()))
+        // The server answered, without the package: say so. A transfer that failed, or that the
+        // proxy could not take to the server, says nothing.
+        if (!reply.proxyerror && (reply.status >= 300 || (reply.status >= 200 && reply.body.isEmpty())))
             m_dialogs.information(nopackagemessage(name));
         return;
     }

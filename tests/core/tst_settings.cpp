@@ -538,6 +538,58 @@ private slots:
             QVERIFY(QFileInfo(location.path).isDir());
     }
 
+    // A work folder the program creates has fixed modes whatever the umask: owner and group
+    // enter and write it, its files keep its group, others get nothing. A folder already there
+    // keeps its own. A link in its place is never followed: to a folder it is the folder, as it
+    // stands; a link to nothing is no folder, and nothing is created where it points.
+    void workFolderModes_data()
+    {
+        QTest::addColumn<int>("umask");
+        QTest::addColumn<QString>("before"); // "", "folder 0750", "link to folder", "link to nothing"
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<int>("mode"); // of the folder the path names (-1: none)
+        QTest::newRow("created, umask 000") << 0000 << QString() << true << 02770;
+        QTest::newRow("created, umask 022") << 0022 << QString() << true << 02770;
+        QTest::newRow("created, umask 077") << 0077 << QString() << true << 02770;
+        QTest::newRow("already there") << 0000 << QStringLiteral("folder 0750") << true << 0750;
+        QTest::newRow("link to a folder") << 0000 << QStringLiteral("link to folder") << true << 0750;
+        QTest::newRow("link to nothing") << 0000 << QStringLiteral("link to nothing") << false << -1;
+    }
+    void workFolderModes()
+    {
+        QFETCH(int, umask);
+        QFETCH(QString, before);
+        QFETCH(bool, ok);
+        QFETCH(int, mode);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Quilba"));
+        const QString target = dir.filePath(QStringLiteral("ailleurs"));
+        if (before == u"folder 0750" || before == u"link to folder") {
+            const QString folder = before == u"folder 0750" ? path : target;
+            QVERIFY(QDir().mkdir(folder));
+            QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0750) == 0);
+        }
+        if (before.startsWith(u"link"))
+            QVERIFY(QFile::link(target, path));
+
+        const mode_t previous = ::umask(mode_t(umask));
+        const WorkFolder::Location location = WorkFolder::locate(QString(), dir.path(), dir.path());
+        ::umask(previous);
+        QCOMPARE(location.path, path + u'/');
+        QCOMPARE(location.ok, ok);
+        struct stat info;
+        if (mode < 0) {
+            QVERIFY(::stat(QFile::encodeName(path).constData(), &info) != 0);
+            QVERIFY(!QFileInfo::exists(target));
+        } else {
+            QVERIFY(::stat(QFile::encodeName(path).constData(), &info) == 0);
+            QVERIFY(S_ISDIR(info.st_mode));
+            QCOMPARE(int(info.st_mode & 07777), mode);
+        }
+        if (before.startsWith(u"link"))
+            QVERIFY(QFileInfo(path).isSymLink());
+    }
+
     void workFolderFromEnvironment()
     {
         QTemporaryDir dir;

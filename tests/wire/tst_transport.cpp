@@ -176,6 +176,156 @@ private slots:
         QCOMPARE(proxy.requests().at(0), expected);
     }
 
+    // A reply the proxy wrote itself because it could not reach the platform proves the request
+    // never left: squid's page for a refused connection, a name not found or no route left, a
+    // Proxy-Status (RFC 9209) that says the next hop was never handed it, and for an https URL any
+    // refused tunnel. Any other reply through the proxy may come after the platform had the
+    // request: the platform's own 503 forwarded, squid's page for a connection lost or silent
+    // after the request went on, a next hop that answered. The proxy's 407 stays a refused access,
+    // which never reached the platform either; without a proxy, no mark counts (a server's own
+    // front may be a squid). A sale and a lookup alike.
+    void proxyOwnError_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<bool>("throughproxy");
+        QTest::addColumn<CaptureServer::Reply>("answer");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<bool>("proxyerror");
+        QTest::addColumn<bool>("sent");
+        const QString http = u"http://platform.invalid/api"_s;
+        const QString https = u"https://platform.invalid/api"_s;
+        const QByteArray squid = "Server: squid/5.7\r\nMime-Version: 1.0\r\nContent-Type: text/html\r\n";
+        const QByteArray via = "Via: 1.1 proxy (squid/5.7)\r\n";
+        const QByteArray page = "<html><body id=ERR>ERROR</body></html>";
+        const auto answer = [&](const QByteArray& statusline, const QByteArray& headers) {
+            return CaptureServer::status(statusline, page, headers);
+        };
+        const QByteArray unavailable = "HTTP/1.1 503 Service Unavailable";
+        const QByteArray badgateway = "HTTP/1.1 502 Bad Gateway";
+
+        QTest::newRow("squid: connection refused")
+            << http << true << answer(unavailable, squid + "X-Squid-Error: ERR_CONNECT_FAIL 111\r\n" + via)
+            << 503 << true << false;
+        QTest::newRow("squid: connection timed out")
+            << http << true
+            << answer("HTTP/1.1 504 Gateway Timeout", squid + "X-Squid-Error: ERR_CONNECT_FAIL 110\r\n" + via)
+            << 504 << true << false;
+        QTest::newRow("squid: name not found")
+            << http << true << answer(unavailable, squid + "X-Squid-Error: ERR_DNS_FAIL 0\r\n") << 503 << true
+            << false;
+        QTest::newRow("squid: no route left")
+            << http << true
+            << answer("HTTP/1.1 500 Internal Server Error", squid + "X-Squid-Error: ERR_CANNOT_FORWARD 0\r\n")
+            << 500 << true << false;
+        QTest::newRow("proxy-status: connection refused")
+            << http << true
+            << answer(badgateway, "Proxy-Status: proxy.kestrel.lan; error=connection_refused; "
+                                  "next-hop=\"platform.invalid\"\r\n")
+            << 502 << true << false;
+        QTest::newRow("proxy-status: the next proxy timed out connecting")
+            << http << true
+            << answer("HTTP/1.1 504 Gateway Timeout",
+                      "Proxy-Status: \"cdn, front\"; error=connection_timeout\r\nProxy-Status: proxy\r\n")
+            << 504 << true << false;
+        QTest::newRow("platform's 503 forwarded")
+            << http << true
+            << answer(unavailable,
+                      "Content-Type: application/json\r\n" + via + "X-Cache: MISS from proxy\r\n")
+            << 503 << false << true;
+        QTest::newRow("squid: connection lost after the request")
+            << http << true << answer(badgateway, squid + "X-Squid-Error: ERR_ZERO_SIZE_OBJECT 0\r\n") << 502
+            << false << true;
+        QTest::newRow("squid: no reply in time")
+            << http << true
+            << answer("HTTP/1.1 504 Gateway Timeout", squid + "X-Squid-Error: ERR_READ_TIMEOUT 110\r\n")
+            << 504 << false << true;
+        QTest::newRow("proxy-status: connection closed after the request")
+            << http << true << answer(badgateway, "Proxy-Status: proxy; error=connection_terminated\r\n")
+            << 502 << false << true;
+        QTest::newRow("proxy-status: the next hop answered")
+            << http << true
+            << answer(unavailable, "Proxy-Status: proxy; error=connection_refused; received-status=503\r\n")
+            << 503 << false << true;
+        QTest::newRow("proxy-status unreadable")
+            << http << true << answer(badgateway, "Proxy-Status: proxy; error=\"connection_refused\r\n")
+            << 502 << false << true;
+        QTest::newRow("squid: credentials refused")
+            << http << true
+            << answer("HTTP/1.1 407 Proxy Authentication Required",
+                      squid + "X-Squid-Error: ERR_CACHE_ACCESS_DENIED 0\r\n")
+            << 407 << false << false;
+        QTest::newRow("no proxy: the server's own squid page")
+            << http << false << answer(unavailable, squid + "X-Squid-Error: ERR_CONNECT_FAIL 111\r\n") << 503
+            << false << true;
+        QTest::newRow("tunnel refused: connection refused")
+            << https << true << answer(unavailable, squid + "X-Squid-Error: ERR_CONNECT_FAIL 111\r\n") << 503
+            << true << false;
+        QTest::newRow("tunnel refused without a mark")
+            << https << true << answer(badgateway, {}) << 502 << true << false;
+        QTest::newRow("tunnel: credentials refused") << https << true
+                                                     << answer("HTTP/1.1 407 Proxy Authentication Required",
+                                                               "Proxy-Authenticate: Basic realm=\"k\"\r\n")
+                                                     << 407 << false << false;
+    }
+    void proxyOwnError()
+    {
+        QFETCH(QString, url);
+        QFETCH(bool, throughproxy);
+        QFETCH(CaptureServer::Reply, answer);
+        QFETCH(int, status);
+        QFETCH(bool, proxyerror);
+        QFETCH(bool, sent);
+        CaptureServer server;
+        HttpClient client(CounterClient::profile());
+        if (throughproxy)
+            client.setproxy({u"127.0.0.1"_s, server.port(), u"PROXYUS"_s, u"abcd1234"_s});
+        else
+            url = server.url();
+        server.enqueue(answer);
+        server.enqueue(answer);
+        const HttpReply replies[] = {client.put(url, "json_data={}"),
+                                     client.postform(url, u"json_data={}"_s)};
+        QCOMPARE(server.requests().size(), 2);
+        for (const HttpReply& reply : replies) {
+            QVERIFY(!reply.ok);
+            QCOMPARE(reply.status, status);
+            QCOMPARE(reply.proxyerror, proxyerror);
+            QCOMPARE(reply.sent, sent);
+            QCOMPARE(reply.failure,
+                     proxyerror ? u"Le proxy n'a pas pu joindre la plateforme (HTTP %1)."_s.arg(status)
+                                : QString::fromUtf8(reply.statusline));
+            QVERIFY(reply.statusline.startsWith(QByteArray("HTTP/1.1 " + QByteArray::number(status) + ' ')));
+        }
+        if (url.startsWith(u"https"_s))
+            QVERIFY(server.requests().at(0).startsWith("CONNECT platform.invalid:443 HTTP/1.1\r\n"));
+    }
+
+    // Through a tunnel the request goes once the tunnel is open and TLS done: a proxy that closes
+    // the connection instead of answering the CONNECT, or a tunnel to a server that speaks no
+    // TLS, leaves it unsent, although the CONNECT's own bytes went.
+    void tunnelNeverReadyNothingLeft_data()
+    {
+        QTest::addColumn<CaptureServer::Reply>("answer");
+        QTest::newRow("closed without answering") << CaptureServer::closed();
+        QTest::newRow("no TLS behind the tunnel")
+            << CaptureServer::raw("HTTP/1.1 200 Connection established\r\n\r\nbonjour\r\n", true);
+    }
+    void tunnelNeverReadyNothingLeft()
+    {
+        QFETCH(CaptureServer::Reply, answer);
+        CaptureServer proxy;
+        proxy.enqueue(answer);
+        HttpClient client(CounterClient::profile());
+        client.setproxy({u"127.0.0.1"_s, proxy.port(), u"PROXYUS"_s, u"abcd1234"_s});
+        const HttpReply reply = client.put(u"https://platform.invalid/api"_s, "json_data={}");
+        QVERIFY(!reply.ok);
+        QVERIFY(!reply.sent);
+        QVERIFY(!reply.proxyerror);
+        QCOMPARE(reply.status, 0);
+        QCOMPARE(proxy.requests().size(), 1);
+        QVERIFY(proxy.requests().at(0).startsWith("CONNECT platform.invalid:443 HTTP/1.1\r\n"));
+    }
+
     // The cookies a reply sets go back on the next requests, in one Cookie header written last,
     // after User-Agent and, through the proxy, after Proxy-Authorization: byte for byte, directly
     // and through the proxy, on a PUT and on a form post. "lang" holds for the request's folder,

@@ -230,6 +230,39 @@ private slots:
         QCOMPARE(f.display.events.last(), u"end"_s);
     }
 
+    // The Debian package through the proxy: a server without the package is said so; a proxy
+    // that could not reach the server says nothing of what the server has.
+    void packageThroughTheProxy_data()
+    {
+        QTest::addColumn<CaptureServer::Reply>("download");
+        QTest::addColumn<QStringList>("told");
+        const QString name = Updater::packagefile("2");
+        QTest::newRow("the server has no such file")
+            << CaptureServer::status("HTTP/1.1 404 Not Found", "absent", "Via: 1.1 proxy (squid/5.7)\r\n")
+            << QStringList{kquestion, Updater::nopackagemessage(name)};
+        QTest::newRow("the proxy could not reach the server")
+            << CaptureServer::status("HTTP/1.1 503 Service Unavailable", "<html>ERROR</html>",
+                                     "Server: squid/5.7\r\nX-Squid-Error: ERR_CONNECT_FAIL 111\r\n")
+            << QStringList{kquestion};
+    }
+    void packageThroughTheProxy()
+    {
+        QFETCH(CaptureServer::Reply, download);
+        QFETCH(QStringList, told);
+        m_server->enqueue(CaptureServer::ok("2"));
+        m_server->enqueue(download);
+        Fixture f(*this);
+        f.updater.setinstaller(Updater::Installer::DebianPackage);
+        f.counter.setproxy({u"127.0.0.1"_s, m_server->port(), u"PROXYUS"_s, u"abcd1234"_s});
+        f.updater.checkupdate();
+
+        QCOMPARE(f.dialogs.texts(), told);
+        QCOMPARE(m_server->requests().size(), 2);
+        QVERIFY(m_server->requests().at(1).startsWith(
+            QByteArray("GET " + m_server->url(u"/updatequilba/"_s).toUtf8())));
+        QVERIFY(f.shell.packages().isEmpty());
+    }
+
     // A work folder that cannot take the file: nothing is started, nothing is said.
     void unwritableWorkFolder()
     {
