@@ -10,6 +10,7 @@
 #include "api/Connection.h"
 #include "api/CounterClient.h"
 #include "api/ReplyBuffer.h"
+#include "api/WriteResult.h"
 #include "counter/CounterState.h"
 #include "counter/CounterWindow.h"
 #include "counter/KeptSales.h"
@@ -131,7 +132,7 @@ private slots:
             QCOMPARE(reply.status, 503);
             QCOMPARE(reply.failure, u"Le proxy n'a pas pu joindre la plateforme (HTTP 503)."_s);
         }
-        QCOMPARE(Sale::notlanded(replies[0]), Sale::notsentmessage());
+        QVERIFY(WriteResult::read(replies[0]).neverLeft());
     }
 
     // The platform records the sale and answers 503 (a front that gave up on it): through the
@@ -158,7 +159,7 @@ private slots:
         QVERIFY(!reply.proxyerror);
         QVERIFY(reply.sent);
         QCOMPARE(reply.failure, u"HTTP/1.1 503 Service Unavailable"_s);
-        QCOMPARE(Sale::notlanded(reply), Sale::unconfirmedmessage());
+        QCOMPARE(WriteResult::read(reply).state, WriteResult::State::NotYetKnown);
         QCOMPARE(points(platform.apiurl(), u"1010003"_s), before + 12);
     }
 
@@ -202,7 +203,7 @@ private slots:
         QVERIFY(!reply.proxyerror);
         QVERIFY(reply.sent);
         QCOMPARE(reply.failure, u"Réponse trop volumineuse (plus de 100 octets)."_s);
-        QCOMPARE(Sale::notlanded(reply), Sale::unconfirmedmessage());
+        QCOMPARE(WriteResult::read(reply).state, WriteResult::State::NotYetKnown);
         QCOMPARE(points(url, u"1010003"_s), before + 12);
     }
 
