@@ -74,7 +74,8 @@ HttpReply textReply(int status, std::string body)
     return reply;
 }
 
-// A file of the repository folder named by a path of plain names: nothing outside the folder.
+// A file of the repository folder named by a path of plain names ("." stays where it is, as in apt's
+// "<URL>/./InRelease" for a flat repository): nothing outside the folder.
 HttpReply repositoryFile(const std::string& folder, const std::string& relative)
 {
     std::filesystem::path file(folder);
@@ -82,10 +83,11 @@ HttpReply repositoryFile(const std::string& folder, const std::string& relative)
     while (start <= relative.size()) {
         const size_t end = std::min(relative.find('/', start), relative.size());
         const std::string name = relative.substr(start, end - start);
-        if (name.empty() || name == "." || name == ".." || name.find('\\') != std::string::npos ||
+        if (name.empty() || name == ".." || name.find('\\') != std::string::npos ||
             name.find('\0') != std::string::npos)
             return textReply(404, "Pas dans le dépôt : " + relative);
-        file /= name;
+        if (name != ".")
+            file /= name;
         start = end + 1;
     }
     std::error_code error;

@@ -253,10 +253,15 @@ TEST(HttpUpdate, UpdateLocationServesTheRepositoryFolderOnly)
     ASSERT_TRUE(package);
     EXPECT_EQ(package->status, 200);
     EXPECT_EQ(package->body, deb);
-    EXPECT_EQ(client->Get("/updatequilba/debian/InRelease")->status, 200);
+    // apt names the files of a flat repository "<URL>/./<name>".
+    const auto index = client->Get("/updatequilba/debian/./InRelease");
+    ASSERT_TRUE(index);
+    EXPECT_EQ(index->status, 200);
+    EXPECT_EQ(index->body, "-----BEGIN PGP SIGNED MESSAGE-----\n");
     for (const std::string path :
          {"/updatequilba/debian/../secret.txt", "/updatequilba/debian/pool/../../secret.txt",
-          "/updatequilba/debian/%2e%2e/secret.txt", "/updatequilba/debian/pool", "/updatequilba/debian/",
+          "/updatequilba/debian/%2e%2e/secret.txt", "/updatequilba/debian/./../secret.txt",
+          "/updatequilba/debian/pool", "/updatequilba/debian/", "/updatequilba/debian/.",
           "/updatequilba/debian//InRelease", "/updatequilba/debian/Release"}) {
         RawHttp raw(p.port());
         raw.send("GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
