@@ -21,8 +21,13 @@ if [ -z "$(fingerprint)" ]; then
         --quick-generate-key "$name" ed25519 sign never 2>/dev/null
 fi
 key=$(fingerprint)
+# Written only when it changes, so that a build tree that copies it is not configured again.
 gpg --batch --export "$key" >"$folder/quilba-archive-keyring.gpg.new"
-mv "$folder/quilba-archive-keyring.gpg.new" "$folder/quilba-archive-keyring.gpg"
+if cmp -s "$folder/quilba-archive-keyring.gpg.new" "$folder/quilba-archive-keyring.gpg"; then
+    rm "$folder/quilba-archive-keyring.gpg.new"
+else
+    mv "$folder/quilba-archive-keyring.gpg.new" "$folder/quilba-archive-keyring.gpg"
+fi
 # No agent is left running for a key that is only used now and then.
 gpgconf --kill gpg-agent 2>/dev/null || true
 echo "$key"
