@@ -1,6 +1,7 @@
 # Installation as a desktop program (cmake --install), and the Debian package CPack builds from it
-# (./run package). Only the program, its menu entry, its icon, its manual page and its Debian
-# documents are installed: the local platform and the tests stay in the build tree.
+# (./run package). Only the program, its menu entry, its icon, its manual page, its Debian
+# documents and what its updates need (the installer, its polkit action and the repository's key)
+# are installed: the local platform and the tests stay in the build tree.
 include(GNUInstallDirs)
 
 set(QUILBA_MAINTAINER "Équipe Quilba <paquets@quilba.fr>" CACHE STRING
@@ -20,7 +21,38 @@ add_custom_command(
 add_custom_target(quilba_debian_docs DEPENDS ${quilba_docs}/changelog.gz ${quilba_docs}/quilba.1.gz)
 add_dependencies(quilba quilba_debian_docs)
 
+# The public key that signs the update repository, shipped as the keyring apt checks it with. The
+# packager names theirs (./run package with QUILBA_ARCHIVE_KEY); without one, a demo key is made
+# in the build tree, its private part kept there.
+set(QUILBA_ARCHIVE_KEYRING "" CACHE FILEPATH
+    "The OpenPGP keyring (public key) that the update repository is signed with")
+if(QUILBA_ARCHIVE_KEYRING)
+    set(quilba_keyring ${QUILBA_ARCHIVE_KEYRING})
+else()
+    execute_process(COMMAND sh ${PROJECT_SOURCE_DIR}/packaging/repository/archive-key.sh
+        ${CMAKE_BINARY_DIR}/archive-key RESULT_VARIABLE quilba_key_made OUTPUT_QUIET)
+    if(NOT quilba_key_made EQUAL 0)
+        message(FATAL_ERROR "No demo key for the update repository (gpg): ${quilba_key_made}")
+    endif()
+    set(quilba_keyring ${CMAKE_BINARY_DIR}/archive-key/quilba-archive-keyring.gpg)
+endif()
+if(NOT EXISTS ${quilba_keyring})
+    message(FATAL_ERROR "QUILBA_ARCHIVE_KEYRING: no such file: ${quilba_keyring}")
+endif()
+# The installer and the keyring also stand beside the program in the build tree, where the
+# program looks for them (../libexec/quilba, ../share/keyrings), so that the demo can update.
+configure_file(${PROJECT_SOURCE_DIR}/packaging/debian/quilba-update
+    ${CMAKE_BINARY_DIR}/src/libexec/quilba/quilba-update COPYONLY)
+configure_file(${quilba_keyring} ${CMAKE_BINARY_DIR}/src/share/keyrings/quilba-archive-keyring.gpg COPYONLY)
+
 install(TARGETS quilba RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(PROGRAMS ${PROJECT_SOURCE_DIR}/packaging/debian/quilba-update
+    DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/quilba)
+install(FILES ${quilba_keyring} DESTINATION ${CMAKE_INSTALL_DATADIR}/keyrings
+    RENAME quilba-archive-keyring.gpg)
+# polkit reads its actions from /usr/share/polkit-1/actions only: the package's question in French.
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/debian/fr.quilba.mise-a-jour.policy
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/polkit-1/actions)
 install(FILES ${PROJECT_SOURCE_DIR}/resources/desktop/quilba.desktop
     DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${PROJECT_SOURCE_DIR}/resources/icons/quilba.svg
@@ -60,12 +92,12 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # dpkg-shlibdeps; what it loads or reads at run time is named here: the Qt platform plugins and
 # the SVG icon engine, Qt's French texts, the fonts the windows and tickets are drawn with (the
 # metric twins of Calibri, Arial and Tahoma, and DejaVu for the characters they lack), the
-# certificates for the platform's https address, and what the maintainer scripts call. pkexec
-# lets an update ask for an administrator and install through apt-get.
+# certificates for the platform's https address, what the maintainer scripts call, and apt, which
+# the update installer runs (signed-by: apt 1.1). pkexec lets an update ask for an administrator.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "qt6-qpa-plugins, libqt6svg6, qt6-translations-l10n, fonts-crosextra-carlito, fonts-liberation2, \
-fonts-wine, fonts-dejavu-core, ca-certificates, adduser, acl")
+fonts-wine, fonts-dejavu-core, ca-certificates, adduser, acl, apt (>= 1.1)")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pkexec")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
     ${PROJECT_SOURCE_DIR}/packaging/debian/postinst

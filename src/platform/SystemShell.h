@@ -2,17 +2,26 @@
 
 #include "platform/Shell.h"
 
-// The real desktop: the browser through QDesktopServices, the setup program started detached, a
-// package handed to `pkexec apt-get install` or, without pkexec, to the desktop's program for
-// Debian packages.
+// The real desktop: the browser through QDesktopServices, the setup program started detached, and
+// an update installed by the package's own installer, which pkexec runs once an administrator has
+// agreed.
 class SystemShell final : public Shell
 {
 public:
+    // installer: the package's update installer; path: the folders where pkexec is looked for
+    // (the system's search path when empty).
+    explicit SystemShell(QString installer = defaultinstaller(), QStringList path = {});
+
     void openurl(const QUrl& url) override;
     void startinstaller(const QString& program, const QString& arguments) override;
-    void installpackage(const QString& package) override;
+    UpdateRun installupdate(const QStringList& arguments,
+                            const std::function<void(const QByteArray& line)>& line) override;
 
-    // The command that installs a package with an administrator's consent: pkexec running
-    // apt-get, found in `path` (the system's search path when empty). Empty when either is missing.
-    static QStringList packagecommand(const QString& package, const QStringList& path = {});
+    // Where the package puts the installer, beside the program: <prefix>/bin/quilba,
+    // <prefix>/libexec/quilba/quilba-update.
+    static QString defaultinstaller();
+
+private:
+    QString m_installer;
+    QStringList m_path;
 };

@@ -3,25 +3,21 @@
 #include "api/ReplyBuffer.h"
 #include "platform/Dialogs.h"
 #include "platform/Shell.h"
+#include "settings/PackageUpdate.h"
 #include "settings/Settings.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QList>
-#include <QMap>
-#include <QProcess>
 #include <QSaveFile>
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-// A version text is short; an installer is held whole in memory before it is written.
+// A version text is short; a setup program is held whole in memory before it is written.
 constexpr qint64 kmaxversion = qint64(1) * 1024 * 1024;
 constexpr qint64 kmaxsetup = qint64(512) * 1024 * 1024;
-// dpkg-deb reads a package of that size in seconds; a hung one does not hold the start for ever.
-constexpr int kdpkgwait = 120 * 1000;
 
 bool blank(char c)
 {
@@ -119,7 +115,7 @@ void Updater::installupdate()
     if (m_installer == Installer::SetupProgram)
         installsetup();
     else
-        installpackage();
+        installfromrepository();
 }
 
 HttpReply Updater::download(const QString& file)
@@ -160,83 +156,32 @@ void Updater::installsetup()
     m_shell.startinstaller(path, setuparguments(programfolder()));
 }
 
-void Updater::installpackage()
+void Updater::installfromrepository()
 {
-    // The offered version is a version (checked before it was offered): digits and dots only, so
-    // the file name stays one name of the update location.
+    // The offered version is a version (checked before it was offered): digits and dots only.
     if (!isversion(m_offered))
         return;
     const QString version = QString::fromLatin1(trimmed(m_offered));
-    const QString name = packagefile(m_offered);
-    const HttpReply reply = download(name);
-    if (!reply.ok) {
-        // The server answered, without the package: say so. A transfer that failed, or that the
-        // proxy could not take to the server, says nothing.
-        if (!reply.proxyerror && (reply.status >= 300 || (reply.status >= 200 && reply.body.isEmpty())))
-            m_dialogs.information(nopackagemessage(name));
-        return;
-    }
-    // Written as data, with the permissions the umask leaves: never executable.
-    const QString path = QFileInfo(m_settings.applicationdata() + name).absoluteFilePath();
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(reply.body) != reply.body.size() || !file.commit())
-        return;
-    if (!ispackage(path, version, architecture())) {
-        QFile::remove(path);
-        m_dialogs.information(wrongpackagemessage(name, version, architecture()));
-        return;
-    }
-    m_shell.installpackage(path);
-}
-
-QString Updater::architecture()
-{
-    return QStringLiteral(QUILBA_DEB_ARCHITECTURE);
-}
-
-QString Updater::packagefile(QByteArrayView version)
-{
-    return u"quilba_"_s + QString::fromLatin1(trimmed(version)) + u'_' + architecture() + u".deb"_s;
-}
-
-bool Updater::ispackage(const QString& path, const QString& version, const QString& architecture)
-{
-    QProcess fields;
-    fields.start(u"dpkg-deb"_s, {u"--field"_s, path, u"Package"_s, u"Version"_s, u"Architecture"_s});
-    if (!fields.waitForFinished(kdpkgwait) || fields.exitStatus() != QProcess::NormalExit ||
-        fields.exitCode() != 0)
-        return false;
-    QMap<QString, QString> values;
-    for (const QByteArray& line : fields.readAllStandardOutput().split('\n')) {
-        const qsizetype colon = line.indexOf(':');
-        if (colon > 0)
-            values.insert(QString::fromUtf8(line.left(colon)), QString::fromUtf8(line.mid(colon + 1)).trimmed());
-    }
-    const QList<std::pair<QString, QString>> expected{
-        {u"Package"_s, u"quilba"_s}, {u"Version"_s, version}, {u"Architecture"_s, architecture}};
-    for (const auto& [field, value] : expected) {
-        if (values.value(field) != value)
-            return false;
-    }
-    // The fields sit at the start of the archive: reading all of its files proves it whole.
-    QProcess files;
-    files.setStandardOutputFile(QProcess::nullDevice());
-    files.start(u"dpkg-deb"_s, {u"--fsys-tarfile"_s, path});
-    return files.waitForFinished(kdpkgwait) && files.exitStatus() == QProcess::NormalExit &&
-           files.exitCode() == 0;
-}
-
-QString Updater::nopackagemessage(const QString& file)
-{
-    return u"Aucun paquet de mise à jour n'est disponible pour ce poste : le serveur de mise à jour "
-           u"n'a pas le fichier "_s +
-           file + u'.';
-}
-
-QString Updater::wrongpackagemessage(const QString& file, const QString& version, const QString& architecture)
-{
-    return u"Le fichier "_s + file + u" reçu du serveur de mise à jour n'est pas le paquet de Quilba "_s + version +
-           u" pour "_s + architecture + u" : il n'est pas installé."_s;
+    if (m_display)
+        m_display->showprogress();
+    // Until the installer reports progress (the administrator is being asked), the bar is busy.
+    bool begun = false;
+    const UpdateRun run = m_shell.installupdate(PackageUpdate::arguments(m_settings.urlupdate(), version),
+                                                [&](const QByteArray& line) {
+                                                    const int percent = PackageUpdate::progress(line);
+                                                    if (percent < 0 || !m_display)
+                                                        return;
+                                                    if (!begun) {
+                                                        begun = true;
+                                                        m_display->httpmajWorkBegin(100);
+                                                    }
+                                                    m_display->httpmajWork(percent);
+                                                });
+    if (m_display)
+        m_display->httpmajWorkEnd();
+    const QString message = PackageUpdate::message(run, version);
+    if (!message.isEmpty())
+        m_dialogs.information(message);
 }
 
 QString Updater::ownversion()

@@ -12,10 +12,10 @@ class Settings;
 class Shell;
 
 // The self-update: once per run, at start, asks the update server which version is current and,
-// when it is newer than this program and the user agrees, downloads the new version into the work
-// folder and hands it to the system's installer. The update server holds, under the settings'
-// `urlupdate`, "version.html" (the version as dotted numbers) and the installers: "setup.exe" for
-// Windows, "quilba_<version>_<architecture>.deb" for Debian.
+// when it is newer than this program and the user agrees, installs it. The update server holds,
+// under the settings' `urlupdate`, "version.html" (the version as dotted numbers), "setup.exe" for
+// Windows, downloaded into the work folder and started, and "debian/", the signed Debian
+// repository that the package's own installer takes the new version from (PackageUpdate).
 class Updater final
 {
 public:
@@ -24,12 +24,13 @@ public:
     {
         // setup.exe, started with the setup arguments (Windows).
         SetupProgram,
-        // The Debian package of the offered version and of this architecture, checked with
-        // dpkg-deb and handed to the system's package installer; never started itself.
-        DebianPackage
+        // The package's installer, run by the system as an administrator, takes the offered
+        // version from the update location's signed repository; nothing is downloaded here.
+        DebianRepository
     };
 
-    // The parameters window's side of the download: the window shown with its progress bar.
+    // The parameters window's side of the download or of the installation: the window shown with
+    // its progress bar.
     class Display
     {
     public:
@@ -37,11 +38,12 @@ public:
         // The window shown, not modal, with its progress bar visible.
         virtual void showprogress() = 0;
         // The reading of the reply starts (again, when the announced length becomes known):
-        // maximum = expected byte count, position 0. expected -1: no length announced.
+        // maximum = expected byte count, position 0. expected -1: no length announced. The
+        // installation from the repository counts in percent: maximum 100.
         virtual void httpmajWorkBegin(qint64 expected) = 0;
-        // Bytes read so far.
+        // Bytes read so far, or percent done.
         virtual void httpmajWork(qint64 count) = 0;
-        // The reading has ended, whatever its outcome: the bar is hidden.
+        // The reading or the installation has ended, whatever its outcome: the bar is hidden.
         virtual void httpmajWorkEnd() = 0;
     };
 
@@ -50,7 +52,7 @@ public:
             const HttpClient& proxysource);
 
     void setdisplay(Display* display) { m_display = display; }
-    // The system's way by default: the setup program on Windows, the Debian package elsewhere.
+    // The system's way by default: the setup program on Windows, the Debian repository elsewhere.
     void setinstaller(Installer installer) { m_installer = installer; }
     Installer installer() const { return m_installer; }
     HttpClient& httpmaj() { return m_httpmaj; }
@@ -58,10 +60,11 @@ public:
     // Asks the update server for the current version; offers the update when it is newer.
     // "Erreur Connexion plateforme mise à jour" when the server cannot be asked; silent otherwise.
     void checkupdate();
-    // Downloads the installer of the version the last check offered into the work folder and hands
-    // it over. A failed, empty or incomplete download is neither written nor handed over, and
-    // nothing is said; a Debian package that the server does not have, or that is not the package
-    // of Quilba of that version and this architecture, is said so and not handed over.
+    // Installs the version the last check offered. setup.exe: downloaded into the work folder and
+    // started; a failed, empty or incomplete download is neither written nor started, and nothing
+    // is said. Debian: the system is asked to run the package's installer for that version, the
+    // bar following its progress; the pharmacist is told how it ended, unless the administrator's
+    // question was dismissed.
     void installupdate();
 
     // The program's own version: its major and minor numbers ("1.4").
@@ -82,26 +85,13 @@ public:
 
     static HttpClient::Profile profile();
 
-    // The Debian architecture this program was built for ("amd64").
-    static QString architecture();
-    // "quilba_<version>_<architecture>.deb" for this architecture, the version without the blanks
-    // around it.
-    static QString packagefile(QByteArrayView version);
-    // Whether `path` is a whole Debian package of Quilba of that version and architecture, as
-    // dpkg-deb reads it: its fields, then all of its files.
-    static bool ispackage(const QString& path, const QString& version, const QString& architecture);
-    // What the pharmacist is told when the server has no package, or a wrong one.
-    static QString nopackagemessage(const QString& file);
-    static QString wrongpackagemessage(const QString& file, const QString& version,
-                                       const QString& architecture);
-
 private:
     QString location(const QString& file) const;
     // Downloads a file of the update location into memory, the progress bar following it; the
     // reply is ok only when it is whole and not empty.
     HttpReply download(const QString& file);
     void installsetup();
-    void installpackage();
+    void installfromrepository();
 
     HttpClient m_httpmaj;
     const Settings& m_settings;
@@ -113,7 +103,7 @@ private:
 #ifdef Q_OS_WIN
     Installer m_installer = Installer::SetupProgram;
 #else
-    Installer m_installer = Installer::DebianPackage;
+    Installer m_installer = Installer::DebianRepository;
 #endif
     // The version the last check offered, as the server wrote it.
     QByteArray m_offered;

@@ -735,6 +735,7 @@ private slots:
 
         QCOMPARE(counter.dialogs.texts().join(u" | "_s), told.join(u" | "_s));
         QVERIFY(counter.shell.starts().isEmpty());
+        QVERIFY(counter.shell.updates().isEmpty());
         QVERIFY(!counter.program->parameterswindow().isVisible());
         QVERIFY(!QFile::exists(counter.program->settings().applicationdata() + u"setup.exe"_s));
         QVERIFY(counter.window().isEnabled());

@@ -1,19 +1,22 @@
 #include "LocalPlatform.h"
+#include "PrivateApt.h"
 #include "RecordingShell.h"
 #include "ScriptedDialogs.h"
+#include "UpdateRepositories.h"
 
 #include "app/Program.h"
 #include "platform/Clock.h"
+#include "platform/SystemShell.h"
 #include "settings/ParametersWindow.h"
 #include "settings/Updater.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
-#include <QProcess>
 #include <QProgressBar>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <memory>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -21,122 +24,84 @@ namespace {
 
 const QString kquestion =
     u"Une nouvelle version est disponible\r\nVoulez vous installer la nouvelle version"_s;
-const QString koffered = u"1.5.0"_s;
-
-QString packagename()
-{
-    return u"quilba_"_s + koffered + u'_' + Updater::architecture() + u".deb"_s;
-}
-
-// A real Debian package built with dpkg-deb from a control file and some content, so that a cut
-// falls inside its files.
-QByteArray debianpackage(const QString& folder, const QString& package, const QString& version,
-                         const QString& architecture)
-{
-    const QDir root(folder + u"/racine"_s);
-    if (!root.mkpath(u"DEBIAN"_s) || !root.mkpath(u"usr/share/doc/"_s + package))
-        return {};
-    QFile control(root.filePath(u"DEBIAN/control"_s));
-    if (!control.open(QIODevice::WriteOnly))
-        return {};
-    control.write("Package: " + package.toUtf8() + "\nVersion: " + version.toUtf8() +
-                  "\nArchitecture: " + architecture.toUtf8() +
-                  "\nMaintainer: Essai <essai@quilba.fr>\nDescription: paquet d'essai\n");
-    control.close();
-    QFile content(root.filePath(u"usr/share/doc/"_s + package + u"/contenu"_s));
-    if (!content.open(QIODevice::WriteOnly))
-        return {};
-    // Bytes that do not compress, so the files take most of the archive.
-    quint32 x = 2463534242u;
-    QByteArray bytes(300000, Qt::Uninitialized);
-    for (char& c : bytes) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        c = char(x);
-    }
-    content.write(bytes);
-    content.close();
-    const QString deb = folder + u"/paquet.deb"_s;
-    QProcess build;
-    build.start(u"dpkg-deb"_s, {u"--root-owner-group"_s, u"--build"_s, root.path(), deb});
-    if (!build.waitForFinished(-1) || build.exitCode() != 0)
-        return {};
-    QFile file(deb);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool executable(const QString& path)
-{
-    return QFile::permissions(path) & (QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther | QFile::ExeUser);
-}
 
 } // namespace
 
-// Start-up against the local platform serving a newer version and a file under the name of its
-// Debian package: the user answers Yes. The right package is handed to the system's installer; any
-// other file is refused with a message and removed; nothing is ever made executable or started.
+// Start-up against the local platform, which offers 1.5.0 and serves a Debian repository at the
+// update location; the pharmacist answers Yes. The program asks the system (pkexec, here one that
+// records the request and runs it in a private root of apt and dpkg) to run the package's own
+// installer, which runs the real apt-get: the repository signed by the package's key is fetched and
+// its package installed; anything else is refused by apt with a French message, and nothing is
+// installed.
 class TestUpdatePlatform : public QObject
 {
     Q_OBJECT
 private slots:
-    void debianPackage_data()
+    void initTestCase()
     {
-        QTest::addColumn<QString>("served");
-        QTest::addColumn<bool>("installed");
-        QTest::addColumn<QString>("message");
-        const QString wrong = Updater::wrongpackagemessage(packagename(), koffered, Updater::architecture());
-        const QString other = Updater::architecture() == u"i386"_s ? u"amd64"_s : u"i386"_s;
-        QTest::newRow("the package") << u"quilba"_s << true << QString();
-        QTest::newRow("another name") << u"name:quilba-outils"_s << false << wrong;
-        QTest::newRow("another version") << u"version:1.5.1"_s << false << wrong;
-        QTest::newRow("another architecture") << u"architecture:"_s + other << false << wrong;
-        QTest::newRow("for every architecture") << u"architecture:all"_s << false << wrong;
-        QTest::newRow("an html page") << u"html"_s << false << wrong;
-        QTest::newRow("a cut package") << u"cut"_s << false << wrong;
-        QTest::newRow("no package") << u"none"_s << false << Updater::nopackagemessage(packagename());
+        m_repositories = std::make_unique<UpdateRepositories>();
+        QVERIFY2(m_repositories->ready(), qPrintable(m_repositories->error()));
     }
-    void debianPackage()
+
+    void signedRepository_data()
     {
-        QFETCH(QString, served);
-        QFETCH(bool, installed);
+        using Signature = UpdateRepositories::Signature;
+        QTest::addColumn<QString>("repository"); // empty: none served
+        QTest::addColumn<int>("signature");
+        QTest::addColumn<bool>("changed");
+        QTest::addColumn<QString>("offered");
+        QTest::addColumn<bool>("declined");
+        QTest::addColumn<QString>("message");
+        const QString refused = u"La mise à jour n'a pas été installée : "_s;
+        const QString unsigned_ =
+            refused + u"le dépôt de mise à jour n'est pas signé par la clé de Quilba."_s;
+        QTest::newRow("signed by the package's key")
+            << u"signe"_s << int(Signature::Quilba) << false << u"1.5.0"_s << false
+            << u"La version 1.5.0 de Quilba est installée : elle s'ouvrira au prochain démarrage du "
+               u"programme."_s;
+        QTest::newRow("signed by another key")
+            << u"autre-cle"_s << int(Signature::Other) << false << u"1.5.0"_s << false << unsigned_;
+        QTest::newRow("unsigned") << u"sans-signature"_s << int(Signature::None) << false << u"1.5.0"_s
+                                  << false << unsigned_;
+        QTest::newRow("package changed after signing")
+            << u"paquet-change"_s << int(Signature::Quilba) << true << u"1.5.0"_s << false
+            << refused + u"le paquet de la version 1.5.0 n'a pas été reçu tel que le dépôt signé de "
+                         u"Quilba le décrit."_s;
+        QTest::newRow("offered version not in it")
+            << u"signe"_s << int(Signature::Quilba) << false << u"1.6.0"_s << false
+            << refused + u"la version 1.6.0 n'est pas dans le dépôt de mise à jour."_s;
+        QTest::newRow("no repository") << QString() << int(Signature::Quilba) << false << u"1.5.0"_s << false
+                                       << refused + u"le dépôt de mise à jour de Quilba ne répond pas."_s;
+        QTest::newRow("administrator declines")
+            << u"signe"_s << int(Signature::Quilba) << false << u"1.5.0"_s << true << QString();
+    }
+    void signedRepository()
+    {
+        QFETCH(QString, repository);
+        QFETCH(int, signature);
+        QFETCH(bool, changed);
+        QFETCH(QString, offered);
+        QFETCH(bool, declined);
         QFETCH(QString, message);
 
-        QTemporaryDir work;
-        QTemporaryDir build;
-        QVERIFY(work.isValid() && build.isValid());
-        QString name = u"quilba"_s;
-        QString version = koffered;
-        QString architecture = Updater::architecture();
-        if (served.startsWith(u"name:"_s))
-            name = served.mid(5);
-        else if (served.startsWith(u"version:"_s))
-            version = served.mid(8);
-        else if (served.startsWith(u"architecture:"_s))
-            architecture = served.mid(13);
-        QByteArray bytes = debianpackage(build.path(), name, version, architecture);
-        QVERIFY(!bytes.isEmpty());
-        if (served == u"html"_s)
-            bytes = "<!DOCTYPE html><html><body><h1>Maintenance</h1></body></html>\n";
-        else if (served == u"cut"_s)
-            bytes.truncate(bytes.size() * 2 / 3);
-
-        QStringList options{u"--update-version"_s, koffered + u"\r\n"_s};
-        if (served != u"none"_s) {
-            // Served under the name of the package that the program asks for.
-            const QString file = build.filePath(packagename());
-            QFile out(file);
-            QVERIFY(out.open(QIODevice::WriteOnly));
-            out.write(bytes);
-            out.close();
-            options << u"--update-package"_s << file;
+        QStringList options{u"--update-version"_s, offered + u"\r\n"_s};
+        if (!repository.isEmpty()) {
+            const QString folder = m_repositories->make(repository, u"1.5.0"_s,
+                                                        UpdateRepositories::Signature(signature), changed);
+            QVERIFY2(!folder.isEmpty(), qPrintable(m_repositories->error()));
+            options << u"--update-repository"_s << folder;
         }
         LocalPlatform platform(options);
         QVERIFY2(platform.started(), qPrintable(platform.error()));
+        QTemporaryDir work;
+        QVERIFY(work.isValid());
         platform.preparework(work.path());
+        PrivateApt apt(m_repositories->keyring());
+        QVERIFY2(apt.ready(), qPrintable(apt.error()));
+        apt.setdeclined(declined);
 
         ScriptedDialogs dialogs;
-        RecordingShell shell;
+        SystemShell shell(apt.installer(), apt.searchpath());
         SystemClock clock;
         Program program(Switches({u"quilba"_s}), dialogs, shell, clock);
 
@@ -144,23 +109,21 @@ private slots:
         if (!message.isEmpty())
             expected << message;
         QCOMPARE(dialogs.texts(), expected);
-        const QString path = QDir(work.path()).absoluteFilePath(packagename());
-        if (installed) {
-            QCOMPARE(shell.packages(), QStringList{path});
-            QFile written(path);
-            QVERIFY(written.open(QIODevice::ReadOnly));
-            QVERIFY(written.readAll() == bytes);
-        } else {
-            QVERIFY(shell.packages().isEmpty());
-            QVERIFY(!QFile::exists(path));
-        }
-        // Nothing is started, nothing in the work folder is executable.
-        QVERIFY(shell.starts().isEmpty());
-        QDirIterator files(work.path(), QDir::Files | QDir::Hidden);
-        while (files.hasNext()) {
-            const QString file = files.next();
-            QVERIFY2(!executable(file), qPrintable(file));
-        }
+        // What the system was asked to run: the package's installer, the repository's address and
+        // the version; no file, nothing of the work folder.
+        const QStringList asked = apt.asked();
+        QCOMPARE(asked, (QStringList{apt.installer(), platform.updateurl() + u"/debian"_s, offered}));
+        const QString workpath = QDir(work.path()).canonicalPath();
+        for (const QString& argument : asked)
+            QVERIFY2(!argument.contains(workpath) && !argument.contains(work.path()), qPrintable(argument));
+        // Nothing of the update is written into the work folder.
+        const QStringList left = QDir(work.path()).entryList(QDir::Files | QDir::Hidden);
+        for (const QString& file : left)
+            QVERIFY2(!file.endsWith(u".deb"_s) && !file.startsWith(u"setup"_s), qPrintable(file));
+
+        const bool installed = message.startsWith(u"La version"_s);
+        QCOMPARE(apt.installed(u"quilba"_s), installed ? u"1.5.0"_s : QString());
+        QCOMPARE(QFile::exists(apt.target() + u"/usr/share/doc/quilba/version"_s), installed);
         // Start-up goes on: the parameters window and its bar are hidden again.
         QVERIFY(!program.parameterswindow().isVisible());
         QVERIFY(program.parameterswindow().progressbar()->isHidden());
@@ -205,8 +168,11 @@ private slots:
         QCOMPARE(shell.starts().front().arguments,
                  u"/SILENT /FORCECLOSEAPPLICATIONS /RESTARTAPPLICATIONS /DIR=\""_s +
                      QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + u'/') + u'"');
-        QVERIFY(shell.packages().isEmpty());
+        QVERIFY(shell.updates().isEmpty());
     }
+
+private:
+    std::unique_ptr<UpdateRepositories> m_repositories;
 };
 
 QTEST_MAIN(TestUpdatePlatform)

@@ -111,6 +111,7 @@ private slots:
         UpdateProgress progress(window);
         Updater updater(settings, buffer, dialogs, shell, counter);
         updater.setdisplay(&progress);
+        updater.setinstaller(Updater::Installer::SetupProgram);
 
         updater.checkupdate();
 

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the Debian package from a built tree with CPack and checks it from the outside: lintian
 # (an error or a warning fails), its fields and dependencies, the files it installs (and nothing
-# else), its maintainer scripts, its Debian documents, the menu entry, and the extracted program
-# answering --version and --help without a display.
+# else), its maintainer scripts, its Debian documents, the menu entry, what the updates need (the
+# installer, its polkit action, the repository's public key and nothing private), and the
+# extracted program answering --version and --help without a display.
 # usage: check_package.sh <build dir> <version>
 set -euo pipefail
 bin=$1
@@ -42,12 +43,12 @@ depends=$(field Depends)
 names=$(sed 's/([^)]*)//g; s/|/,/g' <<<"$depends" | tr ',' '\n' | awk '{ print $1 }')
 for package in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libcurl4 \
     qt6-qpa-plugins libqt6svg6 qt6-translations-l10n fonts-crosextra-carlito fonts-liberation2 \
-    fonts-wine fonts-dejavu-core ca-certificates adduser; do
+    fonts-wine fonts-dejavu-core ca-certificates adduser apt; do
     grep -qxF "$package" <<<"$names" || fail "Depends sans $package : $depends"
 done
 
-# Exactly the program, its menu entry, its icon, its manual page and its Debian documents: no
-# local platform, no test, no library.
+# Exactly the program, its menu entry, its icon, its manual page, its Debian documents and the
+# update's installer, polkit action and keyring: no local platform, no test, no library.
 dpkg-deb --contents "$deb" | awk '$1 !~ /^d/ { print $1, $2, $6 }' | sort >"$tmp/files"
 cat >"$tmp/expected" <<LIST
 -rw-r--r-- root/root ./usr/share/applications/quilba.desktop
@@ -55,7 +56,10 @@ cat >"$tmp/expected" <<LIST
 -rw-r--r-- root/root ./usr/share/doc/quilba/changelog.gz
 -rw-r--r-- root/root ./usr/share/doc/quilba/copyright
 -rw-r--r-- root/root ./usr/share/man/man1/quilba.1.gz
+-rw-r--r-- root/root ./usr/share/keyrings/quilba-archive-keyring.gpg
+-rw-r--r-- root/root ./usr/share/polkit-1/actions/fr.quilba.mise-a-jour.policy
 -rwxr-xr-x root/root ./usr/bin/quilba
+-rwxr-xr-x root/root ./usr/libexec/quilba/quilba-update
 LIST
 sort -o "$tmp/expected" "$tmp/expected"
 diff -u "$tmp/expected" "$tmp/files" >&2 || fail "contenu inattendu"
@@ -98,6 +102,27 @@ fi
 if ldd "$program" | grep -q "$bin"; then
     fail "le programme charge une bibliothèque de l'arbre de construction"
 fi
+
+# The update: the installer is plain shell; polkit's action names it, asks an administrator every
+# time and speaks French; the keyring is the build's public key, one key, nothing secret in it.
+installer="$tmp/root/usr/libexec/quilba/quilba-update"
+sh -n "$installer" || fail "quilba-update : erreur de syntaxe"
+policy="$tmp/root/usr/share/polkit-1/actions/fr.quilba.mise-a-jour.policy"
+xmllint --noout "$policy" || fail "action polkit mal formée"
+xpath() { xmllint --xpath "$1" "$policy"; }
+[ "$(xpath 'string(//action[@id="fr.quilba.mise-a-jour"]/annotate[@key="org.freedesktop.policykit.exec.path"])')" = \
+    /usr/libexec/quilba/quilba-update ] || fail "l'action polkit ne désigne pas l'installateur"
+for answer in allow_any allow_inactive allow_active; do
+    [ "$(xpath "string(//action/defaults/$answer)")" = auth_admin ] || fail "polkit $answer : pas auth_admin"
+done
+xpath 'string(//action/message)' | grep -q "administrateur" || fail "message polkit sans texte français"
+keyring="$tmp/root/usr/share/keyrings/quilba-archive-keyring.gpg"
+cmp -s "$keyring" "$bin/src/share/keyrings/quilba-archive-keyring.gpg" || fail "le trousseau n'est pas celui de la construction"
+mkdir -m 700 "$tmp/gnupg"
+keys=$(GNUPGHOME="$tmp/gnupg" gpg --batch --with-colons --show-keys "$keyring" 2>/dev/null)
+[ "$(grep -c '^pub:' <<<"$keys")" = 1 ] || fail "le trousseau doit tenir une clé publique : $keys"
+grep -q '^sec' <<<"$keys" && fail "le trousseau contient une clé privée"
+GNUPGHOME="$tmp/gnupg" gpgconf --kill gpg-agent 2>/dev/null || true
 
 # --version and --help answer without a display and without starting the windows.
 quiet_env=(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM)

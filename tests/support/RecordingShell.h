@@ -2,13 +2,15 @@
 
 #include "platform/Shell.h"
 
+#include <QByteArrayList>
 #include <QList>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
 
-// Shell for tests: records the pages opened, the installers started and the packages handed
-// over, and does none of it.
+// Shell for tests: records the pages opened, the installers started and the updates asked of the
+// system, and does none of it. An update answers what the test scripted: the installer's lines,
+// then how it ended (by default, installed).
 class RecordingShell final : public Shell
 {
 public:
@@ -20,14 +22,23 @@ public:
 
     void openurl(const QUrl& url) override { m_urls.append(url); }
     void startinstaller(const QString& program, const QString& arguments) override;
-    void installpackage(const QString& package) override { m_packages.append(package); }
+    UpdateRun installupdate(const QStringList& arguments,
+                            const std::function<void(const QByteArray& line)>& line) override;
+
+    void scriptupdate(const QByteArrayList& lines, UpdateRun run)
+    {
+        m_lines = lines;
+        m_run = run;
+    }
 
     const QList<QUrl>& urls() const { return m_urls; }
     const QList<Start>& starts() const { return m_starts; }
-    const QStringList& packages() const { return m_packages; }
+    const QList<QStringList>& updates() const { return m_updates; }
 
 private:
     QList<QUrl> m_urls;
     QList<Start> m_starts;
-    QStringList m_packages;
+    QList<QStringList> m_updates;
+    QByteArrayList m_lines;
+    UpdateRun m_run{UpdateRun::Ended::Finished, 0};
 };

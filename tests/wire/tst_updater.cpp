@@ -141,6 +141,7 @@ private slots:
         QCOMPARE(m_server->requests().size(), 1);
         QVERIFY(!QFile::exists(setuppath()));
         QVERIFY(f.shell.starts().isEmpty());
+        QVERIFY(f.shell.updates().isEmpty());
         QVERIFY(f.display.events.isEmpty());
     }
 
@@ -230,39 +231,6 @@ private slots:
         QCOMPARE(f.display.events.last(), u"end"_s);
     }
 
-    // The Debian package through the proxy: a server without the package is said so; a proxy
-    // that could not reach the server says nothing of what the server has.
-    void packageThroughTheProxy_data()
-    {
-        QTest::addColumn<CaptureServer::Reply>("download");
-        QTest::addColumn<QStringList>("told");
-        const QString name = Updater::packagefile("2");
-        QTest::newRow("the server has no such file")
-            << CaptureServer::status("HTTP/1.1 404 Not Found", "absent", "Via: 1.1 proxy (squid/5.7)\r\n")
-            << QStringList{kquestion, Updater::nopackagemessage(name)};
-        QTest::newRow("the proxy could not reach the server")
-            << CaptureServer::status("HTTP/1.1 503 Service Unavailable", "<html>ERROR</html>",
-                                     "Server: squid/5.7\r\nX-Squid-Error: ERR_CONNECT_FAIL 111\r\n")
-            << QStringList{kquestion};
-    }
-    void packageThroughTheProxy()
-    {
-        QFETCH(CaptureServer::Reply, download);
-        QFETCH(QStringList, told);
-        m_server->enqueue(CaptureServer::ok("2"));
-        m_server->enqueue(download);
-        Fixture f(*this);
-        f.updater.setinstaller(Updater::Installer::DebianPackage);
-        f.counter.setproxy({u"127.0.0.1"_s, m_server->port(), u"PROXYUS"_s, u"abcd1234"_s});
-        f.updater.checkupdate();
-
-        QCOMPARE(f.dialogs.texts(), told);
-        QCOMPARE(m_server->requests().size(), 2);
-        QVERIFY(m_server->requests().at(1).startsWith(
-            QByteArray("GET " + m_server->url(u"/updatequilba/"_s).toUtf8())));
-        QVERIFY(f.shell.packages().isEmpty());
-    }
-
     // A work folder that cannot take the file: nothing is started, nothing is said.
     void unwritableWorkFolder()
     {
@@ -305,16 +273,125 @@ private slots:
         }
     }
 
+    // Debian, Yes: the system is asked to run the package's installer with the repository of the
+    // update location and the offered version, and nothing else is requested from the server or
+    // written into the work folder.
+    void repositoryArguments_data()
+    {
+        QTest::addColumn<QString>("location");
+        QTest::addColumn<QByteArray>("version");
+        QTest::addColumn<QString>("offered");
+        QTest::newRow("location") << u"/updatequilba"_s << QByteArray("1.5.0") << u"1.5.0"_s;
+        QTest::newRow("final slashes") << u"/updatequilba//"_s << QByteArray("2") << u"2"_s;
+        QTest::newRow("blanks around the version")
+            << u"/updatequilba"_s << QByteArray(" 1.10\r\n") << u"1.10"_s;
+    }
+    void repositoryArguments()
+    {
+        QFETCH(QString, location);
+        QFETCH(QByteArray, version);
+        QFETCH(QString, offered);
+        qputenv("QUILBA_UPDATE_URL", m_server->url(location).toUtf8());
+        m_server->enqueue(CaptureServer::ok(version));
+        Fixture f(*this, {}, Updater::Installer::DebianRepository);
+        f.updater.checkupdate();
+
+        const QList<QStringList> asked{{m_server->url(u"/updatequilba/debian"_s), offered}};
+        QCOMPARE(f.shell.updates(), asked);
+        QCOMPARE(m_server->requests().size(), 1);
+        QVERIFY(QDir(m_work.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+        QVERIFY(f.shell.starts().isEmpty());
+    }
+
+    // How the installer's run ended, as the pharmacist is told it; the bar follows the installer's
+    // progress lines (the others are not progress) and is hidden at the end.
+    void repositoryOutcomes_data()
+    {
+        QTest::addColumn<int>("ended");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("message");
+        using Ended = UpdateRun::Ended;
+        const QString refused = u"La mise à jour n'a pas été installée : "_s;
+        const QString broken =
+            refused + u"le programme d'installation de Quilba s'est arrêté sur une erreur."_s;
+        QTest::newRow("installed")
+            << int(Ended::Finished) << 0
+            << u"La version 1.5.0 de Quilba est installée : elle s'ouvrira au prochain démarrage du programme."_s;
+        QTest::newRow("question dismissed") << int(Ended::Declined) << 0 << QString();
+        QTest::newRow("not authorised")
+            << int(Ended::NotAuthorised) << 0 << refused + u"le système ne l'a pas autorisée."_s;
+        QTest::newRow("no pkexec")
+            << int(Ended::NoElevation) << 0
+            << refused +
+                   u"ce poste n'a pas pkexec, qui demande l'accord d'un administrateur (paquet pkexec)."_s;
+        QTest::newRow("no installer")
+            << int(Ended::NoInstaller) << 0
+            << refused +
+                   u"le programme d'installation de Quilba est introuvable (réinstallez le paquet quilba)."_s;
+        QTest::newRow("installer crashed") << int(Ended::Broken) << 0 << broken;
+        QTest::newRow("wrong arguments") << int(Ended::Finished) << 1 << broken;
+        QTest::newRow("unreachable") << int(Ended::Finished) << 2
+                                     << refused + u"le dépôt de mise à jour de Quilba ne répond pas."_s;
+        QTest::newRow("not signed by Quilba")
+            << int(Ended::Finished) << 3
+            << refused + u"le dépôt de mise à jour n'est pas signé par la clé de Quilba."_s;
+        QTest::newRow("no such version")
+            << int(Ended::Finished) << 4
+            << refused + u"la version 1.5.0 n'est pas dans le dépôt de mise à jour."_s;
+        QTest::newRow("hash mismatch")
+            << int(Ended::Finished) << 5
+            << refused +
+                   u"le paquet de la version 1.5.0 n'a pas été reçu tel que le dépôt signé de Quilba le décrit."_s;
+        QTest::newRow("apt refused to install")
+            << int(Ended::Finished) << 6
+            << refused +
+                   u"le système a refusé de l'installer (dépendances manquantes ou autre installation en cours)."_s;
+        QTest::newRow("unknown status") << int(Ended::Finished) << 9 << broken;
+    }
+    void repositoryOutcomes()
+    {
+        QFETCH(int, ended);
+        QFETCH(int, code);
+        QFETCH(QString, message);
+        m_server->enqueue(CaptureServer::ok("1.5.0\n"));
+        Fixture f(*this, {}, Updater::Installer::DebianRepository);
+        f.shell.scriptupdate({"progression 0", "Lecture des listes", "progression 40", "progression 101",
+                              "progression -5", "progression 4x", "progression 100"},
+                             {UpdateRun::Ended(ended), code});
+        f.updater.checkupdate();
+
+        QStringList boxes{kquestion};
+        if (!message.isEmpty())
+            boxes << message;
+        QCOMPARE(f.dialogs.texts(), boxes);
+        for (const ScriptedDialogs::Shown& shown : f.dialogs.shown())
+            QCOMPARE(shown.kind, shown.text == kquestion ? u"question"_s : u"information"_s);
+        QCOMPARE(f.display.events, (QStringList{u"show"_s, u"begin 100"_s, u"work 0"_s, u"work 40"_s,
+                                                u"work 100"_s, u"end"_s}));
+    }
+
+    // While the administrator is being asked, the installer says nothing: the bar stays busy.
+    void repositoryWithoutProgress()
+    {
+        m_server->enqueue(CaptureServer::ok("1.5.0"));
+        Fixture f(*this, {}, Updater::Installer::DebianRepository);
+        f.shell.scriptupdate({}, {UpdateRun::Ended::Declined, 0});
+        f.updater.checkupdate();
+        QCOMPARE(f.dialogs.texts(), QStringList{kquestion});
+        QCOMPARE(f.display.events, (QStringList{u"show"_s, u"end"_s}));
+    }
+
 private:
     struct Fixture
     {
-        Fixture(TestUpdater& test, const QString& work = {})
+        // The Windows way by default: setup.exe.
+        Fixture(TestUpdater& test, const QString& work = {},
+                Updater::Installer installer = Updater::Installer::SetupProgram)
             : settings(work.isEmpty() ? test.m_work.path() : work), counter(CounterClient::profile()),
               updater(settings, buffer, dialogs, shell, counter)
         {
             updater.setdisplay(&display);
-            // The Windows way: setup.exe (the Debian package is proven against the local platform).
-            updater.setinstaller(Updater::Installer::SetupProgram);
+            updater.setinstaller(installer);
         }
         Settings settings;
         ReplyBuffer buffer;

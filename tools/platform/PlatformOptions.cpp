@@ -49,8 +49,8 @@ PlatformOptions PlatformOptions::parse(const std::vector<std::string>& args)
             options.updateVersion = value();
         } else if (arg == "--update-setup") {
             options.updateSetup = value();
-        } else if (arg == "--update-package") {
-            options.updatePackage = value();
+        } else if (arg == "--update-repository") {
+            options.updateRepository = value();
         } else if (arg == "--now") {
             const std::string& text = value();
             if (!Clock::isDateTime(text))
@@ -81,7 +81,7 @@ std::string PlatformOptions::usage()
            "  --tls-key FICHIER      clé privée PEM du certificat\n"
            "  --update-version TEXTE contenu de /updatequilba/version.html (\"1.4\" par défaut)\n"
            "  --update-setup FICHIER contenu de /updatequilba/setup.exe\n"
-           "  --update-package FICHIER  paquet servi sous son nom : /updatequilba/quilba_V_A.deb\n"
+           "  --update-repository DOSSIER  dépôt Debian servi sous /updatequilba/debian/\n"
            "  --now \"AAAA-MM-JJ HH:MM:SS\"  horloge figée (données et tests reproductibles)\n"
            "  --no-admin             sans les commandes de test /_admin/\n";
 }

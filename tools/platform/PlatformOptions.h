@@ -17,8 +17,8 @@ struct PlatformOptions
     std::string tlsCert;
     std::string tlsKey;
     std::string updateVersion = "1.4";
-    std::string updateSetup; // file whose bytes are served as setup.exe
-    std::string updatePackage; // file served under its own name in the update location
+    std::string updateSetup;      // file whose bytes are served as setup.exe
+    std::string updateRepository; // folder served as /updatequilba/debian/
     std::optional<std::string> now;
     bool admin = true;
     bool help = false;

@@ -9,6 +9,9 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <thread>
 
@@ -68,6 +71,34 @@ HttpReply textReply(int status, std::string body)
     reply.status = status;
     reply.contentType = "text/plain; charset=UTF-8";
     reply.body = std::move(body);
+    return reply;
+}
+
+// A file of the repository folder named by a path of plain names ("." stays where it is, as in apt's
+// "<URL>/./InRelease" for a flat repository): nothing outside the folder.
+HttpReply repositoryFile(const std::string& folder, const std::string& relative)
+{
+    std::filesystem::path file(folder);
+    size_t start = 0;
+    while (start <= relative.size()) {
+        const size_t end = std::min(relative.find('/', start), relative.size());
+        const std::string name = relative.substr(start, end - start);
+        if (name.empty() || name == ".." || name.find('\\') != std::string::npos ||
+            name.find('\0') != std::string::npos)
+            return textReply(404, "Pas dans le dépôt : " + relative);
+        if (name != ".")
+            file /= name;
+        start = end + 1;
+    }
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(file, error))
+        return textReply(404, "Pas dans le dépôt : " + relative);
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+        return textReply(404, "Pas dans le dépôt : " + relative);
+    HttpReply reply;
+    reply.contentType = "application/octet-stream";
+    reply.body.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     return reply;
 }
 
@@ -281,13 +312,9 @@ HttpReply PlatformServer::route(const httplib::Request& req, const std::string& 
         reply.body = *m_config.setup;
         return reply;
     }
-    if (!m_config.packageName.empty() && req.path == "/updatequilba/" + m_config.packageName &&
-        (req.method == "GET" || req.method == "HEAD")) {
-        HttpReply reply;
-        reply.contentType = "application/vnd.debian.binary-package";
-        reply.body = m_config.package;
-        return reply;
-    }
+    if (!m_config.repository.empty() && req.path.rfind(kRepositoryPath, 0) == 0 &&
+        (req.method == "GET" || req.method == "HEAD"))
+        return repositoryFile(m_config.repository, req.path.substr(kRepositoryPath.size()));
     if (req.path == kOperatorPath && (req.method == "GET" || req.method == "HEAD")) {
         std::optional<long long> member;
         if (req.has_param("member"))

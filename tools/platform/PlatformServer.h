@@ -28,6 +28,7 @@ public:
     static constexpr std::string_view kApiPath = "/apiv1/webapi.do";
     static constexpr std::string_view kVersionPath = "/updatequilba/version.html";
     static constexpr std::string_view kSetupPath = "/updatequilba/setup.exe";
+    static constexpr std::string_view kRepositoryPath = "/updatequilba/debian/";
     static constexpr std::string_view kOperatorPath = "/loyaltyoperator/login.jsp";
 
     struct Config
@@ -38,8 +39,7 @@ public:
         std::string tlsKey;
         std::string updateVersion = "1.4";
         std::optional<std::string> setup; // the bytes of setup.exe; none: 404
-        std::string packageName;          // a file of the update location ("quilba_1.5_amd64.deb")
-        std::string package;              // its bytes
+        std::string repository;           // the folder served as the Debian repository; none: 404
         bool admin = true;
         int keepAliveSeconds = 5;
         int timeoutSeconds = 5; // reading a request, writing a reply

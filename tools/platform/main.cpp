@@ -71,9 +71,10 @@ int main(int argc, char** argv)
         config.updateVersion = options.updateVersion;
         if (!options.updateSetup.empty())
             config.setup = readFile(options.updateSetup);
-        if (!options.updatePackage.empty()) {
-            config.package = readFile(options.updatePackage);
-            config.packageName = std::filesystem::path(options.updatePackage).filename().string();
+        if (!options.updateRepository.empty()) {
+            if (!std::filesystem::is_directory(options.updateRepository))
+                throw std::runtime_error("Dossier introuvable : " + options.updateRepository);
+            config.repository = options.updateRepository;
         }
         config.admin = options.admin;
         PlatformServer server(store, clock, accounts, config);

@@ -70,6 +70,7 @@ PlatformHarness::PlatformHarness(Options options) : m_store(std::make_unique<Sto
     config.tlsKey = options.tlsKey;
     config.setup = options.setup;
     config.updateVersion = options.updateVersion;
+    config.repository = options.repository;
     config.admin = options.admin;
     m_server = std::make_unique<PlatformServer>(*m_store, m_clock, m_accounts, config);
     m_port = m_server->bindPort();

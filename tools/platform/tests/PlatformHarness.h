@@ -43,6 +43,7 @@ public:
         std::string tlsKey;
         std::optional<std::string> setup;
         std::string updateVersion = "1.4";
+        std::string repository; // folder served as /updatequilba/debian/
     };
 
     PlatformHarness();

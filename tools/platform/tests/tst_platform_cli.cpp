@@ -170,6 +170,9 @@ TEST_F(Cli, RefusesWrongOptions)
     PlatformProcess missingSetup({"--update-setup", dir + "/none.exe"});
     EXPECT_EQ(missingSetup.firstLine(), "");
     EXPECT_EQ(missingSetup.finish(), 1);
+    PlatformProcess missingRepository({"--update-repository", dir + "/no-such-folder"});
+    EXPECT_EQ(missingRepository.firstLine(), "");
+    EXPECT_EQ(missingRepository.finish(), 1);
     PlatformProcess help({"--help"});
     EXPECT_EQ(help.firstLine().rfind("usage", 0), 0u);
     EXPECT_EQ(help.finish(), 0);

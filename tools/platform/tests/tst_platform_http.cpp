@@ -8,8 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <stdexcept>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -227,6 +230,50 @@ TEST(HttpUpdate, UpdateLocationServesTheVersionAndTheSetupWithoutCredentials)
     ASSERT_TRUE(none);
     EXPECT_EQ(none->status, 404);
     EXPECT_EQ(bare.client()->Get("/updatequilba/version.html")->body, "1.4");
+}
+
+// The Debian repository is served as files of its folder, byte for byte; a path that would leave the
+// folder, or name a folder, finds nothing.
+TEST(HttpUpdate, UpdateLocationServesTheRepositoryFolderOnly)
+{
+    const std::filesystem::path root =
+        std::filesystem::temp_directory_path() / ("quilba-depot-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(root);
+    std::filesystem::create_directories(root / "depot" / "pool");
+    const std::string deb("!<arch>\ndebian-binary\0\xff", 23);
+    std::ofstream(root / "depot" / "pool" / "quilba_1.5.0_amd64.deb", std::ios::binary) << deb;
+    std::ofstream(root / "depot" / "InRelease") << "-----BEGIN PGP SIGNED MESSAGE-----\n";
+    std::ofstream(root / "secret.txt") << "hors du dépôt";
+    PlatformHarness::Options options;
+    options.repository = (root / "depot").string();
+    PlatformHarness p(options);
+    auto client = p.client();
+
+    const auto package = client->Get("/updatequilba/debian/pool/quilba_1.5.0_amd64.deb");
+    ASSERT_TRUE(package);
+    EXPECT_EQ(package->status, 200);
+    EXPECT_EQ(package->body, deb);
+    // apt names the files of a flat repository "<URL>/./<name>".
+    const auto index = client->Get("/updatequilba/debian/./InRelease");
+    ASSERT_TRUE(index);
+    EXPECT_EQ(index->status, 200);
+    EXPECT_EQ(index->body, "-----BEGIN PGP SIGNED MESSAGE-----\n");
+    for (const std::string path :
+         {"/updatequilba/debian/../secret.txt", "/updatequilba/debian/pool/../../secret.txt",
+          "/updatequilba/debian/%2e%2e/secret.txt", "/updatequilba/debian/./../secret.txt",
+          "/updatequilba/debian/pool", "/updatequilba/debian/", "/updatequilba/debian/.",
+          "/updatequilba/debian//InRelease", "/updatequilba/debian/Release"}) {
+        RawHttp raw(p.port());
+        raw.send("GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
+        const auto reply = raw.readResponse();
+        ASSERT_TRUE(reply) << path;
+        EXPECT_EQ(reply->statusLine.substr(9, 3), "404") << path;
+        EXPECT_EQ(reply->body.find("hors du"), std::string::npos) << path;
+    }
+
+    PlatformHarness bare;
+    EXPECT_EQ(bare.client()->Get("/updatequilba/debian/InRelease")->status, 404);
+    std::filesystem::remove_all(root);
 }
 
 TEST(HttpOperator, OperatorPageListsMembersCouponsAndEvents)
