@@ -192,10 +192,6 @@ Verdict check(const std::vector<std::vector<QJsonObject>>& logs, const Record& r
         const std::vector<Said>& said = history.sales.value(number);
         const int credited = record.credited.value(number);
         const QString story = u"vente %1 (%2) créditée %3 fois"_s.arg(number, words(said)).arg(credited);
-        if (credited > 1) {
-            failures.append(story + u" : plus d'une fois"_s);
-            continue;
-        }
         const bool deleted = history.deleted.contains(number);
         bool toldrecorded = false;
         const Said* last = nullptr;
@@ -204,37 +200,52 @@ Verdict check(const std::vector<std::vector<QJsonObject>>& logs, const Record& r
             if (one.word != Word::Blocked)
                 last = &one;
         }
-        if (toldrecorded && credited != 1) {
-            failures.append(story + u" : dite enregistrée, absente de la plateforme"_s);
-            continue;
+        // What the platform must hold of it: once, never, or at most once when the last step that
+        // could settle it was cut short before it told anything.
+        QString rule;
+        int expected = -1;
+        if (toldrecorded) {
+            expected = 1;
+            rule = u"dite enregistrée"_s;
+        } else if (!last) {
+            expected = 0;
+            rule = u"jamais envoyée"_s;
+        } else {
+            switch (last->word) {
+            case Word::Recorded:
+            case Word::Uncertain:
+                break;
+            case Word::Confirming:
+            case Word::Kept:
+                expected = deleted ? -1 : 1;
+                rule = u"à confirmer ou en attente"_s;
+                break;
+            case Word::Killed:
+                if (!deleted && record.received.contains(last->attempt)) {
+                    expected = 1;
+                    rule = u"partie (%1 reçue par la plateforme) avant que son poste soit tué"_s.arg(
+                        last->attempt);
+                }
+                break;
+            case Word::NotRecorded:
+            case Word::NotSent:
+            case Word::Refused:
+            case Word::Blocked:
+                expected = 0;
+                rule = u"dite non enregistrée"_s;
+                break;
+            }
         }
-        if (!last) {
-            if (credited != 0)
-                failures.append(story + u" : jamais envoyée"_s);
-            continue;
-        }
-        switch (last->word) {
-        case Word::Recorded:
-        case Word::Uncertain:
-            break;
-        case Word::Confirming:
-        case Word::Kept:
-            if (!deleted && credited != 1)
-                failures.append(story + u" : à confirmer ou en attente, jamais créditée"_s);
-            break;
-        case Word::Killed:
-            if (!deleted && record.received.contains(last->attempt) && credited != 1)
-                failures.append(story + u" : partie (" + last->attempt +
-                                u" reçue par la plateforme) puis perdue avec son poste"_s);
-            break;
-        case Word::NotRecorded:
-        case Word::NotSent:
-        case Word::Refused:
-        case Word::Blocked:
-            if (credited != 0)
-                failures.append(story + u" : dite non enregistrée, créditée quand même"_s);
-            break;
-        }
+        if (expected == 1)
+            ++verdict.counts.once;
+        else if (expected == 0)
+            ++verdict.counts.never;
+        else
+            ++verdict.counts.atmostonce;
+        if (credited > 1)
+            failures.append(story + u" : plus d'une fois"_s);
+        else if (expected >= 0 && credited != expected)
+            failures.append(story + u" : "_s + rule);
     }
     for (auto it = record.credited.begin(); it != record.credited.end(); ++it) {
         if (!history.sales.contains(it.key()))

@@ -33,6 +33,11 @@ struct Counts
     int confirming = 0; // sales told "à confirmer" at some point
     int kept = 0;       // sales kept to send later
     int deleted = 0;    // kept sales deleted
+    // Sale numbers the platform must credit once, never, or at most once (the last step that could
+    // settle them was cut short before it told anything).
+    int once = 0;
+    int never = 0;
+    int atmostonce = 0;
 };
 
 struct Verdict

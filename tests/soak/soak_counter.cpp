@@ -29,7 +29,9 @@
 #include <QRandomGenerator>
 #include <QTimer>
 
+#include <csignal>
 #include <cstdio>
+#include <sys/prctl.h>
 
 using namespace Qt::StringLiterals;
 
@@ -224,8 +226,6 @@ private:
     // Now and then the pharmacist opens the kept sales and deletes one.
     void deletekept()
     {
-        if (m_random.bounded(100) >= 15)
-            return;
         const std::optional<std::vector<KeptSale>> sales = m_outbox.list();
         if (!sales)
             return;
@@ -272,6 +272,8 @@ private:
 
 int main(int argc, char** argv)
 {
+    // Gone with the soak that started it, whatever ends the soak.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     QCoreApplication app(argc, argv);
     const QStringList arguments = app.arguments();
     if (arguments.size() < 7) {

@@ -78,13 +78,17 @@ struct Totals
         counts.confirming += c.confirming;
         counts.kept += c.kept;
         counts.deleted += c.deleted;
+        counts.once += c.once;
+        counts.never += c.never;
+        counts.atmostonce += c.atmostonce;
     }
 
     QString text() const
     {
         return u"%1 histoire(s) : %2 ventes validées (%3 dites enregistrées, %4 à confirmer, %5 mises en "
                "attente, %6 supprimées), %7 ventes créditées, %8 utilisations de coupon, %9 recherches, "
-               "%10 pannes, %11 arrêts de la plateforme, %12 postes tués (%13 en plein pas)"_s.arg(histories)
+               "%10 pannes, %11 arrêts de la plateforme, %12 postes tués (%13 en plein pas) ; numéros "
+               "vérifiés : %14 crédités une fois, %15 jamais, %16 au plus une fois"_s.arg(histories)
                    .arg(counts.sales)
                    .arg(counts.recorded)
                    .arg(counts.confirming)
@@ -96,7 +100,10 @@ struct Totals
                    .arg(faults)
                    .arg(stops)
                    .arg(kills)
-                   .arg(counts.killed);
+                   .arg(counts.killed)
+                   .arg(counts.once)
+                   .arg(counts.never)
+                   .arg(counts.atmostonce);
     }
 };
 
