@@ -5,7 +5,9 @@
 // and the platform's record is compared with what each counter told and kept (SoakCheck).
 //
 // The suite runs the seed 1 for a short history. A failing seed is printed with its logs' folder;
-//   QUILBA_SOAK_SEED=<seed> [QUILBA_SOAK_CHAOS=<s>] tst_soak     replays it;
+//   QUILBA_SOAK_SEED=<seed> [QUILBA_SOAK_CHAOS=<s>] tst_soak     replays it (the same faults, kills
+//                                                                and answers; the timing of the
+//                                                                processes differs from run to run);
 //   QUILBA_SOAK_SECONDS=<s> tst_soak                             fresh seeds for that long
 //   (./run soak [seconds]), each history QUILBA_SOAK_CHAOS seconds of chaos (60 by default).
 #include "LocalPlatform.h"
