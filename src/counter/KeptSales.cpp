@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QUuid>
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sqlite3.h>
@@ -218,6 +219,18 @@ int KeptSales::processingLimit()
     bool ok = false;
     const int seconds = qEnvironmentVariableIntValue("QUILBA_PROCESSING_LIMIT", &ok);
     return ok && seconds >= 0 ? seconds : 300;
+}
+
+int KeptSales::leaseSeconds()
+{
+    bool ok = false;
+    const int seconds = qEnvironmentVariableIntValue("QUILBA_LEASE_SECONDS", &ok);
+    return ok && seconds > 0 ? seconds : kleaseseconds;
+}
+
+int KeptSales::renewSeconds()
+{
+    return std::max(1, leaseSeconds() / 3);
 }
 
 KeptSales::KeptSales(const QString& path, const Clock& clock, int processingLimitSeconds)
@@ -542,12 +555,12 @@ std::optional<qint64> KeptSales::begin(const KeptSale& write)
         insert.bind(1, write.memberid).bind(2, write.membername).bind(3, write.cardnumber);
         insert.bind(4, write.amount).bind(5, write.seller).bind(6, write.number).bindblob(7, write.request);
         insert.bind(8, isotext(m_clock.now())).bind(9, QString::fromLatin1(kindname(write.kind)));
-        insert.bind(10, write.couponId).bind(11, m_owner).bind(12, now + qint64(kleaseseconds) * 1000);
+        insert.bind(10, write.couponId).bind(11, m_owner).bind(12, now + qint64(leaseSeconds()) * 1000);
         if (write.before)
             insert.bind(13, keys.join(u'\n'));
         // Should this counter die with it, absence is final once its lease and the platform's
         // processing are over.
-        insert.bind(14, now + qint64(kleaseseconds) * 1000 + m_limitms);
+        insert.bind(14, now + qint64(leaseSeconds()) * 1000 + m_limitms);
         const int code = done(insert.step());
         id = sqlite3_last_insert_rowid(m_db);
         return code;
@@ -631,7 +644,7 @@ void KeptSales::renew()
         return;
     transact(u"Les écritures en cours n'ont pas pu être gardées : "_s, [&] {
         Statement extend(m_db, "UPDATE ventes SET lease_until = ? WHERE lease_owner = ?");
-        extend.bind(1, nowms() + qint64(kleaseseconds) * 1000).bind(2, m_owner);
+        extend.bind(1, nowms() + qint64(leaseSeconds()) * 1000).bind(2, m_owner);
         return done(extend.step());
     });
 }
@@ -644,7 +657,7 @@ int KeptSales::take(qint64 id, qint64 now, KeptSale& sale)
     Statement take(m_db, "UPDATE ventes SET settle_after = CASE WHEN lease_owner <> '' "
                          "AND lease_until + ?1 > settle_after THEN lease_until + ?1 ELSE settle_after END, "
                          "lease_owner = ?2, lease_until = ?3, may_have_left = 1 WHERE id = ?4");
-    take.bind(1, m_limitms).bind(2, m_owner).bind(3, now + qint64(kleaseseconds) * 1000).bind(4, id);
+    take.bind(1, m_limitms).bind(2, m_owner).bind(3, now + qint64(leaseSeconds()) * 1000).bind(4, id);
     int code = done(take.step());
     if (code != SQLITE_OK)
         return code;
@@ -718,7 +731,7 @@ KeptSales::Claimed KeptSales::claim(const QSet<qint64>& skip, int leaseseconds)
         claimed.sale = readsale(oldest, now);
         claimed.status = Status::Done;
         const int taken = take(claimed.sale.id, now, claimed.sale);
-        if (taken == SQLITE_OK && leaseseconds != kleaseseconds) {
+        if (taken == SQLITE_OK && leaseseconds > 0 && leaseseconds != leaseSeconds()) {
             Statement lease(m_db, "UPDATE ventes SET lease_until = ? WHERE id = ?");
             lease.bind(1, now + qint64(leaseseconds) * 1000).bind(2, claimed.sale.id);
             return done(lease.step());

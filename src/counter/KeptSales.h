@@ -92,11 +92,13 @@ public:
         KeptSale sale;
     };
 
-    // A lease lasts a minute and its holder renews it every kleaserenewseconds while it holds it
+    // A lease lasts a minute and its holder renews it every third of that while it holds it
     // (renew()), so that a lease runs out soon after its holder is gone, never while it waits for
-    // the platform.
+    // the platform. QUILBA_LEASE_SECONDS shortens it (a soak that kills counters waits less for
+    // their writes); leaseSeconds() and renewSeconds() are what the file and its users go by.
     static constexpr int kleaseseconds = 60;
-    static constexpr int kleaserenewseconds = 20;
+    static int leaseSeconds();
+    static int renewSeconds();
 
     // How long after a send ended the platform may still be processing it, in seconds: 300, or
     // QUILBA_PROCESSING_LIMIT. Before that, a write absent from the member's events may still
@@ -165,7 +167,7 @@ public:
     Status keepSale(qint64 id, const QString& failure);
     // Takes that write, when nobody else holds it, to settle it.
     Claimed claimWrite(qint64 id);
-    // Extends the leases this object holds; the holder calls it every kleaserenewseconds.
+    // Extends the leases this object holds; the holder calls it every renewSeconds().
     void renew();
     // The pharmacist deleted it. Held: another counter is sending it right now.
     Status remove(qint64 id);
@@ -173,7 +175,8 @@ public:
     // The oldest sale that nobody holds, skipping a sale whose member has an older sale held (by
     // any counter, this one included): a member's sales reach the platform in the order kept.
     // The sales in `skip` are passed over (those already tried in a round of sending).
-    Claimed claim(const QSet<qint64>& skip = {}, int leaseseconds = kleaseseconds);
+    // `leaseseconds`: 0 for leaseSeconds().
+    Claimed claim(const QSet<qint64>& skip = {}, int leaseseconds = 0);
     // Only the holder records the events before its send, settles or releases. The events are
     // written before the sale is sent, so that whoever takes it after a lost reply can look for it.
     Status recordbefore(qint64 id, const QSet<QString>& before);

@@ -92,7 +92,7 @@ KeptSending::KeptSending(const QString& path, const Clock& clock, int interval, 
         QTimer timer;
         // The leases this thread holds run while it waits for the platform.
         QTimer renew;
-        renew.setInterval(KeptSales::kleaserenewseconds * 1000);
+        renew.setInterval(KeptSales::renewSeconds() * 1000);
         QObject::connect(&renew, &QTimer::timeout, &worker->context, [worker] { worker->store.renew(); });
         renew.start();
         worker->loop = &loop;

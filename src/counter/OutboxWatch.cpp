@@ -12,7 +12,7 @@ OutboxWatch::OutboxWatch(KeptSales& store, QObject* parent) : QObject(parent), m
     m_poll.setInterval(kpollms);
     connect(&m_poll, &QTimer::timeout, this, &OutboxWatch::look);
     m_poll.start();
-    m_renew.setInterval(KeptSales::kleaserenewseconds * 1000);
+    m_renew.setInterval(KeptSales::renewSeconds() * 1000);
     connect(&m_renew, &QTimer::timeout, this, [this] { m_store.renew(); });
     m_renew.start();
 }

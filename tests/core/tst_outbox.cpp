@@ -174,7 +174,7 @@ private slots:
         QCOMPARE(pending->front().before, (QSet<QString>{u"addCA:1"_s}));
         QVERIFY(counter.pendingFor(u"4712"_s)->empty());
 
-        const FixedClock within(t0.addSecs(KeptSales::kleaseseconds - 1));
+        const FixedClock within(t0.addSecs(KeptSales::leaseSeconds() - 1));
         KeptSales other(path, within, klimit);
         QCOMPARE(other.claimWrite(*id).status, KeptSales::Status::Held);
         // The sender's round does not take it either.
@@ -182,12 +182,12 @@ private slots:
 
         // Its holder gone, the lease ends within a minute; the send it may have made can be
         // processed until the limit after that.
-        const FixedClock after(t0.addSecs(KeptSales::kleaseseconds + 1));
+        const FixedClock after(t0.addSecs(KeptSales::leaseSeconds() + 1));
         KeptSales next(path, after, klimit);
         const KeptSales::Claimed taken = next.claimWrite(*id);
         QCOMPARE(taken.status, KeptSales::Status::Done);
         QVERIFY(taken.sale.mayhaveleft);
-        QCOMPARE(taken.sale.settleAfter, t0.addSecs(KeptSales::kleaseseconds + klimit));
+        QCOMPARE(taken.sale.settleAfter, t0.addSecs(KeptSales::leaseSeconds() + klimit));
         QCOMPARE(counter.await(*id, t0), KeptSales::Status::Lost);
 
         // Let go with its own time, it is any counter's to settle.
