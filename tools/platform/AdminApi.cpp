@@ -40,8 +40,8 @@ bool parseBody(std::string_view body, rapidjson::Document& doc, std::string& mes
 
 } // namespace
 
-AdminApi::AdminApi(RequestJournal& journal, FaultInjector& faults, Clock& clock)
-    : m_journal(journal), m_faults(faults), m_clock(clock)
+AdminApi::AdminApi(RequestJournal& journal, FaultInjector& faults, HandshakeCount& handshakes, Clock& clock)
+    : m_journal(journal), m_faults(faults), m_handshakes(handshakes), m_clock(clock)
 {
 }
 
@@ -63,6 +63,13 @@ HttpReply AdminApi::handle(std::string_view method, std::string_view path, std::
             return addFaults(body);
         if (method == "DELETE") {
             m_faults.clear();
+            return json(R"({"cleared":true})");
+        }
+    } else if (name == "connections") {
+        if (method == "GET")
+            return json(m_handshakes.toJson());
+        if (method == "DELETE") {
+            m_handshakes.clear();
             return json(R"({"cleared":true})");
         }
     } else if (name == "release" && method == "POST") {

@@ -31,6 +31,11 @@ public:
 
     long long id() const { return m_id; }
     bool isTls() const { return m_ssl != nullptr; }
+    // The TLS handshake took up an earlier session (an abbreviated handshake).
+    bool resumed() const { return m_resumed; }
+    // Whether the connection was already counted among the handshakes (or left out).
+    bool counted() const { return m_counted; }
+    void setCounted() { m_counted = true; }
 
     bool is_readable() const override;
     bool is_writable() const override;
@@ -47,6 +52,8 @@ private:
     int m_fd;
     SSL* m_ssl = nullptr;
     bool m_handshakeDone = false;
+    bool m_resumed = false;
+    bool m_counted = false;
     long long m_id;
     int m_readTimeoutMs;
     int m_writeTimeoutMs;

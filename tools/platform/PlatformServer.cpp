@@ -75,7 +75,7 @@ HttpReply textReply(int status, std::string body)
 
 PlatformServer::PlatformServer(Store& store, Clock& clock, const AccountList& accounts, Config config)
     : m_config(std::move(config)), m_clock(clock), m_api(store, clock, accounts),
-      m_operator(store, accounts, clock), m_admin(m_journal, m_faults, clock)
+      m_operator(store, accounts, clock), m_admin(m_journal, m_faults, m_handshakes, clock)
 {
     // A client that goes away while a reply is written must not end the process.
     std::signal(SIGPIPE, SIG_IGN);
@@ -84,7 +84,8 @@ PlatformServer::PlatformServer(Store& store, Clock& clock, const AccountList& ac
         m_tls = SSL_CTX_new(TLS_server_method());
         if (m_tls == nullptr || SSL_CTX_use_certificate_chain_file(m_tls, m_config.tlsCert.c_str()) != 1 ||
             SSL_CTX_use_PrivateKey_file(m_tls, m_config.tlsKey.c_str(), SSL_FILETYPE_PEM) != 1 ||
-            SSL_CTX_check_private_key(m_tls) != 1) {
+            SSL_CTX_check_private_key(m_tls) != 1 ||
+            (m_config.tlsMax == "1.2" && SSL_CTX_set_max_proto_version(m_tls, TLS1_2_VERSION) != 1)) {
             const std::string error = openSslError();
             SSL_CTX_free(m_tls);
             m_tls = nullptr;
@@ -154,8 +155,10 @@ void PlatformServer::shutdown()
 bool PlatformServer::process_and_close_socket(socket_t sock)
 {
     Connection connection(sock, m_tls, ++m_connectionIds, m_config.timeoutSeconds, m_config.timeoutSeconds);
-    if (!connection.handshake())
+    if (!connection.handshake()) {
+        m_handshakes.add(true, false, false);
         return false;
+    }
     const auto stopping = [this] { return svr_sock_ == INVALID_SOCKET; };
     bool ret = false;
     size_t left = keep_alive_max_count_;
@@ -173,12 +176,25 @@ bool PlatformServer::process_and_close_socket(socket_t sock)
             break;
         --left;
     }
+    // A connection that carried no request cost its handshakes all the same.
+    count(connection, false);
     return ret;
+}
+
+void PlatformServer::count(Connection& connection, bool control)
+{
+    if (connection.counted())
+        return;
+    connection.setCounted();
+    if (!control)
+        m_handshakes.add(connection.isTls(), true, connection.resumed());
 }
 
 void PlatformServer::serve(const httplib::Request& req, httplib::Response& res, const std::string& body)
 {
     RequestContext* context = t_context;
+    if (context != nullptr)
+        count(*context->connection, req.path.starts_with(AdminApi::kPrefix));
     if (req.path.starts_with(AdminApi::kPrefix)) {
         if (!m_config.admin) {
             write(req, res, textReply(404, "Page introuvable : " + req.path));

@@ -114,6 +114,28 @@ TEST_F(Http, HttpOneZeroFormPostKeepsTheConnectionWhenAsked)
     EXPECT_STREQ(list[2]["version"].GetString(), "HTTP/1.1");
 }
 
+TEST_F(Http, ConnectionsAreCountedOnceAndTheTestControlsLeftOut)
+{
+    auto client = p.client();
+    ASSERT_TRUE(client->Delete("/_admin/connections"));
+    {
+        // Two requests on one connection, then one on another.
+        RawHttp kept(p.port());
+        kept.send(counterFormPost(p.port(), counter::lookupByCard("G1", "1000001")));
+        ASSERT_TRUE(kept.readResponse());
+        kept.send(counterFormPost(p.port(), counter::lookupByCard("G1", "1000001")));
+        ASSERT_TRUE(kept.readResponse());
+        RawHttp other(p.port());
+        other.send(counterFormPost(p.port(), counter::lookupByCard("G1", "1000001")));
+        ASSERT_TRUE(other.readResponse());
+    }
+    for (int read = 0; read < 2; ++read) {
+        const auto result = client->Get("/_admin/connections");
+        ASSERT_TRUE(result);
+        EXPECT_EQ(result->body, R"({"connections":2,"tls_full":0,"tls_resumed":0,"tls_failed":0})");
+    }
+}
+
 TEST_F(Http, ConnectionsCloseWhenTheClientSaysSo)
 {
     for (const auto& [version, connection] :
