@@ -38,6 +38,47 @@ void globalinit()
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
+// What every client of the program shares: the TLS sessions and the host names looked up. Every
+// form post goes out on a fresh connection, and each client has its own handle: without a shared
+// cache, the first connection of each client would pay a full TLS handshake (a round trip more
+// than a resumed one with TLS 1.2, a certificate check each time) and a name lookup of its own.
+// The clients of other threads (the kept sales' sender) share it too, hence the locks.
+class SharedCache final
+{
+public:
+    SharedCache() : m_share(curl_share_init())
+    {
+        if (!m_share)
+            return;
+        curl_share_setopt(m_share, CURLSHOPT_LOCKFUNC, &SharedCache::lock);
+        curl_share_setopt(m_share, CURLSHOPT_UNLOCKFUNC, &SharedCache::unlock);
+        curl_share_setopt(m_share, CURLSHOPT_USERDATA, this);
+        curl_share_setopt(m_share, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
+        curl_share_setopt(m_share, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
+    }
+    SharedCache(const SharedCache&) = delete;
+    SharedCache& operator=(const SharedCache&) = delete;
+
+    // Lives until the process ends: a handle may be cleaned up by a static object's destructor.
+    static CURLSH* share()
+    {
+        static SharedCache* const cache = new SharedCache;
+        return cache->m_share;
+    }
+
+private:
+    static std::mutex& mutexof(void* user, curl_lock_data data)
+    {
+        auto* cache = static_cast<SharedCache*>(user);
+        return cache->m_mutexes[data >= 0 && data < CURL_LOCK_DATA_LAST ? data : CURL_LOCK_DATA_SHARE];
+    }
+    static void lock(CURL*, curl_lock_data data, curl_lock_access, void* user) { mutexof(user, data).lock(); }
+    static void unlock(CURL*, curl_lock_data data, void* user) { mutexof(user, data).unlock(); }
+
+    CURLSH* m_share;
+    std::mutex m_mutexes[CURL_LOCK_DATA_LAST];
+};
+
 QString stoppedmessage()
 {
     return u"Requête interrompue : le programme se ferme."_s;
@@ -722,6 +763,7 @@ HttpClient::HttpClient(Profile profile) : d(std::make_unique<Private>())
         return;
     CURL* curl = d->curl;
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_SHARE, SharedCache::share());
     curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(curl, CURLOPT_MAXCONNECTS, 1L);
