@@ -9,6 +9,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QThread>
 
 #include <cerrno>
 #include <cstring>
@@ -171,12 +172,24 @@ LocalPlatform::Handshakes LocalPlatform::handshakes()
     return {count.value(QStringLiteral("connections")).toInt(),
             count.value(QStringLiteral("tls_full")).toInt(),
             count.value(QStringLiteral("tls_resumed")).toInt(),
-            count.value(QStringLiteral("tls_failed")).toInt()};
+            count.value(QStringLiteral("tls_failed")).toInt(), count.value(QStringLiteral("open")).toInt()};
 }
 
 void LocalPlatform::clearhandshakes()
 {
     admin("DELETE", QStringLiteral("connections"));
+}
+
+bool LocalPlatform::closeidle()
+{
+    admin("POST", QStringLiteral("close-idle"));
+    const QDeadlineTimer deadline(10000);
+    while (handshakes().open > 0) {
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(10);
+    }
+    return true;
 }
 
 QString LocalPlatform::program()

@@ -26,6 +26,7 @@ public:
         int full = 0;    // full TLS handshakes
         int resumed = 0; // TLS handshakes that took up an earlier session
         int failed = 0;
+        int open = 0; // still open
     };
 
     // Extra command-line options after "--port 0" (and "--seed" when seed is true). With
@@ -66,6 +67,9 @@ public:
     // The count since the platform started or since clearhandshakes().
     Handshakes handshakes();
     void clearhandshakes();
+    // Closes the connections waiting for their next request, as the keep-alive time limit does,
+    // and returns once none is open any more (false when one still is after ten seconds).
+    bool closeidle();
 
     // The platform goes away: the program ends as on SIGTERM, and its port stays bound but not
     // listening, so that every connection to it is refused and no other program takes the port

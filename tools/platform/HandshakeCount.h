@@ -10,10 +10,12 @@ class HandshakeCount final
 {
 public:
     // One connection: whether it speaks TLS, whether its handshake succeeded and whether it resumed an
-    // earlier session.
+    // earlier session. A connection added with its handshake done is open until closed().
     void add(bool tls, bool handshook, bool resumed);
+    void closed();
+    // Sets the count back to zero; the connections open stay counted as open.
     void clear();
-    // {"connections":N,"tls_full":N,"tls_resumed":N,"tls_failed":N}
+    // {"connections":N,"tls_full":N,"tls_resumed":N,"tls_failed":N,"open":N}
     std::string toJson() const;
 
 private:
@@ -22,4 +24,5 @@ private:
     long long m_full = 0;
     long long m_resumed = 0;
     long long m_failed = 0;
+    long long m_open = 0;
 };

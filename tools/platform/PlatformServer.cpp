@@ -75,7 +75,8 @@ HttpReply textReply(int status, std::string body)
 
 PlatformServer::PlatformServer(Store& store, Clock& clock, const AccountList& accounts, Config config)
     : m_config(std::move(config)), m_clock(clock), m_api(store, clock, accounts),
-      m_operator(store, accounts, clock), m_admin(m_journal, m_faults, m_handshakes, clock)
+      m_operator(store, accounts, clock),
+      m_admin(m_journal, m_faults, m_handshakes, clock, [this] { ++m_idleCloses; })
 {
     // A client that goes away while a reply is written must not end the process.
     std::signal(SIGPIPE, SIG_IGN);
@@ -159,10 +160,18 @@ bool PlatformServer::process_and_close_socket(socket_t sock)
         m_handshakes.add(true, false, false);
         return false;
     }
-    const auto stopping = [this] { return svr_sock_ == INVALID_SOCKET; };
+    // A connection waiting for its next request closes when the server stops, and when told to close
+    // the idle ones.
+    long long idleCloses = m_idleCloses.load();
+    const auto stopping = [this, &idleCloses] {
+        return svr_sock_ == INVALID_SOCKET || m_idleCloses.load() != idleCloses;
+    };
     bool ret = false;
     size_t left = keep_alive_max_count_;
-    while (left > 0 && connection.waitForRequest(static_cast<int>(keep_alive_timeout_sec_), stopping)) {
+    while (left > 0) {
+        idleCloses = m_idleCloses.load();
+        if (!connection.waitForRequest(static_cast<int>(keep_alive_timeout_sec_), stopping))
+            break;
         const bool last = left == 1;
         bool connectionClosed = false;
         RequestContext context{&connection, &connectionClosed, last};
@@ -178,6 +187,8 @@ bool PlatformServer::process_and_close_socket(socket_t sock)
     }
     // A connection that carried no request cost its handshakes all the same.
     count(connection, false);
+    if (connection.countedAsOpen())
+        m_handshakes.closed();
     return ret;
 }
 
@@ -185,7 +196,7 @@ void PlatformServer::count(Connection& connection, bool control)
 {
     if (connection.counted())
         return;
-    connection.setCounted();
+    connection.setCounted(!control);
     if (!control)
         m_handshakes.add(connection.isTls(), true, connection.resumed());
 }

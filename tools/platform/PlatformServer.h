@@ -93,5 +93,7 @@ private:
     SSL_CTX* m_tls = nullptr;
     std::atomic<long long> m_connectionIds{0};
     std::atomic<unsigned long long> m_sessionIds{0};
+    // Raised by the test control that closes the connections waiting for their next request.
+    std::atomic<long long> m_idleCloses{0};
     int m_port = -1;
 };
