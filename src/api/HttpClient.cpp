@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <poll.h>
 #include <thread>
 
 using namespace Qt::Literals::StringLiterals;
@@ -424,6 +425,20 @@ HttpReply failed(const QString& text)
     return reply;
 }
 
+// Whether the connection the client keeps is over: nothing is due on an idle connection, so
+// anything waiting to be read there is the server's close. libcurl takes such a connection for
+// alive when bytes wait on it, which is what a TLS server's close leaves (its close_notify alert
+// before the end of the stream): the request would go out on a dead connection and fail, and a
+// write is never sent twice.
+bool keptconnectionover(CURL* curl)
+{
+    curl_socket_t socket = CURL_SOCKET_BAD;
+    if (curl_easy_getinfo(curl, CURLINFO_ACTIVESOCKET, &socket) != CURLE_OK || socket == CURL_SOCKET_BAD)
+        return false;
+    pollfd waiting{socket, POLLIN, 0};
+    return ::poll(&waiting, 1, 0) > 0;
+}
+
 QByteArray hostheader(const QUrl& url)
 {
     QByteArray host = url.host(QUrl::FullyEncoded).toUtf8();
@@ -497,8 +512,9 @@ bool HttpClient::Private::configure(Transfer& t, Method method, const QUrl& url)
         set(curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L));
     }
     // A form post goes out on a new connection; with one connection kept per client, the one
-    // that was open is closed.
-    set(curl_easy_setopt(curl, CURLOPT_FRESH_CONNECT, long(method == Method::Form)));
+    // that was open is closed. So does a request whose kept connection the server has closed.
+    set(curl_easy_setopt(curl, CURLOPT_FRESH_CONNECT,
+                         long(method == Method::Form || keptconnectionover(curl))));
     set(curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, long(connecttimeout)));
 
     if (proxy.enabled()) {
