@@ -291,10 +291,11 @@ struct Transfer
             return bytes;
         if (!t->account(bytes))
             return 0;
-        const QByteArray line = QByteArray(data, qsizetype(bytes)).trimmed();
+        // Read in place: most header lines are of no interest and cost no copy.
+        const QByteArrayView line = QByteArrayView(data, qsizetype(bytes)).trimmed();
         if (line.startsWith("HTTP/")) {
             // A new response (an interim 100, the proxy's answer to CONNECT, then the real one).
-            t->statusline = line;
+            t->statusline = line.toByteArray();
             t->location.clear();
             t->setcookies.clear();
             return bytes;
@@ -302,13 +303,13 @@ struct Transfer
         const qsizetype colon = line.indexOf(':');
         if (colon <= 0)
             return bytes;
-        const QByteArray name = line.left(colon).trimmed().toLower();
-        const QByteArray value = line.mid(colon + 1).trimmed();
-        if (name == "location") {
-            t->location = value;
-        } else if (name == "set-cookie") {
-            t->setcookies.append(value);
-        } else if (name == "content-length") {
+        const QByteArrayView name = line.first(colon).trimmed();
+        const QByteArrayView value = line.sliced(colon + 1).trimmed();
+        if (name.compare("location", Qt::CaseInsensitive) == 0) {
+            t->location = value.toByteArray();
+        } else if (name.compare("set-cookie", Qt::CaseInsensitive) == 0) {
+            t->setcookies.append(value.toByteArray());
+        } else if (name.compare("content-length", Qt::CaseInsensitive) == 0) {
             bool ok = false;
             const qint64 length = value.toLongLong(&ok);
             if (ok && length > t->maxreply) {
@@ -409,9 +410,22 @@ struct HttpClient::Private
         Get
     };
 
+    // The address of a request, read once: a client asks the same URL all day long.
+    struct Target
+    {
+        QString text;
+        QUrl url;
+        QByteArray encoded;
+        QByteArray host; // the Host line's value
+        bool https = false;
+        bool valid = false;
+    };
+    Target target;
+    const Target& targetof(const QString& url);
+
     HttpReply request(Method method, const QString& url, const QByteArray& body,
                       const std::function<void(qint64, qint64)>& progress);
-    bool configure(Transfer& t, Method method, const QUrl& url);
+    bool configure(Transfer& t, Method method, const Target& target);
     static void run(CURL* curl, Transfer& t);
     HttpReply outcome(const Transfer& t) const;
 };
@@ -453,12 +467,30 @@ QByteArray hostheader(const QUrl& url)
 
 } // namespace
 
-bool HttpClient::Private::configure(Transfer& t, Method method, const QUrl& url)
+const HttpClient::Private::Target& HttpClient::Private::targetof(const QString& url)
+{
+    if (target.valid && target.text == url)
+        return target;
+    target = Target();
+    target.text = url;
+    target.url = QUrl(url);
+    const QString scheme = target.url.scheme().toLower();
+    target.valid =
+        target.url.isValid() && !target.url.host().isEmpty() && (scheme == u"http"_s || scheme == u"https"_s);
+    target.https = scheme == u"https"_s;
+    if (target.valid) {
+        target.encoded = target.url.toEncoded();
+        target.host = hostheader(target.url);
+    }
+    return target;
+}
+
+bool HttpClient::Private::configure(Transfer& t, Method method, const Target& target)
 {
     // Headers in the order the platform has always received them, Proxy-Authorization and Cookie
     // included: both are written here, last, rather than by libcurl (which would put them right
     // after the request line). The cookies are those of the client's own jar.
-    const bool https = url.scheme().compare(u"https"_s, Qt::CaseInsensitive) == 0;
+    const bool https = target.https;
     const bool withbody = method != Method::Get;
     if (formposted)
         t.headers.add("Connection: keep-alive");
@@ -471,7 +503,7 @@ bool HttpClient::Private::configure(Transfer& t, Method method, const QUrl& url)
     // A custom Host line would be moved by libcurl to the top; removing libcurl's own Host first and
     // then giving ours keeps it in place.
     t.headers.add("Host:");
-    t.headers.add("Host", hostheader(url));
+    t.headers.add("Host", target.host);
     t.headers.add(profile.accept.isEmpty() ? QByteArray("Accept:") : QByteArray("Accept: " + profile.accept));
     if (!profile.acceptcharset.isEmpty())
         t.headers.add("Accept-Charset", profile.acceptcharset);
@@ -483,7 +515,7 @@ bool HttpClient::Private::configure(Transfer& t, Method method, const QUrl& url)
     if (proxy.enabled() && !https)
         t.headers.add("Proxy-Authorization",
                       "Basic " + (proxy.user + u':' + proxy.password).toUtf8().toBase64());
-    const QByteArray cookie = cookies.header(url);
+    const QByteArray cookie = cookies.header(target.url);
     if (!cookie.isEmpty())
         t.headers.add("Cookie", cookie);
     t.headers.add("Expect:");
@@ -697,13 +729,12 @@ HttpReply HttpClient::Private::request(Method method, const QString& url, const 
         return failed(u"Client HTTP indisponible."_s);
     if (stopping.load())
         return failed(stoppedmessage());
-    const QUrl parsed(url);
-    const QString scheme = parsed.scheme().toLower();
-    if (!parsed.isValid() || parsed.host().isEmpty() || (scheme != u"http"_s && scheme != u"https"_s))
+    const Target& parsed = targetof(url);
+    if (!parsed.valid)
         return failed(u"Adresse du serveur invalide : "_s + url);
 
     auto t = std::make_shared<Transfer>();
-    t->url = parsed.toEncoded();
+    t->url = parsed.encoded;
     t->body = body;
     t->maxreply = maxreply;
     t->stall = std::chrono::seconds(stallseconds);
@@ -766,7 +797,7 @@ HttpReply HttpClient::Private::request(Method method, const QString& url, const 
         worker.wait();
     }
     current.reset();
-    cookies.store(parsed, t->setcookies);
+    cookies.store(target.url, t->setcookies);
     return outcome(*t);
 }
 
