@@ -18,7 +18,7 @@ struct PlatformOptions
     std::string tlsKey;
     std::string tlsMax; // "1.2" or "1.3"; empty: what OpenSSL offers
     std::string updateVersion = "1.4";
-    std::string updateSetup; // file whose bytes are served as setup.exe
+    std::string updateSetup;   // file whose bytes are served as setup.exe
     std::string updatePackage; // file served under its own name in the update location
     std::optional<std::string> now;
     bool admin = true;
