@@ -2,6 +2,9 @@
 
 #include <QString>
 
+#include <string>
+#include <vector>
+
 class LocalPlatform;
 
 // The benchmarks of quilba-bench and their names, which the summary reads back.
@@ -15,7 +18,6 @@ inline constexpr const char* lookupClient = "comptoir/recherche_carte/client";
 inline constexpr const char* lookupSession = "comptoir/recherche_et_coupons/session";
 inline constexpr const char* lookupWindow = "comptoir/entree_a_fenetre_peinte";
 inline constexpr const char* saleWindow = "comptoir/vente_deux_lignes_a_fenetre_peinte";
-inline constexpr const char* lookupReferenceAfter = "comptoir/recherche_carte/libcurl_rapidjson_apres_ventes";
 inline constexpr const char* saleRequest = "comptoir/vente_requete_seule";
 inline constexpr const char* transportQuilba = "transport/recherche_carte/quilba";
 inline constexpr const char* transportCurl = "transport/recherche_carte/curl";
@@ -26,6 +28,7 @@ inline constexpr const char* choice1000 = "fenetres/choix_1000_membres";
 inline constexpr const char* history10000 = "fenetres/historique_10000_evenements";
 inline constexpr const char* history1000 = "fenetres/historique_1000_evenements";
 inline constexpr const char* ticketPdf = "ticket/bon_7_50_pdf";
+inline constexpr const char* line = "ligne/actes";
 } // namespace names
 
 // Reading the platform's replies into JsonValue, and the same bytes with RapidJSON's Document.
@@ -40,6 +43,12 @@ void registertransportbenchmarks(const LocalPlatform& platform);
 // client alone, the session's lookup with the coupon query, Enter in the search field to the
 // window painted, and a sale of two lines to the refreshed member painted.
 void registercounterbenchmarks(const LocalPlatform& platform);
+// The acts at the counter over a line of 30 ms round trip to the platform served over HTTPS (TLS 1.3,
+// then TLS 1.2 only): the counter window against plain libcurl doing the same requests, in round
+// trips, with the connections and TLS handshakes the platform counted.
+void registerlinebenchmarks();
+// Their lines for the summary, once the benchmark ran.
+const std::vector<std::string>& linebenchmarkfigures();
 // From launching quilba to its counter window painted, and the same for a bare Qt program showing
 // one empty QWidget (both with QUILBA_STARTUP_PROBE). The work folder must already point at the
 // local platform.

@@ -1,6 +1,8 @@
+#include "BenchCounter.h"
 #include "Benchmarks.h"
 #include "LocalPlatform.h"
 #include "RecordingShell.h"
+#include "ReferenceClient.h"
 #include "ScriptedDialogs.h"
 
 #include "api/CounterClient.h"
@@ -8,9 +10,11 @@
 #include "api/JsonValue.h"
 #include "api/WriteResult.h"
 #include "api/ReplyBuffer.h"
+#include "counter/CounterRules.h"
 #include "counter/CounterSession.h"
 #include "counter/CounterState.h"
 #include "counter/CounterWindow.h"
+#include "counter/Coupons.h"
 #include "counter/Sale.h"
 #include "data/MemoryTable.h"
 #include "members/Lookup.h"
@@ -25,7 +29,7 @@
 #include <QTest>
 #include <QToolButton>
 #include <benchmark/benchmark.h>
-#include <curl/curl.h>
+#include <chrono>
 #include <rapidjson/document.h>
 
 namespace {
@@ -33,72 +37,26 @@ namespace {
 const QString card = QStringLiteral("1010001");
 const QString othercard = QStringLiteral("1010002");
 
-// The limit of a lookup on this machine: one libcurl easy handle kept across requests, the form
-// post over HTTP/1.0 on a fresh connection with the counter's own header lines and body, then
-// RapidJSON's Document::Parse of the reply.
+// The limit of a lookup on this machine: the reference client (one libcurl easy handle kept across
+// requests, the form post over HTTP/1.0 on a fresh connection with the counter's own header lines
+// and body), then RapidJSON's Document::Parse of the reply.
 class ReferenceLookup final
 {
 public:
-    explicit ReferenceLookup(const QString& url)
-        : m_curl(curl_easy_init()), m_url(url.toUtf8()),
-          m_body(HttpClient::formencode(Lookup::requestline(card, LocalPlatform::demoidpharma())))
-    {
-        const QByteArray host = "Host: " + QUrl(url).authority().toUtf8();
-        const HttpClient::Profile profile = CounterClient::profile();
-        const QByteArrayList lines{QByteArray("Connection: keep-alive"),
-                                   QByteArray("Content-Type: application/x-www-form-urlencoded"),
-                                   QByteArray("Content-Length: " + QByteArray::number(m_body.size())),
-                                   QByteArray("Authorization: " + LocalPlatform::demoauthorization()),
-                                   QByteArray("Host:"),
-                                   host,
-                                   QByteArray("Accept: " + profile.accept),
-                                   QByteArray("Accept-Charset: " + profile.acceptcharset),
-                                   QByteArray("Accept-Encoding: identity"),
-                                   QByteArray("User-Agent: " + profile.useragent),
-                                   QByteArray("Expect:")};
-        for (const QByteArray& line : lines)
-            m_headers = curl_slist_append(m_headers, line.constData());
-        curl_easy_setopt(m_curl, CURLOPT_URL, m_url.constData());
-        curl_easy_setopt(m_curl, CURLOPT_HTTPHEADER, m_headers);
-        curl_easy_setopt(m_curl, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_0));
-        curl_easy_setopt(m_curl, CURLOPT_POSTFIELDS, m_body.constData());
-        curl_easy_setopt(m_curl, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(m_body.size()));
-        curl_easy_setopt(m_curl, CURLOPT_FRESH_CONNECT, 1L);
-        curl_easy_setopt(m_curl, CURLOPT_NOSIGNAL, 1L);
-        curl_easy_setopt(m_curl, CURLOPT_WRITEFUNCTION, &ReferenceLookup::onbody);
-        curl_easy_setopt(m_curl, CURLOPT_WRITEDATA, &m_reply);
-    }
-    ~ReferenceLookup()
-    {
-        curl_slist_free_all(m_headers);
-        curl_easy_cleanup(m_curl);
-    }
-    ReferenceLookup(const ReferenceLookup&) = delete;
-    ReferenceLookup& operator=(const ReferenceLookup&) = delete;
+    explicit ReferenceLookup(const QString& url) : m_client(url) {}
 
-    // One lookup; true when the reply holds the member.
-    bool run()
+    // One lookup of the card; true when the reply holds the member.
+    bool run(const QString& text = card)
     {
-        m_reply.clear();
-        if (curl_easy_perform(m_curl) != CURLE_OK)
+        if (!m_client.post(Lookup::requestline(text, LocalPlatform::demoidpharma())))
             return false;
         rapidjson::Document document;
-        document.Parse(m_reply.data(), m_reply.size());
+        document.Parse(m_client.reply().data(), m_client.reply().size());
         return !document.HasParseError() && document.IsObject() && document.HasMember("FidelityMember");
     }
 
 private:
-    static size_t onbody(char* data, size_t size, size_t count, void* reply)
-    {
-        static_cast<std::string*>(reply)->append(data, size * count);
-        return size * count;
-    }
-
-    CURL* m_curl;
-    curl_slist* m_headers = nullptr;
-    QByteArray m_url;
-    QByteArray m_body;
-    std::string m_reply;
+    ReferenceClient m_client;
 };
 
 void reference(benchmark::State& state, const QString& url)
@@ -130,36 +88,7 @@ void client(benchmark::State& state, const QString& url)
     }
 }
 
-// What the counter works with, on the first demo pharmacy of the platform.
-struct Counter
-{
-    explicit Counter(const QString& url)
-        : settings(work.path() + u'/'), client(buffer, [this] { return settings.url(); })
-    {
-        Settings::Values values;
-        values.apikey = LocalPlatform::demoapikey();
-        values.login = LocalPlatform::demologin();
-        values.password = LocalPlatform::demopassword();
-        values.idpharma = LocalPlatform::demoidpharma();
-        values.url = url;
-        settings.write(values);
-        settings.setauthorization(client.client());
-    }
-    CounterSession::Context sessioncontext() { return {client, buffer, settings, dialogs, clock}; }
-    CounterWindow::Context windowcontext()
-    {
-        return {client, buffer, settings, dialogs, shell, clock, switches};
-    }
-
-    QTemporaryDir work;
-    Settings settings;
-    ReplyBuffer buffer;
-    CounterClient client;
-    ScriptedDialogs dialogs;
-    SystemClock clock;
-    Switches switches{QStringList{QStringLiteral("quilba")}};
-    RecordingShell shell;
-};
+using Counter = BenchCounter;
 
 // The whole lookup through the session: the member, then its coupons (two round trips).
 void session(benchmark::State& state, const QString& url)
@@ -224,9 +153,28 @@ void enter(benchmark::State& state, const QString& url)
     }
 }
 
-// A sale of two product lines, from "Valider Vente" to the member refreshed and painted.
+// Seconds between two instants of the steady clock.
+double seconds(std::chrono::steady_clock::time_point from, std::chrono::steady_clock::time_point to)
+{
+    return std::chrono::duration<double>(to - from).count();
+}
+
+// True when the reply is a JSON object whose first member is `name` (any name when null).
+bool parsed(const std::string& reply, const char* name)
+{
+    rapidjson::Document document;
+    document.Parse(reply.data(), reply.size());
+    return !document.HasParseError() && document.IsObject() && document.MemberCount() > 0 &&
+           (!name || document.MemberBegin()->name == name);
+}
+
+// A sale of two product lines, from "Valider Vente" to the member refreshed and painted. Each sale
+// is held against the reference doing the same right after it, on the member as that sale left
+// it: the sale's request, then the member and its coupons, each reply parsed. Both add an event to
+// the member, whose whole history every lookup brings.
 void sale(benchmark::State& state, const QString& url)
 {
+    using Clock = std::chrono::steady_clock;
     Counter counter(url);
     CounterWindow window(counter.windowcontext());
     window.show();
@@ -234,22 +182,43 @@ void sale(benchmark::State& state, const QString& url)
     window.btsearchClick();
     QCoreApplication::processEvents();
     PaintWatch watch(window.encours());
+    ReferenceClient reference(url);
+    const QString memberid = window.state().currentmemberid();
+    const QString idpharma = LocalPlatform::demoidpharma();
+    const QString referencesale =
+        Sale::requesttext(
+            {memberid, idpharma, QStringLiteral("AB"), QStringLiteral("V1"), QStringLiteral("25,8"), {}}) +
+        QStringLiteral("\r\n");
+    double referencetime = 0;
     for (auto _ : state) {
-        state.PauseTiming();
         MemoryTable& produits = window.state().Produits();
         produits.appendrow({QStringLiteral("A100"), 2, 4.5, 9.0});
         produits.appendrow({QStringLiteral("B200"), 1, 16.8, 16.8});
         window.amountfromlines();
         QCoreApplication::processEvents();
         watch.painted = false;
-        state.ResumeTiming();
+        const Clock::time_point start = Clock::now();
         QTest::mouseClick(window.btnadd(), Qt::LeftButton);
         if (!waitforpaint(watch) || !counter.dialogs.texts().isEmpty() ||
             window.state().Produits().rowCount() != 0) {
             state.SkipWithError("la vente n'a pas été enregistrée et montrée");
             break;
         }
+        const Clock::time_point painted = Clock::now();
+        state.SetIterationTime(seconds(start, painted));
+
+        const Clock::time_point begun = Clock::now();
+        if (!reference.put(referencesale) || !parsed(reference.reply(), "ApiReturn") ||
+            !reference.post(Lookup::requestline(card, idpharma)) ||
+            !parsed(reference.reply(), "FidelityMember") ||
+            !reference.post(Coupons::queryline(idpharma, memberid, nowtext(counter.clock))) ||
+            !parsed(reference.reply(), nullptr)) {
+            state.SkipWithError("la vente de référence n'a pas été enregistrée et relue");
+            break;
+        }
+        referencetime += seconds(begun, Clock::now());
     }
+    state.counters["reference"] = benchmark::Counter(referencetime * 1e9, benchmark::Counter::kAvgIterations);
 }
 
 // The sale's request alone through the counter's client: what the platform takes to record it.
@@ -283,11 +252,11 @@ void registercounterbenchmarks(const LocalPlatform& platform)
     benchmark::RegisterBenchmark(names::lookupClient, client, url)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark(names::lookupSession, session, url)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark(names::lookupWindow, enter, url)->Unit(benchmark::kMillisecond);
-    // Every sale adds an event to the member, which every lookup then brings: the sale runs a fixed
-    // number of times, and the reference is measured again on the member as the sales left it.
+    // Every sale adds an event to the member, which every lookup then brings: each sale is held
+    // against a reference sale on the same member, measured right after it.
     benchmark::RegisterBenchmark(names::saleWindow, sale, url)
         ->Unit(benchmark::kMillisecond)
-        ->Iterations(200);
-    benchmark::RegisterBenchmark(names::lookupReferenceAfter, reference, url)->Unit(benchmark::kMillisecond);
+        ->Iterations(200)
+        ->UseManualTime();
     benchmark::RegisterBenchmark(names::saleRequest, salerequest, url)->Unit(benchmark::kMillisecond);
 }

@@ -47,11 +47,25 @@ void RatioReporter::ReportRuns(const std::vector<Run>& reports)
         const double ns = nanoseconds(run.GetAdjustedRealTime(), run.time_unit);
         const std::string name = run.run_name.function_name;
         const auto known = m_realtimes.find(name);
-        if (known == m_realtimes.end())
-            m_realtimes.emplace(name, ns);
-        else
-            known->second = std::min(known->second, ns);
+        if (known != m_realtimes.end() && known->second <= ns)
+            continue;
+        m_realtimes[name] = ns;
+        std::map<std::string, double>& counters = m_counters[name];
+        counters.clear();
+        for (const auto& [key, value] : run.counters)
+            counters[key] = value.value;
     }
+}
+
+std::optional<double> RatioReporter::counter(const std::string& name, const std::string& counter) const
+{
+    const auto known = m_counters.find(name);
+    if (known == m_counters.end())
+        return std::nullopt;
+    const auto value = known->second.find(counter);
+    if (value == known->second.end())
+        return std::nullopt;
+    return value->second;
 }
 
 std::optional<double> RatioReporter::realtime(const std::string& name) const
@@ -68,7 +82,9 @@ void RatioReporter::summary(const std::vector<Ratio>& ratios, const std::vector<
     std::printf("\nRésultats (rapport = Quilba / référence, dans cette exécution)\n");
     for (const Ratio& ratio : ratios) {
         const std::optional<double> ours = realtime(ratio.ours);
-        const std::optional<double> reference = realtime(ratio.reference);
+        const std::optional<double> reference = ratio.referencecounter.empty()
+                                                    ? realtime(ratio.reference)
+                                                    : counter(ratio.reference, ratio.referencecounter);
         if (!ours || !reference || *reference <= 0) {
             std::printf("%s : non mesuré (objectif ≤ %.2g×)\n", ratio.label.c_str(), ratio.goal);
             continue;

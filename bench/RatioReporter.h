@@ -21,6 +21,9 @@ public:
         double goal;
         // How many runs of the reference the figure is held against (two requests, three…).
         double times = 1;
+        // When set, the reference is this counter of the benchmark `reference` (nanoseconds per
+        // iteration), measured beside it in the same loop, rather than its time.
+        std::string referencecounter = {};
     };
     // One line that reports a time alone.
     struct Time
@@ -36,6 +39,8 @@ public:
 
     // The real time of one iteration in nanoseconds (the best of its repetitions), when it ran.
     std::optional<double> realtime(const std::string& name) const;
+    // A counter of that benchmark, from the repetition whose time counts.
+    std::optional<double> counter(const std::string& name, const std::string& counter) const;
 
     // Prints one line per figure: "JSON 10 000 membres : 1.20× (objectif ≤ 1.5×)", then the
     // lines of the figures measured outside Google Benchmark.
@@ -44,4 +49,5 @@ public:
 
 private:
     std::map<std::string, double> m_realtimes;
+    std::map<std::string, std::map<std::string, double>> m_counters;
 };

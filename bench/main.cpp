@@ -30,6 +30,7 @@ int main(int argc, char** argv)
     registerjsonbenchmarks();
     registertransportbenchmarks(platform);
     registercounterbenchmarks(platform);
+    registerlinebenchmarks();
     registerstartupbenchmarks(bin);
     registerwindowbenchmarks();
     registerticketbenchmarks();
@@ -61,10 +62,9 @@ int main(int argc, char** argv)
              names::lookupSession, names::lookupReference, 1.2, 2},
             {"Entrée dans la recherche à la fenêtre peinte (contre 2 requêtes de référence)",
              names::lookupWindow, names::lookupReference, 1.5, 2},
-            {"Vente de deux lignes à la fenêtre peinte (contre 3 requêtes de référence avant les ventes)",
-             names::saleWindow, names::lookupReference, 1.5, 3},
-            {"Vente de deux lignes à la fenêtre peinte (contre 3 requêtes de référence après les ventes)",
-             names::saleWindow, names::lookupReferenceAfter, 1.5, 3},
+            {"Vente de deux lignes à la fenêtre peinte (contre la même vente et sa relecture par libcurl, "
+             "sur le même membre)",
+             names::saleWindow, names::saleWindow, 1.5, 1, "reference"},
             {"Recherche par carte, requête à réponse lue (contre la commande curl)", names::transportQuilba,
              names::transportCurl, 1.2},
             {"Démarrage jusqu'à la fenêtre du comptoir (contre Qt nu)", names::startupQuilba,
@@ -77,6 +77,8 @@ int main(int argc, char** argv)
             {"Requête de vente seule (enregistrement par la plateforme)", names::saleRequest},
         },
         lines);
+    for (const std::string& figure : linebenchmarkfigures())
+        std::printf("%s\n", figure.c_str());
     benchmark::Shutdown();
     return 0;
 }

@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <poll.h>
 #include <thread>
 
 using namespace Qt::Literals::StringLiterals;
@@ -38,6 +39,47 @@ void globalinit()
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
+
+// What every client of the program shares: the TLS sessions and the host names looked up. Every
+// form post goes out on a fresh connection, and each client has its own handle: without a shared
+// cache, the first connection of each client would pay a full TLS handshake (a round trip more
+// than a resumed one with TLS 1.2, a certificate check each time) and a name lookup of its own.
+// The clients of other threads (the kept sales' sender) share it too, hence the locks.
+class SharedCache final
+{
+public:
+    SharedCache() : m_share(curl_share_init())
+    {
+        if (!m_share)
+            return;
+        curl_share_setopt(m_share, CURLSHOPT_LOCKFUNC, &SharedCache::lock);
+        curl_share_setopt(m_share, CURLSHOPT_UNLOCKFUNC, &SharedCache::unlock);
+        curl_share_setopt(m_share, CURLSHOPT_USERDATA, this);
+        curl_share_setopt(m_share, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
+        curl_share_setopt(m_share, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
+    }
+    SharedCache(const SharedCache&) = delete;
+    SharedCache& operator=(const SharedCache&) = delete;
+
+    // Lives until the process ends: a handle may be cleaned up by a static object's destructor.
+    static CURLSH* share()
+    {
+        static SharedCache* const cache = new SharedCache;
+        return cache->m_share;
+    }
+
+private:
+    static std::mutex& mutexof(void* user, curl_lock_data data)
+    {
+        auto* cache = static_cast<SharedCache*>(user);
+        return cache->m_mutexes[data >= 0 && data < CURL_LOCK_DATA_LAST ? data : CURL_LOCK_DATA_SHARE];
+    }
+    static void lock(CURL*, curl_lock_data data, curl_lock_access, void* user) { mutexof(user, data).lock(); }
+    static void unlock(CURL*, curl_lock_data data, void* user) { mutexof(user, data).unlock(); }
+
+    CURLSH* m_share;
+    std::mutex m_mutexes[CURL_LOCK_DATA_LAST];
+};
 
 QString stoppedmessage()
 {
@@ -254,10 +296,11 @@ struct Transfer
             return bytes;
         if (!t->account(bytes))
             return 0;
-        const QByteArray line = QByteArray(data, qsizetype(bytes)).trimmed();
+        // Read in place: most header lines are of no interest and cost no copy.
+        const QByteArrayView line = QByteArrayView(data, qsizetype(bytes)).trimmed();
         if (line.startsWith("HTTP/")) {
             // A new response (an interim 100, the proxy's answer to CONNECT, then the real one).
-            t->statusline = line;
+            t->statusline = line.toByteArray();
             t->location.clear();
             t->setcookies.clear();
             t->marks.clear();
@@ -266,15 +309,16 @@ struct Transfer
         const qsizetype colon = line.indexOf(':');
         if (colon <= 0)
             return bytes;
-        const QByteArray name = line.left(colon).trimmed().toLower();
-        const QByteArray value = line.mid(colon + 1).trimmed();
-        if (name == "location") {
-            t->location = value;
-        } else if (name == "set-cookie") {
-            t->setcookies.append(value);
-        } else if (name == "x-squid-error" || name == "proxy-status") {
-            t->marks.take(name, value);
-        } else if (name == "content-length") {
+        const QByteArrayView name = line.first(colon).trimmed();
+        const QByteArrayView value = line.sliced(colon + 1).trimmed();
+        if (name.compare("location", Qt::CaseInsensitive) == 0) {
+            t->location = value.toByteArray();
+        } else if (name.compare("set-cookie", Qt::CaseInsensitive) == 0) {
+            t->setcookies.append(value.toByteArray());
+        } else if (name.compare("x-squid-error", Qt::CaseInsensitive) == 0
+                   || name.compare("proxy-status", Qt::CaseInsensitive) == 0) {
+            t->marks.take(name.toByteArray().toLower(), value.toByteArray());
+        } else if (name.compare("content-length", Qt::CaseInsensitive) == 0) {
             bool ok = false;
             const qint64 length = value.toLongLong(&ok);
             if (ok && length > t->maxreply) {
@@ -385,9 +429,22 @@ struct HttpClient::Private
         Get
     };
 
+    // The address of a request, read once: a client asks the same URL all day long.
+    struct Target
+    {
+        QString text;
+        QUrl url;
+        QByteArray encoded;
+        QByteArray host; // the Host line's value
+        bool https = false;
+        bool valid = false;
+    };
+    Target target;
+    const Target& targetof(const QString& url);
+
     HttpReply request(Method method, const QString& url, const QByteArray& body,
                       const std::function<void(qint64, qint64)>& progress);
-    bool configure(Transfer& t, Method method, const QUrl& url);
+    bool configure(Transfer& t, Method method, const Target& target);
     static void run(CURL* curl, Transfer& t);
     HttpReply outcome(const Transfer& t) const;
 };
@@ -399,6 +456,20 @@ HttpReply failed(const QString& text)
     HttpReply reply;
     reply.failure = text;
     return reply;
+}
+
+// Whether the connection the client keeps is over: nothing is due on an idle connection, so
+// anything waiting to be read there is the server's close. libcurl takes such a connection for
+// alive when bytes wait on it, which is what a TLS server's close leaves (its close_notify alert
+// before the end of the stream): the request would go out on a dead connection and fail, and a
+// write is never sent twice.
+bool keptconnectionover(CURL* curl)
+{
+    curl_socket_t socket = CURL_SOCKET_BAD;
+    if (curl_easy_getinfo(curl, CURLINFO_ACTIVESOCKET, &socket) != CURLE_OK || socket == CURL_SOCKET_BAD)
+        return false;
+    pollfd waiting{socket, POLLIN, 0};
+    return ::poll(&waiting, 1, 0) > 0;
 }
 
 QByteArray hostheader(const QUrl& url)
@@ -415,12 +486,30 @@ QByteArray hostheader(const QUrl& url)
 
 } // namespace
 
-bool HttpClient::Private::configure(Transfer& t, Method method, const QUrl& url)
+const HttpClient::Private::Target& HttpClient::Private::targetof(const QString& url)
+{
+    if (target.valid && target.text == url)
+        return target;
+    target = Target();
+    target.text = url;
+    target.url = QUrl(url);
+    const QString scheme = target.url.scheme().toLower();
+    target.valid =
+        target.url.isValid() && !target.url.host().isEmpty() && (scheme == u"http"_s || scheme == u"https"_s);
+    target.https = scheme == u"https"_s;
+    if (target.valid) {
+        target.encoded = target.url.toEncoded();
+        target.host = hostheader(target.url);
+    }
+    return target;
+}
+
+bool HttpClient::Private::configure(Transfer& t, Method method, const Target& target)
 {
     // Headers in the order the platform has always received them, Proxy-Authorization and Cookie
     // included: both are written here, last, rather than by libcurl (which would put them right
     // after the request line). The cookies are those of the client's own jar.
-    const bool https = url.scheme().compare(u"https"_s, Qt::CaseInsensitive) == 0;
+    const bool https = target.https;
     const bool withbody = method != Method::Get;
     t.viaproxy = proxy.enabled();
     t.tunnel = https;
@@ -435,7 +524,7 @@ bool HttpClient::Private::configure(Transfer& t, Method method, const QUrl& url)
     // A custom Host line would be moved by libcurl to the top; removing libcurl's own Host first and
     // then giving ours keeps it in place.
     t.headers.add("Host:");
-    t.headers.add("Host", hostheader(url));
+    t.headers.add("Host", target.host);
     t.headers.add(profile.accept.isEmpty() ? QByteArray("Accept:") : QByteArray("Accept: " + profile.accept));
     if (!profile.acceptcharset.isEmpty())
         t.headers.add("Accept-Charset", profile.acceptcharset);
@@ -447,7 +536,7 @@ bool HttpClient::Private::configure(Transfer& t, Method method, const QUrl& url)
     if (proxy.enabled() && !https)
         t.headers.add("Proxy-Authorization",
                       "Basic " + (proxy.user + u':' + proxy.password).toUtf8().toBase64());
-    const QByteArray cookie = cookies.header(url);
+    const QByteArray cookie = cookies.header(target.url);
     if (!cookie.isEmpty())
         t.headers.add("Cookie", cookie);
     t.headers.add("Expect:");
@@ -476,8 +565,9 @@ bool HttpClient::Private::configure(Transfer& t, Method method, const QUrl& url)
         set(curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L));
     }
     // A form post goes out on a new connection; with one connection kept per client, the one
-    // that was open is closed.
-    set(curl_easy_setopt(curl, CURLOPT_FRESH_CONNECT, long(method == Method::Form)));
+    // that was open is closed. So does a request whose kept connection the server has closed.
+    set(curl_easy_setopt(curl, CURLOPT_FRESH_CONNECT,
+                         long(method == Method::Form || keptconnectionover(curl))));
     set(curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, long(connecttimeout)));
 
     if (proxy.enabled()) {
@@ -684,13 +774,12 @@ HttpReply HttpClient::Private::request(Method method, const QString& url, const 
         return failed(u"Client HTTP indisponible."_s);
     if (stopping.load())
         return failed(stoppedmessage());
-    const QUrl parsed(url);
-    const QString scheme = parsed.scheme().toLower();
-    if (!parsed.isValid() || parsed.host().isEmpty() || (scheme != u"http"_s && scheme != u"https"_s))
+    const Target& parsed = targetof(url);
+    if (!parsed.valid)
         return failed(u"Adresse du serveur invalide : "_s + url);
 
     auto t = std::make_shared<Transfer>();
-    t->url = parsed.toEncoded();
+    t->url = parsed.encoded;
     t->body = body;
     t->maxreply = maxreply;
     t->stall = std::chrono::seconds(stallseconds);
@@ -753,7 +842,7 @@ HttpReply HttpClient::Private::request(Method method, const QString& url, const 
         worker.wait();
     }
     current.reset();
-    cookies.store(parsed, t->setcookies);
+    cookies.store(target.url, t->setcookies);
     return outcome(*t);
 }
 
@@ -766,6 +855,7 @@ HttpClient::HttpClient(Profile profile) : d(std::make_unique<Private>())
         return;
     CURL* curl = d->curl;
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_SHARE, SharedCache::share());
     curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(curl, CURLOPT_MAXCONNECTS, 1L);

@@ -1,28 +1,39 @@
 #include "api/ReplyBuffer.h"
 
+#include <algorithm>
+#include <cstring>
+
 using namespace Qt::Literals::StringLiterals;
 
 ReplyBuffer::ReplyBuffer(QObject* parent) : QObject(parent) {}
 
 QByteArray ReplyBuffer::normalised(const QByteArray& reply)
 {
-    qsizetype start = reply.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    const qsizetype start = reply.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    const char* const data = reply.constData();
+    const char* const end = data + reply.size();
+    // The first line break, if any: a compact JSON reply has none and is shared as it is, without
+    // a copy (every reply is read here twice, for the buffer and by its reader).
+    const char* next = data + start;
+    const auto* lf = static_cast<const char*>(std::memchr(next, '\n', size_t(end - next)));
+    const auto* cr = static_cast<const char*>(std::memchr(next, '\r', size_t((lf ? lf : end) - next)));
+    const char* breakat = cr ? cr : lf;
+    if (!breakat)
+        return start == 0 ? reply : reply.sliced(start);
+
     QByteArray out;
     out.reserve(reply.size() - start + reply.size() / 32 + 16);
-    const char* data = reply.constData();
-    const qsizetype size = reply.size();
-    for (qsizetype i = start; i < size; ++i) {
-        const char c = data[i];
-        if (c == '\r') {
-            out.append("\r\n", 2);
-            if (i + 1 < size && data[i + 1] == '\n')
-                ++i;
-        } else if (c == '\n') {
-            out.append("\r\n", 2);
-        } else {
-            out.append(c);
-        }
+    while (breakat) {
+        out.append(next, breakat - next);
+        out.append("\r\n", 2);
+        next = breakat + 1;
+        if (*breakat == '\r' && next < end && *next == '\n')
+            ++next;
+        breakat = std::find_if(next, end, [](char c) { return c == '\r' || c == '\n'; });
+        if (breakat == end)
+            breakat = nullptr;
     }
+    out.append(next, end - next);
     return out;
 }
 

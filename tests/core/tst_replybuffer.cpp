@@ -16,6 +16,12 @@ private slots:
         QTest::newRow("bom dropped") << QByteArray("\xEF\xBB\xBF{}") << QByteArray("{}");
         QTest::newRow("bytes kept") << QByteArray("\xC3\xA9\xFF") << QByteArray("\xC3\xA9\xFF");
         QTest::newRow("empty") << QByteArray() << QByteArray();
+        QTest::newRow("no line break") << QByteArray("{\"a\":1}") << QByteArray("{\"a\":1}");
+        QTest::newRow("bom and lf") << QByteArray("\xEF\xBB\xBF{\n}") << QByteArray("{\r\n}");
+        QTest::newRow("bom alone") << QByteArray("\xEF\xBB\xBF") << QByteArray();
+        QTest::newRow("breaks at the ends") << QByteArray("\r\na\r") << QByteArray("\r\na\r\n");
+        QTest::newRow("mixed") << QByteArray("a\n\rb\r\r\nc\n\nd")
+                               << QByteArray("a\r\n\r\nb\r\n\r\nc\r\n\r\nd");
     }
     void load()
     {

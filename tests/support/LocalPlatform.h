@@ -19,7 +19,18 @@ public:
         File,   // an SQLite file of its own, kept across stop() and restart()
     };
 
-    // Extra command-line options after "--port 0" (and "--seed" when seed is true).
+    // The connections the platform accepted and their TLS handshakes (test controls left out).
+    struct Handshakes
+    {
+        int connections = 0;
+        int full = 0;    // full TLS handshakes
+        int resumed = 0; // TLS handshakes that took up an earlier session
+        int failed = 0;
+        int open = 0; // still open
+    };
+
+    // Extra command-line options after "--port 0" (and "--seed" when seed is true). With
+    // "--tls-cert" and "--tls-key" among them the platform speaks HTTPS, and its addresses say so.
     explicit LocalPlatform(const QStringList& options = {}, bool seed = true, Data data = Data::Memory);
     ~LocalPlatform();
     LocalPlatform(const LocalPlatform&) = delete;
@@ -29,7 +40,12 @@ public:
     // What went wrong when it did not start.
     const QString& error() const { return m_error; }
     quint16 port() const { return m_port; }
-    QString base() const { return QStringLiteral("http://127.0.0.1:") + QString::number(m_port); }
+    bool tls() const { return m_tls; }
+    QString base() const
+    {
+        return (m_tls ? QStringLiteral("https://127.0.0.1:") : QStringLiteral("http://127.0.0.1:")) +
+               QString::number(m_port);
+    }
     QString apiurl() const { return base() + QStringLiteral("/apiv1/webapi.do"); }
     QString updateurl() const { return base() + QStringLiteral("/updatequilba"); }
 
@@ -45,8 +61,15 @@ public:
     // QUILBA_UPDATE_URL at the folder and this platform.
     void preparework(const QString& folder) const;
 
-    // A test control: method and path under /_admin/, a JSON body; the reply body.
+    // A test control: method and path under /_admin/, a JSON body; the reply body. Over HTTPS the
+    // platform's certificate is not checked: the controls are the test's own, on loopback.
     QByteArray admin(const QByteArray& method, const QString& path, const QByteArray& body = {});
+    // The count since the platform started or since clearhandshakes().
+    Handshakes handshakes();
+    void clearhandshakes();
+    // Closes the connections waiting for their next request, as the keep-alive time limit does,
+    // and returns once none is open any more (false when one still is after ten seconds).
+    bool closeidle();
 
     // The platform goes away: the program ends as on SIGTERM, and its port stays bound but not
     // listening, so that every connection to it is refused and no other program takes the port
@@ -66,6 +89,7 @@ private:
 
     QStringList m_options;
     bool m_seed = true;
+    bool m_tls = false;
     std::unique_ptr<QTemporaryDir> m_data;
     QProcess m_process;
     quint16 m_port = 0;

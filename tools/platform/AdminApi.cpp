@@ -40,8 +40,10 @@ bool parseBody(std::string_view body, rapidjson::Document& doc, std::string& mes
 
 } // namespace
 
-AdminApi::AdminApi(RequestJournal& journal, FaultInjector& faults, Clock& clock)
-    : m_journal(journal), m_faults(faults), m_clock(clock)
+AdminApi::AdminApi(RequestJournal& journal, FaultInjector& faults, HandshakeCount& handshakes, Clock& clock,
+                   std::function<void()> closeIdle)
+    : m_journal(journal), m_faults(faults), m_handshakes(handshakes), m_clock(clock),
+      m_closeIdle(std::move(closeIdle))
 {
 }
 
@@ -65,6 +67,17 @@ HttpReply AdminApi::handle(std::string_view method, std::string_view path, std::
             m_faults.clear();
             return json(R"({"cleared":true})");
         }
+    } else if (name == "connections") {
+        if (method == "GET")
+            return json(m_handshakes.toJson());
+        if (method == "DELETE") {
+            m_handshakes.clear();
+            return json(R"({"cleared":true})");
+        }
+    } else if (name == "close-idle" && method == "POST") {
+        if (m_closeIdle)
+            m_closeIdle();
+        return json(R"({"closing":true})");
     } else if (name == "release" && method == "POST") {
         m_faults.release();
         return json(R"({"released":true})");

@@ -61,6 +61,7 @@ bool Connection::handshake()
         return true;
     // The accepted socket carries the server's receive and send time limits, so this cannot hang.
     m_handshakeDone = SSL_accept(m_ssl) == 1;
+    m_resumed = m_handshakeDone && SSL_session_reused(m_ssl) == 1;
     return m_handshakeDone;
 }
 

@@ -31,6 +31,16 @@ public:
 
     long long id() const { return m_id; }
     bool isTls() const { return m_ssl != nullptr; }
+    // The TLS handshake took up an earlier session (an abbreviated handshake).
+    bool resumed() const { return m_resumed; }
+    // Whether the connection was already counted among the handshakes, or left out (test controls).
+    bool counted() const { return m_counted; }
+    bool countedAsOpen() const { return m_countedOpen; }
+    void setCounted(bool open)
+    {
+        m_counted = true;
+        m_countedOpen = open;
+    }
 
     bool is_readable() const override;
     bool is_writable() const override;
@@ -47,6 +57,9 @@ private:
     int m_fd;
     SSL* m_ssl = nullptr;
     bool m_handshakeDone = false;
+    bool m_resumed = false;
+    bool m_counted = false;
+    bool m_countedOpen = false;
     long long m_id;
     int m_readTimeoutMs;
     int m_writeTimeoutMs;

@@ -45,6 +45,10 @@ PlatformOptions PlatformOptions::parse(const std::vector<std::string>& args)
             options.tlsCert = value();
         } else if (arg == "--tls-key") {
             options.tlsKey = value();
+        } else if (arg == "--tls-max") {
+            options.tlsMax = value();
+            if (options.tlsMax != "1.2" && options.tlsMax != "1.3")
+                throw std::invalid_argument("--tls-max : 1.2 ou 1.3 attendu : " + options.tlsMax);
         } else if (arg == "--update-version") {
             options.updateVersion = value();
         } else if (arg == "--update-setup") {
@@ -64,6 +68,8 @@ PlatformOptions PlatformOptions::parse(const std::vector<std::string>& args)
     }
     if (options.tlsCert.empty() != options.tlsKey.empty())
         throw std::invalid_argument("--tls-cert et --tls-key vont ensemble");
+    if (!options.tlsMax.empty() && options.tlsCert.empty())
+        throw std::invalid_argument("--tls-max demande --tls-cert et --tls-key");
     return options;
 }
 
@@ -79,6 +85,8 @@ std::string PlatformOptions::usage()
            "                         nom de la pharmacie ; répétable\n"
            "  --tls-cert FICHIER     certificat PEM : HTTPS au lieu de HTTP\n"
            "  --tls-key FICHIER      clé privée PEM du certificat\n"
+           "  --tls-max 1.2|1.3      version de TLS la plus haute acceptée (1.2 : comme une plateforme\n"
+           "                         qui ne parle pas TLS 1.3)\n"
            "  --update-version TEXTE contenu de /updatequilba/version.html (\"1.4\" par défaut)\n"
            "  --update-setup FICHIER contenu de /updatequilba/setup.exe\n"
            "  --update-repository DOSSIER  dépôt Debian servi sous /updatequilba/debian/\n"

@@ -16,6 +16,7 @@ struct PlatformOptions
     std::vector<Account> accounts;
     std::string tlsCert;
     std::string tlsKey;
+    std::string tlsMax; // "1.2" or "1.3"; empty: what OpenSSL offers
     std::string updateVersion = "1.4";
     std::string updateSetup;      // file whose bytes are served as setup.exe
     std::string updateRepository; // folder served as /updatequilba/debian/

@@ -106,7 +106,8 @@ HttpReply repositoryFile(const std::string& folder, const std::string& relative)
 
 PlatformServer::PlatformServer(Store& store, Clock& clock, const AccountList& accounts, Config config)
     : m_config(std::move(config)), m_clock(clock), m_api(store, clock, accounts),
-      m_operator(store, accounts, clock), m_admin(m_journal, m_faults, clock)
+      m_operator(store, accounts, clock),
+      m_admin(m_journal, m_faults, m_handshakes, clock, [this] { ++m_idleCloses; })
 {
     // A client that goes away while a reply is written must not end the process.
     std::signal(SIGPIPE, SIG_IGN);
@@ -115,7 +116,8 @@ PlatformServer::PlatformServer(Store& store, Clock& clock, const AccountList& ac
         m_tls = SSL_CTX_new(TLS_server_method());
         if (m_tls == nullptr || SSL_CTX_use_certificate_chain_file(m_tls, m_config.tlsCert.c_str()) != 1 ||
             SSL_CTX_use_PrivateKey_file(m_tls, m_config.tlsKey.c_str(), SSL_FILETYPE_PEM) != 1 ||
-            SSL_CTX_check_private_key(m_tls) != 1) {
+            SSL_CTX_check_private_key(m_tls) != 1 ||
+            (m_config.tlsMax == "1.2" && SSL_CTX_set_max_proto_version(m_tls, TLS1_2_VERSION) != 1)) {
             const std::string error = openSslError();
             SSL_CTX_free(m_tls);
             m_tls = nullptr;
@@ -185,12 +187,22 @@ void PlatformServer::shutdown()
 bool PlatformServer::process_and_close_socket(socket_t sock)
 {
     Connection connection(sock, m_tls, ++m_connectionIds, m_config.timeoutSeconds, m_config.timeoutSeconds);
-    if (!connection.handshake())
+    if (!connection.handshake()) {
+        m_handshakes.add(true, false, false);
         return false;
-    const auto stopping = [this] { return svr_sock_ == INVALID_SOCKET; };
+    }
+    // A connection waiting for its next request closes when the server stops, and when told to close
+    // the idle ones.
+    long long idleCloses = m_idleCloses.load();
+    const auto stopping = [this, &idleCloses] {
+        return svr_sock_ == INVALID_SOCKET || m_idleCloses.load() != idleCloses;
+    };
     bool ret = false;
     size_t left = keep_alive_max_count_;
-    while (left > 0 && connection.waitForRequest(static_cast<int>(keep_alive_timeout_sec_), stopping)) {
+    while (left > 0) {
+        idleCloses = m_idleCloses.load();
+        if (!connection.waitForRequest(static_cast<int>(keep_alive_timeout_sec_), stopping))
+            break;
         const bool last = left == 1;
         bool connectionClosed = false;
         RequestContext context{&connection, &connectionClosed, last};
@@ -204,12 +216,27 @@ bool PlatformServer::process_and_close_socket(socket_t sock)
             break;
         --left;
     }
+    // A connection that carried no request cost its handshakes all the same.
+    count(connection, false);
+    if (connection.countedAsOpen())
+        m_handshakes.closed();
     return ret;
+}
+
+void PlatformServer::count(Connection& connection, bool control)
+{
+    if (connection.counted())
+        return;
+    connection.setCounted(!control);
+    if (!control)
+        m_handshakes.add(connection.isTls(), true, connection.resumed());
 }
 
 void PlatformServer::serve(const httplib::Request& req, httplib::Response& res, const std::string& body)
 {
     RequestContext* context = t_context;
+    if (context != nullptr)
+        count(*context->connection, req.path.starts_with(AdminApi::kPrefix));
     if (req.path.starts_with(AdminApi::kPrefix)) {
         if (!m_config.admin) {
             write(req, res, textReply(404, "Page introuvable : " + req.path));

@@ -6,6 +6,7 @@
 #include "Clock.h"
 #include "Connection.h"
 #include "FaultInjector.h"
+#include "HandshakeCount.h"
 #include "HttpReply.h"
 #include "OperatorPage.h"
 #include "RequestJournal.h"
@@ -37,6 +38,7 @@ public:
         int port = 0; // 0: any free port
         std::string tlsCert;
         std::string tlsKey;
+        std::string tlsMax; // "1.2": no TLS 1.3, as an older platform; empty: what OpenSSL offers
         std::string updateVersion = "1.4";
         std::optional<std::string> setup; // the bytes of setup.exe; none: 404
         std::string repository;           // the folder served as the Debian repository; none: 404
@@ -60,6 +62,7 @@ public:
     bool isTls() const { return m_tls != nullptr; }
     RequestJournal& journal() { return m_journal; }
     FaultInjector& faults() { return m_faults; }
+    HandshakeCount& handshakes() { return m_handshakes; }
 
 private:
     struct RequestContext
@@ -76,6 +79,8 @@ private:
     void write(const httplib::Request& req, httplib::Response& res, const HttpReply& reply);
     void writeFaultBody(const httplib::Request& req, httplib::Response& res, const Fault& fault);
     void stall(Connection& connection, const HttpReply& reply, const Fault& fault);
+    // Counts the connection once, at its first request, unless that request is a test control.
+    void count(Connection& connection, bool control);
 
     Config m_config;
     Clock& m_clock;
@@ -83,9 +88,12 @@ private:
     OperatorPage m_operator;
     RequestJournal m_journal;
     FaultInjector m_faults;
+    HandshakeCount m_handshakes;
     AdminApi m_admin;
     SSL_CTX* m_tls = nullptr;
     std::atomic<long long> m_connectionIds{0};
     std::atomic<unsigned long long> m_sessionIds{0};
+    // Raised by the test control that closes the connections waiting for their next request.
+    std::atomic<long long> m_idleCloses{0};
     int m_port = -1;
 };

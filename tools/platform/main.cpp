@@ -68,6 +68,7 @@ int main(int argc, char** argv)
         config.port = options.port;
         config.tlsCert = options.tlsCert;
         config.tlsKey = options.tlsKey;
+        config.tlsMax = options.tlsMax;
         config.updateVersion = options.updateVersion;
         if (!options.updateSetup.empty())
             config.setup = readFile(options.updateSetup);

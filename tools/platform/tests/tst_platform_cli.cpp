@@ -154,6 +154,8 @@ TEST_F(Cli, RefusesWrongOptions)
         {"--port", "70000"},
         {"--account", "KEY,login"},
         {"--tls-cert", "x"},
+        {"--tls-max", "1.2"},
+        {"--tls-cert", "c.pem", "--tls-key", "k.pem", "--tls-max", "1.1"},
         {"--now", "15/03/2024"},
         {"--unknown"},
         {"--db"},

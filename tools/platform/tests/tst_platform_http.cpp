@@ -8,10 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -115,6 +117,34 @@ TEST_F(Http, HttpOneZeroFormPostKeepsTheConnectionWhenAsked)
     EXPECT_EQ(list[1]["connection"].GetInt64(), list[2]["connection"].GetInt64());
     EXPECT_STREQ(list[1]["version"].GetString(), "HTTP/1.0");
     EXPECT_STREQ(list[2]["version"].GetString(), "HTTP/1.1");
+}
+
+TEST_F(Http, ConnectionsAreCountedOnceAndTheTestControlsLeftOut)
+{
+    auto client = p.client();
+    ASSERT_TRUE(client->Delete("/_admin/connections"));
+    {
+        // Two requests on one connection, then one on another.
+        RawHttp kept(p.port());
+        kept.send(counterFormPost(p.port(), counter::lookupByCard("G1", "1000001")));
+        ASSERT_TRUE(kept.readResponse());
+        kept.send(counterFormPost(p.port(), counter::lookupByCard("G1", "1000001")));
+        ASSERT_TRUE(kept.readResponse());
+        RawHttp other(p.port());
+        other.send(counterFormPost(p.port(), counter::lookupByCard("G1", "1000001")));
+        ASSERT_TRUE(other.readResponse());
+    }
+    // Closed by the client: open no more once the server has seen it.
+    std::string counted;
+    for (int read = 0; read < 100; ++read) {
+        const auto result = client->Get("/_admin/connections");
+        ASSERT_TRUE(result);
+        counted = result->body;
+        if (counted.find(R"("open":0)") != std::string::npos)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_EQ(counted, R"({"connections":2,"tls_full":0,"tls_resumed":0,"tls_failed":0,"open":0})");
 }
 
 TEST_F(Http, ConnectionsCloseWhenTheClientSaysSo)

@@ -1,0 +1,17 @@
+#include "BenchCounter.h"
+
+#include "LocalPlatform.h"
+
+BenchCounter::BenchCounter(const QString& url)
+    : settings(work.path() + u'/'), client(buffer, [this] { return settings.url(); })
+{
+    Settings::Values values;
+    values.apikey = LocalPlatform::demoapikey();
+    values.login = LocalPlatform::demologin();
+    values.password = LocalPlatform::demopassword();
+    values.idpharma = LocalPlatform::demoidpharma();
+    values.url = url;
+    settings.write(values);
+    settings.setauthorization(client.client());
+    connexion = std::make_unique<Connection>(client.client(), buffer, [this] { return settings.url(); });
+}
