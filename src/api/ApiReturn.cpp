@@ -11,10 +11,15 @@ namespace {
 
 [[noreturn]] void badformat()
 {
-    throw QuilbaError(u"Erreur Format Réponse API"_s);
+    throw QuilbaError(badformatmessage());
 }
 
 } // namespace
+
+QString badformatmessage()
+{
+    return u"Erreur Format Réponse API"_s;
+}
 
 ApiReturn ApiReturn::fromtext(const QString& envelope)
 {

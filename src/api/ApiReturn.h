@@ -21,6 +21,9 @@ struct ApiReturn
     static ApiReturn fromtext(const QString& envelope);
 };
 
+// The text of a reply that is not the platform's envelope: "Erreur Format Réponse API".
+QString badformatmessage();
+
 // The one message for a refusal, chosen by "errorCode": "33", "3008", anything else.
 QString envelopemessage(const ApiReturn& envelope);
 // Shows that message in an information box.

@@ -2,7 +2,6 @@
 
 #include "api/ApiReturn.h"
 #include "api/LogFile.h"
-#include "api/QuilbaError.h"
 #include "api/ReplyBuffer.h"
 
 using namespace Qt::Literals::StringLiterals;
@@ -23,33 +22,29 @@ HttpClient::Profile Connection::profile()
             {}};
 }
 
-Connection::Outcome Connection::put(const QString& jsondata)
+Connection::Sent Connection::put(const QString& jsondata)
 {
-    Outcome outcome;
+    Sent sent;
     m_client.setconnecttimeout(10000);
-    outcome.reply = m_client.put(m_url(), jsondata.toUtf8());
-    if (!outcome.reply.ok) {
-        outcome.messages.append(u"Erreur technique : "_s + outcome.reply.failure);
-        return outcome;
+    sent.reply = m_client.put(m_url(), jsondata.toUtf8());
+    sent.result = WriteResult::read(sent.reply);
+    if (!sent.reply.ok) {
+        sent.messages.append(u"Erreur technique : "_s + sent.reply.failure);
+        return sent;
     }
-    m_buffer.load(outcome.reply.body);
-    // The log file records the reply as the buffer holds it, and the envelope is read from the
-    // same bytes.
-    const QByteArray bytes = ReplyBuffer::normalised(outcome.reply.body);
+    m_buffer.load(sent.reply.body);
+    // The log file records the reply as the buffer holds it; the envelope is read from the same
+    // bytes.
+    const QByteArray bytes = ReplyBuffer::normalised(sent.reply.body);
     // The platform has the request whatever happens to the log: a record that cannot be written
     // is told once and does not turn the answer into a failure.
     if (m_log && !m_log->write(jsondata, bytes) && !m_logfailuretold) {
         m_logfailuretold = true;
-        outcome.messages.append(
+        sent.messages.append(
             m_log->error() +
             u"\nLa demande a bien été reçue par la plateforme ; le journal reste incomplet."_s);
     }
-    try {
-        outcome.envelope = QString::fromUtf8(extractenvelope(bytes));
-        outcome.kind = Outcome::Kind::Replied;
-    } catch (const QuilbaError& error) {
-        outcome.kind = Outcome::Kind::Unreadable;
-        outcome.messages.append(error.message());
-    }
-    return outcome;
+    if (sent.result.envelope.isEmpty())
+        sent.messages.append(badformatmessage());
+    return sent;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "api/HttpClient.h"
+#include "api/WriteResult.h"
 
 #include <QString>
 #include <QStringList>
@@ -16,26 +17,15 @@ class ReplyBuffer;
 class Connection final
 {
 public:
-    // What one put came to.
-    struct Outcome
+    // What one put came to: the reply, read as every write's reply is, and the French texts for
+    // the user, in order, each for an information box: that the log file could not take the
+    // record (told once a run), then "Erreur technique : " and the failure's text when no whole
+    // reply came, or "Erreur Format Réponse API" when the reply is not the platform's envelope.
+    struct Sent
     {
-        enum class Kind
-        {
-            Replied,          // the reply holds "ApiReturn": `envelope` is its value
-            TransportFailure, // no reply: `reply.failure` says why, `reply.sent` whether it left
-            Unreadable,       // a reply without "ApiReturn"
-        };
-        Kind kind = Kind::TransportFailure;
         HttpReply reply;
-        // The value of "ApiReturn" as compact JSON text (members in reply order, no blanks,
-        // characters as the reply carried them), when the kind is Replied.
-        QString envelope;
-        // The French texts for the user, in order, each for an information box: that the log file
-        // could not take the record (told once a run), then "Erreur technique : " and the
-        // failure's text, or "Erreur Format Réponse API".
+        WriteResult result;
         QStringList messages;
-
-        bool replied() const { return kind == Kind::Replied; }
     };
 
     // url: where requests go (the settings' url, read at every request). log: the open log file
@@ -45,7 +35,7 @@ public:
 
     // Sends the request text by PUT. A reply is loaded into the reply buffer and recorded in the
     // log file, whether or not it holds "ApiReturn"; a transport failure leaves both as they were.
-    Outcome put(const QString& jsondata);
+    Sent put(const QString& jsondata);
 
     HttpClient& client() { return m_client; }
 

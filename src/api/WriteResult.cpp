@@ -45,7 +45,9 @@ WriteResult WriteResult::read(const HttpReply& reply)
         return result;
     }
     trygettext(*apireturn, u"code"_s, result.code);
+    trygettext(*apireturn, u"errorCode"_s, result.errorCode);
     trygettext(*apireturn, u"errorMessage"_s, result.refusal);
+    trygettext(*apireturn, u"id"_s, result.id);
     result.envelope = QString::fromUtf8(apireturn->tojson());
     result.state = result.code == u"OK"_s ? State::Recorded : State::Refused;
     return result;

@@ -24,9 +24,12 @@ struct WriteResult
     };
 
     State state = State::NotYetKnown;
-    // Refused: the envelope's "code" and "errorMessage".
+    // Refused: the envelope's "code", "errorCode" and "errorMessage".
     QString code;
+    QString errorCode;
     QString refusal;
+    // Recorded: the envelope's "id", the identifier of what was created or changed.
+    QString id;
     // The whole envelope text, when the reply held one.
     QString envelope;
     // NotRecorded: the access was refused (401, 403, 407); the status is in `status`.

@@ -16,8 +16,8 @@
 #include "data/DataModule.h"
 #include "history/HistoryWindow.h"
 #include "members/EnrolmentForm.h"
-#include "members/Lookup.h"
 #include "members/MemberChoiceDialog.h"
+#include "members/MemberSession.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/Fonts.h"
@@ -63,9 +63,6 @@ Program::Program(const Switches& switches, Dialogs& dialogs, Shell& shell, Clock
         m_formmember = std::make_unique<EnrolmentForm>(m_dialogs, m_clock, m_counterWindow.get());
         m_formmember->setreportoutput(m_reportoutput.get());
         m_formmember->setpharmacie([this] { return m_settings.getpharmacie(); });
-        m_formmember->setfindcard([this](const QString& card) {
-            return Lookup::findcard(*m_counterclient, card, m_settings.idpharma());
-        });
         connect(m_counterWindow.get(), &CounterWindow::adhesionrequested, this, &Program::adhesion);
         connect(m_counterWindow.get(), &CounterWindow::modificationrequested, this, &Program::modification);
     });
@@ -120,13 +117,21 @@ Program::Program(const Switches& switches, Dialogs& dialogs, Shell& shell, Clock
                 m_dialogs.exception(failure);
         }
         m_connexion = std::make_unique<Connection>(m_counterclient->client(), m_buffer, url, m_logfile.get());
+        m_membersession = std::make_unique<MemberSession>(
+            MemberSession::Context{*m_connexion, *m_counterclient, m_settings, m_dialogs, m_clock});
         if (m_formmember)
-            m_formmember->setconnexion(m_connexion.get());
+            m_formmember->setsession(m_membersession.get());
     });
     create([&] {
         const QString path = KeptSales::pathin(m_settings.applicationdata());
         m_keptsales = std::make_unique<KeptSales>(path, m_clock);
         m_counterWindow->session().setkeptsales(m_keptsales.get());
+        // The enrolments and member changes not known yet are settled by the counter's lookups too.
+        if (m_membersession) {
+            m_membersession->setoutbox(m_keptsales.get());
+            m_counterWindow->session().setmemberread(
+                [this](const JsonValue& member) { return m_membersession->settleread(member); });
+        }
         m_keptsending = std::make_unique<KeptSending>(path, m_clock);
         connect(m_keptsending.get(), &KeptSending::roundended, &m_counterWindow->session(),
                 &CounterSession::refreshkept);

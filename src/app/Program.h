@@ -22,6 +22,7 @@ class OutboxWatch;
 class LogFile;
 class LogWindow;
 class MemberChoiceDialog;
+class MemberSession;
 class ParametersWindow;
 class ReportOutput;
 class Shell;
@@ -39,9 +40,10 @@ class Updater;
 //  6 history window
 //  7 parameters       reads the settings, builds the Authorization header and checks for a new
 //                     version, or asks for the settings
-//  8 connection       copies the counter client's proxy and headers, opens the log with "log"
-//  9 kept sales       the sales kept while the platform was away, in the work folder, and
-//                     their sender, which starts a round at once
+//  8 connection       copies the counter client's proxy and headers, opens the log with "log";
+//                     the member session saves through it
+//  9 outbox           the writes not known yet and the sales kept while the platform was away,
+//                     in the work folder, and their sender, which starts a round at once
 class Program final : public QObject
 {
     Q_OBJECT
@@ -57,6 +59,7 @@ public:
     Settings& settings() { return m_settings; }
     CounterClient& counterclient() { return *m_counterclient; }
     Connection& connexion() { return *m_connexion; }
+    MemberSession& membersession() { return *m_membersession; }
     CounterWindow& counterwindow() { return *m_counterWindow; }
     DataModule& datamodule() { return *m_dataModule; }
     MemberChoiceDialog& choixmembre() { return *m_choixmembre; }
@@ -114,6 +117,8 @@ private:
     std::unique_ptr<UpdateProgress> m_updateprogress;
     std::unique_ptr<LogFile> m_logfile;
     std::unique_ptr<Connection> m_connexion;
+    // The enrolment form's saves, through the connection holder; the form refers to it.
+    std::unique_ptr<MemberSession> m_membersession;
     std::unique_ptr<KeptSales> m_keptsales;
     std::unique_ptr<KeptSending> m_keptsending;
     std::unique_ptr<OutboxWatch> m_outboxwatch;

@@ -259,6 +259,11 @@ void CounterSession::loadmember(const JsonValue& member, CounterOutcome& outcome
     const JsonValue* event = member.find("event");
     m_state->seteventlist(event ? std::optional<JsonValue>(*event) : std::nullopt);
     settlepending(outcome);
+    if (m_memberread) {
+        for (const QString& text : m_memberread(member))
+            outcome.inform(text);
+        refreshkept();
+    }
 
     m_shown.sale = true;
     m_state->setidle(false);

@@ -81,6 +81,10 @@ public:
     // Reads how many sales are kept and how many writes wait for confirmation (another counter
     // may share the file).
     void refreshkept();
+    // Called with every member loaded: settles the member writes of the enrolment form that wait
+    // for that member's record; the texts to tell.
+    using MemberRead = std::function<QStringList(const JsonValue& member)>;
+    void setmemberread(MemberRead settle) { m_memberread = std::move(settle); }
 
     // The lookup of a search text ("Chercher", "Rechercher", "Actualiser"): a member found is
     // loaded and shown, with its coupons; a list is offered to the chooser.
@@ -173,6 +177,7 @@ private:
     Tickets m_tickets;
     Chooser m_chooser;
     std::function<void()> m_querycoupons;
+    MemberRead m_memberread;
     ReportOutput* m_reportoutput = nullptr;
     KeptSales* m_keptsales = nullptr;
     std::unique_ptr<Settlement> m_settlement;

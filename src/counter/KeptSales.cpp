@@ -37,6 +37,14 @@ const char* kindname(KeptSale::Kind kind)
         return "sale";
     case KeptSale::Kind::Coupon:
         return "coupon";
+    case KeptSale::Kind::MemberCreate:
+        return "membercreate";
+    case KeptSale::Kind::MemberUpdate:
+        return "memberupdate";
+    case KeptSale::Kind::ChildCreate:
+        return "childcreate";
+    case KeptSale::Kind::ChildUpdate:
+        return "childupdate";
     case KeptSale::Kind::Kept:
         break;
     }
@@ -45,10 +53,12 @@ const char* kindname(KeptSale::Kind kind)
 
 KeptSale::Kind kindof(const QString& name)
 {
-    if (name == u"sale")
-        return KeptSale::Kind::Sale;
-    if (name == u"coupon")
-        return KeptSale::Kind::Coupon;
+    for (const KeptSale::Kind kind :
+         {KeptSale::Kind::Sale, KeptSale::Kind::Coupon, KeptSale::Kind::MemberCreate,
+          KeptSale::Kind::MemberUpdate, KeptSale::Kind::ChildCreate, KeptSale::Kind::ChildUpdate}) {
+        if (name == QLatin1StringView(kindname(kind)))
+            return kind;
+    }
     return KeptSale::Kind::Kept;
 }
 
@@ -205,6 +215,13 @@ QString KeptSales::confirmCaption(const Counts& counts)
     if (counts.coupons > 0)
         parts.append(counts.coupons == 1 ? u"1 coupon à confirmer"_s
                                          : u"%1 coupons à confirmer"_s.arg(counts.coupons));
+    if (counts.enrolments > 0)
+        parts.append(counts.enrolments == 1 ? u"1 adhésion à confirmer"_s
+                                            : u"%1 adhésions à confirmer"_s.arg(counts.enrolments));
+    if (counts.memberchanges > 0)
+        parts.append(counts.memberchanges == 1
+                         ? u"1 modification de fiche à confirmer"_s
+                         : u"%1 modifications de fiche à confirmer"_s.arg(counts.memberchanges));
     return parts.join(u", "_s);
 }
 
@@ -458,7 +475,7 @@ std::optional<std::vector<KeptSale>> KeptSales::list()
 {
     if (!open())
         return std::nullopt;
-    Statement rows(m_db, select("WHERE kind <> 'coupon' ORDER BY id"));
+    Statement rows(m_db, select("WHERE kind IN ('kept', 'sale') ORDER BY id"));
     std::vector<KeptSale> sales;
     const qint64 now = nowms();
     int code;
@@ -488,21 +505,48 @@ std::optional<KeptSales::Counts> KeptSales::counts()
 {
     if (!open())
         return std::nullopt;
-    Statement rows(m_db, "SELECT sum(kind = 'kept'), sum(kind = 'sale'), sum(kind = 'coupon') FROM ventes");
+    Statement rows(m_db,
+                   "SELECT sum(kind = 'kept'), sum(kind = 'sale'), sum(kind = 'coupon'), "
+                   "sum(kind = 'membercreate'), sum(kind IN ('memberupdate', 'childcreate', 'childupdate')) "
+                   "FROM ventes");
     const int code = rows.step();
     if (code != SQLITE_ROW) {
         fail(u"Les ventes en attente n'ont pas pu être lues : "_s, code);
         return std::nullopt;
     }
-    return Counts{int(rows.integer(0)), int(rows.integer(1)), int(rows.integer(2))};
+    return Counts{int(rows.integer(0)), int(rows.integer(1)), int(rows.integer(2)), int(rows.integer(3)),
+                  int(rows.integer(4))};
 }
 
 std::optional<std::vector<KeptSale>> KeptSales::pendingFor(const QString& memberid)
 {
     if (!open())
         return std::nullopt;
-    Statement rows(m_db, select("WHERE kind <> 'kept' AND memberid = ? ORDER BY id"));
+    Statement rows(m_db, select("WHERE kind IN ('sale', 'coupon') AND memberid = ? ORDER BY id"));
     rows.bind(1, memberid);
+    std::vector<KeptSale> writes;
+    const qint64 now = nowms();
+    int code;
+    while ((code = rows.step()) == SQLITE_ROW)
+        writes.push_back(readsale(rows, now));
+    if (code != SQLITE_DONE) {
+        fail(u"Les écritures à confirmer n'ont pas pu être lues : "_s, code);
+        return std::nullopt;
+    }
+    return writes;
+}
+
+std::optional<std::vector<KeptSale>>
+KeptSales::pendingMemberWrites(const QString& memberid, const QString& cardnumber, const QString& membername)
+{
+    if (!open())
+        return std::nullopt;
+    Statement rows(
+        m_db, select("WHERE kind IN ('membercreate', 'memberupdate', 'childcreate', 'childupdate') "
+                     "AND ((memberid <> '' AND memberid = ?1) "
+                     "OR (kind = 'membercreate' AND cardnumber <> '' AND cardnumber = ?2) "
+                     "OR (kind = 'membercreate' AND membername <> '' AND membername = ?3)) ORDER BY id"));
+    rows.bind(1, memberid).bind(2, cardnumber).bind(3, membername);
     std::vector<KeptSale> writes;
     const qint64 now = nowms();
     int code;
@@ -540,9 +584,23 @@ std::optional<qint64> KeptSales::begin(const KeptSale& write)
     if (!open())
         return std::nullopt;
     qint64 id = 0;
-    const QString action = write.kind == KeptSale::Kind::Coupon
-                               ? u"L'utilisation du coupon n'a pas pu être notée avant l'envoi : "_s
-                               : u"La vente n'a pas pu être notée avant l'envoi : "_s;
+    QString action = u"La vente n'a pas pu être notée avant l'envoi : "_s;
+    switch (write.kind) {
+    case KeptSale::Kind::Coupon:
+        action = u"L'utilisation du coupon n'a pas pu être notée avant l'envoi : "_s;
+        break;
+    case KeptSale::Kind::MemberCreate:
+        action = u"L'adhésion n'a pas pu être notée avant l'envoi : "_s;
+        break;
+    case KeptSale::Kind::MemberUpdate:
+    case KeptSale::Kind::ChildCreate:
+    case KeptSale::Kind::ChildUpdate:
+        action = u"La modification de la fiche n'a pas pu être notée avant l'envoi : "_s;
+        break;
+    case KeptSale::Kind::Kept:
+    case KeptSale::Kind::Sale:
+        break;
+    }
     const bool begun = transact(action, [&] {
         const qint64 now = nowms();
         QStringList keys;

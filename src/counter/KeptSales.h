@@ -19,11 +19,17 @@ struct KeptSale
         Kept,   // a sale kept to be sent later by the background sender
         Sale,   // a sale of the counter: sent, its outcome not known yet; never sent again as it is
         Coupon, // a coupon use of the counter, its outcome not known yet; never sent again
+        // The member writes of the enrolment form, sent and not known yet; never sent again from
+        // the file, only settled by the platform's record of the member.
+        MemberCreate, // an enrolment: found by its card number
+        MemberUpdate, // a member's changes: found by its id
+        ChildCreate,  // a new child: found among the parent's children that were not in `before`
+        ChildUpdate,  // a child's changes: found by its id among the parent's children
     };
 
     qint64 id = 0;      // given by keep(); never reused
     Kind kind = Kind::Kept;
-    QString memberid;   // currentmemberid as received
+    QString memberid;   // currentmemberid as received; a child's parent; empty for an enrolment
     QString membername; // as the counter showed it
     QString cardnumber;
     QString amount; // as typed, decimal comma
@@ -39,7 +45,8 @@ struct KeptSale
     bool held = false; // a counter is sending it (its lease runs) at the time it was read
     // The keys of the member's events read just before the last send began (see
     // Reconciliation::eventkeys); none before the first send. A sale that may have left is looked
-    // for among the events that are not in this set.
+    // for among the events that are not in this set. A new child: the ids of the parent's children
+    // before it was sent.
     std::optional<QSet<QString>> before;
     // From this time (UTC) the platform can no longer be processing an earlier send: a write not
     // among the member's new events is then not recorded. Invalid: at once.
@@ -111,6 +118,8 @@ public:
         int kept = 0;    // sales kept to be sent: "N ventes en attente d'envoi"
         int sales = 0;   // sales of the counter not known yet: "N ventes à confirmer"
         int coupons = 0; // coupon uses not known yet
+        int enrolments = 0;    // enrolments not known yet
+        int memberchanges = 0; // member and child changes, new children, not known yet
     };
     static QString confirmCaption(const Counts& counts);
     // Asked when a write cannot be noted before it leaves, with the reason.
@@ -149,11 +158,15 @@ public:
     std::optional<Counts> counts();
     // The sales and coupon uses of the counter for that member whose outcome is not known yet.
     std::optional<std::vector<KeptSale>> pendingFor(const QString& memberid);
+    // The member writes not known yet of that member (its changes, its children), and the
+    // enrolments of that card number or that name; each may be empty.
+    std::optional<std::vector<KeptSale>>
+    pendingMemberWrites(const QString& memberid, const QString& cardnumber, const QString& membername = {});
     // That write as the file holds it now; None when it is gone.
     Claimed find(qint64 id);
 
-    // A write of the counter (a sale, a coupon use), recorded before it leaves and held by this
-    // object until it knows what became of it: its id. It counts as having left.
+    // A write of the counter (a sale, a coupon use, a member write), recorded before it leaves and held by
+    // this object until it knows what became of it: its id. It counts as having left.
     std::optional<qint64> begin(const KeptSale& write);
     // The holder does not know what became of it: it goes back to the file, not yet known, for
     // whoever reads the member's events next; absent from them from `settleAfter` on, it is not

@@ -8,6 +8,7 @@
 #include "counter/Sale.h"
 #include "counter/Settlement.h"
 #include "members/Lookup.h"
+#include "members/MemberWrites.h"
 #include "platform/Clock.h"
 
 #include <QSet>
@@ -167,8 +168,31 @@ KeptSender::Step KeptSender::settlewrite(const KeptSale& write, const Events& no
     return Step::Failed;
 }
 
+KeptSender::Step KeptSender::settlemember(const KeptSale& write, Round& round)
+{
+    const HttpReply reply = m_client.postform(MemberWrites::lookupline(write, m_idpharma));
+    const MemberWrites::Judged judged =
+        MemberWrites::judge(write, MemberWrites::readrecord(write, reply), m_store.clock().now());
+    const KeptSales::Status status = judged.state == WriteResult::State::NotYetKnown
+                                         ? m_store.await(write.id, QDateTime())
+                                         : m_store.settle(write.id);
+    if (status == KeptSales::Status::Failed) {
+        round.failure = m_store.errorstring();
+        return Step::Stopped;
+    }
+    if (judged.state != WriteResult::State::NotYetKnown) {
+        ++round.settled;
+        return Step::Settled;
+    }
+    // The platform is away: the other writes would fare no better.
+    return !reply.sent || isaccessdenied(reply.status) ? Step::Stopped : Step::Failed;
+}
+
 KeptSender::Step KeptSender::send(const KeptSale& sale, Round& round)
 {
+    // Never sent again: its member's record settles it.
+    if (MemberWrites::ismember(sale.kind))
+        return settlemember(sale, round);
     const Events now = readevents(sale);
     if (!now.read)
         return release(sale, now.failure, sale.mayhaveleft, now.stop ? Step::Stopped : Step::Failed, round);

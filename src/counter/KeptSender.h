@@ -19,7 +19,9 @@ struct KeptSale;
 //   4. an OK envelope settles it; a lost reply is settled by a second lookup (the sale among the
 //      new events), or left "may have left" when the platform cannot say.
 // A sale the platform refuses stays with its failure and the round goes on; when the platform
-// cannot be reached the round ends, the sale back in the list, the others untouched.
+// cannot be reached the round ends, the sale back in the list, the others untouched. The writes
+// of the counter and of the enrolment form not known yet are never sent from here: the platform's
+// record settles them (see Settlement and MemberWrites).
 class KeptSender final
 {
 public:
@@ -61,6 +63,8 @@ private:
     Step settle(const KeptSale& sale, Round& round);
     // A sale or coupon use of the counter, settled by the member's events.
     Step settlewrite(const KeptSale& write, const Events& now, Round& round);
+    // A member write of the enrolment form, settled by the record of its member.
+    Step settlemember(const KeptSale& write, Round& round);
 
     KeptSales& m_store;
     CounterClient& m_client;

@@ -4,6 +4,7 @@
 #include "data/MemoryTable.h"
 #include "members/ChildrenDelegate.h"
 #include "members/EnrolmentRules.h"
+#include "members/MemberSession.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 
@@ -217,7 +218,8 @@ void EnrolmentForm::prepare(Member& amember, SaveMode typeappel, const QString& 
         box->setChecked(false);
     m_enfants->clear();
     m_saved = false;
-    m_createunconfirmed = false;
+    if (m_session)
+        m_session->start();
     if (typeappel == SaveMode::Create) {
         m_edited = &m_ownmember;
         m_ownmember.init();
@@ -324,35 +326,21 @@ void EnrolmentForm::validate()
         return;
     copytomember(*m_edited);
     m_SpeedButton1->setEnabled(false);
-    // The enrolment sent before may have landed: a member holding the card is that enrolment,
-    // and this try updates it instead of enrolling the customer twice.
-    if (m_mode == SaveMode::Create && m_createunconfirmed && m_findcard) {
-        const Lookup::CardOwner owner = m_findcard(m_edited->Getcardnumber());
-        if (owner.kind == Lookup::CardOwner::Kind::Failed) {
-            m_dialogs.information(owner.message);
-            m_SpeedButton1->setEnabled(true);
-            return;
-        }
-        if (owner.kind == Lookup::CardOwner::Kind::Found) {
-            m_edited->Setid(owner.id);
-            m_mode = SaveMode::Update;
-        }
-    }
-    Member::SaveOutcome outcome;
-    if (m_connexion)
-        outcome = m_edited->save(m_mode, *m_connexion);
-    m_createunconfirmed = m_mode == SaveMode::Create && outcome.result == Member::SaveOutcome::Result::Unconfirmed;
+    MemberSession::Outcome outcome;
+    outcome.mode = m_mode;
+    if (m_session)
+        outcome = m_session->save(*m_edited, m_mode);
     for (const QString& message : std::as_const(outcome.messages))
         m_dialogs.information(message);
     m_saved = m_saved || outcome.saved();
+    // Once the member exists, the next try updates it rather than enrolling it a second time.
+    m_mode = outcome.mode;
     if (outcome.saved() && !outcome.childrenpending) {
         accept();
         return;
     }
-    // A child that did not land keeps the form open for another try; the member exists now, so
-    // that try updates it rather than enrolling it a second time.
-    if (outcome.saved())
-        m_mode = SaveMode::Update;
+    // A child not recorded, or a save not recorded or not known yet, keeps the form open for
+    // another try.
     m_SpeedButton1->setEnabled(true);
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "members/EnrolmentSheet.h"
-#include "members/Lookup.h"
 #include "members/Member.h"
 
 #include <QAbstractItemView>
@@ -11,8 +10,8 @@
 #include <functional>
 
 class Clock;
-class Connection;
 class Dialogs;
+class MemberSession;
 class MemoryTable;
 class QCheckBox;
 class QComboBox;
@@ -23,21 +22,19 @@ class ReportOutput;
 
 // The enrolment form: enrols a new cardholder (SaveMode::Create) or modifies the member shown on
 // the counter (SaveMode::Update). Fields are checked as the user leaves them; "Valider" checks the
-// required ones, copies the controls into the edited record, saves it on the platform and shows
-// what the save tells.
+// required ones, copies the controls into the edited record, has the member session save it on the
+// platform and shows what the save tells.
 class EnrolmentForm final : public QDialog
 {
     Q_OBJECT
 public:
     EnrolmentForm(Dialogs& dialogs, const Clock& clock, QWidget* parent = nullptr);
 
-    // The connection the saves go through; created after this form.
-    void setconnexion(Connection* connexion) { m_connexion = connexion; }
+    // The session the saves go through; created after this form.
+    void setsession(MemberSession* session) { m_session = session; }
     // Where the sign-up sheet goes, and the pharmacy settings its stamp shows.
     void setreportoutput(ReportOutput* output) { m_reportoutput = output; }
     void setpharmacie(std::function<QStringList()> pharmacie) { m_pharmacie = std::move(pharmacie); }
-    // Who holds a card number, asked before an enrolment whose reply was lost is sent again.
-    void setfindcard(std::function<Lookup::CardOwner(const QString& card)> find) { m_findcard = std::move(find); }
 
     // Prepares the form for a create (its own record, emptied) or an update (`amember`, edited in
     // place) with the counter's seller code, without showing it.
@@ -87,12 +84,9 @@ private:
 
     Dialogs& m_dialogs;
     const Clock& m_clock;
-    Connection* m_connexion = nullptr;
+    MemberSession* m_session = nullptr;
     ReportOutput* m_reportoutput = nullptr;
     std::function<QStringList()> m_pharmacie;
-    std::function<Lookup::CardOwner(const QString&)> m_findcard;
-    // The last enrolment sent may have landed: its reply was lost.
-    bool m_createunconfirmed = false;
     EnrolmentSheet m_frxReport2;
     Member m_ownmember;
     Member* m_edited = &m_ownmember;

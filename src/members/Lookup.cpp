@@ -59,7 +59,7 @@ QString requestline(const QString& text, const QString& idpharma)
     const QString head = u"json_data={ \"FidelityMember\":{\"actif\":\"1\","_s + pharmacyfragment(idpharma);
     const QString tail = u"\"}}"_s;
     if (isnumeric(text))
-        return head + u"\"cardnumber\":\""_s + jsonescape(text) + tail;
+        return cardline(text, idpharma);
     if (text.startsWith(u"ID="_s))
         return head + u"\"id\":\""_s + jsonescape(text.mid(3)) + tail;
     const qsizetype star = text.indexOf(u'*');
@@ -67,6 +67,12 @@ QString requestline(const QString& text, const QString& idpharma)
         return head + u"\"name_starts_with\":\""_s + jsonescape(text.left(star)) +
                u"\",\"firstname_starts_with\":\""_s + jsonescape(text.mid(star + 1)) + tail;
     return head + u"\"name_starts_with\":\""_s + jsonescape(text) + tail;
+}
+
+QString cardline(const QString& card, const QString& idpharma)
+{
+    return u"json_data={ \"FidelityMember\":{\"actif\":\"1\","_s + pharmacyfragment(idpharma) +
+           u"\"cardnumber\":\""_s + jsonescape(card) + u"\"}}"_s;
 }
 
 Reply readreply(const QByteArray& bytes)
@@ -88,6 +94,7 @@ Reply readreply(const QByteArray& bytes)
             return reply;
         }
         reply.kind = Reply::Kind::List;
+        reply.list = value;
         reply.rows.reserve(value.items().size());
         for (const JsonValue& element : value.items())
             reply.rows.push_back(listrow(element));
@@ -97,6 +104,7 @@ Reply readreply(const QByteArray& bytes)
     } else if (name == "ApiReturn") {
         reply.kind = Reply::Kind::Refusal;
         reply.message = refusalmessage(value);
+        reply.errorcode = text(value, u"errorCode"_s);
     }
     return reply;
 }
@@ -148,47 +156,6 @@ HttpReply post(CounterClient& client, const QString& line)
     if (!reply.ok)
         throw QueryFailure(std::move(reply));
     return reply;
-}
-
-CardOwner findcard(CounterClient& client, const QString& card, const QString& idpharma)
-{
-    CardOwner owner;
-    const HttpReply reply = client.postform(requestline(card, idpharma));
-    if (!reply.ok) {
-        owner.message = failuremessages(reply).value(0);
-        return owner;
-    }
-    const Reply read = readreply(ReplyBuffer::normalised(reply.body));
-    switch (read.kind) {
-    case Reply::Kind::Member:
-        owner.kind = CardOwner::Kind::Found;
-        owner.id = text(read.member, u"id"_s);
-        break;
-    case Reply::Kind::List:
-        // Several members: the one holding exactly that card, if any.
-        owner.kind = CardOwner::Kind::NotFound;
-        for (const QStringList& row : read.rows) {
-            if (row.value(1) == card) {
-                owner.kind = CardOwner::Kind::Found;
-                owner.id = row.value(0);
-            }
-        }
-        break;
-    case Reply::Kind::Refusal:
-        // "Client inconnu" says no member holds it; any other refusal says nothing.
-        if (read.message == u"Client inconnu"_s)
-            owner.kind = CardOwner::Kind::NotFound;
-        else
-            owner.message = read.message;
-        break;
-    case Reply::Kind::Other:
-        owner.kind = CardOwner::Kind::NotFound;
-        break;
-    case Reply::Kind::Invalid:
-        owner.message = read.message;
-        break;
-    }
-    return owner;
 }
 
 QString tooshortmessage()

@@ -41,6 +41,8 @@ QString pharmacyfragment(const QString& idpharma);
 // The FidelityMember query for a search text: by card number (numeric text), by id ("ID="), by
 // surname and first name ("NAME*FIRST") or by surname. Values are escaped inside their strings.
 QString requestline(const QString& text, const QString& idpharma);
+// The FidelityMember query by card number, whatever the card holds.
+QString cardline(const QString& card, const QString& idpharma);
 
 // The reply to a lookup, named by the first member of its top object.
 struct Reply
@@ -55,8 +57,12 @@ struct Reply
     };
     Kind kind = Kind::Other;
     std::vector<QStringList> rows;
+    // List: the list's elements; Member: the FidelityMember object.
+    JsonValue list;
     JsonValue member;
     QString message;
+    // Refusal: the envelope's "errorCode"; "3008" says no member was found.
+    QString errorcode;
 };
 
 Reply readreply(const QByteArray& bytes);
@@ -81,22 +87,6 @@ QStringList failuremessages(const HttpReply& reply);
 // Sends the line with postform and returns the reply that arrived; a failure is raised as
 // QueryFailure.
 HttpReply post(CounterClient& client, const QString& line);
-
-// Whether a member holds a card number, asked before an enrolment whose reply was lost is sent
-// again: the first one may have landed.
-struct CardOwner
-{
-    enum class Kind
-    {
-        Found,    // `id` is the member's
-        NotFound, // "Client inconnu", or no member in the reply
-        Failed,   // the platform could not say: `message`
-    };
-    Kind kind = Kind::Failed;
-    QString id;
-    QString message;
-};
-CardOwner findcard(CounterClient& client, const QString& card, const QString& idpharma);
 
 QString tooshortmessage();
 QString invalidreplymessage();

@@ -1,13 +1,10 @@
 #include "members/Member.h"
 
-#include "api/ApiReturn.h"
-#include "api/Connection.h"
 #include "api/JsonGetters.h"
 #include "api/JsonValue.h"
 #include "api/QuilbaError.h"
 
 #include <QLocale>
-#include <optional>
 
 namespace {
 
@@ -64,34 +61,6 @@ template <typename T> void setflagged(T& field, bool& flag, const T& value)
     if (field != value) {
         field = value;
         flag = true;
-    }
-}
-
-// One request sent through put: its envelope, or how it failed. The put's texts for the user
-// are added to `messages`, and an envelope that cannot be read adds its own.
-struct Sent
-{
-    std::optional<ApiReturn> envelope;
-    Member::SaveOutcome::Result failure = Member::SaveOutcome::Result::Unconfirmed; // no envelope
-};
-
-Sent send(Connection& connexion, const QString& object, QStringList& messages)
-{
-    using Result = Member::SaveOutcome::Result;
-    const Connection::Outcome put = connexion.put(QStringLiteral("json_data={") + object + u'}');
-    messages += put.messages;
-    if (put.kind == Connection::Outcome::Kind::TransportFailure)
-        return {std::nullopt,
-                put.reply.sent && !isaccessdenied(put.reply.status) ? Result::Unconfirmed : Result::NotSent};
-    if (put.kind == Connection::Outcome::Kind::Unreadable)
-        return {std::nullopt, Result::Unconfirmed};
-    try {
-        Sent sent;
-        sent.envelope = ApiReturn::fromtext(put.envelope);
-        return sent;
-    } catch (const QuilbaError& e) {
-        messages.append(e.message());
-        return {std::nullopt, Result::Unconfirmed};
     }
 }
 
@@ -302,6 +271,21 @@ const MemberChild& Member::enfant(int a) const
     return fenfants[static_cast<std::size_t>(a - 1)];
 }
 
+void Member::setchildid(int a, const QString& id)
+{
+    slot(a).id = id;
+}
+
+QStringList Member::childids() const
+{
+    QStringList ids;
+    for (int a = 1; a <= fnbenfants; ++a) {
+        if (!enfant(a).id.isEmpty())
+            ids.append(enfant(a).id);
+    }
+    return ids;
+}
+
 QString Member::prnenfant(int a) const
 {
     return enfant(a).prenom;
@@ -461,45 +445,4 @@ QString Member::childrenleftoutmessage(int leftout)
                           "modifiés ; les autres restent inchangés sur la plateforme.")
         .arg(maxenfants + leftout)
         .arg(maxenfants);
-}
-
-Member::SaveOutcome Member::save(SaveMode mode, Connection& connexion)
-{
-    SaveOutcome outcome;
-    const Sent sent = send(connexion, tostrjson(mode), outcome.messages);
-    if (!sent.envelope) {
-        outcome.result = sent.failure;
-        return outcome;
-    }
-    if (!sent.envelope->ok()) {
-        outcome.result = SaveOutcome::Result::Refused;
-        outcome.messages.append(envelopemessage(*sent.envelope));
-        return outcome;
-    }
-    outcome.result = SaveOutcome::Result::Saved;
-    if (mode == SaveMode::Create)
-        fid = sent.envelope->id;
-    // The member is saved: a child that fails is reported but does not undo that.
-    if (fnbenfants > 0)
-        saveenfants(connexion, outcome);
-    return outcome;
-}
-
-void Member::saveenfants(Connection& connexion, SaveOutcome& outcome)
-{
-    for (int n = 1; n <= fnbenfants; ++n) {
-        MemberChild& child = slot(n);
-        // A child marked for deletion is never sent: no request removes a child.
-        if (!child.update || child.delete_)
-            continue;
-        const Sent sent = send(connexion, tostrjsonenfant(n), outcome.messages);
-        if (!sent.envelope || !sent.envelope->ok()) {
-            if (sent.envelope)
-                outcome.messages.append(QStringLiteral("Erreur : ") + sent.envelope->errorMessage);
-            outcome.childrenpending = true;
-            break;
-        }
-        if (child.id.isEmpty())
-            child.id = sent.envelope->id;
-    }
 }

@@ -4,7 +4,6 @@
 #include <QStringList>
 #include <array>
 
-class Connection;
 class JsonValue;
 
 // How a member is sent: enrolled as a new member, or the changes of an existing one.
@@ -27,32 +26,13 @@ struct MemberChild
 
 // The program's copy of one loyalty member: what the lookup loaded, what the user changed since
 // (one change flag per field, one for the whole address), up to ten children. It writes itself
-// as the FidelityMember and FidelityMemberChild request texts and sends them.
+// as the FidelityMember and FidelityMemberChild request texts; MemberSession sends them.
 //
 // Dates are held as 8 digits ddmmyyyy; on the wire they travel as yyyy-mm-dd.
 class Member final
 {
 public:
     static constexpr int maxenfants = 10;
-
-    // What a save came to.
-    struct SaveOutcome
-    {
-        enum class Result
-        {
-            Saved,       // the platform accepted the member
-            Refused,     // the platform answered with a refusal
-            NotSent,     // no reply, and the request never left or was turned away unread
-            Unconfirmed, // the request left but no readable answer came back: it may have landed
-        };
-        Result result = Result::NotSent;
-        // Saved, but a child to be sent did not land (its failure is among the messages).
-        bool childrenpending = false;
-        // The French texts for the user, in order, each for an information box.
-        QStringList messages;
-
-        bool saved() const { return result == Result::Saved; }
-    };
 
     // Empties the values and the children; the change flags stay as they are.
     void init();
@@ -121,16 +101,15 @@ public:
     QString sexeenfant(int a) const;
     QString dtnenfant(int a) const;
     const MemberChild& enfant(int a) const;
+    // The platform's identifier of the child in slot `a` (1 to 10), once it exists there.
+    void setchildid(int a, const QString& id);
+    // The ids of the children that exist on the platform, as the record holds them.
+    QStringList childids() const;
 
     // The FidelityMember request object (without "json_data={" and "}"); an update carries the id.
     QString tostrjson(SaveMode mode) const;
     // The FidelityMemberChild request object of slot n.
     QString tostrjsonenfant(int n) const;
-
-    // Sends the member through put, then, once the platform accepted it, its flagged children.
-    // A create stores the new id. A failed save changes nothing in the record, so the same save
-    // can be tried again.
-    SaveOutcome save(SaveMode mode, Connection& connexion);
 
     // Clears the record with init and loads it from the FidelityMember object of a lookup reply.
     // A missing required key or an unreadable value raises QuilbaError with the getter's message;
@@ -143,8 +122,6 @@ public:
 
 private:
     MemberChild& slot(int a);
-    // Sends each flagged child that is not marked for deletion, stopping at the first failure.
-    void saveenfants(Connection& connexion, SaveOutcome& outcome);
 
     QString fid;
     QString fnom;

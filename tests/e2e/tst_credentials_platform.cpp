@@ -8,6 +8,7 @@
 #include "counter/CounterState.h"
 #include "counter/CounterWindow.h"
 #include "members/Member.h"
+#include "members/MemberSession.h"
 #include "platform/Clock.h"
 #include "settings/ParametersWindow.h"
 
@@ -74,7 +75,7 @@ private slots:
 
         Member& member = counter.state().member();
         member.charge();
-        const Member::SaveOutcome outcome = member.save(SaveMode::Update, program.connexion());
+        const MemberSession::Outcome outcome = program.membersession().save(member, SaveMode::Update);
         QVERIFY(outcome.saved());
         QCOMPARE(outcome.messages, QStringList());
         QCOMPARE(dialogs.texts(), QStringList());

@@ -1,10 +1,14 @@
 #include "LocalPlatform.h"
+#include "ScriptedDialogs.h"
 
 #include "api/Connection.h"
 #include "api/CounterClient.h"
 #include "api/JsonValue.h"
 #include "api/ReplyBuffer.h"
 #include "members/Member.h"
+#include "members/MemberSession.h"
+#include "platform/Clock.h"
+#include "settings/Settings.h"
 
 #include <QTest>
 
@@ -23,6 +27,10 @@ private slots:
         CounterClient counter(buffer, [url] { return url; });
         counter.client().setcustomheaders({{"Authorization", LocalPlatform::demoauthorization()}});
         Connection connexion(counter.client(), buffer, [url] { return url; });
+        Settings settings;
+        ScriptedDialogs dialogs;
+        SystemClock clock;
+        MemberSession session(MemberSession::Context{connexion, counter, settings, dialogs, clock});
 
         Member sent;
         sent.init();
@@ -41,7 +49,7 @@ private slots:
         sent.Setcibebe(1);
         sent.childrenadd(QString(), QStringLiteral("Léo"), QStringLiteral("M"), QStringLiteral("12072015"));
         sent.childrenupdate(1, QStringLiteral("Léon"), QStringLiteral("M"), QStringLiteral("12072015"), false);
-        const Member::SaveOutcome outcome = sent.save(SaveMode::Create, connexion);
+        const MemberSession::Outcome outcome = session.save(sent, SaveMode::Create);
         QVERIFY(outcome.saved());
         QVERIFY2(outcome.messages.isEmpty(), qPrintable(outcome.messages.join(u'|')));
         QVERIFY(!sent.Getid().isEmpty());

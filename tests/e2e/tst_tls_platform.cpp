@@ -84,20 +84,20 @@ private slots:
         window.btsearchClick();
         const QString refused = u"Connexion sécurisée refusée : le certificat du serveur n'est pas valide."_s;
         const QString message = u"json_data={\"FidelityMember\" : {\"id\":\"1\",\"criteria\":{}}}"_s;
-        const Connection::Outcome saved = program.connexion().put(message);
+        const Connection::Sent saved = program.connexion().put(message);
 
         if (accepted) {
             QVERIFY2(dialogs.texts().isEmpty(), qPrintable(dialogs.texts().join(u'|')));
             QVERIFY(!window.state().idle());
             QCOMPARE(window.lblnom()->text(), u"MME Marie DUPONT"_s);
-            QVERIFY2(saved.envelope.startsWith(u"{\"code\":"_s), qPrintable(saved.envelope));
+            QVERIFY2(saved.result.envelope.startsWith(u"{\"code\":"_s), qPrintable(saved.result.envelope));
             QVERIFY2(saved.messages.isEmpty(), qPrintable(saved.messages.join(u'|')));
         } else {
             // The update check, the lookup and a save each fail with the same French text.
             QCOMPARE(dialogs.texts(), (QStringList{u"Erreur Connexion plateforme mise à jour"_s, refused}));
             QCOMPARE(saved.messages, QStringList{u"Erreur technique : "_s + refused});
             QVERIFY(window.state().idle());
-            QCOMPARE(saved.kind, Connection::Outcome::Kind::TransportFailure);
+            QVERIFY(!saved.reply.ok);
         }
     }
 

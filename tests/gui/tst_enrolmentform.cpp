@@ -11,7 +11,9 @@
 #include "members/ChildrenDelegate.h"
 #include "members/EnrolmentForm.h"
 #include "members/Member.h"
+#include "members/MemberSession.h"
 #include "platform/Clock.h"
+#include "settings/Settings.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -56,9 +58,10 @@ class TestEnrolmentForm : public QObject
     struct Rig
     {
         explicit Rig(LogFile* log = nullptr)
-            : connexion{counter.client(), buffer, [this] { return server.url(); }, log}
+            : connexion{counter.client(), buffer, [this] { return server.url(); }, log},
+              session{MemberSession::Context{connexion, counter, settings, dialogs, clock}}
         {
-            form.setconnexion(&connexion);
+            form.setsession(&session);
         }
         template <typename T> T* control(const QString& name) { return form.findChild<T*>(name); }
         QLineEdit* edit(const QString& name) { return control<QLineEdit>(name); }
@@ -77,6 +80,8 @@ class TestEnrolmentForm : public QObject
         FixedClock clock;
         CounterClient counter{buffer, [this] { return server.url(); }};
         Connection connexion;
+        Settings settings;
+        MemberSession session;
         Member current;
         EnrolmentForm form{dialogs, clock};
     };

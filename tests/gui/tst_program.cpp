@@ -128,9 +128,9 @@ private slots:
             QCOMPARE(program.logwindow().memo()->toPlainText(), QStringLiteral("1.4\n"));
             QVERIFY(!program.parameterswindow().isVisible());
 
-            const Connection::Outcome answer =
+            const Connection::Sent answer =
                 program.connexion().put(QStringLiteral("json_data={\"a\":\"é\"}"));
-            QCOMPARE(answer.envelope, QStringLiteral("{\"code\":\"OK\",\"id\":\"7\"}"));
+            QCOMPARE(answer.result.envelope, QStringLiteral("{\"code\":\"OK\",\"id\":\"7\"}"));
             QCOMPARE(answer.messages, QStringList());
             QCOMPARE(program.logwindow().memo()->toPlainText(),
                      QStringLiteral("{\"ApiReturn\":{\"code\":\"OK\",\n\"id\":\"7\"}}"));

@@ -12,7 +12,7 @@
 using namespace Qt::Literals::StringLiterals;
 
 Q_DECLARE_METATYPE(CaptureServer::Reply)
-Q_DECLARE_METATYPE(Connection::Outcome::Kind)
+Q_DECLARE_METATYPE(WriteResult::State)
 
 namespace {
 
@@ -31,7 +31,7 @@ class TestConnection : public QObject
 private slots:
     void put_data()
     {
-        using K = Connection::Outcome::Kind;
+        using K = WriteResult::State;
         QTest::addColumn<CaptureServer::Reply>("answer");
         QTest::addColumn<K>("kind");
         QTest::addColumn<QString>("result");
@@ -39,27 +39,27 @@ private slots:
         QTest::addColumn<QByteArray>("buffer");
         QTest::newRow("envelope") << CaptureServer::ok("{ \"ApiReturn\" : { \"code\" : \"OK\", \"id\" : "
                                                        "12,\n\"message\":\"\xC3\xA9t\xC3\xA9\" } }")
-                                  << K::Replied << u"{\"code\":\"OK\",\"id\":12,\"message\":\"été\"}"_s
+                                  << K::Recorded << u"{\"code\":\"OK\",\"id\":12,\"message\":\"été\"}"_s
                                   << QStringList()
                                   << QByteArray("{ \"ApiReturn\" : { \"code\" : \"OK\", \"id\" : "
                                                 "12,\r\n\"message\":\"\xC3\xA9t\xC3\xA9\" } }");
         // The buffer's line ends and dropped byte-order mark are those the envelope is read from.
         QTest::newRow("byte-order mark, bare CR")
-            << CaptureServer::ok("\xEF\xBB\xBF{\"ApiReturn\":\r{\"code\":\"OK\"}}") << K::Replied
+            << CaptureServer::ok("\xEF\xBB\xBF{\"ApiReturn\":\r{\"code\":\"OK\"}}") << K::Recorded
             << u"{\"code\":\"OK\"}"_s << QStringList() << QByteArray("{\"ApiReturn\":\r\n{\"code\":\"OK\"}}");
         QTest::newRow("refusal by status")
             << CaptureServer::status("HTTP/1.1 500 Internal Server Error", "{\"ApiReturn\":{}}")
-            << K::TransportFailure << QString()
+            << K::NotYetKnown << QString()
             << QStringList{u"Erreur technique : HTTP/1.1 500 Internal Server Error"_s} << QByteArray("Memo1");
         QTest::newRow("connection lost")
-            << CaptureServer::closed() << K::TransportFailure << QString()
+            << CaptureServer::closed() << K::NotYetKnown << QString()
             << QStringList{u"Erreur technique : Le serveur a fermé la connexion sans répondre."_s}
             << QByteArray("Memo1");
     }
     void put()
     {
         QFETCH(CaptureServer::Reply, answer);
-        QFETCH(Connection::Outcome::Kind, kind);
+        QFETCH(WriteResult::State, kind);
         QFETCH(QString, result);
         QFETCH(QStringList, shown);
         QFETCH(QByteArray, buffer);
@@ -69,18 +69,17 @@ private slots:
         ConnectionRig rig(&log);
         rig.server.enqueue(answer);
 
-        const Connection::Outcome outcome = rig.connexion->put(u"json_data={\"FidelityMember\":{}}"_s);
-        QCOMPARE(outcome.kind, kind);
-        QCOMPARE(outcome.envelope, result);
+        const Connection::Sent outcome = rig.connexion->put(u"json_data={\"FidelityMember\":{}}"_s);
+        QCOMPARE(outcome.result.state, kind);
+        QCOMPARE(outcome.result.envelope, result);
         QCOMPARE(outcome.messages, shown);
         // Every request here reached the server: a failure may have landed.
         QVERIFY(outcome.reply.sent);
         QCOMPARE(rig.buffer.bytes(), buffer);
         QCOMPARE(rig.connexion->client().connecttimeout(), 10000);
         // A failed request leaves no record; a reply is recorded as it is in the buffer.
-        QCOMPARE(readall(log.path()), kind == Connection::Outcome::Kind::TransportFailure
-                                          ? QByteArray()
-                                          : "json_data={\"FidelityMember\":{}};" + buffer + "\r\n");
+        QCOMPARE(readall(log.path()),
+                 !outcome.reply.ok ? QByteArray() : "json_data={\"FidelityMember\":{}};" + buffer + "\r\n");
     }
 
     void putRefusedConnection()
@@ -92,8 +91,8 @@ private slots:
         ReplyBuffer buffer;
         HttpClient counter(CounterClient::profile());
         Connection connexion(counter, buffer, [url] { return url; });
-        const Connection::Outcome outcome = connexion.put(u"json_data={}"_s);
-        QCOMPARE(outcome.kind, Connection::Outcome::Kind::TransportFailure);
+        const Connection::Sent outcome = connexion.put(u"json_data={}"_s);
+        QCOMPARE(outcome.result.state, WriteResult::State::NotRecorded);
         QVERIFY(!outcome.reply.sent);
         QCOMPARE(outcome.messages, QStringList{u"Erreur technique : Erreur de socket n° "_s +
                                                QString::number(ECONNREFUSED) + u"\r\nConnexion refusée."_s});
@@ -114,9 +113,11 @@ private slots:
         QFETCH(CaptureServer::Reply, answer);
         ConnectionRig rig;
         rig.server.enqueue(answer);
-        const Connection::Outcome outcome = rig.connexion->put(u"json_data={}"_s);
-        QCOMPARE(outcome.kind, Connection::Outcome::Kind::Unreadable);
-        QVERIFY(outcome.envelope.isEmpty());
+        const Connection::Sent outcome = rig.connexion->put(u"json_data={}"_s);
+        QVERIFY(outcome.reply.ok);
+        QCOMPARE(outcome.result.state, WriteResult::State::NotYetKnown);
+        QVERIFY(outcome.result.processingOver);
+        QVERIFY(outcome.result.envelope.isEmpty());
         QCOMPARE(outcome.messages, QStringList{u"Erreur Format Réponse API"_s});
     }
 
@@ -128,7 +129,7 @@ private slots:
         rig.counter.client().setcustomheaders({{"Authorization", "Basic bmV3"}});
         QVERIFY(rig.counter.postform(u"json_data={}"_s).ok);
         rig.server.enqueue(CaptureServer::ok("{\"ApiReturn\":{}}"));
-        QCOMPARE(rig.connexion->put(u"json_data={}"_s).envelope, u"{}"_s);
+        QCOMPARE(rig.connexion->put(u"json_data={}"_s).result.envelope, u"{}"_s);
         // clang-format off
         const QByteArray expected = "PUT /api HTTP/1.1\r\n"
                                     "Content-Length: 12\r\n"
@@ -151,7 +152,7 @@ private slots:
         Connection connexion(counter, buffer, [] { return u"http://platform.invalid/api"_s; });
         counter.setproxy({});
         proxy.enqueue(CaptureServer::ok("{\"ApiReturn\":{}}"));
-        QCOMPARE(connexion.put(u"json_data={}"_s).envelope, u"{}"_s);
+        QCOMPARE(connexion.put(u"json_data={}"_s).result.envelope, u"{}"_s);
         QCOMPARE(proxy.requests().size(), 1);
         QVERIFY(proxy.requests().at(0).startsWith("PUT http://platform.invalid/api HTTP/1.1\r\n"));
         QVERIFY(proxy.requests().at(0).endsWith("User-Agent: Mozilla/3.0 (compatible; Indy Library)\r\n"
@@ -167,7 +168,7 @@ private slots:
         QVERIFY(log.open().isEmpty());
         ConnectionRig rig(&log);
         rig.server.enqueue(CaptureServer::ok("{\"ApiReturn\":\n{\"code\":\"OK\"}\n}"));
-        QCOMPARE(rig.connexion->put(u"json_data={\"nom\":\"é\"}"_s).envelope, u"{\"code\":\"OK\"}"_s);
+        QCOMPARE(rig.connexion->put(u"json_data={\"nom\":\"é\"}"_s).result.envelope, u"{\"code\":\"OK\"}"_s);
         const QList<QByteArray> lines = readall(log.path()).split('\n');
         QCOMPARE(lines.size(), 4); // three lines, each ended by CR LF
         QCOMPARE(lines.at(0), QByteArray("json_data={\"nom\":\"\xC3\xA9\"};{\"ApiReturn\":\r"));
@@ -237,11 +238,11 @@ private slots:
         ConnectionRig rig(&log);
         rig.server.enqueue(CaptureServer::ok("{\"ApiReturn\":{\"code\":\"OK\"}}"));
         rig.server.enqueue(CaptureServer::ok("{\"ApiReturn\":{\"code\":\"OK\",\"id\":\"2\"}}"));
-        const Connection::Outcome first = rig.connexion->put(u"json_data={}"_s);
-        const Connection::Outcome second = rig.connexion->put(u"json_data={}"_s);
-        QCOMPARE(first.envelope, u"{\"code\":\"OK\"}"_s);
-        QCOMPARE(second.envelope, u"{\"code\":\"OK\",\"id\":\"2\"}"_s);
-        QVERIFY(first.replied() && second.replied());
+        const Connection::Sent first = rig.connexion->put(u"json_data={}"_s);
+        const Connection::Sent second = rig.connexion->put(u"json_data={}"_s);
+        QCOMPARE(first.result.envelope, u"{\"code\":\"OK\"}"_s);
+        QCOMPARE(second.result.envelope, u"{\"code\":\"OK\",\"id\":\"2\"}"_s);
+        QVERIFY(first.result.recorded() && second.result.recorded());
         QCOMPARE(first.messages.size(), 1);
         QVERIFY(second.messages.isEmpty());
         QVERIFY(first.messages.at(0).contains(u"La demande a bien été reçue par la plateforme"_s));

@@ -1,6 +1,11 @@
 #include "ConnectionRig.h"
+#include "FixedClock.h"
+#include "ScriptedDialogs.h"
+
 #include "api/JsonValue.h"
 #include "members/Member.h"
+#include "members/MemberSession.h"
+#include "settings/Settings.h"
 
 #include <QTest>
 
@@ -8,7 +13,7 @@ using namespace Qt::Literals::StringLiterals;
 
 Q_DECLARE_METATYPE(CaptureServer::Reply)
 Q_DECLARE_METATYPE(SaveMode)
-Q_DECLARE_METATYPE(Member::SaveOutcome::Result)
+Q_DECLARE_METATYPE(MemberSession::Outcome::Result)
 
 namespace {
 
@@ -23,10 +28,38 @@ void changedmember(Member& member)
     member.Setid(u"9001"_s);
     member.Setcardnumber(u"1234567"_s);
     member.Setnom(u"Durand"_s);
+    member.Setcivilite(u"MME"_s);
     member.charge();
     member.Setnom(u"Dupont"_s);
+    member.Setprenom(u"Léa"_s);
     member.Setcisport(1);
 }
+
+// The lookup's answers that read the record after a lost reply.
+CaptureServer::Reply nomember()
+{
+    return CaptureServer::envelope("\"code\":\"KO\",\"errorCode\":\"3008\",\"errorMessage\":\"Inconnu\"");
+}
+// The member holding the card, as the platform's record has it.
+CaptureServer::Reply holder(const QByteArray& id, const QByteArray& name = "Dupont")
+{
+    return CaptureServer::ok(R"({"FidelityMember":{"id":)" + id + R"(,"cardnumber":"1234567","name":")" +
+                             name + R"(","firstname":"L\u00e9a","children":""}})");
+}
+
+// The member session on the connection holder and the counter client of a capture server, without
+// an outbox: what a lost reply leaves not known is kept by the session alone.
+struct SessionRig
+{
+    explicit SessionRig(ConnectionRig& rig)
+        : session(MemberSession::Context{*rig.connexion, rig.counter, settings, dialogs, clock})
+    {
+    }
+    Settings settings;
+    ScriptedDialogs dialogs;
+    FixedClock clock;
+    MemberSession session;
+};
 
 } // namespace
 
@@ -35,79 +68,146 @@ class TestMemberSave : public QObject
     Q_OBJECT
 
 private slots:
+    // One save of the member: the reply read once, a lost one looked for in the record at once
+    // (by card for an enrolment, by id for a change).
     void save_data()
     {
-        using R = Member::SaveOutcome::Result;
+        using R = MemberSession::Outcome::Result;
         QTest::addColumn<SaveMode>("mode");
         QTest::addColumn<CaptureServer::Reply>("answer");
+        QTest::addColumn<CaptureServer::Reply>("record"); // the lookup after a lost reply
         QTest::addColumn<R>("result");
         QTest::addColumn<QString>("id");
         QTest::addColumn<QStringList>("shown");
+        const CaptureServer::Reply none;
 
-        QTest::newRow("update accepted") << SaveMode::Update << CaptureServer::envelope("\"code\":\"OK\",\"id\":\"9001\"")
-                                         << R::Saved << u"9001"_s << QStringList();
+        QTest::newRow("update accepted")
+            << SaveMode::Update << CaptureServer::envelope("\"code\":\"OK\",\"id\":\"9001\"") << none
+            << R::Saved << u"9001"_s << QStringList();
         QTest::newRow("create accepted stores the id")
-            << SaveMode::Create << CaptureServer::envelope("\"code\":\"OK\",\"message\":\"cr\xC3\xA9\xC3\xA9\",\"id\":77")
+            << SaveMode::Create
+            << CaptureServer::envelope("\"code\":\"OK\",\"message\":\"cr\xC3\xA9\xC3\xA9\",\"id\":77") << none
             << R::Saved << u"77"_s << QStringList();
-        QTest::newRow("update keeps its id") << SaveMode::Update << CaptureServer::envelope("\"code\":\"OK\",\"id\":\"1\"")
-                                             << R::Saved << u"9001"_s << QStringList();
-        QTest::newRow("33") << SaveMode::Create
-                            << CaptureServer::envelope("\"code\":\"KO\",\"errorCode\":\"33\",\"errorMessage\":\"x\"")
-                            << R::Refused << u"9001"_s
-                            << QStringList{u"Erreur : Num Carte invalide, Veuillez taper un autre numéro"_s};
+        QTest::newRow("update keeps its id")
+            << SaveMode::Update << CaptureServer::envelope("\"code\":\"OK\",\"id\":\"1\"") << none << R::Saved
+            << u"9001"_s << QStringList();
         QTest::newRow("3008 as a number")
-            << SaveMode::Update << CaptureServer::envelope("\"code\":\"KO\",\"errorCode\":3008") << R::Refused << u"9001"_s
+            << SaveMode::Update << CaptureServer::envelope("\"code\":\"KO\",\"errorCode\":3008") << none
+            << R::Refused << u"9001"_s
             << QStringList{
                    u"Erreur : Impossible de mettre à jour la fiche, Quitter sans valider les modifications"_s};
         QTest::newRow("other refusal")
             << SaveMode::Create
-            << CaptureServer::envelope("\"code\":\"ERROR\",\"errorCode\":\"12\",\"errorMessage\":\"Carte d\xC3\xA9j\xC3\xA0 "
-                        "utilis\xC3\xA9"
-                        "e\"")
-            << R::Refused << u"9001"_s << QStringList{u"Erreur : Carte déjà utilisée"_s};
-        QTest::newRow("no code") << SaveMode::Create << CaptureServer::envelope("\"id\":\"5\"") << R::Refused << u"9001"_s
-                                 << QStringList{u"Erreur : "_s};
-        QTest::newRow("transport failure")
+            << CaptureServer::envelope(
+                   "\"code\":\"ERROR\",\"errorCode\":\"12\",\"errorMessage\":\"Carte d\xC3\xA9j\xC3\xA0 "
+                   "utilis\xC3\xA9"
+                   "e\"")
+            << none << R::Refused << u"9001"_s << QStringList{u"Erreur : Carte déjà utilisée"_s};
+        QTest::newRow("no code") << SaveMode::Create << CaptureServer::envelope("\"id\":\"5\"") << none
+                                 << R::Refused << u"9001"_s << QStringList{u"Erreur : "_s};
+        // The platform's own failure ends its processing: a record without the member proves
+        // it was not recorded.
+        QTest::newRow("platform's 500, not in the record")
             << SaveMode::Create << CaptureServer::status("HTTP/1.1 500 Internal Server Error", "{}")
-            << R::Unconfirmed << u"9001"_s
+            << nomember() << R::NotSent << u"9001"_s
             << QStringList{u"Erreur technique : HTTP/1.1 500 Internal Server Error"_s};
         QTest::newRow("turned away unread")
-            << SaveMode::Update << CaptureServer::status("HTTP/1.1 401 Unauthorized", "{}") << R::NotSent
-            << u"9001"_s << QStringList{u"Erreur technique : HTTP/1.1 401 Unauthorized"_s};
-        QTest::newRow("connection lost after sending")
-            << SaveMode::Update << CaptureServer::closed() << R::Unconfirmed << u"9001"_s
-            << QStringList{u"Erreur technique : Le serveur a fermé la connexion sans répondre."_s};
-        QTest::newRow("unreadable reply") << SaveMode::Update << CaptureServer::ok("{}") << R::Unconfirmed
-                                          << u"9001"_s << QStringList{u"Erreur Format Réponse API"_s};
-        QTest::newRow("envelope not an object")
-            << SaveMode::Update << CaptureServer::ok("{\"ApiReturn\":[]}") << R::Unconfirmed << u"9001"_s
+            << SaveMode::Update << CaptureServer::status("HTTP/1.1 401 Unauthorized", "{}") << none
+            << R::NotSent << u"9001"_s << QStringList{u"Erreur technique : HTTP/1.1 401 Unauthorized"_s};
+        QTest::newRow("unreadable reply, not in the record")
+            << SaveMode::Create << CaptureServer::ok("{}") << nomember() << R::NotSent << u"9001"_s
             << QStringList{u"Erreur Format Réponse API"_s};
+        QTest::newRow("envelope not an object, not in the record")
+            << SaveMode::Create << CaptureServer::ok("{\"ApiReturn\":[]}") << nomember() << R::NotSent
+            << u"9001"_s << QStringList{u"Erreur Format Réponse API"_s};
+        // Cut after it left: its absence proves nothing yet.
+        QTest::newRow("connection lost after sending, not in the record yet")
+            << SaveMode::Update << CaptureServer::closed() << holder("9001", "Durand") << R::Unconfirmed
+            << u"9001"_s
+            << QStringList{u"Erreur technique : Le serveur a fermé la connexion sans répondre."_s,
+                           u"La plateforme n'a pas confirmé la modification de la fiche de MME Léa Dupont"_s};
+        QTest::newRow("connection lost after sending, the record could not be read")
+            << SaveMode::Create << CaptureServer::closed() << CaptureServer::closed() << R::Unconfirmed
+            << u"9001"_s
+            << QStringList{u"Erreur technique : Le serveur a fermé la connexion sans répondre."_s,
+                           u"La plateforme n'a pas confirmé l'adhésion de MME Léa Dupont (carte 1234567)"_s};
+        QTest::newRow("enrolment lost, found in the record")
+            << SaveMode::Create << CaptureServer::closed() << holder("77") << R::Saved << u"77"_s
+            << QStringList{
+                   u"Erreur technique : Le serveur a fermé la connexion sans répondre."_s,
+                   u"L'adhésion de MME Léa Dupont (carte 1234567) a bien été enregistrée par la plateforme."_s};
     }
     void save()
     {
         QFETCH(SaveMode, mode);
         QFETCH(CaptureServer::Reply, answer);
-        QFETCH(Member::SaveOutcome::Result, result);
+        QFETCH(CaptureServer::Reply, record);
+        QFETCH(MemberSession::Outcome::Result, result);
         QFETCH(QString, id);
         QFETCH(QStringList, shown);
         ConnectionRig rig;
+        SessionRig sessions(rig);
         Member member;
         changedmember(member);
         const QString text = member.tostrjson(mode);
         rig.server.enqueue(answer);
+        const bool lookup = !record.bytes.isEmpty() || record.kind == CaptureServer::Reply::Kind::Closed;
+        if (lookup)
+            rig.server.enqueue(record);
 
-        const Member::SaveOutcome outcome = member.save(mode, *rig.connexion);
+        const MemberSession::Outcome outcome = sessions.session.save(member, mode);
         QCOMPARE(outcome.result, result);
-        QCOMPARE(outcome.saved(), result == Member::SaveOutcome::Result::Saved);
+        QCOMPARE(outcome.saved(), result == MemberSession::Outcome::Result::Saved);
         QVERIFY(!outcome.childrenpending);
-        QCOMPARE(rig.server.requests().size(), 1);
+        QCOMPARE(rig.server.requests().size(), lookup ? 2 : 1);
         QCOMPARE(CaptureServer::bodyof(rig.server.requests().at(0)), bodyof(text));
-        QCOMPARE(outcome.messages, shown);
+        if (lookup)
+            QVERIFY(rig.server.requests().at(1).startsWith("POST "));
+        QCOMPARE(outcome.messages.size(), shown.size());
+        for (qsizetype i = 0; i < shown.size(); ++i)
+            QVERIFY2(outcome.messages.at(i).startsWith(shown.at(i)), qPrintable(outcome.messages.at(i)));
         QCOMPARE(member.Getid(), id);
+        QCOMPARE(outcome.mode, outcome.saved() ? SaveMode::Update : mode);
         if (!outcome.saved()) {
             // Nothing changed: the same save can be tried again.
             QCOMPARE(member.tostrjson(mode), text);
         }
+    }
+
+    // An enrolment whose reply was lost and that the record could not show yet is never sent
+    // again while it is not known: the next save reads the record first.
+    void lostEnrolmentReadBeforeSendingAgain()
+    {
+        ConnectionRig rig;
+        SessionRig sessions(rig);
+        Member member;
+        changedmember(member);
+        rig.server.enqueue(CaptureServer::closed());
+        rig.server.enqueue(nomember());
+        QCOMPARE(sessions.session.save(member, SaveMode::Create).result,
+                 MemberSession::Outcome::Result::Unconfirmed);
+
+        // Still absent, the platform may still be processing it: nothing is sent.
+        rig.server.enqueue(nomember());
+        const MemberSession::Outcome pending = sessions.session.save(member, SaveMode::Create);
+        QCOMPARE(pending.result, MemberSession::Outcome::Result::Unconfirmed);
+        QCOMPARE(pending.messages.size(), 1);
+        QVERIFY2(pending.messages.at(0).contains(u"envoyée plus tôt"_s), qPrintable(pending.messages.at(0)));
+        QCOMPARE(rig.server.requests().size(), 3);
+
+        // Now in the record: the save updates that member instead of enrolling it again.
+        rig.server.enqueue(holder("77"));
+        rig.server.enqueue(CaptureServer::envelope("\"code\":\"OK\",\"id\":\"77\""));
+        const MemberSession::Outcome saved = sessions.session.save(member, SaveMode::Create);
+        QCOMPARE(saved.result, MemberSession::Outcome::Result::Saved);
+        QCOMPARE(
+            saved.messages,
+            QStringList{
+                u"L'adhésion de MME Léa Dupont (carte 1234567) a bien été enregistrée par la plateforme."_s});
+        QCOMPARE(rig.server.requests().size(), 5);
+        QVERIFY(CaptureServer::bodyof(rig.server.requests().at(4))
+                    .startsWith(R"(json_data={"FidelityMember" : {"id":"77",)"));
+        QCOMPARE(member.Getid(), u"77"_s);
     }
 
     // Only flagged children that are not marked for deletion are sent; a new child of a member
@@ -115,6 +215,7 @@ private slots:
     void childrenSent()
     {
         ConnectionRig rig;
+        SessionRig sessions(rig);
         Member member;
         member.childrenadd(u"c1"_s, u"Léa"_s, u"F"_s, u"04032015"_s); // unchanged
         member.childrenadd(u"c2"_s, u"Tom"_s, u"M"_s, QString());     // changed below
@@ -130,7 +231,7 @@ private slots:
         rig.server.enqueue(CaptureServer::envelope("\"code\":\"OK\",\"id\":\"500\""));
         rig.server.enqueue(CaptureServer::envelope("\"code\":\"OK\",\"id\":\"c2\""));
         rig.server.enqueue(CaptureServer::envelope("\"code\":\"OK\",\"id\":\"c4\""));
-        const Member::SaveOutcome created = member.save(SaveMode::Create, *rig.connexion);
+        const MemberSession::Outcome created = sessions.session.save(member, SaveMode::Create);
         QVERIFY(created.saved());
         QVERIFY(created.messages.isEmpty());
         QVERIFY(!created.childrenpending);
@@ -150,7 +251,7 @@ private slots:
         // A second save sends every flagged child again; the new one now as an existing child.
         for (int i = 0; i < 3; ++i)
             rig.server.enqueue(CaptureServer::envelope("\"code\":\"OK\",\"id\":\"500\""));
-        const Member::SaveOutcome updated = member.save(SaveMode::Update, *rig.connexion);
+        const MemberSession::Outcome updated = sessions.session.save(member, SaveMode::Update);
         QVERIFY(updated.saved());
         QVERIFY(updated.messages.isEmpty());
         QCOMPARE(requests.size(), 6);
@@ -183,9 +284,10 @@ private slots:
         member.Setnbenfants(Member::maxenfants);
 
         ConnectionRig rig;
+        SessionRig sessions(rig);
         for (int i = 0; i <= Member::maxenfants; ++i)
             rig.server.enqueue(CaptureServer::envelope("\"code\":\"OK\",\"id\":\"9001\""));
-        const Member::SaveOutcome outcome = member.save(SaveMode::Update, *rig.connexion);
+        const MemberSession::Outcome outcome = sessions.session.save(member, SaveMode::Update);
         QVERIFY(outcome.saved());
         QVERIFY(outcome.messages.isEmpty());
         const QList<QByteArray>& requests = rig.server.requests();
@@ -199,39 +301,70 @@ private slots:
         }
     }
 
+    // The first child that is not recorded stops the children; one whose reply is lost is looked
+    // for at once among the parent's children.
     void childFailureStopsTheLoop_data()
     {
         QTest::addColumn<CaptureServer::Reply>("answer");
+        QTest::addColumn<CaptureServer::Reply>("record");
         QTest::addColumn<QStringList>("shown");
+        QTest::addColumn<QString>("id");
+        const QByteArray parent =
+            R"({"FidelityMember":{"id":9001,"cardnumber":"1234567","name":"Dupont","children":)";
+        const CaptureServer::Reply none;
         QTest::newRow("refusal shows only the platform's message")
             << CaptureServer::envelope(
                    "\"code\":\"KO\",\"errorCode\":\"33\",\"errorMessage\":\"Enfant refus\xC3\xA9\"")
-            << QStringList{u"Erreur : Enfant refusé"_s};
-        QTest::newRow("transport failure")
+            << none << QStringList{u"Erreur : Enfant refusé"_s} << QString();
+        QTest::newRow("gateway gave up, not among the children yet")
             << CaptureServer::status("HTTP/1.1 503 Service Unavailable", "")
-            << QStringList{u"Erreur technique : HTTP/1.1 503 Service Unavailable"_s};
-        QTest::newRow("unreadable reply")
-            << CaptureServer::ok("[]") << QStringList{u"Erreur Format Réponse API"_s};
+            << CaptureServer::ok(parent + "\"\"}}")
+            << QStringList{u"Erreur technique : HTTP/1.1 503 Service Unavailable"_s,
+                           u"La plateforme n'a pas confirmé l'inscription de l'enfant Léa"_s}
+            << QString();
+        QTest::newRow("unreadable reply, not among the children")
+            << CaptureServer::ok("[]") << CaptureServer::ok(parent + "\"\"}}")
+            << QStringList{u"Erreur Format Réponse API"_s} << QString();
+        // A child of the same name that was there before is another child.
+        QTest::newRow("lost reply, a new child among the children")
+            << CaptureServer::closed()
+            << CaptureServer::ok(parent + R"([{"id":"c0","firstname":"L\u00e9a","sex":"F"},)"
+                                          R"({"id":"c9","firstname":"L\u00e9a","sex":"F"}]}})")
+            << QStringList{u"Erreur technique : La connexion a été coupée après l'envoi de la demande"_s,
+                           u"L'inscription de l'enfant Léa sur la fiche de MME Léa Dupont a bien été enregistrée"_s}
+            << u"c9"_s;
     }
     void childFailureStopsTheLoop()
     {
         QFETCH(CaptureServer::Reply, answer);
+        QFETCH(CaptureServer::Reply, record);
         QFETCH(QStringList, shown);
+        QFETCH(QString, id);
         ConnectionRig rig;
+        SessionRig sessions(rig);
         Member member;
         changedmember(member);
-        member.childrenupdate(1, u"Léa"_s, u"F"_s, QString(), false);
-        member.childrenupdate(2, u"Tom"_s, u"M"_s, QString(), false);
-        member.Setnbenfants(2);
+        member.childrenadd(u"c0"_s, u"Léa"_s, u"F"_s, QString());
+        member.childrenupdate(2, u"Léa"_s, u"F"_s, QString(), false);
+        member.childrenupdate(3, u"Tom"_s, u"M"_s, QString(), false);
+        member.Setnbenfants(3);
 
         rig.server.enqueue(CaptureServer::envelope("\"code\":\"OK\",\"id\":\"9001\""));
         rig.server.enqueue(answer);
-        const Member::SaveOutcome outcome = member.save(SaveMode::Update, *rig.connexion);
+        const bool lookup = !record.bytes.isEmpty();
+        if (lookup)
+            rig.server.enqueue(record);
+        // Tom follows only a child found recorded.
+        if (!id.isEmpty())
+            rig.server.enqueue(CaptureServer::envelope("\"code\":\"OK\",\"id\":\"c10\""));
+        const MemberSession::Outcome outcome = sessions.session.save(member, SaveMode::Update);
         QVERIFY(outcome.saved());
-        QVERIFY(outcome.childrenpending);
-        QCOMPARE(rig.server.requests().size(), 2);
-        QCOMPARE(outcome.messages, shown);
-        QVERIFY(member.enfant(1).id.isEmpty());
+        QCOMPARE(outcome.childrenpending, id.isEmpty());
+        QCOMPARE(rig.server.requests().size(), 2 + (lookup ? 1 : 0) + (id.isEmpty() ? 0 : 1));
+        QCOMPARE(outcome.messages.size(), shown.size());
+        for (qsizetype i = 0; i < shown.size(); ++i)
+            QVERIFY2(outcome.messages.at(i).startsWith(shown.at(i)), qPrintable(outcome.messages.at(i)));
+        QCOMPARE(member.enfant(2).id, id);
     }
 };
 
