@@ -14,4 +14,12 @@ BenchCounter::BenchCounter(const QString& url)
     settings.write(values);
     settings.setauthorization(client.client());
     connexion = std::make_unique<Connection>(client.client(), buffer, [this] { return settings.url(); });
+    members = std::make_unique<MemberSession>(MemberSession::Context{*connexion, client, settings, dialogs, clock});
+    members->setoutbox(&outbox);
+}
+
+void BenchCounter::wire(CounterSession& session)
+{
+    session.setkeptsales(&outbox);
+    session.setmemberread([this](const JsonValue& member) { return members->settleread(member); });
 }

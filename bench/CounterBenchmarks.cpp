@@ -95,6 +95,7 @@ void session(benchmark::State& state, const QString& url)
 {
     Counter counter(url);
     CounterSession session(counter.sessioncontext());
+    counter.wire(session);
     for (auto _ : state) {
         const CounterOutcome found = session.lookup(card);
         if (!found.loaded || found.sent.size() != 2 || !found.told.empty()) {
@@ -134,6 +135,7 @@ void enter(benchmark::State& state, const QString& url)
 {
     Counter counter(url);
     CounterWindow window(counter.windowcontext());
+    counter.wire(window.session());
     window.show();
     QCoreApplication::processEvents();
     PaintWatch watch(window.lblnom());
@@ -177,6 +179,7 @@ void sale(benchmark::State& state, const QString& url)
     using Clock = std::chrono::steady_clock;
     Counter counter(url);
     CounterWindow window(counter.windowcontext());
+    counter.wire(window.session());
     window.show();
     window.setsearchtext(card);
     window.btsearchClick();
@@ -226,6 +229,7 @@ void salerequest(benchmark::State& state, const QString& url)
 {
     Counter counter(url);
     CounterSession session(counter.sessioncontext());
+    counter.wire(session);
     session.lookup(card);
     const Sale::Request request{session.state().currentmemberid(),
                                 LocalPlatform::demoidpharma(),

@@ -239,6 +239,7 @@ class ProgramSide final
 public:
     explicit ProgramSide(const QString& url) : m_counter(url), m_window(m_counter.windowcontext())
     {
+        m_counter.wire(m_window.session());
         m_window.show();
         m_paints.watch(m_window.lblnom());
         m_paints.watch(m_window.listecoupons()->viewport());
@@ -305,7 +306,7 @@ public:
         Member member = enrolment(number);
         line.idle();
         return act(line, [&] {
-            if (!member.save(SaveMode::Create, *m_counter.connexion).saved())
+            if (!m_counter.members->save(member, SaveMode::Create).saved())
                 fail(u"l'adhésion n'a pas été enregistrée"_s);
             m_window.setsearchtext(u"ID="_s + member.Getid());
             m_window.btsearchClick();

@@ -20,7 +20,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // The schema's version in PRAGMA user_version.
-constexpr int kversion = 3;
+constexpr int kversion = 4;
 // How long a change waits for the other counter's transaction to end.
 constexpr int kbusyms = 10000;
 
@@ -422,6 +422,9 @@ bool KeptSales::open()
             code = exec("ALTER TABLE ventes ADD COLUMN coupon_id TEXT NOT NULL DEFAULT ''");
         if (code == SQLITE_OK && version < 3)
             code = exec("ALTER TABLE ventes ADD COLUMN settle_after INTEGER NOT NULL DEFAULT 0");
+        // Version 4: the kinds of the member writes (membercreate, memberupdate, childcreate,
+        // childupdate). No column changes; the version keeps a program of version 3, which would
+        // take an unknown kind for a kept sale and send it, from opening the file.
         if (code == SQLITE_OK)
             code = exec(QByteArray("PRAGMA user_version = " + QByteArray::number(kversion)).constData());
         return code;

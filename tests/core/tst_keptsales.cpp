@@ -578,7 +578,7 @@ private slots:
         } else if (place == u"newer"_s) {
             sqlite3* db = nullptr;
             QCOMPARE(sqlite3_open(QFile::encodeName(path).constData(), &db), SQLITE_OK);
-            QCOMPARE(sqlite3_exec(db, "PRAGMA user_version = 4", nullptr, nullptr, nullptr), SQLITE_OK);
+            QCOMPARE(sqlite3_exec(db, "PRAGMA user_version = 5", nullptr, nullptr, nullptr), SQLITE_OK);
             sqlite3_close(db);
         } else if (place == u"readonly"_s) {
             if (!small.ok())

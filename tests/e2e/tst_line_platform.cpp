@@ -114,9 +114,9 @@ private slots:
         QCOMPARE(counted.full, 1);
         QCOMPARE(counted.resumed, 1);
 
-        const Connection::Outcome saved =
+        const Connection::Sent saved =
             clients.connexion->put(u"json_data={\"FidelityMember\" : {\"id\":\"1\",\"criteria\":{}}}"_s);
-        QVERIFY2(saved.replied(), qPrintable(saved.messages.join(u'|')));
+        QVERIFY2(saved.reply.ok, qPrintable(saved.messages.join(u'|')));
         counted = platform.handshakes();
         QCOMPARE(counted.connections, 3);
         QCOMPARE(counted.full, 1);
