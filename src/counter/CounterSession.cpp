@@ -362,8 +362,9 @@ bool CounterSession::begin(const KeptSale& write, std::optional<qint64>& id)
 
 void CounterSession::drop(const std::optional<qint64>& id)
 {
+    // Its outcome is known: it leaves the file while the counter goes on.
     if (id && m_keptsales)
-        m_keptsales->settle(*id);
+        m_keptsales->settleLater(*id);
 }
 
 void CounterSession::letgotyped()

@@ -1,5 +1,7 @@
 #include "counter/KeptSales.h"
 
+#include "counter/OutboxRemover.h"
+
 #include "platform/Clock.h"
 #include "platform/SystemError.h"
 
@@ -124,7 +126,7 @@ private:
     int m_code = SQLITE_OK;
 };
 
-QByteArray select(const char* rest)
+QByteArray select(const QByteArray& rest)
 {
     return "SELECT " + QByteArray(kcolumns) + " FROM ventes " + rest;
 }
@@ -258,7 +260,21 @@ KeptSales::KeptSales(const QString& path, const Clock& clock, int processingLimi
 
 KeptSales::~KeptSales()
 {
+    m_remover.reset();
     sqlite3_close(m_db);
+}
+
+QByteArray KeptSales::notremoved() const
+{
+    if (!m_remover)
+        return {};
+    const QList<qint64> ids = m_remover->pending();
+    if (ids.isEmpty())
+        return {};
+    QByteArrayList numbers;
+    for (const qint64 id : ids)
+        numbers.append(QByteArray::number(id));
+    return " AND id NOT IN (" + numbers.join(',') + ')';
 }
 
 qint64 KeptSales::nowms() const
@@ -478,7 +494,7 @@ std::optional<std::vector<KeptSale>> KeptSales::list()
 {
     if (!open())
         return std::nullopt;
-    Statement rows(m_db, select("WHERE kind IN ('kept', 'sale') ORDER BY id"));
+    Statement rows(m_db, select("WHERE kind IN ('kept', 'sale')" + notremoved() + " ORDER BY id"));
     std::vector<KeptSale> sales;
     const qint64 now = nowms();
     int code;
@@ -511,7 +527,8 @@ std::optional<KeptSales::Counts> KeptSales::counts()
     Statement rows(m_db,
                    "SELECT sum(kind = 'kept'), sum(kind = 'sale'), sum(kind = 'coupon'), "
                    "sum(kind = 'membercreate'), sum(kind IN ('memberupdate', 'childcreate', 'childupdate')) "
-                   "FROM ventes");
+                   "FROM ventes WHERE 1"
+                       + notremoved());
     const int code = rows.step();
     if (code != SQLITE_ROW) {
         fail(u"Les ventes en attente n'ont pas pu être lues : "_s, code);
@@ -525,7 +542,7 @@ std::optional<std::vector<KeptSale>> KeptSales::pendingFor(const QString& member
 {
     if (!open())
         return std::nullopt;
-    Statement rows(m_db, select("WHERE kind IN ('sale', 'coupon') AND memberid = ? ORDER BY id"));
+    Statement rows(m_db, select("WHERE kind IN ('sale', 'coupon') AND memberid = ?" + notremoved() + " ORDER BY id"));
     rows.bind(1, memberid);
     std::vector<KeptSale> writes;
     const qint64 now = nowms();
@@ -548,7 +565,8 @@ KeptSales::pendingMemberWrites(const QString& memberid, const QString& cardnumbe
         m_db, select("WHERE kind IN ('membercreate', 'memberupdate', 'childcreate', 'childupdate') "
                      "AND ((memberid <> '' AND memberid = ?1) "
                      "OR (kind = 'membercreate' AND cardnumber <> '' AND cardnumber = ?2) "
-                     "OR (kind = 'membercreate' AND membername <> '' AND membername = ?3)) ORDER BY id"));
+                     "OR (kind = 'membercreate' AND membername <> '' AND membername = ?3))"
+                     + notremoved() + " ORDER BY id"));
     rows.bind(1, memberid).bind(2, cardnumber).bind(3, membername);
     std::vector<KeptSale> writes;
     const qint64 now = nowms();
@@ -853,6 +871,20 @@ KeptSales::Status KeptSales::settle(qint64 id)
         erase.bind(1, id).bind(2, m_owner);
         return done(erase.step());
     });
+}
+
+void KeptSales::settleLater(qint64 id)
+{
+    m_holding.remove(id);
+    if (!m_remover)
+        m_remover = std::make_unique<OutboxRemover>(m_path, m_owner);
+    m_remover->remove(id);
+}
+
+void KeptSales::waitSettled()
+{
+    if (m_remover)
+        m_remover->wait();
 }
 
 KeptSales::Status KeptSales::release(qint64 id, const QString& failure, Departure departure,

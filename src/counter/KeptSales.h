@@ -4,10 +4,12 @@
 #include <QDateTime>
 #include <QSet>
 #include <QString>
+#include <memory>
 #include <optional>
 #include <vector>
 
 class Clock;
+class OutboxRemover;
 struct sqlite3;
 
 // One write of the counter in the outbox: a sale kept while the platform could not be reached, or
@@ -194,6 +196,12 @@ public:
     // written before the sale is sent, so that whoever takes it after a lost reply can look for it.
     Status recordbefore(qint64 id, const QSet<QString>& before);
     Status settle(qint64 id);
+    // The holder knows that write recorded: it leaves the file off the caller's thread, so that
+    // nothing the pharmacist waits for waits on the disk (see OutboxRemover); this object's reads
+    // leave it out meanwhile.
+    void settleLater(qint64 id);
+    // Returns once the removals asked by settleLater are over.
+    void waitSettled();
     // settleAfter: when a send that may have left can no longer be processing (kept as it was
     // when invalid).
     Status release(qint64 id, const QString& failure, Departure departure, const QDateTime& settleAfter = {});
@@ -212,6 +220,8 @@ private:
     QString reason(int code) const;
     int writeerror() const;
     qint64 nowms() const;
+    // " AND id NOT IN (…)" for the writes being removed by settleLater; empty when none.
+    QByteArray notremoved() const;
 
     QString m_path;
     const Clock& m_clock;
@@ -221,4 +231,5 @@ private:
     qint64 m_limitms;
     sqlite3* m_db = nullptr;
     QString m_error;
+    std::unique_ptr<OutboxRemover> m_remover; // made at the first settleLater
 };

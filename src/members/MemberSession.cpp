@@ -311,9 +311,12 @@ MemberSession::Sent MemberSession::send(KeptSale write, int slot, Outcome& outco
 
 void MemberSession::apply(qint64 id, WriteResult::State state, const QDateTime& settleAfter, Outcome& outcome)
 {
-    const KeptSales::Status status =
-        state == State::NotYetKnown ? m_outbox->await(id, settleAfter) : m_outbox->settle(id);
-    if (status == KeptSales::Status::Failed)
+    // Its outcome known, it leaves the file while the save goes on.
+    if (state != State::NotYetKnown) {
+        m_outbox->settleLater(id);
+        return;
+    }
+    if (m_outbox->await(id, settleAfter) == KeptSales::Status::Failed)
         outcome.messages.append(m_outbox->errorstring());
 }
 

@@ -9,8 +9,11 @@
 #include "counter/KeptSales.h"
 #include "counter/Settlement.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sqlite3.h>
 
 using namespace Qt::StringLiterals;
 
@@ -283,6 +286,36 @@ private slots:
         QCOMPARE(*store.count(), 1);
         QCOMPARE(store.list()->size(), size_t(2));
         QCOMPARE(KeptSales::confirmCaption(counts), u"1 vente à confirmer, 2 coupons à confirmer"_s);
+    }
+
+    // A recorded write leaves the file off its holder's thread: while another counter's
+    // transaction keeps the file busy, the holder's reads already leave it out (and its other
+    // writes stay), and it is gone from the file once the file is free.
+    void recordedWriteLeavesInTheBackground()
+    {
+        QTemporaryDir dir;
+        const QString path = KeptSales::pathin(dir.path());
+        const FixedClock clock(t0);
+        KeptSales store(path, clock, klimit);
+        const std::optional<qint64> recorded = store.begin(write(KeptSale::Kind::Sale));
+        QVERIFY(store.begin(write(KeptSale::Kind::Coupon)));
+
+        sqlite3* other = nullptr;
+        QCOMPARE(sqlite3_open(QFile::encodeName(path).constData(), &other), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+        store.settleLater(*recorded);
+        QCOMPARE(store.counts()->sales, 0);
+        QCOMPARE(store.counts()->coupons, 1);
+        QCOMPARE(store.pendingFor(u"4711"_s)->size(), size_t(1));
+        QVERIFY(store.list()->empty());
+        QCOMPARE(sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(other);
+
+        store.waitSettled();
+        KeptSales reader(path, clock, klimit);
+        QCOMPARE(reader.counts()->sales, 0);
+        QCOMPARE(reader.counts()->coupons, 1);
+        QCOMPARE(reader.find(*recorded).status, KeptSales::Status::None);
     }
 };
 
