@@ -324,6 +324,55 @@ private slots:
         rig.control<QComboBox>(u"cbcivilite"_s)->hidePopup();
     }
 
+    // "Valider" with the focus in a box whose value its own check refuses: the box's message alone,
+    // the focus left in it as the message asks, nothing saved. An empty civility or birth date is
+    // one fault, told once.
+    void validerStopsAtTheFocusedBox_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("message");
+        const QString phone = u"Numéro Tel invalide - formats attendus : 0xxxxxxxxx ou +XXxxxxxxxx"_s;
+        QTest::newRow("mobile from 00") << u"edmobile"_s << u"0012345678"_s << phone;
+        QTest::newRow("landline too short") << u"edtel"_s << u"01234"_s << phone;
+        QTest::newRow("civility Mr") << u"cbcivilite"_s << u"Mr"_s
+                                     << u"Civilité Invalide - Saisir à nouveau"_s;
+        QTest::newRow("civility empty")
+            << u"cbcivilite"_s << QString() << u"Civilité Invalide - Saisir à nouveau"_s;
+        QTest::newRow("birth date in the future")
+            << u"eddtn"_s << u"01012099"_s
+            << u"la date de naissance est supérieure ou égale à date du jour - Saisir une nouvelle date"_s;
+        QTest::newRow("birth date empty")
+            << u"eddtn"_s << QString() << u"Vous devez saisir une date de naissance"_s;
+    }
+    void validerStopsAtTheFocusedBox()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, typed);
+        QFETCH(QString, message);
+        Rig rig;
+        loaded(rig.current);
+        rig.open(SaveMode::Update);
+        auto* control = rig.form.findChild<QWidget*>(field);
+        QTest::mouseClick(control, Qt::LeftButton);
+        QTest::keyClick(control, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(control, Qt::Key_Delete);
+        if (auto* edit = qobject_cast<QLineEdit*>(control))
+            edit->setCursorPosition(0);
+        QTest::keyClicks(control, typed);
+        rig.dialogs.clear();
+
+        rig.valider();
+
+        QCOMPARE(rig.dialogs.texts(), QStringList{message});
+        QWidget* focus = rig.form.focusWidget();
+        QVERIFY(focus == control || control->isAncestorOf(focus));
+        QVERIFY(rig.server.requests().isEmpty());
+        QVERIFY(rig.form.isVisible());
+        QVERIFY(!rig.form.saved());
+        rig.control<QComboBox>(u"cbcivilite"_s)->hidePopup();
+    }
+
     void enterActsAsTab()
     {
         Rig rig;
