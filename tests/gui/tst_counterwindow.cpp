@@ -466,6 +466,28 @@ private slots:
         QCOMPARE(w.listecoupons()->rowCount(), 2);
     }
 
+    // Behind the proxy, a refused password: the pharmacist reads first, in French, that the proxy
+    // turned it away, never the proxy's English page; the status box follows.
+    void proxyRefusedPasswordIsSaidInFrench()
+    {
+        Counter counter;
+        counter.window->context().client.client().setproxy(
+            {u"127.0.0.1"_s, counter.server.port(), u"PROXYUS"_s, u"abcd1234"_s});
+        counter.server.enqueue(CaptureServer::status(
+            "HTTP/1.1 407 Proxy Authentication Required",
+            "<html><head><title>ERROR: Cache Access Denied</title></head><body><p>Sorry, you are not "
+            "currently allowed to request this page.</p></body></html>",
+            "Server: squid/5.7\r\nContent-Type: text/html\r\nX-Squid-Error: ERR_CACHE_ACCESS_DENIED 0\r\n"));
+        counter.search(u"1010001"_s);
+        QCOMPARE(
+            counter.dialogs.texts(),
+            (QStringList{u"Le proxy a refusé son mot de passe (HTTP 407) : la demande n'a pas atteint la "
+                         "plateforme."_s,
+                         u"Erreur Accés Serveur Gestionnaire Fidélité : 407 HTTP/1.1 407 Proxy "
+                         "Authentication Required"_s}));
+        QVERIFY(counter.window->state().idle());
+    }
+
     void transportFailureIsOneErrorBox()
     {
         Counter counter;
