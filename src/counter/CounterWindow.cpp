@@ -254,7 +254,9 @@ void CounterWindow::buildtoolbar()
         button->setAccessibleName(caption);
         button->setAccessibleDescription(description);
         button->setToolTip(description);
-        button->setFocusPolicy(Qt::StrongFocus);
+        // Reached by Tab, never by a click: a window opened from the toolbar gives the keyboard
+        // back, when it closes, to where the pharmacist was working, not to the button.
+        button->setFocusPolicy(Qt::TabFocus);
         button->setFixedHeight(26);
         bar->addWidget(button);
         m_toolbuttons.append(button);
@@ -287,7 +289,7 @@ void CounterWindow::buildtoolbar()
     m_btventesenattente->setObjectName(u"btventesenattente"_s);
     m_btventesenattente->setAccessibleDescription(u"Voir les ventes en attente d'envoi à la plateforme"_s);
     m_btventesenattente->setToolTip(m_btventesenattente->accessibleDescription());
-    m_btventesenattente->setFocusPolicy(Qt::StrongFocus);
+    m_btventesenattente->setFocusPolicy(Qt::TabFocus);
     m_btventesenattente->setFixedHeight(26);
     m_btventesenattente->setStyleSheet(
         u"QToolButton { color: white; background: %1; min-width: 0; max-width: 200px; padding: 0 6px; }"
@@ -301,7 +303,7 @@ void CounterWindow::buildtoolbar()
     m_btaconfirmer->setAccessibleDescription(
         u"Ventes et coupons envoyés dont la plateforme n'a pas encore confirmé l'enregistrement"_s);
     m_btaconfirmer->setToolTip(m_btaconfirmer->accessibleDescription());
-    m_btaconfirmer->setFocusPolicy(Qt::StrongFocus);
+    m_btaconfirmer->setFocusPolicy(Qt::TabFocus);
     m_btaconfirmer->setFixedHeight(26);
     m_btaconfirmer->setStyleSheet(m_btventesenattente->styleSheet());
     m_confirmaction = bar->addWidget(m_btaconfirmer);

@@ -55,7 +55,12 @@ HistoryWindow::HistoryWindow(MemoryTable& historique, Dialogs& dialogs, QWidget*
 
     connect(m_Button1, &QPushButton::clicked, this, &QDialog::close);
     // Every way of closing (button, close box, Escape) ends in finished.
-    connect(this, &QDialog::finished, this, [this] { m_historique.clear(); });
+    connect(this, &QDialog::finished, this, [this] {
+        m_historique.clear();
+        // The counter takes the keyboard back, where the pharmacist left it.
+        if (QWidget* counter = parentWidget(); counter && counter->isVisible())
+            counter->activateWindow();
+    });
 }
 
 void HistoryWindow::historiquerequested(const std::optional<JsonValue>& eventlist)

@@ -4,6 +4,7 @@
 #include "ScriptedDialogs.h"
 
 #include "app/Program.h"
+#include "counter/CounterState.h"
 #include "counter/CounterWindow.h"
 #include "data/DataModule.h"
 #include "data/MemoryTable.h"
@@ -20,6 +21,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+#include <QWindow>
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -199,6 +201,51 @@ private slots:
         QVERIFY(!w.isVisible());
         QCOMPARE(f.historique().rowCount(), 0);
         QVERIFY(f.dialogs.shown().isEmpty());
+    }
+
+    // However the window was opened (a click on "HISTORIQUE", F5) and closed (Escape, Enter, a
+    // click on "Annuler"), the keyboard goes back to where the pharmacist was: the products grid
+    // after a lookup, where a key typed starts a line. Every event goes through the window, as the
+    // display delivers it.
+    void keyboardComesBackWhenItCloses_data()
+    {
+        QTest::addColumn<bool>("click"); // false: F5
+        QTest::addColumn<int>("close");  // a key, or 0: a click on "Annuler"
+        QTest::newRow("click, Escape") << true << int(Qt::Key_Escape);
+        QTest::newRow("click, Enter") << true << int(Qt::Key_Return);
+        QTest::newRow("click, Annuler") << true << 0;
+        QTest::newRow("F5, Escape") << false << int(Qt::Key_Escape);
+    }
+    void keyboardComesBackWhenItCloses()
+    {
+        QFETCH(bool, click);
+        QFETCH(int, close);
+        Fixture f;
+        f.showmember("{\"list\":[" + sale + "," + points + "]}");
+        CounterWindow& counter = f.counter();
+        QVERIFY(QTest::qWaitForWindowActive(&counter));
+        QCOMPARE(QApplication::focusWidget(), counter.dbgridproduits());
+        const auto clickat = [](QWidget* widget) {
+            QWidget* top = widget->window();
+            QTest::mouseClick(top->windowHandle(), Qt::LeftButton, {},
+                              widget->mapTo(top, widget->rect().center()));
+        };
+        if (click)
+            clickat(counter.findChild<QToolButton*>(u"ToolButton3"_s));
+        else
+            QTest::keyClick(counter.windowHandle(), Qt::Key_F5);
+        HistoryWindow& w = f.history();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        if (close)
+            QTest::keyClick(w.windowHandle(), Qt::Key(close));
+        else
+            clickat(w.Button1());
+        QVERIFY(!w.isVisible());
+
+        QTRY_VERIFY(counter.isActiveWindow());
+        QCOMPARE(QApplication::focusWidget(), counter.dbgridproduits());
+        QTest::keyClick(counter.windowHandle(), Qt::Key_A, Qt::NoModifier);
+        QCOMPARE(counter.state().Produits().rowCount(), 1);
     }
 
     // The window opens on its list, also after the keyboard was left on "Annuler", and Escape
