@@ -30,6 +30,11 @@ void CouponGrid::show(const std::vector<Coupons::Coupon>& coupons)
         for (int column = 0; column < Coupons::ColumnCount; ++column)
             setcell(row, column, coupons.at(static_cast<std::size_t>(row)).cell(column));
     }
+    // A cursor on a row without a coupon shows nothing to act on: an emptied grid keeps no
+    // highlighted cell, and reached again from the keyboard it starts on the first "Utiliser".
+    const int current = m_grid->currentRow();
+    if (current >= 0 && (current >= rows || coupons.at(static_cast<std::size_t>(current)).isnone()))
+        m_grid->selectionModel()->clear();
 }
 
 void CouponGrid::querycoupons()

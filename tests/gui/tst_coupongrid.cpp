@@ -12,6 +12,7 @@
 #include <QMouseEvent>
 #include <QTableWidget>
 #include <QTest>
+#include <QWindow>
 
 using namespace Qt::StringLiterals;
 
@@ -216,6 +217,51 @@ private slots:
         QCOMPARE(printed->trackcode, u"TC2"_s);
         QCOMPARE(counter.server.requests().size(), 2);
         QCOMPARE(counter.dialogs.texts(), QStringList());
+    }
+
+    // An emptied grid keeps no highlighted cell, and the cursor left on a coupon of the customer
+    // before never comes back: Tab reaches the next customer's coupons on the first "Utiliser".
+    void emptiedGridKeepsNoCursor_data()
+    {
+        QTest::addColumn<int>("key"); // pressed through the counter window
+        QTest::addColumn<QString>("typed"); // typed into the search field instead
+        QTest::newRow("Client Suivant") << int(Qt::Key_F12) << QString();
+        QTest::newRow("search text edited") << 0 << u"9"_s;
+    }
+    void emptiedGridKeepsNoCursor()
+    {
+        QFETCH(int, key);
+        QFETCH(QString, typed);
+        Counter counter;
+        counter.window->coupons().setprintcoupon([](const Coupons::Coupon&) {});
+        counter.showmember(list({small, big}));
+        QVERIFY(QTest::qWaitForWindowActive(counter.window.get()));
+        QTableWidget* grid = counter.grid;
+        QWindow* window = counter.window->windowHandle();
+        const QRect print = grid->visualRect(grid->model()->index(1, Coupons::Print));
+        QTest::mouseClick(window, Qt::LeftButton, {}, grid->viewport()->mapTo(counter.window.get(), print.center()));
+        QCOMPARE(grid->currentIndex(), grid->model()->index(1, Coupons::Print));
+        QVERIFY(grid->selectionModel()->hasSelection());
+
+        if (key) {
+            QTest::keyClick(window, Qt::Key(key));
+        } else {
+            QTest::mouseClick(window, Qt::LeftButton, {},
+                              counter.window->search()->mapTo(counter.window.get(), QPoint(5, 5)));
+            QTest::keyClick(window, Qt::Key_End);
+            QTest::keyClicks(QApplication::focusWidget(), typed);
+        }
+        QCOMPARE(counter.row(1), emptyrow);
+        QVERIFY(!grid->currentIndex().isValid());
+        QVERIFY(!grid->selectionModel()->hasSelection());
+
+        counter.showmember(list({small, big}));
+        QTest::mouseClick(window, Qt::LeftButton, {},
+                          counter.window->search()->mapTo(counter.window.get(), QPoint(5, 5)));
+        QTest::keyClick(window, Qt::Key_Tab);
+        QTest::keyClick(window, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), grid);
+        QCOMPARE(grid->currentIndex(), grid->model()->index(0, Coupons::Use));
     }
 
     void printChoosesTheVoucherOfTheValue()
