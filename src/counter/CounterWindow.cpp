@@ -417,8 +417,8 @@ QWidget* CounterWindow::buildmemberpanel()
             m_listecoupons->setItem(row, column, new QTableWidgetItem);
     }
     // Track code, end date, value and id are kept in hidden columns. The coupon's name takes what
-    // the two buttons leave, with or without the scroll bar: the grid never has to scroll sideways,
-    // and "Utiliser" shows whole.
+    // the two buttons leave, with or without the scroll bar (the coupon grid fits them): the grid
+    // never has to scroll sideways, and "Utiliser" shows whole.
     const int widths[] = {-1, 95, 70, 70, -1, -1, -1};
     for (int column = 0; column < 7; ++column) {
         if (widths[column] < 0)
@@ -426,8 +426,6 @@ QWidget* CounterWindow::buildmemberpanel()
         else
             m_listecoupons->setColumnWidth(column, widths[column]);
     }
-    m_listecoupons->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    m_listecoupons->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
 
     auto* points = new QHBoxLayout;
     points->setSpacing(4);

@@ -10,6 +10,8 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QScrollBar>
+#include <QStyle>
 #include <QTableWidget>
 #include <QTest>
 #include <QWindow>
@@ -97,6 +99,44 @@ private slots:
         QVERIFY(!grid->isEnabled());
     }
 
+    // Whatever the count (from three the scroll bar takes its width), each coupon's name reads
+    // whole, its value included, and so do the two buttons; the grid never scrolls sideways.
+    void couponValueReadable_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::newRow("one") << 1;
+        QTest::newRow("two") << 2;
+        QTest::newRow("three") << 3;
+        QTest::newRow("six") << 6;
+    }
+    void couponValueReadable()
+    {
+        QFETCH(int, count);
+        Counter counter;
+        QList<QByteArray> coupons;
+        const QList<QByteArray> kinds{small, third, big};
+        for (int i = 0; i < count; ++i)
+            coupons.append(kinds.at(i % 3));
+        counter.showmember(list(coupons));
+        QTableWidget* grid = counter.grid;
+        QCOMPARE(grid->rowCount(), count);
+        QCoreApplication::processEvents();
+        QCOMPARE(grid->verticalScrollBar()->isVisible(), count > 2);
+        int width = 0;
+        for (int column = 0; column < Coupons::ColumnCount; ++column)
+            width += grid->isColumnHidden(column) ? 0 : grid->columnWidth(column);
+        QCOMPARE(width, grid->viewport()->width());
+        const QFontMetrics metrics(grid->font());
+        const int margins = 2 * (grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid) + 1);
+        for (int row = 0; row < count; ++row) {
+            for (int column : {int(Coupons::Label), int(Coupons::Print), int(Coupons::Use)}) {
+                const QString text = grid->item(row, column)->text();
+                QVERIFY2(metrics.horizontalAdvance(text) + margins <= grid->columnWidth(column),
+                         qPrintable(text + u" in "_s + QString::number(grid->columnWidth(column))));
+            }
+        }
+    }
+
     void memberShownListsItsCoupons()
     {
         Counter counter;
@@ -147,7 +187,7 @@ private slots:
             QApplication::sendEvent(viewport, &move);
             return counter.grid->toolTip();
         };
-        QCOMPARE(moveto(0), u"Coupon valable jusqu'au 15/01/2027"_s);
+        QCOMPARE(moveto(0), u"Coupon 20 € valable jusqu'au 15/01/2027"_s);
         QCOMPARE(moveto(1), u"Coupon valable jusqu'au "_s);
     }
 
