@@ -1,5 +1,6 @@
 #include "members/EnrolmentForm.h"
 
+#include "data/FittedColumns.h"
 #include "data/GridEditing.h"
 #include "data/MemoryTable.h"
 #include "members/ChildrenDelegate.h"
@@ -141,6 +142,7 @@ void EnrolmentForm::build()
     m_DBGrid1->verticalHeader()->hide();
     m_DBGrid1->verticalHeader()->setDefaultSectionSize(18);
     m_DBGrid1->setItemDelegate(new ChildrenDelegate(m_DBGrid1));
+    new FittedColumns(m_DBGrid1);
     m_DBGrid1->installEventFilter(this);
     m_GridOriginalOptions = m_DBGrid1->editTriggers() | QAbstractItemView::AnyKeyPressed;
     m_DBGrid1->setEditTriggers(m_GridOriginalOptions);

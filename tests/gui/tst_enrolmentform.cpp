@@ -1,5 +1,6 @@
 #include "CaptureServer.h"
 #include "FixedClock.h"
+#include "GridReading.h"
 #include "RecordingReportOutput.h"
 #include "ScriptedDialogs.h"
 
@@ -424,6 +425,36 @@ private slots:
         rig.form.insertenfant();
         QCOMPARE(enfants.rowCount(), Member::maxenfants);
         QCOMPARE(rig.dialogs.texts(), QStringList{u"Une adhésion compte au plus dix enfants"_s});
+    }
+
+    // The children grid at the form's size: every title whole, no column off to the side, and
+    // each "Suppression" box drawn in the middle of its own row.
+    void childrenGridReadsWhole()
+    {
+        Rig rig;
+        loaded(rig.current);
+        rig.open(SaveMode::Update);
+        auto* grid = rig.control<QTableView>(u"DBGrid1"_s);
+        QCoreApplication::processEvents();
+        QCOMPARE(GridReading::cuttitles(grid), QStringList());
+        QVERIFY(GridReading::fits(grid));
+        const QImage shown = grid->viewport()->grab().toImage();
+        for (int row = 0; row < rig.form.enfants().rowCount(); ++row) {
+            const QRect cell = grid->visualRect(rig.form.enfants().index(row, 0));
+            // The box's outline: what is not white in the cell.
+            QRect box;
+            for (int y = cell.top(); y < cell.bottom(); ++y) {
+                for (int x = cell.left(); x < cell.right(); ++x) {
+                    if (shown.pixelColor(x, y).lightness() < 230)
+                        box |= QRect(x, y, 1, 1);
+                }
+            }
+            QVERIFY2(!box.isEmpty(), qPrintable(QString::number(row)));
+            QVERIFY2(box.height() >= 10, qPrintable(QString::number(box.height())));
+            QVERIFY2(qAbs(box.center().y() - cell.center().y()) <= 1,
+                     qPrintable(QString::number(box.center().y()) + u" in "_s +
+                                QString::number(cell.center().y())));
+        }
     }
 
     // "Impression" prints what the controls hold now, with the pharmacy settings of the moment.

@@ -1,4 +1,5 @@
 #include "CaptureServer.h"
+#include "GridReading.h"
 #include "Person.h"
 #include "RecordingShell.h"
 #include "ScriptedDialogs.h"
@@ -17,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -176,9 +178,9 @@ private slots:
         const QTableView* grid = w.DBGrid1();
         QVERIFY(grid->isColumnHidden(0));
         QVERIFY(grid->isColumnHidden(4));
-        QCOMPARE(grid->columnWidth(1), 130);
-        QCOMPARE(grid->columnWidth(2), 180);
-        QCOMPARE(grid->columnWidth(3), 270);
+        // Within the window's width (columnsReadWhole): "Date" and "Type" no wider than of old.
+        QVERIFY(grid->columnWidth(1) <= 130);
+        QVERIFY(grid->columnWidth(2) <= 180);
         QCOMPARE(grid->model()->headerData(3, Qt::Horizontal).toString(), u"Commentaire"_s);
         QCOMPARE(w.Button1()->text(), u"Annuler"_s);
         QCOMPARE(w.Button1()->parentWidget()->height(), 41);
@@ -201,6 +203,45 @@ private slots:
         QVERIFY(!w.isVisible());
         QCOMPARE(f.historique().rowCount(), 0);
         QVERIFY(f.dialogs.shown().isEmpty());
+    }
+
+    // At the window's size every title reads whole, "Commentaire" included, the dates and types
+    // too, with or without a scroll bar; a comment too long for its column reads whole as its
+    // tooltip.
+    void columnsReadWhole_data()
+    {
+        QTest::addColumn<int>("sales");
+        QTest::newRow("three events") << 2;
+        QTest::newRow("twelve events, a scroll bar") << 11;
+    }
+    void columnsReadWhole()
+    {
+        QFETCH(int, sales);
+        const QByteArray longsale = R"({"type":"addCA","fvalue":"1204.9","sparam":"VENDEUR-07","idExternal":)"
+                                    R"("VENTE-2026-000123456","date":"2018-03-01 10:00:00"})";
+        QByteArrayList events{points, longsale};
+        for (int i = 1; i < sales; ++i)
+            events.append(sale);
+        Fixture f;
+        f.showmember("{\"list\":[" + events.join(',') + "]}");
+        f.historique_click();
+        HistoryWindow& w = f.history();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QCOMPARE(w.size(), QSize(505, 231));
+        QTableView* grid = w.DBGrid1();
+        QCOMPARE(grid->verticalScrollBar()->isVisible(), sales > 5);
+        QCOMPARE(GridReading::cuttitles(grid), QStringList());
+        QVERIFY(GridReading::fits(grid));
+        const int date = f.historique().fieldindex(u"Date"_s);
+        const int type = f.historique().fieldindex(u"Type"_s);
+        const int comment = f.historique().fieldindex(u"Commentaire"_s);
+        QCOMPARE(GridReading::cuttexts(grid, date) + GridReading::cuttexts(grid, type), QStringList());
+        const QString whole = u"Code Vendeur : VENDEUR-07 N° vente : VENTE-2026-000123456"_s.left(50);
+        QCOMPARE(GridReading::cuttexts(grid, comment), QStringList{whole});
+        const QModelIndex cut = f.historique().index(0, comment);
+        QCOMPARE(cut.data().toString(), whole);
+        QCOMPARE(GridReading::tooltip(grid, cut), whole);
+        w.close();
     }
 
     // However the window was opened (a click on "HISTORIQUE", F5) and closed (Escape, Enter, a
