@@ -59,7 +59,10 @@ std::vector<int> fit(const std::vector<Column>& columns, int available)
             widths[i] += more;
             spare -= more;
         }
-        widths.back() += spare;
+        // Then to every column in proportion to its width, so that a cell being typed in has room.
+        const std::vector<int> extra = share(std::vector<long long>(widths.begin(), widths.end()), spare);
+        for (std::size_t i = 0; i < count; ++i)
+            widths[i] += extra[i];
     } else if (titlesum <= available) {
         // The widest wants give way first: every column is cut to one bound, the largest that
         // fits, its title staying whole; the pixels left go one each to the columns at the bound.

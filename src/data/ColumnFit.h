@@ -19,7 +19,7 @@ struct Column
 // give way first: the columns are cut to one bound, the largest that fits, so that short texts
 // (a card number, a postcode, points) stay whole and long ones are cut; when even the titles do
 // not fit, all shrink in proportion to them. Room left over goes first to the columns whose
-// content is cut, then to the last column.
+// content is cut, then to every column in proportion to its width.
 std::vector<int> fit(const std::vector<Column>& columns, int available);
 
 } // namespace ColumnFit

@@ -17,12 +17,14 @@ private slots:
         QTest::addColumn<Columns>("columns"); // title, content, most
         QTest::addColumn<int>("available");
         QTest::addColumn<Widths>("widths");
-        QTest::newRow("room for all: the rest to the last")
-            << Columns{{30, 50, -1}, {40, 20, -1}} << 200 << Widths{50, 150};
+        QTest::newRow("room for all: the rest in proportion")
+            << Columns{{30, 50, -1}, {40, 20, -1}} << 180 << Widths{100, 80};
         QTest::newRow("a title wider than its content")
             << Columns{{80, 20, 70}, {40, 20, -1}} << 120 << Widths{80, 40};
         QTest::newRow("most caps the content, room left gives it back")
             << Columns{{30, 300, 100}, {40, 20, -1}} << 200 << Widths{160, 40};
+        QTest::newRow("most caps the content, then the rest in proportion")
+            << Columns{{30, 100, 60}, {40, 20, -1}} << 200 << Widths{143, 57};
         QTest::newRow("too narrow: titles whole, the widest want cut first")
             << Columns{{30, 130, -1}, {40, 60, -1}, {50, 20, -1}} << 170 << Widths{60, 60, 50};
         QTest::newRow("too narrow: short texts whole, the long ones cut to one bound")
