@@ -664,6 +664,12 @@ HttpReply HttpClient::Private::outcome(const Transfer& t) const
         if (t.connectcode >= 300) {
             reply.status = int(t.connectcode);
             // A refused access: its status line, as for any refusal.
+            if (reply.status == 407) {
+                reply.sent = false;
+                reply.proxydenied = true;
+                reply.failure = ProxyAnswer::denied();
+                return reply;
+            }
             if (isaccessdenied(reply.status)) {
                 reply.failure = QString::fromUtf8(t.statusline);
                 return reply;
@@ -759,8 +765,11 @@ HttpReply HttpClient::Private::outcome(const Transfer& t) const
         reply.failure = QString::fromUtf8(t.statusline);
         reply.body = t.replybody;
         // The proxy turned its credentials away: a refused access, which never reached the server.
-        if (t.viaproxy && !t.tunnel && reply.status == 407)
+        if (t.viaproxy && !t.tunnel && reply.status == 407) {
             reply.sent = false;
+            reply.proxydenied = true;
+            reply.failure = ProxyAnswer::denied();
+        }
     }
     return reply;
 }

@@ -34,6 +34,9 @@ struct HttpReply
     // URL, its refusal to open the tunnel for an https one), so the server never saw the request.
     // `status` and `statusline` are the proxy's, `sent` is false.
     bool proxyerror = false;
+    // The proxy turned its credentials away (407, for the request or for the tunnel): `failure`
+    // says so in French, `body` is the proxy's page, `sent` is false.
+    bool proxydenied = false;
 };
 
 // 401, 403 and 407: the server or the proxy turned the request away before acting on it. The

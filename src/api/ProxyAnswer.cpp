@@ -194,4 +194,9 @@ QString failure(int status)
     return u"Le proxy n'a pas pu joindre la plateforme (HTTP %1)."_s.arg(status);
 }
 
+QString denied()
+{
+    return u"Le proxy a refusé son mot de passe (HTTP 407) : la demande n'a pas atteint la plateforme."_s;
+}
+
 } // namespace ProxyAnswer

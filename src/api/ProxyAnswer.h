@@ -28,5 +28,8 @@ bool couldnotreach(int status, const Marks& marks);
 
 // The text the user is shown for such a reply, or for a tunnel the proxy would not open.
 QString failure(int status);
+// The text the user is shown when the proxy turned its credentials away (407): the request never
+// reached the platform.
+QString denied();
 
 } // namespace ProxyAnswer

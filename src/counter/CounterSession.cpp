@@ -454,6 +454,23 @@ void CounterSession::settlepending(CounterOutcome& outcome)
     refreshkept();
 }
 
+CounterOutcome CounterSession::validate(const SaleInput& input, const std::function<bool()>& storelines)
+{
+    if (m_state->idle() || !storelines)
+        return sale(input);
+    CounterOutcome outcome;
+    if (!storelines())
+        return outcome;
+    // The amount the stored lines give now is not the one the pharmacist validated.
+    if (m_shown.amount != input.amount) {
+        outcome.result = CounterOutcome::Result::Nothing;
+        outcome.inform(Sale::amountchangedmessage(m_shown.amount));
+        emit changed();
+        return outcome;
+    }
+    return sale(input);
+}
+
 CounterOutcome CounterSession::sale(const SaleInput& input)
 {
     CounterOutcome outcome;
@@ -737,9 +754,22 @@ void CounterSession::pointsTicket()
         m_tickets.printpoints(shownmember(), m_shown.points, *m_reportoutput);
 }
 
+bool CounterSession::mayclose()
+{
+    if (m_state->idle())
+        return true;
+    const MemoryTable& produits = m_state->Produits();
+    bool lines = false;
+    for (int row = 0; row < produits.rowCount() && !lines; ++row)
+        lines = !produits.blank(row);
+    if (m_shown.amount.isEmpty() && !lines)
+        return true;
+    return m_context.dialogs.question(Sale::cancelquestion());
+}
+
 bool CounterSession::nextCustomer()
 {
-    if (!m_shown.amount.isEmpty() && !m_context.dialogs.question(u"Annuler la saisie en cours"_s))
+    if (!m_shown.amount.isEmpty() && !m_context.dialogs.question(Sale::cancelquestion()))
         return false;
     resetcounter();
     setsearchtext(QString());

@@ -100,6 +100,11 @@ public:
     // and says so; one that certainly did not leave (the platform could not be reached) may be
     // kept instead, after the pharmacist's Yes: the counter then moves on to the next customer.
     CounterOutcome sale(const SaleInput& input);
+    // "Valider Vente" with the sale as the pharmacist sees it. While a member is shown, the lines
+    // being typed are stored first (`storelines`, false when one cannot be: nothing more then). A
+    // line stored now that changes the amount stops the sale: the new amount is shown and told,
+    // and nothing is sent, so that no amount goes out that nobody saw. Otherwise sale().
+    CounterOutcome validate(const SaleInput& input, const std::function<bool()>& storelines);
     // After the pharmacist's Yes, records the use of the coupon (the event, then the status);
     // then, also after No, the coupons are emptied. A coupon without an id does nothing. The
     // refresh that follows is the caller's next step, after the messages.
@@ -112,6 +117,10 @@ public:
     // "Client Suivant": after confirmation when an amount is typed, the counter is reset and the
     // search text emptied. False when the pharmacist kept the sale being typed.
     bool nextCustomer();
+    // Before the counter closes: while a member is shown with an amount or product lines typed,
+    // asks "Annuler la saisie en cours" as "Client Suivant" does. False when the pharmacist keeps
+    // the sale being typed.
+    bool mayclose();
     // "10 Points": the amount plus 10; an empty amount stays empty.
     CounterOutcome addTen();
     // "Total" := "Quantité" × "Prix Unitaire" of a product line.

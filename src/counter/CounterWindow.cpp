@@ -7,6 +7,8 @@
 #include "counter/CouponGrid.h"
 #include "counter/ElidedLabel.h"
 #include "counter/KeptSales.h"
+#include "counter/ProductDelegate.h"
+#include "counter/Sale.h"
 #include "data/GridEditing.h"
 #include "data/MemoryTable.h"
 #include "members/MemberChoiceDialog.h"
@@ -205,6 +207,15 @@ CounterWindow::CounterWindow(const Context& context, QWidget* parent)
     connect(m_nbDelete, &QToolButton::clicked, this, &CounterWindow::nbDeleteClick);
     connect(m_dbgridproduits->selectionModel(), &QItemSelectionModel::currentChanged, this,
             &CounterWindow::dbgridproduitsCurrentChanged);
+    auto* products = new ProductDelegate(m_dbgridproduits);
+    m_dbgridproduits->setItemDelegate(products);
+    // A number the grid cannot read is said once the editor that held it is gone, whatever closed
+    // it (Tab, a click elsewhere); Enter and "Valider Vente" say it at once.
+    connect(products, &ProductDelegate::refused, this,
+            [this](const QModelIndex& index, const QString& text, const QString& why) {
+                m_refusal = Refusal{QPersistentModelIndex(index), text, why};
+                QTimer::singleShot(0, this, [this] { tellrefusal(); });
+            });
     m_dbgridproduits->installEventFilter(this);
     m_dbgridproduits->viewport()->installEventFilter(this);
     m_addpoint->installEventFilter(this);
@@ -243,7 +254,9 @@ void CounterWindow::buildtoolbar()
         button->setAccessibleName(caption);
         button->setAccessibleDescription(description);
         button->setToolTip(description);
-        button->setFocusPolicy(Qt::StrongFocus);
+        // Reached by Tab, never by a click: a window opened from the toolbar gives the keyboard
+        // back, when it closes, to where the pharmacist was working, not to the button.
+        button->setFocusPolicy(Qt::TabFocus);
         button->setFixedHeight(26);
         bar->addWidget(button);
         m_toolbuttons.append(button);
@@ -276,7 +289,7 @@ void CounterWindow::buildtoolbar()
     m_btventesenattente->setObjectName(u"btventesenattente"_s);
     m_btventesenattente->setAccessibleDescription(u"Voir les ventes en attente d'envoi à la plateforme"_s);
     m_btventesenattente->setToolTip(m_btventesenattente->accessibleDescription());
-    m_btventesenattente->setFocusPolicy(Qt::StrongFocus);
+    m_btventesenattente->setFocusPolicy(Qt::TabFocus);
     m_btventesenattente->setFixedHeight(26);
     m_btventesenattente->setStyleSheet(
         u"QToolButton { color: white; background: %1; min-width: 0; max-width: 200px; padding: 0 6px; }"
@@ -290,7 +303,7 @@ void CounterWindow::buildtoolbar()
     m_btaconfirmer->setAccessibleDescription(
         u"Ventes et coupons envoyés dont la plateforme n'a pas encore confirmé l'enregistrement"_s);
     m_btaconfirmer->setToolTip(m_btaconfirmer->accessibleDescription());
-    m_btaconfirmer->setFocusPolicy(Qt::StrongFocus);
+    m_btaconfirmer->setFocusPolicy(Qt::TabFocus);
     m_btaconfirmer->setFixedHeight(26);
     m_btaconfirmer->setStyleSheet(m_btventesenattente->styleSheet());
     m_confirmaction = bar->addWidget(m_btaconfirmer);
@@ -404,8 +417,8 @@ QWidget* CounterWindow::buildmemberpanel()
             m_listecoupons->setItem(row, column, new QTableWidgetItem);
     }
     // Track code, end date, value and id are kept in hidden columns. The coupon's name takes what
-    // the two buttons leave, with or without the scroll bar: the grid never has to scroll sideways,
-    // and "Utiliser" shows whole.
+    // the two buttons leave, with or without the scroll bar (the coupon grid fits them): the grid
+    // never has to scroll sideways, and "Utiliser" shows whole.
     const int widths[] = {-1, 95, 70, 70, -1, -1, -1};
     for (int column = 0; column < 7; ++column) {
         if (widths[column] < 0)
@@ -413,8 +426,6 @@ QWidget* CounterWindow::buildmemberpanel()
         else
             m_listecoupons->setColumnWidth(column, widths[column]);
     }
-    m_listecoupons->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    m_listecoupons->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
 
     auto* points = new QHBoxLayout;
     points->setSpacing(4);
@@ -761,11 +772,10 @@ void CounterWindow::add10ptsClick()
 void CounterWindow::validatesale()
 {
     // A line still being typed, its cell editor open or not, is stored first and sent with the
-    // others; the empty line left for the next product is dropped.
-    if (!m_session->idle() && !storelines())
-        return;
-    const CounterOutcome outcome =
-        m_session->sale({m_edvendeur->text(), m_ednumvente->text(), m_addpoint->text()});
+    // others; the empty line left for the next product is dropped. The amount read here is the
+    // one the pharmacist sees: a stored line that changes it stops the sale.
+    const CounterOutcome outcome = m_session->validate(
+        {m_edvendeur->text(), m_ednumvente->text(), m_addpoint->text()}, [this] { return storelines(); });
     showoutcome(outcome);
     // A kept sale leaves the counter to the next customer.
     if (outcome.result == CounterOutcome::Result::Kept)
@@ -835,6 +845,8 @@ bool CounterWindow::dbgridproduitsKeyPress(QObject* watched, QKeyEvent* key)
         auto* editor = static_cast<QWidget*>(watched);
         QAbstractItemDelegate* delegate = m_dbgridproduits->itemDelegate();
         emit delegate->commitData(editor);
+        if (tellrefusal())
+            return true;
         emit delegate->closeEditor(editor, QAbstractItemDelegate::NoHint);
         dbgridproduitsEnter();
         return true;
@@ -881,6 +893,9 @@ void CounterWindow::dbgridproduitsCurrentChanged(const QModelIndex& current, con
     // business until the change is over.
     if (produits.changing() || !previous.isValid() || previous.row() >= produits.rowCount())
         return;
+    // A number just refused on that line: the cursor goes back to it, nothing is stored meanwhile.
+    if (m_refusal && m_refusal->index.row() == previous.row())
+        return;
     if (previous.column() == PriceColumn)
         producttotal(previous.row());
     if (current.row() != previous.row())
@@ -902,9 +917,37 @@ bool CounterWindow::storeline(int row)
     return true;
 }
 
+bool CounterWindow::tellrefusal()
+{
+    if (!m_refusal)
+        return false;
+    const Refusal refusal = *std::exchange(m_refusal, std::nullopt);
+    const QModelIndex index = refusal.index;
+    if (!index.isValid())
+        return false;
+    // The editor goes first: the box takes the keyboard, and an editor left open would be stored
+    // again as the focus leaves it.
+    QAbstractItemDelegate* delegate = m_dbgridproduits->itemDelegate();
+    if (QWidget* editor = m_dbgridproduits->indexWidget(m_dbgridproduits->currentIndex()))
+        emit delegate->closeEditor(editor, QAbstractItemDelegate::NoHint);
+    const QString field = m_session->state().Produits().headerData(index.column(), Qt::Horizontal).toString();
+    m_context.dialogs.information(Sale::unreadablemessage(index.row(), field, refusal.why));
+    // The cursor in the cell, with what was typed, to be corrected.
+    m_dbgridproduits->setFocus();
+    m_dbgridproduits->setCurrentIndex(index);
+    m_dbgridproduits->edit(index);
+    if (auto* editor = qobject_cast<QLineEdit*>(m_dbgridproduits->indexWidget(index))) {
+        editor->setText(refusal.text);
+        editor->selectAll();
+    }
+    return true;
+}
+
 bool CounterWindow::storelines()
 {
     GridEditing::commit(*m_dbgridproduits);
+    if (tellrefusal())
+        return false;
     MemoryTable& produits = m_session->state().Produits();
     // The price just typed counts as the column left.
     const QModelIndex current = m_dbgridproduits->currentIndex();
@@ -958,6 +1001,12 @@ void CounterWindow::nbDeleteClick()
 
 void CounterWindow::closeEvent(QCloseEvent* event)
 {
+    // A cell still being typed counts as typed.
+    GridEditing::commit(*m_dbgridproduits);
+    if (!m_session->mayclose()) {
+        event->ignore();
+        return;
+    }
     emit closed();
     QMainWindow::closeEvent(event);
 }

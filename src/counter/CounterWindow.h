@@ -3,8 +3,10 @@
 #include "counter/Tickets.h"
 
 #include <QMainWindow>
+#include <QPersistentModelIndex>
 #include <QStringList>
 #include <functional>
+#include <optional>
 
 class Clock;
 class QAction;
@@ -100,7 +102,7 @@ public:
     void setsearchtext(const QString& text);
 
     // "Valider Vente" and Enter in the amount field: the lines being typed are stored, then the
-    // session checks and sends the sale.
+    // session checks and sends the sale; a stored line that changed the amount stops it there.
     void validatesale();
     // "10 Points": the amount plus 10; an empty amount stays empty.
     void add10ptsClick();
@@ -174,6 +176,18 @@ private:
     // Every line on screen as the sale sends it: the open cell editor committed, each line being
     // entered stored, empty new lines dropped. False when a line cannot be stored.
     bool storelines();
+    // Tells the number the grid could not read, the cursor back in its cell with what was typed;
+    // false when there was none.
+    bool tellrefusal();
+
+    // A number typed in the products grid that its field cannot read, not told yet.
+    struct Refusal
+    {
+        QPersistentModelIndex index;
+        QString text;
+        QString why;
+    };
+    std::optional<Refusal> m_refusal;
 
     Context m_context;
     CounterSession* m_session;

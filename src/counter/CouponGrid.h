@@ -43,6 +43,8 @@ protected:
 
 private:
     void listecouponsMouseMove(const QPoint& position, const QPoint& global);
+    // The widths of the name and the two buttons, from what the grid's width leaves.
+    void fitcolumns();
     void setcell(int row, int column, const QString& text);
 
     QTableWidget* m_grid;

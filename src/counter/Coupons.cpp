@@ -158,9 +158,10 @@ QString confirmmessage()
     return u"Confirmer utilisation coupon"_s;
 }
 
-QString hint(const QString& enddate)
+QString hint(const Coupon& coupon)
 {
-    return u"Coupon valable jusqu'au "_s + enddate;
+    const QString name = coupon.isnone() ? u"Coupon"_s : label(coupon.value);
+    return name + u" valable jusqu'au "_s + coupon.enddate;
 }
 
 } // namespace Coupons

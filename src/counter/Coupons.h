@@ -98,7 +98,8 @@ QString confirmingcaption();
 QString unreadablemessage();
 // The confirmation asked before a use.
 QString confirmmessage();
-// The hint over a row: "Coupon valable jusqu'au " + its end date.
-QString hint(const QString& enddate);
+// The hint over a row: its value beside its end date, "Coupon 7.5 € valable jusqu'au 31/12/2026";
+// over a row without a coupon, "Coupon valable jusqu'au ".
+QString hint(const Coupon& coupon);
 
 } // namespace Coupons

@@ -1,5 +1,6 @@
 #include "counter/KeptSalesWindow.h"
 
+#include "data/FittedColumns.h"
 #include "platform/Dialogs.h"
 
 #include <QHBoxLayout>
@@ -80,9 +81,9 @@ KeptSalesWindow::KeptSalesWindow(KeptSales& store, Dialogs& dialogs, QWidget* pa
     m_listeventes->setSelectionMode(QAbstractItemView::SingleSelection);
     m_listeventes->setWordWrap(false);
     m_listeventes->verticalHeader()->hide();
-    m_listeventes->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    m_listeventes->horizontalHeader()->setStretchLastSection(true);
-    m_listeventes->horizontalHeader()->setHighlightSections(false);
+    // Every column shows within the window, "Dernier échec" included; a text cut reads whole as
+    // its tooltip.
+    new FittedColumns(m_listeventes);
     // A list to read: the arrows move in it, Tab leaves it for the buttons.
     m_listeventes->setTabKeyNavigation(false);
     m_listeventes->installEventFilter(this);

@@ -186,4 +186,20 @@ QString nomembermessage()
     return u"Aucun client n'est affiché : la vente n'a pas été envoyée."_s;
 }
 
+QString amountchangedmessage(const QString& amount)
+{
+    return u"La ligne en cours de saisie a été enregistrée : le total de la vente est maintenant de "
+           "%1 euros. Vérifiez-le puis validez la vente à nouveau."_s.arg(amount.isEmpty() ? u"0"_s : amount);
+}
+
+QString unreadablemessage(int row, const QString& field, const QString& why)
+{
+    return u"Ligne %1, colonne « %2 » : %3. Corrigez la valeur."_s.arg(row + 1).arg(field, why);
+}
+
+QString cancelquestion()
+{
+    return u"Annuler la saisie en cours"_s;
+}
+
 } // namespace Sale

@@ -82,5 +82,13 @@ QString deniedmessage(int status);
 QString keepquestion();
 // Told on Enter in the amount field while no member is shown.
 QString nomembermessage();
+// Told when storing the line being typed changed the amount at "Valider Vente": the new amount is
+// shown and nothing is sent until the pharmacist validates it.
+QString amountchangedmessage(const QString& amount);
+// Told when a number typed in a cell of the products grid cannot be read: the line (from 1), the
+// column and why.
+QString unreadablemessage(int row, const QString& field, const QString& why);
+// Asked when the counter window is closed while a sale is being typed for the member shown.
+QString cancelquestion();
 
 } // namespace Sale

@@ -313,6 +313,16 @@ bool MemoryTable::setData(const QModelIndex& index, const QVariant& value, int r
     return true;
 }
 
+std::optional<QString> MemoryTable::unreadable(int column, const QVariant& value) const
+{
+    if (column < 0 || column >= columnCount() || fitted(column, value))
+        return std::nullopt;
+    const QString text = value.toString().trimmed();
+    if (m_fields[static_cast<std::size_t>(column)].type == Type::Integer)
+        return u"'%1' n'est pas une valeur entière correcte"_s.arg(text);
+    return u"'%1' n'est pas une valeur en virgule flottante correcte"_s.arg(text);
+}
+
 std::optional<QVariant> MemoryTable::fitted(int column, const QVariant& value) const
 {
     const Field& field = m_fields[static_cast<std::size_t>(column)];

@@ -99,6 +99,10 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+    // Why a text typed into a number field cannot be held there, in the run-time library's words
+    // ("'2,5' n'est pas une valeur entière correcte"); none when the field can hold it (an empty
+    // text is no value and can).
+    std::optional<QString> unreadable(int column, const QVariant& value) const;
 
 signals:
     void posted(int row);

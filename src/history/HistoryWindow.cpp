@@ -1,6 +1,7 @@
 #include "history/HistoryWindow.h"
 
 #include "api/QuilbaError.h"
+#include "data/FittedColumns.h"
 #include "data/MemoryTable.h"
 #include "history/HistoryRows.h"
 #include "platform/Dialogs.h"
@@ -33,6 +34,16 @@ HistoryWindow::HistoryWindow(MemoryTable& historique, Dialogs& dialogs, QWidget*
     m_DBGrid1->verticalHeader()->hide();
     // A list to read: the arrows move in it, Tab leaves it for "Annuler".
     m_DBGrid1->setTabKeyNavigation(false);
+    const int uDate = m_historique.fieldindex(u"uDate"_s);
+    const int Valeur = m_historique.fieldindex(u"Valeur"_s);
+    for (int column = 0; column < m_historique.columnCount(); ++column)
+        m_DBGrid1->setColumnHidden(column, column == uDate || column == Valeur);
+    // "Date", "Type" and "Commentaire" at most 130, 180 and 270 pixels, within the window's width.
+    std::vector<int> most(static_cast<std::size_t>(m_historique.columnCount()), -1);
+    most[static_cast<std::size_t>(m_historique.fieldindex(u"Date"_s))] = 130;
+    most[static_cast<std::size_t>(m_historique.fieldindex(u"Type"_s))] = 180;
+    most[static_cast<std::size_t>(m_historique.fieldindex(u"Commentaire"_s))] = 270;
+    m_fit = new FittedColumns(m_DBGrid1, most);
 
     auto* panel = new QWidget(this);
     panel->setObjectName(u"Panel1"_s);
@@ -55,7 +66,12 @@ HistoryWindow::HistoryWindow(MemoryTable& historique, Dialogs& dialogs, QWidget*
 
     connect(m_Button1, &QPushButton::clicked, this, &QDialog::close);
     // Every way of closing (button, close box, Escape) ends in finished.
-    connect(this, &QDialog::finished, this, [this] { m_historique.clear(); });
+    connect(this, &QDialog::finished, this, [this] {
+        m_historique.clear();
+        // The counter takes the keyboard back, where the pharmacist left it.
+        if (QWidget* counter = parentWidget(); counter && counter->isVisible())
+            counter->activateWindow();
+    });
 }
 
 void HistoryWindow::historiquerequested(const std::optional<JsonValue>& eventlist)
@@ -77,13 +93,7 @@ void HistoryWindow::execute(const JsonValue& eventlist)
         m_dialogs.exception(error.message());
         return;
     }
-    const int uDate = m_historique.fieldindex(u"uDate"_s);
-    const int Valeur = m_historique.fieldindex(u"Valeur"_s);
-    for (int column = 0; column < m_historique.columnCount(); ++column)
-        m_DBGrid1->setColumnHidden(column, column == uDate || column == Valeur);
-    m_DBGrid1->setColumnWidth(m_historique.fieldindex(u"Date"_s), 130);
-    m_DBGrid1->setColumnWidth(m_historique.fieldindex(u"Type"_s), 180);
-    m_DBGrid1->setColumnWidth(m_historique.fieldindex(u"Commentaire"_s), 270);
+    m_fit->fit();
     if (m_historique.rowCount() > 0)
         m_DBGrid1->setCurrentIndex(m_historique.index(0, m_historique.fieldindex(u"Date"_s)));
     if (!isVisible()) {

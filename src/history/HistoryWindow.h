@@ -6,6 +6,7 @@
 #include <optional>
 
 class Dialogs;
+class FittedColumns;
 class MemoryTable;
 class QPushButton;
 class QTableView;
@@ -33,4 +34,5 @@ private:
     Dialogs& m_dialogs;
     QTableView* m_DBGrid1;
     QPushButton* m_Button1;
+    FittedColumns* m_fit;
 };

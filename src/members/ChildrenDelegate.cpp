@@ -31,8 +31,11 @@ void ChildrenDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
         return;
     QStyleOptionButton box;
     const QStyle* style = option.widget ? option.widget->style() : QApplication::style();
-    const QRect indicator = style->subElementRect(QStyle::SE_CheckBoxIndicator, &box, option.widget);
-    box.rect = QRect(option.rect.center() - indicator.center(), indicator.size());
+    // The box in the middle of its cell, whatever the row's height.
+    const QSize indicator(style->pixelMetric(QStyle::PM_IndicatorWidth, &box, option.widget),
+                          style->pixelMetric(QStyle::PM_IndicatorHeight, &box, option.widget));
+    box.rect = QRect(QPoint(), indicator.boundedTo(option.rect.size()));
+    box.rect.moveCenter(option.rect.center());
     box.state = QStyle::State_Enabled | (index.data().toInt() != 0 ? QStyle::State_On : QStyle::State_Off);
     style->drawPrimitive(QStyle::PE_IndicatorCheckBox, &box, painter, option.widget);
 }

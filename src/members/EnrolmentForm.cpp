@@ -1,5 +1,6 @@
 #include "members/EnrolmentForm.h"
 
+#include "data/FittedColumns.h"
 #include "data/GridEditing.h"
 #include "data/MemoryTable.h"
 #include "members/ChildrenDelegate.h"
@@ -141,6 +142,7 @@ void EnrolmentForm::build()
     m_DBGrid1->verticalHeader()->hide();
     m_DBGrid1->verticalHeader()->setDefaultSectionSize(18);
     m_DBGrid1->setItemDelegate(new ChildrenDelegate(m_DBGrid1));
+    new FittedColumns(m_DBGrid1);
     m_DBGrid1->installEventFilter(this);
     m_GridOriginalOptions = m_DBGrid1->editTriggers() | QAbstractItemView::AnyKeyPressed;
     m_DBGrid1->setEditTriggers(m_GridOriginalOptions);
@@ -457,14 +459,10 @@ bool EnrolmentForm::leavefocused()
     QWidget* field = focusWidget();
     if (field && field->parentWidget() == m_cbcivilite)
         field = m_cbcivilite;
-    // As when the field is left, a message does not stop the save, but a birth date that does not
-    // exist is never sent.
-    if (!field || leave(field))
-        return true;
-    // The save goes on: the civility list stays folded.
-    if (field == m_cbcivilite)
-        m_cbcivilite->hidePopup();
-    return field != m_eddtn || EnrolmentRules::parsedate(dtndigits()).isValid();
+    // The box's own message asks for another value, and the focus is back in it: the save stops
+    // there, so that no value the pharmacist was just told is wrong is sent. An empty civility or
+    // birth date is told once, by the box.
+    return !field || leave(field);
 }
 
 void EnrolmentForm::keyPressEvent(QKeyEvent* event)

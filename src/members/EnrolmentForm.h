@@ -77,7 +77,7 @@ private:
     // The check of a field being left, if it has one; false when it failed.
     bool leave(QWidget* field);
     // "Valider" leaves the field that has the focus (its buttons take none) and runs its check;
-    // false when the save must stop there.
+    // false when it failed: the save stops there, the focus in the field.
     bool leavefocused();
     // Children's birth dates that do not exist are refused with the date message.
     bool childdatesvalid();

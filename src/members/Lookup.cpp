@@ -145,6 +145,11 @@ QStringList failuremessages(const HttpReply& reply)
     if (reply.status == 0 || reply.proxyerror)
         return {reply.failure};
     const QString statusline = QString::fromUtf8(reply.statusline);
+    // The proxy's page for refused credentials is in its own language, about its own business:
+    // the pharmacist is told first, in French, what happened.
+    if (reply.proxydenied)
+        return {reply.failure, u"Erreur Accés Serveur Gestionnaire Fidélité : "_s +
+                                   QString::number(reply.status) + u' ' + statusline};
     return {statusline + u' ' + QString::fromUtf8(reply.body) + u' ',
             u"Erreur Accés Serveur Gestionnaire Fidélité : "_s + QString::number(reply.status) + u' ' +
                 statusline};

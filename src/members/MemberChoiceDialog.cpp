@@ -1,5 +1,6 @@
 #include "members/MemberChoiceDialog.h"
 
+#include "data/FittedColumns.h"
 #include "data/MemoryTable.h"
 
 #include <QHBoxLayout>
@@ -29,12 +30,16 @@ MemberChoiceDialog::MemberChoiceDialog(MemoryTable& listeMembre, QWidget* parent
     m_grid->verticalHeader()->setDefaultSectionSize(20);
     m_grid->setTabKeyNavigation(false);
     m_grid->installEventFilter(this);
-    const std::pair<QString, int> widths[] = {{u"Numéro Carte"_s, 100}, {u"Nom"_s, 110},
-                                              {u"Prénom"_s, 70},        {u"Adresse"_s, 100},
-                                              {u"Code Postal"_s, 70},   {u"Ville"_s, 100}};
-    for (const auto& [field, width] : widths)
-        m_grid->setColumnWidth(m_table.fieldindex(field), width);
     m_grid->setColumnHidden(m_table.fieldindex(u"id"_s), true);
+    // Every column shows, "Nb Points" included, so that homonyms can be told apart: no column
+    // wider than its width of old, and a text cut reads whole as its tooltip.
+    const std::pair<QString, int> widths[] = {
+        {u"Numéro Carte"_s, 100}, {u"Nom"_s, 110},   {u"Prénom"_s, 70},    {u"Adresse"_s, 100},
+        {u"Code Postal"_s, 70},   {u"Ville"_s, 100}, {u"Nb Points"_s, 100}};
+    std::vector<int> most(static_cast<std::size_t>(m_table.columnCount()), -1);
+    for (const auto& [field, width] : widths)
+        most[static_cast<std::size_t>(m_table.fieldindex(field))] = width;
+    new FittedColumns(m_grid, most);
 
     m_btnannuler->setObjectName(u"btnannuler"_s);
     m_btnchoisir->setObjectName(u"btnchoisir"_s);

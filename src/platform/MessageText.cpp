@@ -1,5 +1,7 @@
 #include "platform/MessageText.h"
 
+#include "platform/HtmlEntities.h"
+
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -18,7 +20,8 @@ bool looksmarked(const QString& text)
 
 QString decodeentities(const QString& text)
 {
-    static const QRegularExpression entity(u"&(#[0-9]{1,7}|#[xX][0-9a-fA-F]{1,6}|[a-zA-Z]{2,8});"_s);
+    static const QRegularExpression entity(
+        u"&(#[0-9]{1,7}|#[xX][0-9a-fA-F]{1,6}|[a-zA-Z][a-zA-Z0-9]{1,7});"_s);
     QString out;
     qsizetype from = 0;
     for (const QRegularExpressionMatch& match : entity.globalMatch(text)) {
@@ -44,7 +47,7 @@ QString decodeentities(const QString& text)
         else if (name == u"nbsp"_s)
             code = u' ';
         else
-            ok = false;
+            code = HtmlEntities::code(name);
         const bool valid = ok && code > 0 && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
         out += valid ? QString::fromUcs4(&code, 1) : match.captured(0);
     }

@@ -53,7 +53,12 @@ private slots:
         QTest::newRow("markup removed, entities read")
             << u"HTTP/1.1 403 Forbidden <html><body><h1>Acc&egrave;s</h1><p>refus&#233; &amp; "
                "&#x2192; &lt;x&gt;&nbsp;!</p></body></html> "_s
-            << u"HTTP/1.1 403 Forbidden\nAcc&egrave;s\nrefusé & → <x> !"_s;
+            << u"HTTP/1.1 403 Forbidden\nAccès\nrefusé & → <x> !"_s;
+        // Every named reference of HTML, letter case counting; an unknown name stays as written.
+        QTest::newRow("named entities read")
+            << u"<html><body><p>&Eacute;chec de l&rsquo;acc&egrave;s &laquo;&nbsp;proxy&nbsp;&raquo; "
+               "&euro; &sup2; &frac12; &hellip; &EACUTE; &nosuch;</p></body></html>"_s
+            << u"Échec de l’accès « proxy » € ² ½ … &EACUTE; &nosuch;"_s;
         QTest::newRow("ten lines kept")
             << u"1\n2\n3\n4\n5\n6\n7\n8\n9\n10"_s << u"1\n2\n3\n4\n5\n6\n7\n8\n9\n10"_s;
         QTest::newRow("eleventh line left out")

@@ -195,7 +195,8 @@ private slots:
         QVERIFY(inorder(found, refresh));
         QCOMPARE(Person::focus(), window.dbgridproduits());
 
-        // A line typed, its price left in the cell editor: F9 stores it and sends it.
+        // A line typed, its price left in the cell editor: F9 stores it and shows the amount it
+        // gives; the next F9 sends it.
         Person::type(u"A100"_s);
         Person::press(Qt::Key_Return);
         Person::type(u"2"_s);
@@ -203,6 +204,11 @@ private slots:
         Person::type(u"4.5"_s);
         QCOMPARE(observe(counter, u"focus"_s), u"cellule"_s);
         const QString before = window.encours()->text();
+        Person::press(Qt::Key_F9);
+        QCOMPARE(counter.dialogs.texts(), QStringList{Sale::amountchangedmessage(u"9"_s)});
+        QCOMPARE(window.addpoint()->text(), u"9"_s);
+        QCOMPARE(counter.sent(), QByteArrayList());
+        counter.dialogs.clear();
         Person::press(Qt::Key_F9);
         const QByteArray sale =
             uR"({"AdEvent":{"type":"addCA", "member":{"id":%1},"group":{"loadFromKeys":{"idExternal":"101" }},"fvalue":"9","details":[{"AdEventDetail":{"detailType":"I","class1":"produit A100","class10":"A100","quantity":"2","unitValue":"4.5","finalvalue":"9"}}]}})"_s
@@ -307,8 +313,12 @@ private slots:
             << member + u";focus:edvendeur;type:AB;focus:addpoint;type:12"_s << QString() << QString()
             << u"F9"_s << QString() << QStringList{u"addpoint="_s, u"focus=dbgridproduits"_s} << QStringList()
             << QStringList{u"\"sparam\":\"AB\",\"fvalue\":\"12\"}}"_s, lookup, query} << 0;
-        QTest::newRow("F9 with the price in its cell editor")
+        QTest::newRow("F9 with the price in its cell editor: the amount shown first")
             << member + u";type:A100\n2\n4.5"_s << QString() << QString() << u"F9"_s << QString()
+            << QStringList{u"produits=1"_s, u"addpoint=9"_s}
+            << QStringList{Sale::amountchangedmessage(u"9"_s)} << QStringList() << 0;
+        QTest::newRow("F9 with the line stored")
+            << member + u";type:A100\n2\n4.5\n\n"_s << QString() << QString() << u"F9"_s << QString()
             << QStringList{u"produits=0"_s} << QStringList()
             << QStringList{uR"("fvalue":"9","details":[{"AdEventDetail")"_s, lookup} << 0;
         QTest::newRow("F9 without a member")

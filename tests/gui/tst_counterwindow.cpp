@@ -1,4 +1,5 @@
 #include "CounterRig.h"
+#include "GridReading.h"
 #include "Person.h"
 #include "RecordingReportOutput.h"
 
@@ -325,7 +326,6 @@ private slots:
         QStringList names;
         QStringList firstnames;
         bool idhidden = false;
-        QList<int> widths;
         QString title;
         int firstrow = -1;
         Person::whenmodal([&](QDialog* dialog) {
@@ -334,8 +334,6 @@ private slots:
             names = gridcolumn(grid, 2);
             firstnames = gridcolumn(grid, 3);
             idhidden = grid->isColumnHidden(0);
-            for (int column = 1; column < 7; ++column)
-                widths << grid->columnWidth(column);
             firstrow = grid->currentIndex().row();
             QTest::keyClick(grid, Qt::Key_Down);
             if (how == u"enter"_s) {
@@ -358,7 +356,6 @@ private slots:
         QCOMPARE(names, (QStringList{u"DUPONT"_s, u"DUPONT"_s, u"DUPONTEL"_s}));
         QCOMPARE(firstnames, (QStringList{u"Jean"_s, u"Marie"_s, u"Agnès"_s}));
         QVERIFY(idhidden);
-        QCOMPARE(widths, (QList<int>{100, 110, 70, 100, 70, 100}));
         QCOMPARE(counter.requestlines(),
                  (QStringList{head + u"\"name_starts_with\":\"DUPONT\"}}"_s, head + u"\"id\":\"31\"}}"_s}));
         QVERIFY(counter.dialogs.texts().isEmpty());
@@ -367,6 +364,46 @@ private slots:
         QCOMPARE(w.btsearch()->text(), u"Actualiser"_s);
         QCOMPARE(counter.listeMembre().rowCount(), 0);
         QVERIFY(!counter.choice->isVisible());
+    }
+
+    // Homonyms can be told apart: every column of the choice shows within the dialog, its title
+    // whole, and the card numbers, postcodes and points whole; a long address or town is cut and
+    // reads whole as its tooltip.
+    void listReadsWhole()
+    {
+        Counter counter;
+        counter.server.enqueue(CaptureServer::ok(
+            R"({"list":[{"id":31,"cardnumber":"1010002","name":"DUPONT","firstname":"Jean-Christophe","nbPoint":1250,)"
+            R"("address":{"line1":"3 avenue des Champs-Elysees","zip":"75008","town":"Saint-Martin-en-Haut-sur-Loire"}},)"
+            R"({"id":32,"cardnumber":"1010005","name":"DUPONTEL","firstname":"Agnès","nbPoint":40},)"
+            R"({"id":33,"cardnumber":"1010003","name":"DUPONT","firstname":"Jean","nbPoint":0,)"
+            R"("address":{"line1":"1 rue A","zip":"69001","town":"Lyon"}}]})"));
+        QStringList titles{u"?"_s};
+        bool fits = false;
+        QStringList whole{u"?"_s};
+        QString address;
+        QString titletip{u"?"_s};
+        Person::whenmodal([&](QDialog* dialog) {
+            auto* grid = dialog->findChild<QTableView*>(u"DBGrid1"_s);
+            QCOMPARE(dialog->size(), QSize(505, 169));
+            titles = GridReading::cuttitles(grid);
+            fits = GridReading::fits(grid);
+            whole.clear();
+            for (int column : {1, 5, 7})
+                whole += GridReading::cuttexts(grid, column);
+            // Jean-Christophe's, second in surname then first-name order.
+            const QModelIndex cut = grid->model()->index(1, 4);
+            if (GridReading::cuttexts(grid, 4).contains(cut.data().toString()))
+                address = GridReading::tooltip(grid, cut);
+            titletip = GridReading::titletooltip(grid, 7);
+            dialog->reject();
+        });
+        counter.search(u"DUPONT"_s);
+        QCOMPARE(titles, QStringList());
+        QVERIFY(fits);
+        QCOMPARE(whole, QStringList());
+        QCOMPARE(address, u"3 avenue des Champs-Elysees"_s.left(30));
+        QCOMPARE(titletip, QString());
     }
 
     // Leaving the dialog without a choice empties the search field and sends nothing more.
@@ -464,6 +501,28 @@ private slots:
         QCOMPARE(w.addpoint()->text(), u"12,5"_s);
         QCOMPARE(w.listecoupons()->item(0, 1)->text(), QString());
         QCOMPARE(w.listecoupons()->rowCount(), 2);
+    }
+
+    // Behind the proxy, a refused password: the pharmacist reads first, in French, that the proxy
+    // turned it away, never the proxy's English page; the status box follows.
+    void proxyRefusedPasswordIsSaidInFrench()
+    {
+        Counter counter;
+        counter.window->context().client.client().setproxy(
+            {u"127.0.0.1"_s, counter.server.port(), u"PROXYUS"_s, u"abcd1234"_s});
+        counter.server.enqueue(CaptureServer::status(
+            "HTTP/1.1 407 Proxy Authentication Required",
+            "<html><head><title>ERROR: Cache Access Denied</title></head><body><p>Sorry, you are not "
+            "currently allowed to request this page.</p></body></html>",
+            "Server: squid/5.7\r\nContent-Type: text/html\r\nX-Squid-Error: ERR_CACHE_ACCESS_DENIED 0\r\n"));
+        counter.search(u"1010001"_s);
+        QCOMPARE(
+            counter.dialogs.texts(),
+            (QStringList{u"Le proxy a refusé son mot de passe (HTTP 407) : la demande n'a pas atteint la "
+                         "plateforme."_s,
+                         u"Erreur Accés Serveur Gestionnaire Fidélité : 407 HTTP/1.1 407 Proxy "
+                         "Authentication Required"_s}));
+        QVERIFY(counter.window->state().idle());
     }
 
     void transportFailureIsOneErrorBox()

@@ -10,8 +10,11 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QScrollBar>
+#include <QStyle>
 #include <QTableWidget>
 #include <QTest>
+#include <QWindow>
 
 using namespace Qt::StringLiterals;
 
@@ -96,6 +99,44 @@ private slots:
         QVERIFY(!grid->isEnabled());
     }
 
+    // Whatever the count (from three the scroll bar takes its width), each coupon's name reads
+    // whole, its value included, and so do the two buttons; the grid never scrolls sideways.
+    void couponValueReadable_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::newRow("one") << 1;
+        QTest::newRow("two") << 2;
+        QTest::newRow("three") << 3;
+        QTest::newRow("six") << 6;
+    }
+    void couponValueReadable()
+    {
+        QFETCH(int, count);
+        Counter counter;
+        QList<QByteArray> coupons;
+        const QList<QByteArray> kinds{small, third, big};
+        for (int i = 0; i < count; ++i)
+            coupons.append(kinds.at(i % 3));
+        counter.showmember(list(coupons));
+        QTableWidget* grid = counter.grid;
+        QCOMPARE(grid->rowCount(), count);
+        QCoreApplication::processEvents();
+        QCOMPARE(grid->verticalScrollBar()->isVisible(), count > 2);
+        int width = 0;
+        for (int column = 0; column < Coupons::ColumnCount; ++column)
+            width += grid->isColumnHidden(column) ? 0 : grid->columnWidth(column);
+        QCOMPARE(width, grid->viewport()->width());
+        const QFontMetrics metrics(grid->font());
+        const int margins = 2 * (grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid) + 1);
+        for (int row = 0; row < count; ++row) {
+            for (int column : {int(Coupons::Label), int(Coupons::Print), int(Coupons::Use)}) {
+                const QString text = grid->item(row, column)->text();
+                QVERIFY2(metrics.horizontalAdvance(text) + margins <= grid->columnWidth(column),
+                         qPrintable(text + u" in "_s + QString::number(grid->columnWidth(column))));
+            }
+        }
+    }
+
     void memberShownListsItsCoupons()
     {
         Counter counter;
@@ -146,7 +187,7 @@ private slots:
             QApplication::sendEvent(viewport, &move);
             return counter.grid->toolTip();
         };
-        QCOMPARE(moveto(0), u"Coupon valable jusqu'au 15/01/2027"_s);
+        QCOMPARE(moveto(0), u"Coupon 20 € valable jusqu'au 15/01/2027"_s);
         QCOMPARE(moveto(1), u"Coupon valable jusqu'au "_s);
     }
 
@@ -216,6 +257,51 @@ private slots:
         QCOMPARE(printed->trackcode, u"TC2"_s);
         QCOMPARE(counter.server.requests().size(), 2);
         QCOMPARE(counter.dialogs.texts(), QStringList());
+    }
+
+    // An emptied grid keeps no highlighted cell, and the cursor left on a coupon of the customer
+    // before never comes back: Tab reaches the next customer's coupons on the first "Utiliser".
+    void emptiedGridKeepsNoCursor_data()
+    {
+        QTest::addColumn<int>("key"); // pressed through the counter window
+        QTest::addColumn<QString>("typed"); // typed into the search field instead
+        QTest::newRow("Client Suivant") << int(Qt::Key_F12) << QString();
+        QTest::newRow("search text edited") << 0 << u"9"_s;
+    }
+    void emptiedGridKeepsNoCursor()
+    {
+        QFETCH(int, key);
+        QFETCH(QString, typed);
+        Counter counter;
+        counter.window->coupons().setprintcoupon([](const Coupons::Coupon&) {});
+        counter.showmember(list({small, big}));
+        QVERIFY(QTest::qWaitForWindowActive(counter.window.get()));
+        QTableWidget* grid = counter.grid;
+        QWindow* window = counter.window->windowHandle();
+        const QRect print = grid->visualRect(grid->model()->index(1, Coupons::Print));
+        QTest::mouseClick(window, Qt::LeftButton, {}, grid->viewport()->mapTo(counter.window.get(), print.center()));
+        QCOMPARE(grid->currentIndex(), grid->model()->index(1, Coupons::Print));
+        QVERIFY(grid->selectionModel()->hasSelection());
+
+        if (key) {
+            QTest::keyClick(window, Qt::Key(key));
+        } else {
+            QTest::mouseClick(window, Qt::LeftButton, {},
+                              counter.window->search()->mapTo(counter.window.get(), QPoint(5, 5)));
+            QTest::keyClick(window, Qt::Key_End);
+            QTest::keyClicks(QApplication::focusWidget(), typed);
+        }
+        QCOMPARE(counter.row(1), emptyrow);
+        QVERIFY(!grid->currentIndex().isValid());
+        QVERIFY(!grid->selectionModel()->hasSelection());
+
+        counter.showmember(list({small, big}));
+        QTest::mouseClick(window, Qt::LeftButton, {},
+                          counter.window->search()->mapTo(counter.window.get(), QPoint(5, 5)));
+        QTest::keyClick(window, Qt::Key_Tab);
+        QTest::keyClick(window, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), grid);
+        QCOMPARE(grid->currentIndex(), grid->model()->index(0, Coupons::Use));
     }
 
     void printChoosesTheVoucherOfTheValue()

@@ -1,5 +1,6 @@
 #include "CaptureServer.h"
 #include "FixedClock.h"
+#include "GridReading.h"
 #include "RecordingReportOutput.h"
 #include "ScriptedDialogs.h"
 
@@ -324,6 +325,55 @@ private slots:
         rig.control<QComboBox>(u"cbcivilite"_s)->hidePopup();
     }
 
+    // "Valider" with the focus in a box whose value its own check refuses: the box's message alone,
+    // the focus left in it as the message asks, nothing saved. An empty civility or birth date is
+    // one fault, told once.
+    void validerStopsAtTheFocusedBox_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("message");
+        const QString phone = u"Numéro Tel invalide - formats attendus : 0xxxxxxxxx ou +XXxxxxxxxx"_s;
+        QTest::newRow("mobile from 00") << u"edmobile"_s << u"0012345678"_s << phone;
+        QTest::newRow("landline too short") << u"edtel"_s << u"01234"_s << phone;
+        QTest::newRow("civility Mr") << u"cbcivilite"_s << u"Mr"_s
+                                     << u"Civilité Invalide - Saisir à nouveau"_s;
+        QTest::newRow("civility empty")
+            << u"cbcivilite"_s << QString() << u"Civilité Invalide - Saisir à nouveau"_s;
+        QTest::newRow("birth date in the future")
+            << u"eddtn"_s << u"01012099"_s
+            << u"la date de naissance est supérieure ou égale à date du jour - Saisir une nouvelle date"_s;
+        QTest::newRow("birth date empty")
+            << u"eddtn"_s << QString() << u"Vous devez saisir une date de naissance"_s;
+    }
+    void validerStopsAtTheFocusedBox()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, typed);
+        QFETCH(QString, message);
+        Rig rig;
+        loaded(rig.current);
+        rig.open(SaveMode::Update);
+        auto* control = rig.form.findChild<QWidget*>(field);
+        QTest::mouseClick(control, Qt::LeftButton);
+        QTest::keyClick(control, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(control, Qt::Key_Delete);
+        if (auto* edit = qobject_cast<QLineEdit*>(control))
+            edit->setCursorPosition(0);
+        QTest::keyClicks(control, typed);
+        rig.dialogs.clear();
+
+        rig.valider();
+
+        QCOMPARE(rig.dialogs.texts(), QStringList{message});
+        QWidget* focus = rig.form.focusWidget();
+        QVERIFY(focus == control || control->isAncestorOf(focus));
+        QVERIFY(rig.server.requests().isEmpty());
+        QVERIFY(rig.form.isVisible());
+        QVERIFY(!rig.form.saved());
+        rig.control<QComboBox>(u"cbcivilite"_s)->hidePopup();
+    }
+
     void enterActsAsTab()
     {
         Rig rig;
@@ -375,6 +425,36 @@ private slots:
         rig.form.insertenfant();
         QCOMPARE(enfants.rowCount(), Member::maxenfants);
         QCOMPARE(rig.dialogs.texts(), QStringList{u"Une adhésion compte au plus dix enfants"_s});
+    }
+
+    // The children grid at the form's size: every title whole, no column off to the side, and
+    // each "Suppression" box drawn in the middle of its own row.
+    void childrenGridReadsWhole()
+    {
+        Rig rig;
+        loaded(rig.current);
+        rig.open(SaveMode::Update);
+        auto* grid = rig.control<QTableView>(u"DBGrid1"_s);
+        QCoreApplication::processEvents();
+        QCOMPARE(GridReading::cuttitles(grid), QStringList());
+        QVERIFY(GridReading::fits(grid));
+        const QImage shown = grid->viewport()->grab().toImage();
+        for (int row = 0; row < rig.form.enfants().rowCount(); ++row) {
+            const QRect cell = grid->visualRect(rig.form.enfants().index(row, 0));
+            // The box's outline: what is not white in the cell.
+            QRect box;
+            for (int y = cell.top(); y < cell.bottom(); ++y) {
+                for (int x = cell.left(); x < cell.right(); ++x) {
+                    if (shown.pixelColor(x, y).lightness() < 230)
+                        box |= QRect(x, y, 1, 1);
+                }
+            }
+            QVERIFY2(!box.isEmpty(), qPrintable(QString::number(row)));
+            QVERIFY2(box.height() >= 10, qPrintable(QString::number(box.height())));
+            QVERIFY2(qAbs(box.center().y() - cell.center().y()) <= 1,
+                     qPrintable(QString::number(box.center().y()) + u" in "_s +
+                                QString::number(cell.center().y())));
+        }
     }
 
     // "Impression" prints what the controls hold now, with the pharmacy settings of the moment.

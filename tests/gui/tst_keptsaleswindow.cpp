@@ -1,4 +1,5 @@
 #include "FixedClock.h"
+#include "GridReading.h"
 #include "Person.h"
 #include "ScriptedDialogs.h"
 #include "SmallDisk.h"
@@ -167,12 +168,35 @@ private slots:
         QCOMPARE(f.rows(), (QStringList{dupont + u"Envoi en cours"_s,
                                         martin + u"Erreur de socket n° 111 Connexion refusée."_s, oconnor}));
         QCOMPARE(f.list->item(1, 5)->toolTip(), failure);
-        QVERIFY(f.list->horizontalHeader()->stretchLastSection());
+        QCOMPARE(GridReading::cuttitles(f.list), QStringList());
+        QVERIFY(GridReading::fits(f.list));
         QCOMPARE(f.selected(), 0);
         QVERIFY(f.supprimer->isEnabled());
         QVERIFY(!f.erreurliste->isVisible());
         QVERIFY(!f.aucunevente->isVisible());
         QVERIFY(f.dialogs.shown().isEmpty());
+    }
+
+    // A long client's name and a long failure never push a column off the window: every title
+    // reads whole, "Dernier échec" included; what is cut reads whole as its tooltip.
+    void longTextsKeepEveryTitle()
+    {
+        Fixture f;
+        f.keepthree();
+        const QString name = u"DUPONTEL-LAGARDE DE LA FONTAINE Agnès-Marie Christine Éléonore"_s;
+        f.store.keep(sale(name, u"1010005"_s, u"12 345,67"_s, u"VENDEUR-07"_s, u"VENTE-2026-000123456"_s));
+        QCOMPARE(f.store.claim().sale.number, u"A-1"_s);
+        const QString failure = u"La plateforme n'a pas répondu dans le délai : la connexion au serveur "
+                                "a été coupée après l'envoi de la demande, elle sera essayée à nouveau."_s;
+        QCOMPARE(f.store.release(1, failure, KeptSales::Departure::NotLeft), KeptSales::Status::Done);
+        QVERIFY(f.open());
+        QCOMPARE(GridReading::cuttitles(f.list), QStringList());
+        QVERIFY(GridReading::fits(f.list));
+        const QModelIndex client = f.list->model()->index(3, 0);
+        QVERIFY(GridReading::cuttexts(f.list, 0).contains(name + u" (1010005)"_s));
+        QCOMPARE(GridReading::tooltip(f.list, client), name + u" (1010005)"_s);
+        // The failure's own tooltip, its whole text.
+        QCOMPARE(GridReading::tooltip(f.list, f.list->model()->index(0, 5)), failure);
     }
 
     // Deleting asks first; only Yes takes the sale out of the file, and the next one is selected.

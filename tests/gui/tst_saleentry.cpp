@@ -342,21 +342,180 @@ private slots:
         QCOMPARE(counter.server.requests().size(), 1);
     }
 
-    void lineBeingTypedIsSent()
+    // A number the grid cannot read is never stored as an empty cell: whatever leaves the cell
+    // (Enter, Tab, F9), the pharmacist is told which cell and why, the cursor stays there with what
+    // was typed, and no sale goes out.
+    void unreadableNumberKeepsTheCursor_data()
     {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("shown"); // in the editor afterwards
+        QTest::addColumn<QString>("message");
+        const QString quantity =
+            u"Ligne 1, colonne « Quantité » : '2,5' n'est pas une valeur entière correcte. "
+            "Corrigez la valeur."_s;
+        const QString price = u"Ligne 1, colonne « Prix Unitaire » : 'x1,5' n'est pas une valeur en virgule "
+                              "flottante correcte. Corrigez la valeur."_s;
+        QTest::newRow("quantity 2,5, Enter") << 1 << u"2,5"_s << int(Qt::Key_Return) << u"2,5"_s << quantity;
+        QTest::newRow("quantity 2,5, Tab") << 1 << u"2,5"_s << int(Qt::Key_Tab) << u"2,5"_s << quantity;
+        QTest::newRow("price x1.5, Enter") << 2 << u"x1.5"_s << int(Qt::Key_Return) << u"x1,5"_s << price;
+        QTest::newRow("price x1.5, F9") << 2 << u"x1.5"_s << int(Qt::Key_F9) << u"x1,5"_s << price;
+    }
+    void unreadableNumberKeepsTheCursor()
+    {
+        QFETCH(int, column);
+        QFETCH(QString, typed);
+        QFETCH(int, key);
+        QFETCH(QString, shown);
+        QFETCH(QString, message);
         Counter counter;
         counter.showmember();
-        counter.window->nbInsertClick();
-        counter.type(u"C1"_s);
-        counter.type(u"2"_s);
-        counter.type(u"1,5"_s);
+        QTest::mouseClick(counter.window->findChild<QToolButton*>(u"nbInsert"_s), Qt::LeftButton);
+        counter.type(u"A100"_s);
+        if (column == 2)
+            counter.type(u"3"_s);
+        QTest::keyClicks(counter.editor(), typed);
+        QTest::keyClick(counter.editor(), Qt::Key(key));
+        QCoreApplication::processEvents();
+
+        QCOMPARE(counter.dialogs.texts(), QStringList{message});
+        QCOMPARE(counter.grid->currentIndex(), counter.produits().index(0, column));
+        QLineEdit* editor = counter.editor();
+        QVERIFY(editor);
+        QCOMPARE(editor->text(), shown);
+        QCOMPARE(QApplication::focusWidget(), editor);
+        QVERIFY(counter.produits().value(0, column).isNull());
+        QCOMPARE(counter.methods(), QList<QByteArray>{"POST"});
+
+        // Corrected, the line goes on.
+        counter.dialogs.clear();
+        QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(editor, u"2"_s);
+        QTest::keyClick(editor, Qt::Key_Return);
+        QCOMPARE(counter.dialogs.texts(), QStringList());
+        QCOMPARE(counter.produits().value(0, column).toInt(), 2);
+    }
+
+    // Never an amount nobody saw: a line still being typed at F9 is stored first, and when that
+    // changes the amount (the 10 points, or an amount typed over the lines, are gone), the new
+    // amount is shown and told and nothing is sent; the next F9 sends what the screen shows. A
+    // stored line that leaves the amount as it is sends at once.
+    void amountNobodySawIsNeverSent_data()
+    {
+        QTest::addColumn<bool>("tenpoints"); // "10 Points" pressed after the first line
+        QTest::addColumn<QString>("typed");  // typed over the amount after the first line
+        QTest::addColumn<bool>("pending");   // the second line still in its cell editor at F9
+        QTest::addColumn<bool>("stopped");   // the first F9 sends nothing
+        QTest::addColumn<QString>("fvalue"); // what the sale sends at last
+        QTest::newRow("10 Points, then a line being typed") << true << QString() << true << true << u"25.8"_s;
+        QTest::newRow("amount typed, then a line being typed")
+            << false << u"30"_s << true << true << u"25.8"_s;
+        QTest::newRow("a line being typed that gives the amount typed")
+            << false << u"25,8"_s << true << false << u"25.8"_s;
+        QTest::newRow("a line being typed, the amount from the lines")
+            << false << QString() << true << true << u"25.8"_s;
+        QTest::newRow("10 Points on stored lines") << true << QString() << false << false << u"35.8"_s;
+    }
+    void amountNobodySawIsNeverSent()
+    {
+        QFETCH(bool, tenpoints);
+        QFETCH(QString, typed);
+        QFETCH(bool, pending);
+        QFETCH(bool, stopped);
+        QFETCH(QString, fvalue);
+        Counter counter;
+        counter.showmember();
+        QTest::keyClicks(counter.window->edvendeur(), u"AB"_s);
+        QTest::mouseClick(counter.window->findChild<QToolButton*>(u"nbInsert"_s), Qt::LeftButton);
+        counter.typeline(u"A100"_s, u"2"_s, u"4,5"_s);
+        QCOMPARE(counter.window->addpoint()->text(), u"9"_s);
+        if (!pending)
+            counter.typeline(u"B200"_s, u"1"_s, u"16,8"_s);
+        if (tenpoints)
+            QTest::mouseClick(counter.window->add10pts(), Qt::LeftButton);
+        if (!typed.isEmpty()) {
+            QTest::mouseClick(counter.window->addpoint(), Qt::LeftButton);
+            QTest::keyClick(counter.window->addpoint(), Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClicks(counter.window->addpoint(), typed);
+        }
+        if (pending) {
+            counter.grid->setFocus();
+            counter.grid->setCurrentIndex(counter.produits().index(1, 0));
+            counter.type(u"B200"_s);
+            counter.type(u"1"_s);
+            QTest::keyClicks(counter.editor(), u"16.8"_s);
+        }
+        const QString before = counter.window->addpoint()->text();
         counter.server.enqueue(CaptureServer::ok(accepted));
         counter.server.enqueue(CaptureServer::ok(member));
-        counter.window->validatesale();
-        const QByteArray body = CaptureServer::bodyof(counter.server.requests().at(1));
-        QVERIFY2(body.contains(
-                     R"("fvalue":"3","details":[{"AdEventDetail":{"detailType":"I","class1":"produit C1")"),
-                 body.constData());
+        const auto f9 = [&counter] {
+            QWidget* focus = QApplication::focusWidget();
+            QTest::keyClick(focus ? focus : counter.window.get(), Qt::Key_F9);
+            QCoreApplication::processEvents();
+        };
+
+        f9();
+        if (stopped) {
+            QCOMPARE(counter.methods(), QList<QByteArray>{"POST"});
+            QCOMPARE(counter.window->addpoint()->text(), u"25,8"_s);
+            QCOMPARE(counter.dialogs.texts(),
+                     QStringList{u"La ligne en cours de saisie a été enregistrée : le total de la vente est "
+                                 "maintenant de 25,8 euros. Vérifiez-le puis validez la vente à nouveau."_s});
+            QCOMPARE(counter.produits().rowCount(), 2);
+            counter.dialogs.clear();
+            f9();
+        } else {
+            QCOMPARE(before, fvalue == u"25.8"_s ? u"25,8"_s : u"35,8"_s);
+        }
+        QCOMPARE(counter.dialogs.texts(), QStringList());
+        QCOMPARE(counter.methods(), (QList<QByteArray>{"POST", "PUT", "POST"}));
+        QString expected = example;
+        expected.replace(u"\"fvalue\":\"25.8\""_s, u"\"fvalue\":\""_s + fvalue + u'"');
+        QCOMPARE(CaptureServer::bodyof(counter.server.requests().at(1)), expected.toUtf8() + "\r\n");
+    }
+
+    // Closing the counter while a sale is typed for the member shown asks first, as "Client
+    // Suivant" does; No keeps the window and everything typed.
+    void closeAsksWhileASaleIsTyped_data()
+    {
+        QTest::addColumn<bool>("member"); // false: shown, then left by editing the search text
+        QTest::addColumn<QString>("amount");
+        QTest::addColumn<QString>("code"); // typed in a new line, its editor left open
+        QTest::addColumn<bool>("asked");
+        QTest::newRow("amount typed") << true << u"12"_s << QString() << true;
+        QTest::newRow("a line being typed") << true << QString() << u"A1"_s << true;
+        QTest::newRow("nothing typed") << true << QString() << QString() << false;
+        QTest::newRow("no member shown") << false << u"12"_s << QString() << false;
+    }
+    void closeAsksWhileASaleIsTyped()
+    {
+        QFETCH(bool, member);
+        QFETCH(QString, amount);
+        QFETCH(QString, code);
+        QFETCH(bool, asked);
+        Counter counter;
+        counter.showmember();
+        if (!member)
+            QTest::keyClicks(counter.window->search(), u"2"_s);
+        QTest::keyClicks(counter.window->addpoint(), amount);
+        if (!code.isEmpty()) {
+            QTest::mouseClick(counter.window->findChild<QToolButton*>(u"nbInsert"_s), Qt::LeftButton);
+            QTest::keyClicks(counter.editor(), code);
+        }
+        const QStringList question = asked ? QStringList{u"Annuler la saisie en cours"_s} : QStringList();
+        counter.dialogs.script({false});
+        QVERIFY(counter.window->close() != asked);
+        QCOMPARE(counter.dialogs.texts(), question);
+        if (!asked)
+            return;
+        QVERIFY(counter.window->isVisible());
+        QCOMPARE(counter.window->addpoint()->text(), amount);
+        QCOMPARE(counter.produits().rowCount(), code.isEmpty() ? 0 : 1);
+        counter.dialogs.clear();
+        counter.dialogs.script({true});
+        QVERIFY(counter.window->close());
+        QCOMPARE(counter.dialogs.texts(), question);
     }
 };
 

@@ -291,9 +291,14 @@ private slots:
             QCOMPARE(reply.status, status);
             QCOMPARE(reply.proxyerror, proxyerror);
             QCOMPARE(reply.sent, sent);
+            // The proxy's 407 is said in French: the pharmacist reads it before the proxy's page.
+            const QString denied =
+                u"Le proxy a refusé son mot de passe (HTTP 407) : la demande n'a pas atteint la plateforme."_s;
+            QCOMPARE(reply.proxydenied, throughproxy && status == 407);
             QCOMPARE(reply.failure,
                      proxyerror ? u"Le proxy n'a pas pu joindre la plateforme (HTTP %1)."_s.arg(status)
-                                : QString::fromUtf8(reply.statusline));
+                     : reply.proxydenied ? denied
+                                         : QString::fromUtf8(reply.statusline));
             QVERIFY(reply.statusline.startsWith(QByteArray("HTTP/1.1 " + QByteArray::number(status) + ' ')));
         }
         if (url.startsWith(u"https"_s))
