@@ -7,16 +7,58 @@
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
+#include <QWindow>
 
 namespace {
 
-QWidget* target()
+// The window the display gives the keys to: the one that has the keyboard. A window that is gone
+// from the screen has it no more; a window manager then hands it to the window in front, the
+// modal one first.
+QWindow* keywindow()
 {
-    if (QWidget* widget = QApplication::focusWidget())
-        return widget;
-    if (QWidget* modal = QApplication::activeModalWidget())
-        return modal;
-    return QApplication::activeWindow();
+    QWindow* focus = QGuiApplication::focusWindow();
+    if (focus && focus->isVisible())
+        return focus;
+    QWidget* front = QApplication::activeModalWidget();
+    if (!front)
+        front = QApplication::activeWindow();
+    if (!front || !front->isVisible() || !front->windowHandle())
+        return nullptr;
+    front->activateWindow();
+    QCoreApplication::processEvents();
+    return front->windowHandle();
+}
+
+// One key pressed and released, with its text, on the window that has the keyboard.
+void key(Qt::Key code, const QString& text, Qt::KeyboardModifiers modifiers)
+{
+    QWindow* window = keywindow();
+    if (!window) {
+        QTest::qFail("aucune fenêtre n'a le clavier", __FILE__, __LINE__);
+        return;
+    }
+    QTest::sendKeyEvent(QTest::Click, window, code, text, modifiers);
+    QCoreApplication::processEvents();
+}
+
+// Where a point of the widget lies in its top-level window, which the pointer is then moved to;
+// null when the widget is not on the screen for a person to reach.
+QWindow* pointat(QWidget* widget, QPoint& at)
+{
+    if (!widget || !widget->isVisible()) {
+        QTest::qFail("le contrôle visé n'est pas à l'écran", __FILE__, __LINE__);
+        return nullptr;
+    }
+    QWindow* window = widget->window()->windowHandle();
+    if (!window) {
+        QTest::qFail("le contrôle visé n'a pas de fenêtre", __FILE__, __LINE__);
+        return nullptr;
+    }
+    if (at.isNull())
+        at = widget->rect().center();
+    at = window->mapFromGlobal(widget->mapToGlobal(at));
+    QTest::mouseMove(window, at);
+    return window;
 }
 
 } // namespace
@@ -29,58 +71,55 @@ QWidget* Person::focus()
 void Person::type(const QString& text)
 {
     for (const QChar c : text) {
-        QWidget* widget = target();
-        if (!widget)
-            return;
         if (c.unicode() < 0x80) {
-            QTest::keyClicks(widget, QString(c));
+            const char ascii = static_cast<char>(c.unicode());
+            key(QTest::asciiToKey(ascii), QString(c), Qt::NoModifier);
         } else {
             // Letters beyond ASCII, as a French keyboard gives them.
-            const auto key = c.toUpper().unicode() <= 0xff ? Qt::Key(c.toUpper().unicode()) : Qt::Key_unknown;
-            QTest::sendKeyEvent(QTest::Press, widget, key, QString(c), Qt::NoModifier);
-            QTest::sendKeyEvent(QTest::Release, widget, key, QString(c), Qt::NoModifier);
+            const auto code =
+                c.toUpper().unicode() <= 0xff ? Qt::Key(c.toUpper().unicode()) : Qt::Key_unknown;
+            key(code, QString(c), Qt::NoModifier);
         }
-        QCoreApplication::processEvents();
     }
 }
 
-void Person::press(Qt::Key key, Qt::KeyboardModifiers modifiers)
+void Person::press(Qt::Key code, Qt::KeyboardModifiers modifiers)
 {
-    if (QWidget* widget = target())
-        QTest::keyClick(widget, key, modifiers);
-    QCoreApplication::processEvents();
+    key(code, QTest::keyToAscii(code) ? QString(QChar::fromLatin1(QTest::keyToAscii(code))) : QString(),
+        modifiers);
 }
 
-void Person::click(QWidget* widget)
+void Person::click(QWidget* widget, QPoint at)
 {
-    QTest::mouseClick(widget, Qt::LeftButton);
+    if (QWindow* window = pointat(widget, at))
+        QTest::mouseClick(window, Qt::LeftButton, {}, at);
     QCoreApplication::processEvents();
 }
 
 void Person::submit(QLineEdit* box, const QString& text)
 {
-    QTest::mouseClick(box, Qt::LeftButton);
-    QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClicks(box, text);
-    QTest::keyClick(box, Qt::Key_Return);
-    QCoreApplication::processEvents();
+    click(box);
+    press(Qt::Key_A, Qt::ControlModifier);
+    type(text);
+    press(Qt::Key_Return);
 }
 
 void Person::click(QAbstractItemView* view, const QModelIndex& index)
 {
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(index).center());
+    click(view->viewport(), view->visualRect(index).center());
+}
+
+void Person::doubleclick(QWidget* widget, QPoint at)
+{
+    // Two presses and releases in quick succession, which the system reports as a double click.
+    if (QWindow* window = pointat(widget, at))
+        QTest::mouseDClick(window, Qt::LeftButton, {}, at);
     QCoreApplication::processEvents();
 }
 
 void Person::doubleclick(QAbstractItemView* view, const QModelIndex& index)
 {
-    const QPoint at = view->visualRect(index).center();
-    // Press and release, then the second press that the system reports as a double click.
-    QTest::mousePress(view->viewport(), Qt::LeftButton, {}, at);
-    QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, at);
-    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
-    QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, at);
-    QCoreApplication::processEvents();
+    doubleclick(view->viewport(), view->visualRect(index).center());
 }
 
 void Person::whenshown(QWidget* window, std::function<void()> act)
