@@ -3,7 +3,7 @@
 // by the same seed. Any crash, sanitizer report or broken invariant fails the run and names the
 // seed, so that the run can be replayed:
 //   QUILBA_MONKEY_SEED=<seed> QUILBA_MONKEY_STEPS=<steps> tst_monkey
-// QUILBA_MONKEY_SECONDS=<s> runs fresh seeds one after the other for that long.
+// QUILBA_MONKEY_SECONDS=<s> runs fresh seeds one after the other for that long, however long.
 #include "LocalPlatform.h"
 #include "api/HttpClient.h"
 #include "RunningProgram.h"
@@ -23,6 +23,8 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <algorithm>
+#include <limits>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -229,6 +231,21 @@ QString runseed(quint32 seed, int steps)
 class TestMonkey : public QObject
 {
     Q_OBJECT
+public:
+    // Before the test starts: Qt Test ends a test function after five minutes, or what
+    // QTEST_FUNCTION_TIMEOUT says, in the middle of a seed. Fresh seeds run for as long as they
+    // are given, and the last one to its end after that.
+    static void initMain()
+    {
+        const int seconds = environment("QUILBA_MONKEY_SECONDS", 0);
+        if (seconds <= 0)
+            return;
+        const qint64 lastseed = 900;
+        const qint64 needed = std::min<qint64>((seconds + lastseed) * 1000, std::numeric_limits<int>::max());
+        if (environment("QTEST_FUNCTION_TIMEOUT", 0) < needed)
+            qputenv("QTEST_FUNCTION_TIMEOUT", QByteArray::number(needed));
+    }
+
 private slots:
     void randomInputKeepsTheProgramWhole_data()
     {
