@@ -11,21 +11,41 @@
 
 namespace {
 
-// The window the display gives the keys to: the one that has the keyboard. A window that is gone
-// from the screen has it no more; a window manager then hands it to the window in front, the
-// modal one first.
+// The window the display gives the keys to: the one that has the keyboard. A window manager hands
+// the keyboard to a modal window as it shows; to the window a gone one belonged to, or to the one
+// window shown, when the window that had it goes.
 QWindow* keywindow()
 {
+    // An open list or menu has it while it shows.
+    if (QWidget* popup = QApplication::activePopupWidget(); popup && popup->windowHandle())
+        return popup->windowHandle();
     QWindow* focus = QGuiApplication::focusWindow();
-    if (focus && focus->isVisible())
-        return focus;
     QWidget* front = QApplication::activeModalWidget();
-    if (!front)
+    if (front && front->isVisible() && front->windowHandle() && focus == front->windowHandle())
+        return focus;
+    if (!front && focus && focus->isVisible())
+        return focus;
+    if (!front && focus && focus->transientParent()) {
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (window->windowHandle() == focus->transientParent())
+                front = window;
+        }
+    }
+    if (!front || !front->isVisible())
         front = QApplication::activeWindow();
-    if (!front || !front->isVisible() || !front->windowHandle())
+    if (!front || !front->isVisible()) {
+        QList<QWidget*> shown;
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (window->isVisible() &&
+                !(window->windowType() == Qt::Popup || window->windowType() == Qt::ToolTip))
+                shown.append(window);
+        }
+        front = shown.size() == 1 ? shown.constFirst() : nullptr;
+    }
+    if (!front || !front->windowHandle())
         return nullptr;
     front->activateWindow();
-    QCoreApplication::processEvents();
+    QTest::qWaitForWindowActive(front, 1000);
     return front->windowHandle();
 }
 
@@ -85,8 +105,13 @@ void Person::type(const QString& text)
 
 void Person::press(Qt::Key code, Qt::KeyboardModifiers modifiers)
 {
-    key(code, QTest::keyToAscii(code) ? QString(QChar::fromLatin1(QTest::keyToAscii(code))) : QString(),
-        modifiers);
+    QString text;
+    if (const char ascii = QTest::keyToAscii(code))
+        text = QString(QChar::fromLatin1(ascii));
+    // A letter with Shift is a capital, as the keyboard gives it.
+    if (modifiers & Qt::ShiftModifier)
+        text = text.toUpper();
+    key(code, text, modifiers);
 }
 
 void Person::click(QWidget* widget, QPoint at)
@@ -151,6 +176,11 @@ void Person::whenmodalwidget(std::function<bool(QWidget*)> act)
         QWidget* modal = QApplication::activeModalWidget();
         if (!modal || !modal->isVisible())
             return;
+        // A person acts on it once it has the keyboard.
+        if (!modal->isActiveWindow()) {
+            modal->activateWindow();
+            return;
+        }
         // Stopped first: `act` may open the next modal window and wait in its loop.
         poll->stop();
         if (act(modal))
