@@ -1,3 +1,4 @@
+#include "Person.h"
 #include "PlatformTest.h"
 #include "RunningProgram.h"
 
@@ -401,7 +402,7 @@ private slots:
             QLineEdit* search = counter.window().search();
             paste(search, form.text);
             QCOMPARE(search->text(), form.text);
-            QTest::keyClick(search, Qt::Key_Return);
+            Person::press(Qt::Key_Return);
 
             const QList<Request> sent = counter.requests();
             QCOMPARE(sent.size(), 1);
