@@ -62,7 +62,11 @@ QString RunningProgram::label(const char* name)
 void RunningProgram::onform(std::function<void(EnrolmentForm&)> fill)
 {
     EnrolmentForm& form = program->formmember();
-    Person::whenshown(&form, [&form, fill] { fill(form); });
+    const int call = ++*m_fills;
+    Person::whenshown(&form, [&form, fill, fills = m_fills, call] {
+        if (*fills == call)
+            fill(form);
+    });
 }
 
 QJsonArray RunningProgram::journal()
