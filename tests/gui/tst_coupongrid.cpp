@@ -1,5 +1,5 @@
-#include "Person.h"
 #include "CounterRig.h"
+#include "Person.h"
 #include "RecordingReportOutput.h"
 
 #include "counter/CounterState.h"

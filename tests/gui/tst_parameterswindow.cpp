@@ -516,7 +516,8 @@ private slots:
             QCOMPARE(f.unmasked(), unmasks);
         }
         // On a button, reached with Tab.
-        for (int presses = 0; presses < 20 && Person::focus() != f.button(QStringLiteral("Button1")); ++presses)
+        for (int presses = 0; presses < 20 && Person::focus() != f.button(QStringLiteral("Button1"));
+             ++presses)
             Person::press(Qt::Key_Tab);
         QCOMPARE(Person::focus(), f.button(QStringLiteral("Button1")));
         Person::press(Qt::Key_D, modifiers);
