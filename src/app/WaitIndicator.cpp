@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QWindow>
 
 using namespace Qt::StringLiterals;
 
@@ -111,6 +112,8 @@ void WaitIndicator::show()
     m_abandon->setObjectName(u"abandonner"_s);
     m_abandon->setAccessibleName(u"Abandonner l'attente de la plateforme"_s);
     m_abandon->setToolTip(u"Abandonner l'attente (Échap)"_s);
+    // A click on it leaves the keyboard where the pharmacist was; from the keyboard, Escape.
+    m_abandon->setFocusPolicy(Qt::NoFocus);
     connect(m_abandon, &QPushButton::clicked, this, &WaitIndicator::abandon);
     auto* layout = new QHBoxLayout(bar);
     layout->setContentsMargins(8, 2, 4, 2);
@@ -132,17 +135,47 @@ void WaitIndicator::abandon()
     tick();
 }
 
+bool WaitIndicator::onbutton(QObject* watched, QEvent* event) const
+{
+    if (!m_abandon || !m_abandon->isVisible() || !event->isPointerEvent())
+        return false;
+    if (watched == m_abandon)
+        return true;
+    // The display gives a click to the top-level window, which hands it on to the widget under the
+    // pointer: the window lets a click aimed at the button through, and the release that ends a
+    // press on it wherever the pointer is then.
+    QWidget* window = m_abandon->window();
+    if (watched != window->windowHandle())
+        return false;
+    if (m_abandon->isDown())
+        return true;
+    const auto* pointer = static_cast<const QPointerEvent*>(event);
+    if (pointer->points().isEmpty())
+        return false;
+    for (const QEventPoint& point : pointer->points()) {
+        if (!m_abandon->rect().contains(m_abandon->mapFrom(window, point.position().toPoint())))
+            return false;
+    }
+    return true;
+}
+
 bool WaitIndicator::eventFilter(QObject* watched, QEvent* event)
 {
     if (!m_waiting || !isinput(event->type()))
         return QObject::eventFilter(watched, event);
-    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+    const bool escape = (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride) &&
+                        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape;
+    if (escape && event->type() == QEvent::ShortcutOverride) {
+        // Escape stays a key press, whatever shortcut it could also be.
+        event->accept();
+        return true;
+    }
+    if (escape) {
         abandon();
         return true;
     }
     // The button abandons with a click; everything else waits for nothing and is dropped.
-    if (m_abandon && watched == m_abandon && event->type() != QEvent::KeyPress &&
-        event->type() != QEvent::KeyRelease && event->type() != QEvent::ShortcutOverride)
+    if (onbutton(watched, event))
         return QObject::eventFilter(watched, event);
     return true;
 }

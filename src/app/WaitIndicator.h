@@ -16,8 +16,8 @@ class QWidget;
 // clients that talk to it), and lets them abandon the wait.
 // Half a second after a request started without its reply, a bar over the bottom of the window in
 // front says so with the seconds elapsed, beside a button "Abandonner", and the cursor turns busy.
-// Escape or the button abandons the request. Any other key or click during the wait is dropped:
-// nothing typed then reaches a field afterwards.
+// Escape or a click on the button abandons the request. Any other key or click during the wait is
+// dropped: nothing typed then reaches a field afterwards, and the keyboard stays where it was.
 class WaitIndicator final : public QObject, public HttpClient::WaitObserver
 {
     Q_OBJECT
@@ -41,6 +41,8 @@ private:
     void show();
     void tick();
     void abandon();
+    // Whether the pointer event is a click on the button, at the button or at its window.
+    bool onbutton(QObject* watched, QEvent* event) const;
 
     QPointer<QWidget> m_fallback;
     QPointer<QFrame> m_bar;

@@ -57,8 +57,8 @@ private slots:
                 names << grid->model()->index(row, 2).data().toString();
                 firstnames << grid->model()->index(row, 3).data().toString();
             }
-            QTest::keyClick(grid, Qt::Key_Down);
-            QTest::keyClick(grid, Qt::Key_Return);
+            Person::press(Qt::Key_Down);
+            Person::press(Qt::Key_Return);
             if (dialog->isVisible())
                 dialog->reject();
         });

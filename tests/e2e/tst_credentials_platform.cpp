@@ -57,19 +57,18 @@ private slots:
         Person::whenmodal<ParametersWindow>([&](ParametersWindow* window) {
             shown = true;
             auto* pwd = window->findChild<QLineEdit*>(u"edpwd"_s);
-            pwd->selectAll();
-            QTest::keyClick(pwd, Qt::Key_Delete);
-            QTest::keyClicks(pwd, LocalPlatform::demopassword());
-            QTest::mouseClick(window->findChild<QPushButton*>(u"Button1"_s), Qt::LeftButton);
+            Person::click(pwd);
+            Person::press(Qt::Key_A, Qt::ControlModifier);
+            Person::press(Qt::Key_Delete);
+            Person::type(LocalPlatform::demopassword());
+            Person::click(window->findChild<QPushButton*>(u"Button1"_s));
         });
-        QTest::mouseClick(counter.findChild<QToolButton*>(u"ToolButton5"_s), Qt::LeftButton);
+        Person::click(counter.findChild<QToolButton*>(u"ToolButton5"_s));
         QVERIFY(shown);
         QCOMPARE(dialogs.texts(), QStringList());
 
         // The lookup of the counter client, then a save of the member by the connection holder.
-        QTest::mouseClick(counter.search(), Qt::LeftButton);
-        QTest::keyClicks(counter.search(), u"1010001"_s);
-        QTest::keyClick(counter.search(), Qt::Key_Return);
+        Person::submit(counter.search(), u"1010001"_s);
         QCOMPARE(dialogs.texts(), QStringList());
         QCOMPARE(counter.findChild<QLabel*>(u"lblnom"_s)->text(), u"MME Marie DUPONT"_s);
 

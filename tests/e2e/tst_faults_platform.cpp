@@ -1,3 +1,4 @@
+#include "Person.h"
 #include "RunningProgram.h"
 
 #include "api/Connection.h"
@@ -436,11 +437,10 @@ private slots:
             timer->stop();
             QTableView* grid = dialog->grid();
             chosen = grid->model()->index(2, 0).data().toString(); // DUPONT Marie
-            grid->setFocus();
-            QTest::keyClick(grid, Qt::Key_Down);
-            QTest::keyClick(grid, Qt::Key_Down);
+            Person::press(Qt::Key_Down);
+            Person::press(Qt::Key_Down);
             counter.arm(fault);
-            QTest::keyClick(grid, Qt::Key_Return);
+            Person::press(Qt::Key_Return);
         });
         timer->start();
         counter.run([&] { counter.search(u"DUPONT"_s); }, kstall);

@@ -265,7 +265,7 @@ private slots:
         connect(&closer, &QTimer::timeout, [&shown] {
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
                 shown.append(box->text());
-                QTest::keyClick(box, Qt::Key_Return);
+                Person::press(Qt::Key_Return);
             }
         });
         closer.start();

@@ -1,3 +1,4 @@
+#include "Person.h"
 #include "PlatformTest.h"
 #include "RunningProgram.h"
 
@@ -376,6 +377,11 @@ private slots:
         QCOMPARE(keys(member), sorted(expected));
         QCOMPARE(keys(member.value(u"address"_s).toObject()),
                  (QStringList{u"line1"_s, u"line2"_s, u"town"_s, u"zip"_s}));
+        // Leaving the civility box puts it in capitals.
+        for (auto it = typed.begin(); it != typed.end(); ++it) {
+            if (it.key() == u"cbcivilite"_s)
+                it.value() = it.value().toUpper();
+        }
         for (const MemberBox& box : memberboxes())
             QCOMPARE(ofmember(member, box), typed.value(box.box));
         for (const Request& request : sent)
@@ -410,7 +416,7 @@ private slots:
             QLineEdit* search = counter.window().search();
             paste(search, form.text);
             QCOMPARE(search->text(), form.text);
-            QTest::keyClick(search, Qt::Key_Return);
+            Person::press(Qt::Key_Return);
 
             const QList<Request> sent = counter.requests();
             QCOMPARE(sent.size(), 1);

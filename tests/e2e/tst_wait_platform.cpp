@@ -1,5 +1,5 @@
-// A request that waits for the platform: shown after half a second, abandoned with Escape or the
-// button, and nothing typed meanwhile reaches a field.
+// A request that waits for the platform: shown after half a second, abandoned with Escape or a
+// click on the button, and nothing typed or clicked meanwhile acts.
 #include "LocalPlatform.h"
 #include "Person.h"
 #include "RunningProgram.h"
@@ -9,6 +9,7 @@
 #include "app/WaitIndicator.h"
 #include "counter/CounterState.h"
 #include "counter/CounterWindow.h"
+#include "members/EnrolmentForm.h"
 #include "members/Lookup.h"
 
 #include <QApplication>
@@ -18,6 +19,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 
 using namespace Qt::StringLiterals;
 
@@ -31,8 +33,9 @@ private slots:
         QTest::newRow("Échap") << false;
         QTest::newRow("Abandonner") << true;
     }
-    // The lookup's reply stalls: after a second the bar says so; keys typed are dropped; Escape or
-    // a click on "Abandonner" ends the wait with its own message, the window as it was.
+    // The lookup's reply stalls: after a second the bar says so; keys typed and a click on another
+    // button are dropped; Escape or a click on "Abandonner" (through the window, as the display
+    // gives it) ends the wait with its own message, the window as it was, the keyboard where it was.
     void waitIsShownAndAbandoned()
     {
         QFETCH(bool, button);
@@ -53,8 +56,9 @@ private slots:
             shown = bar->findChild<QLabel*>(u"attentetexte"_s)->text();
             cursor =
                 QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::BusyCursor;
-            // Typed while waiting: dropped, never replayed into the search field.
+            // Typed or clicked while waiting: dropped, never replayed into the search field.
             Person::type(u"999"_s);
+            Person::click(counter.window().findChild<QToolButton*>(u"ToolButton1"_s));
             if (button)
                 Person::click(bar->findChild<QPushButton*>(u"abandonner"_s));
             else
@@ -68,6 +72,8 @@ private slots:
         QCOMPARE(counter.dialogs.texts(),
                  QStringList{u"Attente abandonnée : la plateforme n'avait pas encore répondu."_s});
         QCOMPARE(counter.window().search()->text(), u"1010001"_s);
+        QCOMPARE(Person::focus(), counter.window().search());
+        QVERIFY(!counter.program->formmember().isVisible());
         QVERIFY(counter.window().state().idle());
         QVERIFY(!QApplication::overrideCursor());
         auto* bar = counter.window().findChild<QFrame*>(u"attenteplateforme"_s);

@@ -1,4 +1,5 @@
 #include "CounterRig.h"
+#include "Person.h"
 #include "RecordingReportOutput.h"
 
 #include "counter/CounterState.h"
@@ -62,8 +63,7 @@ public:
         // A press and release, then the double click itself, on the visible part of the cell.
         const QRect rect =
             grid->visualRect(grid->model()->index(row, column)).intersected(grid->viewport()->rect());
-        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, rect.center());
-        QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, rect.center());
+        Person::doubleclick(grid->viewport(), rect.center());
     }
 
     QTableWidget* grid = nullptr;
@@ -233,9 +233,9 @@ private slots:
         counter.showmember(list({small, big}));
         QVERIFY(QTest::qWaitForWindowActive(counter.window.get()));
         QTableWidget* grid = counter.grid;
-        QTest::mouseClick(counter.window->search(), Qt::LeftButton);
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        Person::click(counter.window->search());
+        Person::press(Qt::Key_Tab);
+        Person::press(Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), grid);
         QCOMPARE(grid->currentIndex(), grid->model()->index(0, Coupons::Use));
         const auto corner = [grid](int row, int column) {
@@ -247,12 +247,12 @@ private slots:
         QCOMPARE(corner(0, Coupons::Use), frame);
         QCOMPARE(corner(1, Coupons::Use), green);
 
-        QTest::keyClick(grid, Qt::Key_Down);
+        Person::press(Qt::Key_Down);
         QCOMPARE(corner(0, Coupons::Use), green);
         QCOMPARE(corner(1, Coupons::Use), frame);
-        QTest::keyClick(grid, Qt::Key_Left);
+        Person::press(Qt::Key_Left);
         QCOMPARE(corner(1, Coupons::Print), frame);
-        QTest::keyClick(grid, Qt::Key_Return);
+        Person::press(Qt::Key_Return);
         QVERIFY(printed);
         QCOMPARE(printed->trackcode, u"TC2"_s);
         QCOMPARE(counter.server.requests().size(), 2);

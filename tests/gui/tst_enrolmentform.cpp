@@ -1,3 +1,4 @@
+#include "Person.h"
 #include "CaptureServer.h"
 #include "FixedClock.h"
 #include "GridReading.h"
@@ -73,7 +74,7 @@ class TestEnrolmentForm : public QObject
             QApplication::setActiveWindow(&form);
             QVERIFY(QTest::qWaitForWindowActive(&form));
         }
-        void valider() { QTest::mouseClick(control<QToolButton>(u"SpeedButton1"_s), Qt::LeftButton); }
+        void valider() { Person::click(control<QToolButton>(u"SpeedButton1"_s)); }
 
         CaptureServer server;
         ReplyBuffer buffer;
@@ -98,13 +99,14 @@ private slots:
         QCOMPARE(rig.edit(u"edcodevendeur"_s)->text(), u"V12"_s);
         QCOMPARE(rig.form.enfants().rowCount(), 0);
 
-        QTest::keyClicks(rig.edit(u"edcardnumber"_s), u"3312345678901"_s);
+        Person::type(u"3312345678901"_s);
         QCOMPARE(rig.edit(u"edcardnumber"_s)->text(), u"4567890"_s);
         rig.edit(u"ednom"_s)->setText(u"DURAND"_s);
         rig.edit(u"edprenom"_s)->setText(u"Éloïse"_s);
         rig.control<QComboBox>(u"cbcivilite"_s)->setEditText(u"MME"_s);
         rig.edit(u"eddtn"_s)->setText(u"25121980"_s);
-        QTest::keyClicks(rig.edit(u"edmobile"_s), u"06 12 34 56 78"_s);
+        Person::click(rig.edit(u"edmobile"_s));
+        Person::type(u"06 12 34 56 78"_s);
         QCOMPARE(rig.edit(u"edmobile"_s)->text(), u"0612345678"_s);
         rig.edit(u"edmail"_s)->setText(u"e@x.fr"_s);
         rig.control<QCheckBox>(u"ckbemailin"_s)->setChecked(true);
@@ -150,8 +152,7 @@ private slots:
         // Tom is renamed but ticked for deletion: never sent. A new child is sent after the member.
         enfants.setData(enfants.index(1, 1), u"Thomas"_s);
         auto* grid = rig.control<QTableView>(u"DBGrid1"_s);
-        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
-                          grid->visualRect(enfants.index(1, 0)).center());
+        Person::click(grid->viewport(), grid->visualRect(enfants.index(1, 0)).center());
         QCOMPARE(enfants.value(1, u"Suppression"_s).toInt(), 1);
         rig.form.insertenfant();
         enfants.setData(enfants.index(2, 1), u"Zoé"_s);
@@ -310,12 +311,11 @@ private slots:
         Rig rig;
         rig.open(SaveMode::Create);
         auto* control = rig.form.findChild<QWidget*>(field);
-        control->setFocus();
-        if (auto* edit = qobject_cast<QLineEdit*>(control))
-            edit->setCursorPosition(0);
-        QTest::keyClicks(control, typed);
+        Person::click(control);
+        Person::press(Qt::Key_Home);
+        Person::type(typed);
         rig.dialogs.clear();
-        rig.edit(u"edadresse"_s)->setFocus();
+        Person::click(rig.edit(u"edadresse"_s));
         QCOMPARE(rig.dialogs.texts(), messages);
         if (auto* edit = qobject_cast<QLineEdit*>(control))
             QCOMPARE(edit->text(), shown);
@@ -378,8 +378,8 @@ private slots:
     {
         Rig rig;
         rig.open(SaveMode::Create);
-        rig.edit(u"ednom"_s)->setFocus();
-        QTest::keyClick(rig.edit(u"ednom"_s), Qt::Key_Return);
+        Person::click(rig.edit(u"ednom"_s));
+        Person::press(Qt::Key_Return);
         QCOMPARE(QApplication::focusWidget(), rig.edit(u"edprenom"_s));
     }
 
@@ -390,12 +390,14 @@ private slots:
         MemoryTable& enfants = rig.form.enfants();
         auto* grid = rig.control<QTableView>(u"DBGrid1"_s);
         rig.form.insertenfant();
-        grid->setCurrentIndex(enfants.index(0, 0));
-        QTest::keyClick(grid, Qt::Key_Space);
+        Person::click(grid->viewport(), grid->visualRect(enfants.index(0, 1)).center());
+        Person::press(Qt::Key_Left);
+        QCOMPARE(grid->currentIndex(), enfants.index(0, 0));
+        Person::press(Qt::Key_Space);
         QCOMPARE(enfants.value(0, u"Suppression"_s).toInt(), 1);
-        QTest::keyClick(grid, Qt::Key_Space);
+        Person::press(Qt::Key_Space);
         QCOMPARE(enfants.value(0, u"Suppression"_s).toInt(), 0);
-        QTest::keyClick(grid, Qt::Key_Return);
+        Person::press(Qt::Key_Return);
         QCOMPARE(grid->currentIndex(), enfants.index(0, 1));
 
         // Editing: no text editor on the check box, the pick list for the sex, the masked date
@@ -469,10 +471,10 @@ private slots:
         loaded(rig.current);
         rig.open(SaveMode::Update);
         rig.edit(u"ednom"_s)->setText(u"DURAND"_s);
-        QTest::mouseClick(rig.control<QToolButton>(u"SpeedButton3"_s), Qt::LeftButton);
+        Person::click(rig.control<QToolButton>(u"SpeedButton3"_s));
         pharmacie[0] = u"Pharmacie Neuve"_s;
         rig.control<QCheckBox>(u"ckbemailin"_s)->setChecked(false);
-        QTest::mouseClick(rig.control<QToolButton>(u"SpeedButton3"_s), Qt::LeftButton);
+        Person::click(rig.control<QToolButton>(u"SpeedButton3"_s));
 
         QCOMPARE(output.printed().size(), 2);
         const ReportLayout& first = output.printed().at(0);

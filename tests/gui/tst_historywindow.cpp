@@ -157,7 +157,9 @@ private slots:
     {
         Fixture f;
         f.showmember("{\"list\":[" + sale + "," + points + "]}");
-        QTest::keyClick(f.counter().search(), Qt::Key_Backspace);
+        Person::click(f.counter().search());
+        Person::press(Qt::Key_End);
+        Person::press(Qt::Key_Backspace);
         f.dialogs.clear();
         f.historique_click();
         QVERIFY(f.dialogs.shown().isEmpty());
@@ -188,7 +190,7 @@ private slots:
         const QStringList rows = f.shownrows();
         QCOMPARE(rows.size(), 2);
 
-        QTest::mouseClick(w.Button1(), Qt::LeftButton);
+        Person::click(w.Button1());
         QVERIFY(!w.isVisible());
         QCOMPARE(f.historique().rowCount(), 0);
 
@@ -300,9 +302,9 @@ private slots:
             f.historique_click();
             QVERIFY(QTest::qWaitForWindowActive(&w));
             QTRY_COMPARE(QApplication::focusWidget(), w.DBGrid1());
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            Person::press(Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget(), w.Button1());
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+            Person::press(Qt::Key_Escape);
             QVERIFY(!w.isVisible());
         }
     }

@@ -1,3 +1,4 @@
+#include "Person.h"
 #include "ScriptedDialogs.h"
 #include "SmallDisk.h"
 #include "TestFiles.h"
@@ -70,16 +71,17 @@ struct Fixture
     void type(const QString& name, const QString& text) const
     {
         QLineEdit* box = edit(name);
-        box->selectAll();
-        QTest::keyClick(box, Qt::Key_Delete);
+        Person::click(box);
+        Person::press(Qt::Key_A, Qt::ControlModifier);
+        Person::press(Qt::Key_Delete);
         // QTest types ASCII only; other characters are inserted as an input method would.
         const bool ascii = std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 128; });
         if (ascii)
-            QTest::keyClicks(box, text);
+            Person::type(text);
         else
             box->insert(text);
     }
-    void click(const QString& name) const { QTest::mouseClick(button(name), Qt::LeftButton); }
+    void click(const QString& name) const { Person::click(button(name)); }
 
     // Runs `during` once the window's modal loop is running, and closes the window if `during`
     // left it open, so that a failed check cannot hang the test.
@@ -180,7 +182,8 @@ private slots:
         } while (next != f.edit(QStringLiteral("edapikey")) && chain.size() < 20);
         QCOMPARE(chain, (kedits + QStringList{QStringLiteral("Button1"), QStringLiteral("Button2")}));
 
-        // Digits only in the postal code.
+        // Digits only in the postal code, typed into the window shown.
+        w.show();
         f.type(QStringLiteral("cppharma"), QStringLiteral("34a5-00"));
         QCOMPARE(f.edit(QStringLiteral("cppharma"))->text(), QStringLiteral("34500"));
     }
@@ -198,7 +201,7 @@ private slots:
             QCOMPARE(f.edit(QStringLiteral("edurladelya"))->text(), Settings::defaulturl());
             sawmodal = true;
             // Escape does not close the window behind the buttons' back.
-            QTest::keyClick(f.edit(QStringLiteral("edapikey")), Qt::Key_Escape);
+            Person::press(Qt::Key_Escape);
             QVERIFY(f.window->isVisible());
             // Typed as is: blanks are kept.
             f.type(QStringLiteral("edapikey"), QStringLiteral(" cle "));
@@ -481,7 +484,7 @@ private slots:
         QCOMPARE(f.edit(QStringLiteral("edapikey"))->displayText(), QStringLiteral("###"));
         QCOMPARE(f.edit(QStringLiteral("edlogin"))->displayText(), QStringLiteral("######"));
         QCOMPARE(f.edit(QStringLiteral("edcodepharmacie"))->displayText(), QStringLiteral("P42"));
-        QTest::keyClick(f.edit(QStringLiteral("edpwd")), Qt::Key_D, Qt::ControlModifier | Qt::ShiftModifier);
+        Person::press(Qt::Key_D, Qt::ControlModifier | Qt::ShiftModifier);
         QCOMPARE(f.edit(QStringLiteral("edpwd"))->displayText(), QStringLiteral("mot2passe"));
         f.window->reject();
         QCOMPARE(f.edit(QStringLiteral("edpwd"))->displayText(), QStringLiteral("#########"));
@@ -508,10 +511,16 @@ private slots:
         f.window->show();
         QVERIFY(f.masked());
         for (const QString& focused : {QStringLiteral("libellepharma"), QStringLiteral("edpwd")}) {
-            QTest::keyClick(f.edit(focused), Qt::Key_D, modifiers);
+            Person::click(f.edit(focused));
+            Person::press(Qt::Key_D, modifiers);
             QCOMPARE(f.unmasked(), unmasks);
         }
-        QTest::keyClick(f.button(QStringLiteral("Button1")), Qt::Key_D, modifiers);
+        // On a button, reached with Tab.
+        for (int presses = 0; presses < 20 && Person::focus() != f.button(QStringLiteral("Button1"));
+             ++presses)
+            Person::press(Qt::Key_Tab);
+        QCOMPARE(Person::focus(), f.button(QStringLiteral("Button1")));
+        Person::press(Qt::Key_D, modifiers);
         QCOMPARE(f.unmasked(), unmasks);
         f.window->reject();
         QVERIFY(f.masked());
@@ -523,8 +532,9 @@ private slots:
         Fixture f(dir.path());
         f.window->show();
         QLineEdit* libelle = f.edit(QStringLiteral("libellepharma"));
-        QTest::keyClick(libelle, 'D', Qt::ShiftModifier);
-        QTest::keyClicks(libelle, QStringLiteral("u Port"));
+        Person::click(libelle);
+        Person::press(Qt::Key_D, Qt::ShiftModifier);
+        Person::type(QStringLiteral("u Port"));
         QCOMPARE(libelle->text(), QStringLiteral("Du Port"));
         f.window->reject();
     }

@@ -79,7 +79,7 @@ private slots:
             type(window, "edlogin", QStringLiteral("pharma"));
             type(window, "edpwd", QStringLiteral("secret"));
             type(window, "libellepharma", QStringLiteral("Pharmacie du Marché"));
-            QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("Button1")), Qt::LeftButton);
+            Person::click(window->findChild<QPushButton*>(QStringLiteral("Button1")));
         });
         Program program(Switches(commandline({})), dialogs, m_shell, m_clock);
 
@@ -102,7 +102,7 @@ private slots:
     {
         ScriptedDialogs dialogs;
         Person::whenmodal<ParametersWindow>([](ParametersWindow* window) {
-            QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("Button2")), Qt::LeftButton);
+            Person::click(window->findChild<QPushButton*>(QStringLiteral("Button2")));
         });
         Program program(Switches(commandline({})), dialogs, m_shell, m_clock);
         QVERIFY(program.endrequested());
@@ -183,11 +183,11 @@ private slots:
         bool shown = false;
         Person::whenmodal<ParametersWindow>([&](ParametersWindow* window) {
             shown = true;
-            QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("Button2")), Qt::LeftButton);
+            Person::click(window->findChild<QPushButton*>(QStringLiteral("Button2")));
         });
         auto* parametres = program.counterwindow().findChild<QToolButton*>(QStringLiteral("ToolButton5"));
         QVERIFY(parametres);
-        QTest::mouseClick(parametres, Qt::LeftButton);
+        Person::click(parametres);
         QVERIFY(shown);
         QCoreApplication::sendPostedEvents();
         QCOMPARE(finished.count(), ends ? 1 : 0);

@@ -1,4 +1,5 @@
 #include "CounterRig.h"
+#include "Person.h"
 
 #include "counter/CounterState.h"
 #include "counter/CounterWindow.h"
@@ -56,8 +57,8 @@ public:
     {
         QLineEdit* edit = editor();
         QVERIFY(edit);
-        QTest::keyClicks(edit, text);
-        QTest::keyClick(edit, Qt::Key_Return);
+        Person::type(text);
+        Person::press(Qt::Key_Return);
         QCoreApplication::processEvents();
     }
     void typeline(const QString& code, const QString& quantity, const QString& price)
@@ -222,8 +223,9 @@ private slots:
         counter.showmember();
         counter.window->search()->setText(u"10100"_s); // leaves the member: idle
         QVERIFY(counter.window->addpoint()->isEnabled());
-        QTest::keyClicks(counter.window->addpoint(), u"12"_s);
-        QTest::keyClick(counter.window->addpoint(), Qt::Key_Return);
+        Person::click(counter.window->addpoint());
+        Person::type(u"12"_s);
+        Person::press(Qt::Key_Return);
         QCOMPARE(counter.dialogs.texts(),
                  QStringList{u"Aucun client n'est affiché : la vente n'a pas été envoyée."_s});
         QCOMPARE(counter.server.requests().size(), 1);
@@ -234,16 +236,18 @@ private slots:
         Counter counter;
         counter.showmember();
         QLineEdit* amount = counter.window->addpoint();
-        QTest::keyClicks(amount, u"1a2.5x-"_s);
+        Person::click(amount);
+        Person::type(u"1a2.5x-"_s);
         QCOMPARE(amount->text(), u"12,5-"_s);
-        QTest::keyClick(amount, Qt::Key_Backspace);
+        Person::press(Qt::Key_Backspace);
         QCOMPARE(amount->text(), u"12,5"_s);
-        QTest::keyClick(amount, Qt::Key_Tab); // leaves the field, never typed
+        Person::press(Qt::Key_Tab); // leaves the field, never typed
         QCOMPARE(amount->text(), u"12,5"_s);
-        // Enter validates.
+        // Back in the field, Enter validates.
         counter.server.enqueue(CaptureServer::ok(accepted));
         counter.server.enqueue(CaptureServer::ok(member));
-        QTest::keyClick(amount, Qt::Key_Return);
+        Person::click(amount);
+        Person::press(Qt::Key_Return);
         QCOMPARE(counter.methods(), (QList<QByteArray>{"POST", "PUT", "POST"}));
     }
 
@@ -299,7 +303,7 @@ private slots:
         counter.type(u"B200"_s);
         counter.type(u"2"_s);
         QLineEdit* edit = counter.editor();
-        QTest::keyClicks(edit, u"4"_s);
+        Person::type(u"4"_s);
         counter.grid->setCurrentIndex(produits.index(1, 0));
         QCOMPARE(counter.cell(1, 3), u"8"_s);
         counter.grid->setCurrentIndex(produits.index(1, 3));

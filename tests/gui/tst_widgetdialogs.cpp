@@ -1,3 +1,4 @@
+#include "Person.h"
 #include "platform/WidgetDialogs.h"
 
 #include <QApplication>
@@ -67,7 +68,7 @@ private slots:
             QCOMPARE(labels, expected);
             QCOMPARE(box->defaultButton()->text(), buttons.first());
             if (press == QStringLiteral("Escape")) {
-                QTest::keyClick(box, Qt::Key_Escape);
+                Person::press(Qt::Key_Escape);
                 return;
             }
             for (QAbstractButton* b : box->buttons()) {
@@ -127,7 +128,7 @@ private slots:
             QAbstractButton* ok = box->buttons().value(0);
             QVERIFY(ok);
             QVERIFY(screen.contains(QRect(ok->mapToGlobal(QPoint(0, 0)), ok->size())));
-            QTest::mouseClick(ok, Qt::LeftButton);
+            Person::click(ok);
         });
         WidgetDialogs dialogs;
         dialogs.information(text);

@@ -3,8 +3,9 @@
 // by the same seed. Any crash, sanitizer report or broken invariant fails the run and names the
 // seed, so that the run can be replayed:
 //   QUILBA_MONKEY_SEED=<seed> QUILBA_MONKEY_STEPS=<steps> tst_monkey
-// QUILBA_MONKEY_SECONDS=<s> runs fresh seeds one after the other for that long.
+// QUILBA_MONKEY_SECONDS=<s> runs fresh seeds one after the other for that long, however long.
 #include "LocalPlatform.h"
+#include "Person.h"
 #include "api/HttpClient.h"
 #include "RunningProgram.h"
 
@@ -21,8 +22,11 @@
 #include <QRandomGenerator>
 #include <QTableView>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <QToolButton>
+#include <algorithm>
+#include <limits>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -82,8 +86,11 @@ public:
 private:
     void tick()
     {
-        // While a request waits for its reply the program takes no input from the user.
-        if (HttpClient::waiting() > 0) {
+        // While a request waits for its reply the program takes no input from the user; nor while
+        // a step is still under way: the events a key or a click sets off are handled before the
+        // next one, unless the step opened a modal window and waits in its loop.
+        const int level = QThread::currentThread()->loopLevel();
+        if (HttpClient::waiting() > 0 || (!m_levels.empty() && level <= m_levels.back())) {
             QTimer::singleShot(1, this, &Monkey::tick);
             return;
         }
@@ -94,7 +101,9 @@ private:
                 qInfo("pas %d sur %s, focus %s", m_done, qPrintable(surface()->objectName()),
                       QApplication::focusWidget() ? qPrintable(QApplication::focusWidget()->objectName()) : "-");
             ++m_done;
+            m_levels.push_back(level);
             step();
+            m_levels.pop_back();
             if (m_failure.isEmpty())
                 m_failure = broken();
             return;
@@ -133,23 +142,18 @@ private:
         on->activateWindow();
         const int dice = static_cast<int>(m_random.bounded(100));
         if (dice < 8 && on == &m_counter.window()) {
-            QLineEdit* search = m_counter.window().search();
-            search->setFocus();
-            search->selectAll();
-            QTest::keyClicks(search, searches.at(static_cast<int>(m_random.bounded(searches.size()))));
-            QTest::keyClick(search, Qt::Key_Return);
+            Person::submit(m_counter.window().search(),
+                           searches.at(static_cast<int>(m_random.bounded(searches.size()))));
             return;
         }
         if (dice < 60) {
+            // Keys reach the window that has the keyboard, as they do from a keyboard: a window
+            // behind a modal one gets none.
             const auto& [key, text, modifiers] = keys.at(m_random.bounded(static_cast<quint32>(keys.size())));
-            // Keys reach the window in front only, as they do from a keyboard: a window behind a
-            // modal one gets none.
-            QWidget* focus = QApplication::focusWidget();
-            QWidget* target = focus && (focus == on || on->isAncestorOf(focus)) ? focus : on;
-            if (text.isEmpty())
-                QTest::keyClick(target, key, modifiers);
+            if (text.isEmpty() || modifiers != Qt::NoModifier)
+                Person::press(key, modifiers);
             else
-                QTest::keyClicks(target, text, modifiers);
+                Person::type(text);
             return;
         }
         // A click, or a double click, somewhere on a visible control of the window in front.
@@ -165,14 +169,11 @@ private:
         QWidget* target = targets.at(static_cast<int>(m_random.bounded(targets.size())));
         const QPoint at(static_cast<int>(m_random.bounded(target->width())),
                         static_cast<int>(m_random.bounded(target->height())));
-        if (m_random.bounded(4) == 0) {
-            QTest::mousePress(target, Qt::LeftButton, {}, at);
-            QTest::mouseRelease(target, Qt::LeftButton, {}, at);
-            QTest::mouseDClick(target, Qt::LeftButton, {}, at);
-            QTest::mouseRelease(target, Qt::LeftButton, {}, at);
-        } else {
-            QTest::mouseClick(target, Qt::LeftButton, {}, at);
-        }
+        // Through the window at that point: what lies on top there gets it.
+        if (m_random.bounded(4) == 0)
+            Person::doubleclick(target, at);
+        else
+            Person::click(target, at);
     }
 
     // What must hold after every step; the first rule broken, or nothing.
@@ -197,6 +198,8 @@ private:
     int m_done = 0;
     QString m_failure;
     QEventLoop* m_loop = nullptr;
+    // The event loop levels of the steps under way, the innermost last.
+    std::vector<int> m_levels;
 };
 
 int environment(const char* name, int otherwise)
@@ -229,6 +232,21 @@ QString runseed(quint32 seed, int steps)
 class TestMonkey : public QObject
 {
     Q_OBJECT
+public:
+    // Before the test starts: Qt Test ends a test function after five minutes, or what
+    // QTEST_FUNCTION_TIMEOUT says, in the middle of a seed. Fresh seeds run for as long as they
+    // are given, and the last one to its end after that.
+    static void initMain()
+    {
+        const int seconds = environment("QUILBA_MONKEY_SECONDS", 0);
+        if (seconds <= 0)
+            return;
+        const qint64 lastseed = 900;
+        const qint64 needed = std::min<qint64>((seconds + lastseed) * 1000, std::numeric_limits<int>::max());
+        if (environment("QTEST_FUNCTION_TIMEOUT", 0) < needed)
+            qputenv("QTEST_FUNCTION_TIMEOUT", QByteArray::number(needed));
+    }
+
 private slots:
     void randomInputKeepsTheProgramWhole_data()
     {

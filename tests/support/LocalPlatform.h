@@ -79,6 +79,8 @@ public:
     // program's memory starts afresh: the journal, the faults, a clock set by /_admin/clock.
     bool restart();
     bool running() const { return m_process.state() == QProcess::Running; }
+    // The process id while it runs.
+    qint64 pid() const { return m_process.processId(); }
     // The database file; empty with Data::Memory.
     QString databasepath() const;
 

@@ -8,6 +8,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QTest>
 
 CounterRig::CounterRig(const QStringList& switches, const QString& idpharma)
     : m_switches(QStringList{QStringLiteral("quilba")} + switches), m_settings(m_work.path() + u'/'),
@@ -26,6 +27,9 @@ CounterRig::CounterRig(const QStringList& switches, const QString& idpharma)
     choice = std::make_unique<MemberChoiceDialog>(m_dm.listeMembre(), window.get());
     window->setchoixmembre(choice.get());
     window->show();
+    // In front with the keyboard, as the counter is when the pharmacist starts.
+    window->activateWindow();
+    QTest::qWaitForWindowActive(window.get());
 }
 
 CounterRig::~CounterRig()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPoint>
 #include <QString>
 #include <Qt>
 #include <functional>
@@ -11,16 +12,19 @@ class QLineEdit;
 class QModelIndex;
 class QWidget;
 
-// What a person does at the keyboard and the mouse, sent as real input events to whatever has
-// the focus or lies under the pointer: the widgets' own handling (edit triggers, cell editors,
-// focus moves, filters) runs as it does at the counter.
+// What a person does at the keyboard and the mouse, delivered as the display delivers it: keys to
+// the window that has the keyboard, clicks to the top-level window at the point of the screen
+// aimed at. Qt routes them from there as at the counter, through the application's filters, modal
+// windows, shortcuts and focus, to whatever has the focus or lies under the pointer.
 namespace Person {
 
 // Each character as a key press to the widget that has the focus at that moment.
 void type(const QString& text);
 void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
-// A left click in the middle of the widget.
-void click(QWidget* widget);
+// A left click in the middle of the widget, or at that point of it; the pointer moves there first.
+// What lies on top of the widget at that point gets it, as on the screen.
+void click(QWidget* widget, QPoint at = {});
+void doubleclick(QWidget* widget, QPoint at = {});
 // A click into the box, Ctrl+A over what it holds, the text typed and Enter.
 void submit(QLineEdit* box, const QString& text);
 // A click or a double click on a cell of a grid.

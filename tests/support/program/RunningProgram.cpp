@@ -13,7 +13,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
-#include <QTimer>
 #include <algorithm>
 
 RunningProgram::RunningProgram(LocalPlatform& platform, const QStringList& switches, Dialogs* boxes,
@@ -62,8 +61,12 @@ QString RunningProgram::label(const char* name)
 
 void RunningProgram::onform(std::function<void(EnrolmentForm&)> fill)
 {
-    Program& running = *program;
-    QTimer::singleShot(0, &running, [&running, fill] { fill(running.formmember()); });
+    EnrolmentForm& form = program->formmember();
+    const int call = ++*m_fills;
+    Person::whenshown(&form, [&form, fill, fills = m_fills, call] {
+        if (*fills == call)
+            fill(form);
+    });
 }
 
 QJsonArray RunningProgram::journal()

@@ -42,7 +42,8 @@ public:
     void search(const QString& text);
     // The text of a label of the counter window.
     QString label(const char* name);
-    // Runs `fill` on the enrolment form once it is shown modally.
+    // Runs `fill` on the enrolment form once it is shown modally and has the keyboard. A later
+    // call replaces a `fill` still waiting.
     void onform(std::function<void(EnrolmentForm&)> fill);
     // The bodies of the requests the platform received since the last call, form-decoded
     // ("json_data=" dropped), in order.
@@ -63,4 +64,5 @@ private:
     QString m_folder;
     SystemClock m_clock;
     qint64 m_journalseen = 0;
+    std::shared_ptr<int> m_fills = std::make_shared<int>(0); // the onform() calls made
 };
