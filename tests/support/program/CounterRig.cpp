@@ -29,7 +29,7 @@ CounterRig::CounterRig(const QStringList& switches, const QString& idpharma)
     window->show();
     // In front with the keyboard, as the counter is when the pharmacist starts.
     window->activateWindow();
-    QTest::qWaitForWindowActive(window.get());
+    (void)QTest::qWaitForWindowActive(window.get());
 }
 
 CounterRig::~CounterRig()

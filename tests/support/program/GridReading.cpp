@@ -16,12 +16,13 @@ QString tooltipat(QWidget* widget, const QPoint& at)
 {
     // A tooltip goes a moment after it is told to.
     QToolTip::hideText();
-    QTest::qWaitFor([] { return !QToolTip::isVisible(); });
+    // Gone or not, the help event below asks for the tooltip afresh.
+    (void)QTest::qWaitFor([] { return !QToolTip::isVisible(); });
     QHelpEvent help(QEvent::ToolTip, at, widget->mapToGlobal(at));
     QApplication::sendEvent(widget, &help);
     const QString shown = QToolTip::isVisible() ? QToolTip::text() : QString();
     QToolTip::hideText();
-    QTest::qWaitFor([] { return !QToolTip::isVisible(); });
+    (void)QTest::qWaitFor([] { return !QToolTip::isVisible(); });
     return shown;
 }
 
