@@ -70,11 +70,14 @@ RealDisplay::RealDisplay()
         return;
     }
     // The manager is at work once it tells the display how many desktops it has.
-    const QDeadlineTimer managed(20000);
+    // A minute: on a machine busy with other tests the manager may take its time.
+    const QDeadlineTimer managed(60000);
     QByteArray desktops;
     while (!xdotool({QStringLiteral("get_num_desktops")}, &desktops) || desktops.trimmed().toInt() < 1) {
         if (managed.hasExpired() || m_manager.state() != QProcess::Running) {
-            m_error = QStringLiteral("openbox ne gère pas l'écran : ") +
+            m_error = QStringLiteral("openbox ne gère pas l'écran (") +
+                      (m_manager.state() == QProcess::Running ? QStringLiteral("en marche") : QStringLiteral("arrêté")) +
+                      QStringLiteral(", xdotool : ") + QString::fromLocal8Bit(desktops.trimmed()) + QStringLiteral(") : ") +
                       QString::fromLocal8Bit(m_manager.readAll());
             return;
         }
