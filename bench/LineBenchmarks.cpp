@@ -399,7 +399,9 @@ public:
             fail(u"pas de coupon pour l'essai"_s);
             return {};
         }
-        const auto& [id, track, value] = *coupon;
+        // Named copies: clang 14, the sanitizers' compiler, lets no lambda capture a structured binding.
+        const auto& [couponid, coupontrack, couponvalue] = *coupon;
+        const QString id = couponid, track = coupontrack, value = couponvalue;
         line.idle();
         return act(line, [&](Sample& sample, Clock::time_point start) {
             const QString now = nowtext(QDateTime::currentDateTime());
