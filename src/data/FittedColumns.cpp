@@ -109,6 +109,10 @@ void FittedColumns::fit()
 
 bool FittedColumns::eventFilter(QObject* watched, QEvent* event)
 {
+    // Only a resize or a tooltip touches the view: the other events include those its viewport
+    // gets while the view is being destroyed, when it is no longer a view.
+    if (event->type() != QEvent::Resize && event->type() != QEvent::ToolTip)
+        return false;
     if (watched == m_view->viewport() && event->type() == QEvent::Resize) {
         fit();
         return false;
