@@ -355,12 +355,11 @@ private slots:
         loaded(rig.current);
         rig.open(SaveMode::Update);
         auto* control = rig.form.findChild<QWidget*>(field);
-        QTest::mouseClick(control, Qt::LeftButton);
-        QTest::keyClick(control, Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClick(control, Qt::Key_Delete);
-        if (auto* edit = qobject_cast<QLineEdit*>(control))
-            edit->setCursorPosition(0);
-        QTest::keyClicks(control, typed);
+        Person::click(control);
+        Person::press(Qt::Key_A, Qt::ControlModifier);
+        Person::press(Qt::Key_Delete);
+        Person::press(Qt::Key_Home);
+        Person::type(typed);
         rig.dialogs.clear();
 
         rig.valider();

@@ -304,15 +304,15 @@ private slots:
         counter.type(u"2"_s);
         QVERIFY(counter.editor());
         Person::type(u"4"_s);
-        counter.grid->setCurrentIndex(produits.index(1, 0));
+        Person::click(counter.grid, produits.index(1, 0));
         QCOMPARE(counter.cell(1, 3), u"8"_s);
-        counter.grid->setCurrentIndex(produits.index(1, 3));
+        Person::click(counter.grid, produits.index(1, 3));
         counter.type(QString());
         QCOMPARE(counter.window->addpoint()->text(), u"15,5"_s);
 
         // The new empty line is dropped when the cursor leaves it.
         QCOMPARE(produits.rowCount(), 3);
-        counter.grid->setCurrentIndex(produits.index(0, 0));
+        Person::click(counter.grid, produits.index(0, 0));
         QCOMPARE(produits.rowCount(), 2);
 
         // Deleting: the amount is the other line's total, then "0".
@@ -375,12 +375,12 @@ private slots:
         QFETCH(QString, message);
         Counter counter;
         counter.showmember();
-        QTest::mouseClick(counter.window->findChild<QToolButton*>(u"nbInsert"_s), Qt::LeftButton);
+        Person::click(counter.window->findChild<QToolButton*>(u"nbInsert"_s));
         counter.type(u"A100"_s);
         if (column == 2)
             counter.type(u"3"_s);
-        QTest::keyClicks(counter.editor(), typed);
-        QTest::keyClick(counter.editor(), Qt::Key(key));
+        Person::type(typed);
+        Person::press(Qt::Key(key));
         QCoreApplication::processEvents();
 
         QCOMPARE(counter.dialogs.texts(), QStringList{message});
@@ -394,9 +394,9 @@ private slots:
 
         // Corrected, the line goes on.
         counter.dialogs.clear();
-        QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClicks(editor, u"2"_s);
-        QTest::keyClick(editor, Qt::Key_Return);
+        Person::press(Qt::Key_A, Qt::ControlModifier);
+        Person::type(u"2"_s);
+        Person::press(Qt::Key_Return);
         QCOMPARE(counter.dialogs.texts(), QStringList());
         QCOMPARE(counter.produits().value(0, column).toInt(), 2);
     }
@@ -430,32 +430,31 @@ private slots:
         QFETCH(QString, fvalue);
         Counter counter;
         counter.showmember();
-        QTest::keyClicks(counter.window->edvendeur(), u"AB"_s);
-        QTest::mouseClick(counter.window->findChild<QToolButton*>(u"nbInsert"_s), Qt::LeftButton);
+        Person::click(counter.window->edvendeur());
+        Person::type(u"AB"_s);
+        Person::click(counter.window->findChild<QToolButton*>(u"nbInsert"_s));
         counter.typeline(u"A100"_s, u"2"_s, u"4,5"_s);
         QCOMPARE(counter.window->addpoint()->text(), u"9"_s);
         if (!pending)
             counter.typeline(u"B200"_s, u"1"_s, u"16,8"_s);
         if (tenpoints)
-            QTest::mouseClick(counter.window->add10pts(), Qt::LeftButton);
+            Person::click(counter.window->add10pts());
         if (!typed.isEmpty()) {
-            QTest::mouseClick(counter.window->addpoint(), Qt::LeftButton);
-            QTest::keyClick(counter.window->addpoint(), Qt::Key_A, Qt::ControlModifier);
-            QTest::keyClicks(counter.window->addpoint(), typed);
+            Person::click(counter.window->addpoint());
+            Person::press(Qt::Key_A, Qt::ControlModifier);
+            Person::type(typed);
         }
         if (pending) {
-            counter.grid->setFocus();
-            counter.grid->setCurrentIndex(counter.produits().index(1, 0));
+            Person::click(counter.grid, counter.produits().index(1, 0));
             counter.type(u"B200"_s);
             counter.type(u"1"_s);
-            QTest::keyClicks(counter.editor(), u"16.8"_s);
+            Person::type(u"16.8"_s);
         }
         const QString before = counter.window->addpoint()->text();
         counter.server.enqueue(CaptureServer::ok(accepted));
         counter.server.enqueue(CaptureServer::ok(member));
-        const auto f9 = [&counter] {
-            QWidget* focus = QApplication::focusWidget();
-            QTest::keyClick(focus ? focus : counter.window.get(), Qt::Key_F9);
+        const auto f9 = [] {
+            Person::press(Qt::Key_F9);
             QCoreApplication::processEvents();
         };
 
@@ -500,12 +499,15 @@ private slots:
         QFETCH(bool, asked);
         Counter counter;
         counter.showmember();
-        if (!member)
-            QTest::keyClicks(counter.window->search(), u"2"_s);
-        QTest::keyClicks(counter.window->addpoint(), amount);
+        if (!member) {
+            Person::click(counter.window->search());
+            Person::type(u"2"_s);
+        }
+        Person::click(counter.window->addpoint());
+        Person::type(amount);
         if (!code.isEmpty()) {
-            QTest::mouseClick(counter.window->findChild<QToolButton*>(u"nbInsert"_s), Qt::LeftButton);
-            QTest::keyClicks(counter.editor(), code);
+            Person::click(counter.window->findChild<QToolButton*>(u"nbInsert"_s));
+            Person::type(code);
         }
         const QStringList question = asked ? QStringList{u"Annuler la saisie en cours"_s} : QStringList();
         counter.dialogs.script({false});
