@@ -490,21 +490,27 @@ std::optional<qint64> KeptSales::keep(const KeptSale& sale)
     return id;
 }
 
+template <typename Rows>
+std::optional<std::vector<KeptSale>> KeptSales::readall(Rows& rows, const QString& action)
+{
+    std::vector<KeptSale> writes;
+    const qint64 now = nowms();
+    int code;
+    while ((code = rows.step()) == SQLITE_ROW)
+        writes.push_back(readsale(rows, now));
+    if (code != SQLITE_DONE) {
+        fail(action, code);
+        return std::nullopt;
+    }
+    return writes;
+}
+
 std::optional<std::vector<KeptSale>> KeptSales::list()
 {
     if (!open())
         return std::nullopt;
     Statement rows(m_db, select("WHERE kind IN ('kept', 'sale')" + notremoved() + " ORDER BY id"));
-    std::vector<KeptSale> sales;
-    const qint64 now = nowms();
-    int code;
-    while ((code = rows.step()) == SQLITE_ROW)
-        sales.push_back(readsale(rows, now));
-    if (code != SQLITE_DONE) {
-        fail(u"Les ventes en attente n'ont pas pu être lues : "_s, code);
-        return std::nullopt;
-    }
-    return sales;
+    return readall(rows, u"Les ventes en attente n'ont pas pu être lues : "_s);
 }
 
 std::optional<int> KeptSales::count()
@@ -544,16 +550,7 @@ std::optional<std::vector<KeptSale>> KeptSales::pendingFor(const QString& member
         return std::nullopt;
     Statement rows(m_db, select("WHERE kind IN ('sale', 'coupon') AND memberid = ?" + notremoved() + " ORDER BY id"));
     rows.bind(1, memberid);
-    std::vector<KeptSale> writes;
-    const qint64 now = nowms();
-    int code;
-    while ((code = rows.step()) == SQLITE_ROW)
-        writes.push_back(readsale(rows, now));
-    if (code != SQLITE_DONE) {
-        fail(u"Les écritures à confirmer n'ont pas pu être lues : "_s, code);
-        return std::nullopt;
-    }
-    return writes;
+    return readall(rows, u"Les écritures à confirmer n'ont pas pu être lues : "_s);
 }
 
 std::optional<std::vector<KeptSale>>
@@ -568,16 +565,7 @@ KeptSales::pendingMemberWrites(const QString& memberid, const QString& cardnumbe
                      "OR (kind = 'membercreate' AND membername <> '' AND membername = ?3))"
                      + notremoved() + " ORDER BY id"));
     rows.bind(1, memberid).bind(2, cardnumber).bind(3, membername);
-    std::vector<KeptSale> writes;
-    const qint64 now = nowms();
-    int code;
-    while ((code = rows.step()) == SQLITE_ROW)
-        writes.push_back(readsale(rows, now));
-    if (code != SQLITE_DONE) {
-        fail(u"Les écritures à confirmer n'ont pas pu être lues : "_s, code);
-        return std::nullopt;
-    }
-    return writes;
+    return readall(rows, u"Les écritures à confirmer n'ont pas pu être lues : "_s);
 }
 
 KeptSales::Claimed KeptSales::find(qint64 id)

@@ -216,6 +216,8 @@ private:
     // A change only the holder of sale `id` makes (`change` runs its statement, whose condition
     // names the owner): Lost when another counter holds the sale now, None when it is gone.
     template <typename Change> Status asholder(qint64 id, const QString& action, Change change);
+    // Every write the statement `rows` selects; a failure is told as `action` followed by the reason.
+    template <typename Rows> std::optional<std::vector<KeptSale>> readall(Rows& rows, const QString& action);
     bool fail(const QString& action, int code);
     QString reason(int code) const;
     int writeerror() const;
