@@ -3,8 +3,8 @@
 #include "api/WriteResult.h"
 #include "counter/CounterOutcome.h"
 #include "counter/CounterShown.h"
-#include "counter/KeptSales.h"
 #include "counter/Tickets.h"
+#include "outbox/KeptSales.h"
 
 #include <QObject>
 #include <QString>

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "api/WriteResult.h"
-#include "counter/KeptSales.h"
 #include "members/Member.h"
 #include "members/MemberWrites.h"
+#include "outbox/KeptSales.h"
 
 #include <QHash>
 #include <QString>

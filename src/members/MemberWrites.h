@@ -3,7 +3,7 @@
 #include "api/HttpClient.h"
 #include "api/JsonValue.h"
 #include "api/WriteResult.h"
-#include "counter/KeptSales.h"
+#include "outbox/KeptSales.h"
 
 #include <QDateTime>
 #include <QString>

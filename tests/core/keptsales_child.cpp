@@ -7,7 +7,7 @@
 //                                    writing "envoyée ID" for each, until none is left.
 #include "KeptSalesChild.h"
 
-#include "counter/KeptSales.h"
+#include "outbox/KeptSales.h"
 #include "platform/Clock.h"
 
 #include <QFile>

@@ -9,14 +9,14 @@
 #include "counter/CounterSession.h"
 #include "counter/CounterState.h"
 #include "counter/Coupons.h"
-#include "counter/KeptSales.h"
-#include "counter/KeptSender.h"
 #include "counter/Reconciliation.h"
 #include "counter/Sale.h"
 #include "counter/Settlement.h"
 #include "data/MemoryTable.h"
 #include "members/Lookup.h"
+#include "outbox/KeptSales.h"
 #include "platform/Clock.h"
+#include "sender/KeptSender.h"
 #include "settings/Settings.h"
 
 #include <QJsonArray>

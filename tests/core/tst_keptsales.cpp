@@ -1,7 +1,7 @@
 #include "FixedClock.h"
 #include "KeptSalesChild.h"
 #include "SmallDisk.h"
-#include "counter/KeptSales.h"
+#include "outbox/KeptSales.h"
 
 #include <QDir>
 #include <QFile>

@@ -11,12 +11,12 @@
 #include "api/JsonValue.h"
 #include "api/ReplyBuffer.h"
 #include "counter/CounterSession.h"
-#include "counter/KeptSales.h"
-#include "counter/KeptSender.h"
 #include "members/Lookup.h"
 #include "members/Member.h"
 #include "members/MemberSession.h"
+#include "outbox/KeptSales.h"
 #include "platform/Clock.h"
+#include "sender/KeptSender.h"
 #include "settings/Settings.h"
 
 #include <QJsonArray>

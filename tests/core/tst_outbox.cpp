@@ -6,8 +6,8 @@
 #include "api/JsonValue.h"
 #include "api/WriteResult.h"
 #include "counter/Coupons.h"
-#include "counter/KeptSales.h"
 #include "counter/Settlement.h"
+#include "outbox/KeptSales.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -14,12 +14,12 @@
 #include "counter/CounterState.h"
 #include "counter/CounterWindow.h"
 #include "counter/Coupons.h"
-#include "counter/KeptSales.h"
-#include "counter/KeptSalesWindow.h"
-#include "counter/KeptSender.h"
 #include "counter/Reconciliation.h"
 #include "counter/Sale.h"
 #include "members/Lookup.h"
+#include "outbox/KeptSales.h"
+#include "outbox/KeptSalesWindow.h"
+#include "sender/KeptSender.h"
 
 #include <QApplication>
 #include <QFile>

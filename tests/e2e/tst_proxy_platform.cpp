@@ -13,8 +13,8 @@
 #include "api/WriteResult.h"
 #include "counter/CounterState.h"
 #include "counter/CounterWindow.h"
-#include "counter/KeptSales.h"
 #include "counter/Sale.h"
+#include "outbox/KeptSales.h"
 
 #include <QFile>
 #include <QJsonArray>

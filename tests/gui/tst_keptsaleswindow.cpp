@@ -4,8 +4,8 @@
 #include "ScriptedDialogs.h"
 #include "SmallDisk.h"
 
-#include "counter/KeptSales.h"
-#include "counter/KeptSalesWindow.h"
+#include "outbox/KeptSales.h"
+#include "outbox/KeptSalesWindow.h"
 
 #include <QAccessible>
 #include <QApplication>

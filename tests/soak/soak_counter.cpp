@@ -15,13 +15,13 @@
 #include "counter/CounterSession.h"
 #include "counter/CounterState.h"
 #include "counter/Coupons.h"
-#include "counter/KeptSales.h"
-#include "counter/KeptSending.h"
-#include "counter/OutboxWatch.h"
 #include "counter/Sale.h"
 #include "data/MemoryTable.h"
+#include "outbox/KeptSales.h"
+#include "outbox/OutboxWatch.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
+#include "sender/KeptSending.h"
 #include "settings/Settings.h"
 
 #include <QCoreApplication>

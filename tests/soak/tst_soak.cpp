@@ -16,8 +16,8 @@
 
 #include "api/CounterClient.h"
 #include "api/HttpClient.h"
-#include "counter/KeptSales.h"
 #include "members/Lookup.h"
+#include "outbox/KeptSales.h"
 #include "platform/Clock.h"
 
 #include <QDateTime>

@@ -1,14 +1,13 @@
-#include "counter/KeptSender.h"
+#include "sender/KeptSender.h"
 
 #include "api/CounterClient.h"
 #include "api/JsonValue.h"
 #include "api/ReplyBuffer.h"
-#include "counter/KeptSales.h"
 #include "counter/Reconciliation.h"
-#include "counter/Sale.h"
 #include "counter/Settlement.h"
 #include "members/Lookup.h"
 #include "members/MemberWrites.h"
+#include "outbox/KeptSales.h"
 #include "platform/Clock.h"
 
 #include <QSet>

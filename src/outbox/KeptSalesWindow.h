@@ -1,6 +1,6 @@
 #pragma once
 
-#include "counter/KeptSales.h"
+#include "outbox/KeptSales.h"
 
 #include <QDialog>
 #include <optional>

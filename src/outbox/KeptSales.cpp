@@ -1,6 +1,6 @@
-#include "counter/KeptSales.h"
+#include "outbox/KeptSales.h"
 
-#include "counter/OutboxRemover.h"
+#include "outbox/OutboxRemover.h"
 
 #include "platform/Clock.h"
 #include "platform/SystemError.h"

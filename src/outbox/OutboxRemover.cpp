@@ -1,4 +1,4 @@
-#include "counter/OutboxRemover.h"
+#include "outbox/OutboxRemover.h"
 
 #include <QFile>
 

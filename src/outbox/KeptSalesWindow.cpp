@@ -1,4 +1,4 @@
-#include "counter/KeptSalesWindow.h"
+#include "outbox/KeptSalesWindow.h"
 
 #include "data/FittedColumns.h"
 #include "platform/Dialogs.h"

@@ -1,6 +1,6 @@
-#include "counter/OutboxWatch.h"
+#include "outbox/OutboxWatch.h"
 
-#include "counter/KeptSales.h"
+#include "outbox/KeptSales.h"
 
 #include <QFileInfo>
 

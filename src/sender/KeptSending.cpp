@@ -1,9 +1,9 @@
-#include "counter/KeptSending.h"
+#include "sender/KeptSending.h"
 
 #include "api/CounterClient.h"
 #include "api/ReplyBuffer.h"
-#include "counter/KeptSales.h"
-#include "counter/KeptSender.h"
+#include "outbox/KeptSales.h"
+#include "sender/KeptSender.h"
 
 #include <QEventLoop>
 #include <QPointer>
