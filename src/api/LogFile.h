@@ -22,7 +22,6 @@ public:
     // Opens the file for appending, creating it when missing. Empty on success, otherwise the
     // French text to show; every later write then fails.
     QString open();
-    bool isopen() const { return m_fd >= 0; }
 
     // Appends one record: the request text (UTF-8), ";", the reply bytes, CR LF. False when the
     // record could not be written whole; error() then tells why.

@@ -68,10 +68,6 @@ public:
     ParametersWindow& parameterswindow() { return *m_formparams; }
     EnrolmentForm& formmember() { return *m_formmember; }
     Updater& updater() { return *m_updater; }
-    // Where the tickets go: PDF files in the folder of QUILBA_PRINT_DIR when it is set, else the
-    // preview then the print dialog.
-    ReportOutput& reportoutput() { return *m_reportoutput; }
-    KeptSales& keptsales() { return *m_keptsales; }
 
     // The fixed corporate proxy of the switch "kestrel".
     static HttpProxy kestrelproxy();
@@ -104,7 +100,9 @@ private:
     ReplyBuffer m_buffer;
     Settings m_settings;
     std::unique_ptr<CounterClient> m_counterclient;
-    // Declared before the counter window, which prints through it, so it outlives the window.
+    // Where the tickets go: PDF files in the folder of QUILBA_PRINT_DIR when it is set, else the
+    // preview then the print dialog. Declared before the counter window, which prints through it,
+    // so it outlives the window.
     std::unique_ptr<ReportOutput> m_reportoutput;
     std::unique_ptr<CounterWindow> m_counterWindow;
     std::unique_ptr<EnrolmentForm> m_formmember;

@@ -131,12 +131,6 @@ public:
     void setamount(const QString& text);
     void setnumber(const QString& text);
 
-    // Back to the idle look: coupons, member texts, amount, sale number and product lines
-    // emptied, the member record cleared. Neither idle, currentmemberid nor the search text
-    // change.
-    void resetcounter();
-    // Empties every coupon; the number of rows stays.
-    void clearcoupons();
     // Shows the current member record again after the enrolment form edited it; the member stays
     // shown and the search text becomes its card number.
     void refreshmember();
@@ -150,6 +144,12 @@ signals:
     void changed();
 
 private:
+    // Back to the idle look: coupons, member texts, amount, sale number and product lines
+    // emptied, the member record cleared. Neither idle, currentmemberid nor the search text
+    // change.
+    void resetcounter();
+    // Empties every coupon; the number of rows stays.
+    void clearcoupons();
     // Search text change: sale buttons off; a shown member is left (reset, idle).
     void searchChange();
     void entermember();

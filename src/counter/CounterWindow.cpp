@@ -650,16 +650,6 @@ void CounterWindow::setsearchtext(const QString& text)
     m_session->setsearchtext(text);
 }
 
-void CounterWindow::clearcoupons()
-{
-    m_session->clearcoupons();
-}
-
-void CounterWindow::resetcounter()
-{
-    m_session->resetcounter();
-}
-
 void CounterWindow::refreshmember()
 {
     m_session->refreshmember();

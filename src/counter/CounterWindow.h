@@ -82,17 +82,12 @@ public:
     // The points ticket of the member shown, with the points as `encours` shows them.
     void btnprintpointsClick();
 
-    // Back to the idle look: coupon cells, member labels, amount, sale number and product lines
-    // emptied, the member record cleared. Neither idle, currentmemberid nor the search text change.
-    void resetcounter();
     // The lookup with the text of the search field ("Chercher", "Rechercher", "Actualiser").
     void btsearchClick();
     // "Client Suivant": reset after confirmation when an amount is typed, search field emptied.
     void nextCustomer();
     // "ADELYA": the platform's operator page in the browser.
     void openOperatorPage();
-    // Empties the text of every coupon cell; the row count stays.
-    void clearcoupons();
     // Shows the current member record again after the enrolment form edited it: name, address
     // and contact labels, and the card number in the search field, the member staying shown.
     void refreshmember();

@@ -8,11 +8,6 @@
 
 WidgetDialogs::WidgetDialogs(QWidget* parent) : m_parent(parent) {}
 
-void WidgetDialogs::setparent(QWidget* parent)
-{
-    m_parent = parent;
-}
-
 int WidgetDialogs::ask(QMessageBox::Icon icon, const QString& text, const QList<Button>& buttons, int escape)
 {
     // The window in front gets the keyboard back when the box closes: without it, the field a

@@ -11,10 +11,8 @@
 class WidgetDialogs final : public Dialogs
 {
 public:
+    // parent: the window the boxes are centred on; none: the active window.
     explicit WidgetDialogs(QWidget* parent = nullptr);
-
-    // The window the boxes are centred on; none: the active window.
-    void setparent(QWidget* parent);
 
     void information(const QString& text) override;
     bool error(const QString& text) override;
