@@ -1,6 +1,7 @@
 #include "BenchCounter.h"
 #include "Benchmarks.h"
 #include "LocalPlatform.h"
+#include "ProductLines.h"
 #include "RecordingShell.h"
 #include "ReferenceClient.h"
 #include "ScriptedDialogs.h"
@@ -195,9 +196,8 @@ void sale(benchmark::State& state, const QString& url)
     double referencetime = 0;
     for (auto _ : state) {
         MemoryTable& produits = window.state().Produits();
-        produits.appendrow({QStringLiteral("A100"), 2, 4.5, 9.0});
-        produits.appendrow({QStringLiteral("B200"), 1, 16.8, 16.8});
-        window.amountfromlines();
+        storeLines(produits,
+                   {{QStringLiteral("A100"), 2, 4.5, 9.0}, {QStringLiteral("B200"), 1, 16.8, 16.8}});
         QCoreApplication::processEvents();
         watch.painted = false;
         const Clock::time_point start = Clock::now();

@@ -1,6 +1,7 @@
 #include "BenchCounter.h"
 #include "Benchmarks.h"
 #include "LocalPlatform.h"
+#include "ProductLines.h"
 #include "ReferenceClient.h"
 #include "SlowLine.h"
 #include "TestCertificates.h"
@@ -263,9 +264,7 @@ public:
     {
         show(salecard);
         MemoryTable& produits = m_window.state().Produits();
-        produits.appendrow({u"A100"_s, 2, 4.5, 9.0});
-        produits.appendrow({u"B200"_s, 1, 16.8, 16.8});
-        m_window.amountfromlines();
+        storeLines(produits, {{u"A100"_s, 2, 4.5, 9.0}, {u"B200"_s, 1, 16.8, 16.8}});
         drain();
         line.idle();
         Sample sample = act(line, [&] { QTest::mouseClick(m_window.btnadd(), Qt::LeftButton); });

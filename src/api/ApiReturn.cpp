@@ -3,7 +3,6 @@
 #include "api/JsonGetters.h"
 #include "api/JsonValue.h"
 #include "api/QuilbaError.h"
-#include "platform/Dialogs.h"
 
 using namespace Qt::StringLiterals;
 
@@ -42,11 +41,6 @@ QString envelopemessage(const ApiReturn& envelope)
     if (envelope.errorCode == u"3008"_s)
         return u"Erreur : Impossible de mettre à jour la fiche, Quitter sans valider les modifications"_s;
     return u"Erreur : "_s % envelope.errorMessage;
-}
-
-void envelopedialogue(Dialogs& dialogs, const ApiReturn& envelope)
-{
-    dialogs.information(envelopemessage(envelope));
 }
 
 QByteArray extractenvelope(const QByteArray& replybytes)

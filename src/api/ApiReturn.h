@@ -3,8 +3,6 @@
 #include <QByteArray>
 #include <QString>
 
-class Dialogs;
-
 // The platform's reply envelope: the value of "ApiReturn".
 struct ApiReturn
 {
@@ -26,8 +24,6 @@ QString badformatmessage();
 
 // The one message for a refusal, chosen by "errorCode": "33", "3008", anything else.
 QString envelopemessage(const ApiReturn& envelope);
-// Shows that message in an information box.
-void envelopedialogue(Dialogs& dialogs, const ApiReturn& envelope);
 
 // The value of the member "ApiReturn" of the reply's top object, as compact JSON text (members in
 // reply order, no blanks, characters as the reply carried them, UTF-8). Raises "Erreur Format

@@ -287,14 +287,6 @@ JsonValue JsonValue::piece(Kind kind, QByteArrayView bytes)
     return v;
 }
 
-JsonValue JsonValue::boolean(bool value)
-{
-    JsonValue v;
-    v.m_kind = Kind::Bool;
-    v.m_bool = value;
-    return v;
-}
-
 JsonValue JsonValue::number(const QByteArray& lexeme)
 {
     return piece(Kind::Number, lexeme);

@@ -46,7 +46,6 @@ public:
             release();
     }
     static JsonValue null() { return JsonValue(); }
-    static JsonValue boolean(bool value);
     static JsonValue number(const QByteArray& lexeme);
     static JsonValue string(const QByteArray& utf8);
     static JsonValue string(const QString& text) { return string(text.toUtf8()); }

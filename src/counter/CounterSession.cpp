@@ -42,7 +42,6 @@ QStringList CounterOutcome::texts() const
 CounterSession::CounterSession(const Context& context, QObject* parent)
     : QObject(parent), m_context(context), m_state(new CounterState(this)), m_tickets(context.clock)
 {
-    m_querycoupons = [this] { querycoupons(); };
     MemoryTable& produits = m_state->Produits();
     connect(&produits, &MemoryTable::posted, this, &CounterSession::amountfromlines);
     connect(&produits, &MemoryTable::deleted, this, &CounterSession::amountfromlines);
@@ -270,8 +269,8 @@ void CounterSession::loadmember(const JsonValue& member, CounterOutcome& outcome
     entermember();
     outcome.loaded = true;
     emit changed();
-    if (!m_context.nocoupon && m_querycoupons)
-        m_querycoupons();
+    if (!m_context.nocoupon)
+        querycoupons();
 }
 
 void CounterSession::querycoupons()

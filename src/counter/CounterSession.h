@@ -69,9 +69,6 @@ public:
     bool idle() const;
 
     void setchooser(Chooser chooser) { m_chooser = std::move(chooser); }
-    // The coupon query that follows every member shown (querycoupons() unless replaced). It may
-    // raise QueryFailure or QuilbaError: the lookup tells the pharmacist.
-    void setquerycoupons(std::function<void()> query) { m_querycoupons = std::move(query); }
     // Where the tickets go; without one nothing is printed.
     void setreportoutput(ReportOutput* output) { m_reportoutput = output; }
     // The outbox: every sale and coupon use is noted there before it leaves and stays while the
@@ -91,10 +88,6 @@ public:
     CounterOutcome lookup(const QString& text);
     // The same lookup with the search text shown.
     CounterOutcome refresh();
-    // Sends the coupon query of the member shown and fills the coupons. Nothing while the search
-    // text is empty. A failed post raises QueryFailure, a coupon lacking a key QuilbaError (after
-    // the coupons before it are filled).
-    void querycoupons();
     // Checks the amount, sends the sale as an "addCA" event, and after a sale the platform
     // accepted resets and looks the member up again. A sale that did not land keeps every input
     // and says so; one that certainly did not leave (the platform could not be reached) may be
@@ -134,8 +127,6 @@ public:
     // Shows the current member record again after the enrolment form edited it; the member stays
     // shown and the search text becomes its card number.
     void refreshmember();
-    // The amount from the stored product lines.
-    void amountfromlines();
     // The member as shown, for the tickets.
     Tickets::Member shownmember() const;
 
@@ -150,6 +141,8 @@ private:
     void resetcounter();
     // Empties every coupon; the number of rows stays.
     void clearcoupons();
+    // The amount from the stored product lines: after every line stored or deleted.
+    void amountfromlines();
     // Search text change: sale buttons off; a shown member is left (reset, idle).
     void searchChange();
     void entermember();
@@ -157,6 +150,11 @@ private:
     void runlookup(const QString& text, CounterOutcome& outcome);
     void chooseamong(const std::vector<QStringList>& rows, CounterOutcome& outcome);
     void loadmember(const JsonValue& member, CounterOutcome& outcome);
+    // The query that follows every member shown, unless the switch "nocoupon" is given: sends the
+    // coupon query of the member shown and fills the coupons. Nothing while the search text is
+    // empty. A failed post raises QueryFailure, a coupon lacking a key QuilbaError (after the
+    // coupons before it are filled): the lookup tells the pharmacist.
+    void querycoupons();
     // Sends a write by PUT and records it in the outcome.
     HttpReply put(const QString& text, CounterOutcome& outcome);
     // After the pharmacist's Yes, keeps the sale that could not leave (noted as `id` before it
@@ -185,7 +183,6 @@ private:
     CounterShown m_shown;
     Tickets m_tickets;
     Chooser m_chooser;
-    std::function<void()> m_querycoupons;
     MemberRead m_memberread;
     ReportOutput* m_reportoutput = nullptr;
     KeptSales* m_keptsales = nullptr;

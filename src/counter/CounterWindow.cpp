@@ -620,11 +620,6 @@ void CounterWindow::setchoixmembre(MemberChoiceDialog* dialog)
         m_session->setchooser({});
 }
 
-void CounterWindow::setquerycoupons(std::function<void()> query)
-{
-    m_session->setquerycoupons(std::move(query));
-}
-
 void CounterWindow::setreportoutput(ReportOutput* output)
 {
     m_session->setreportoutput(output);
@@ -653,11 +648,6 @@ void CounterWindow::setsearchtext(const QString& text)
 void CounterWindow::refreshmember()
 {
     m_session->refreshmember();
-}
-
-void CounterWindow::amountfromlines()
-{
-    m_session->amountfromlines();
 }
 
 void CounterWindow::producttotal(int row)

@@ -5,7 +5,6 @@
 #include <QMainWindow>
 #include <QPersistentModelIndex>
 #include <QStringList>
-#include <functional>
 #include <optional>
 
 class Clock;
@@ -68,9 +67,6 @@ public:
 
     // The dialog a list reply opens; created after this window.
     void setchoixmembre(MemberChoiceDialog* dialog);
-    // The coupon query that follows every member shown, unless the switch "nocoupon" is given. It
-    // may raise QueryFailure or QuilbaError: the lookup tells the user.
-    void setquerycoupons(std::function<void()> query);
     // Where the tickets go (preview then print, or PDF files); without one nothing is printed.
     void setreportoutput(ReportOutput* output);
 
@@ -103,8 +99,6 @@ public:
     void add10ptsClick();
     // "Total" := "Quantité" × "Prix Unitaire" of a product line.
     void producttotal(int row);
-    // The amount field from the stored lines.
-    void amountfromlines();
     // The navigator: a new line at the end; the current line deleted after confirmation.
     void nbInsertClick();
     void nbDeleteClick();

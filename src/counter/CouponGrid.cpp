@@ -75,11 +75,6 @@ void CouponGrid::fitcolumns()
     }
 }
 
-void CouponGrid::querycoupons()
-{
-    m_session.querycoupons();
-}
-
 void CouponGrid::listecouponsDblClick()
 {
     switch (m_grid->currentColumn()) {

@@ -24,8 +24,6 @@ public:
 
     // Shows the coupons, one per row; an empty coupon is an empty row.
     void show(const std::vector<Coupons::Coupon>& coupons);
-    // The session's coupon query, as after every member shown.
-    void querycoupons();
     // The action of the current cell: "Utiliser" uses the coupon, "Imprimer" prints its ticket.
     void listecouponsDblClick();
     // Hands the current row's coupon to the use action; a row without a coupon does nothing.

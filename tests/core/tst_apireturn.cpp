@@ -1,5 +1,4 @@
 #include "Raised.h"
-#include "ScriptedDialogs.h"
 #include "api/ApiReturn.h"
 
 #include <QTest>
@@ -58,7 +57,7 @@ private slots:
         QCOMPARE(raised([&] { ApiReturn::fromtext(envelope); }), formaterror);
     }
 
-    void envelopedialogue_data()
+    void envelopemessage_data()
     {
         QTest::addColumn<QString>("errorCode");
         QTest::addColumn<QString>("errorMessage");
@@ -72,7 +71,7 @@ private slots:
         QTest::newRow("330 is other") << u"330"_s << u"Code"_s << u"Erreur : Code"_s;
         QTest::newRow("empty") << QString() << QString() << u"Erreur : "_s;
     }
-    void envelopedialogue()
+    void envelopemessage()
     {
         QFETCH(QString, errorCode);
         QFETCH(QString, errorMessage);
@@ -81,11 +80,7 @@ private slots:
         r.code = u"KO"_s;
         r.errorCode = errorCode;
         r.errorMessage = errorMessage;
-        ScriptedDialogs dialogs;
-        ::envelopedialogue(dialogs, r);
-        QCOMPARE(dialogs.shown().size(), 1);
-        QCOMPARE(dialogs.shown().first().kind, u"information"_s);
-        QCOMPARE(dialogs.shown().first().text, shown);
+        QCOMPARE(::envelopemessage(r), shown);
     }
 
     // A number 3008 in the reply reaches the "3008" message through the envelope text.
@@ -93,12 +88,8 @@ private slots:
     {
         const QByteArray reply("{\"ApiReturn\":{\"code\":\"KO\",\"errorCode\":3008,\"errorMessage\":\"x\"}}");
         const ApiReturn r = ApiReturn::fromtext(QString::fromUtf8(::extractenvelope(reply)));
-        ScriptedDialogs dialogs;
-        ::envelopedialogue(dialogs, r);
-        QCOMPARE(
-            dialogs.texts(),
-            QStringList{
-                u"Erreur : Impossible de mettre à jour la fiche, Quitter sans valider les modifications"_s});
+        QCOMPARE(::envelopemessage(r),
+                 u"Erreur : Impossible de mettre à jour la fiche, Quitter sans valider les modifications"_s);
     }
 
     void extractenvelope_data()

@@ -1,6 +1,7 @@
 // The counter's flows driven whole through CounterSession, with no window: a lookup, a sale of two
 // product lines and a coupon use against the local platform.
 #include "LocalPlatform.h"
+#include "ProductLines.h"
 #include "ScriptedDialogs.h"
 
 #include "api/CounterClient.h"
@@ -180,9 +181,7 @@ private slots:
 
         // The sale of two product lines, the amount from the lines.
         MemoryTable& produits = session.state().Produits();
-        produits.appendrow({u"A100"_s, 2, 4.5, 9.0});
-        produits.appendrow({u"B200"_s, 1, 16.8, 16.8});
-        session.amountfromlines();
+        QVERIFY(storeLines(produits, {{u"A100"_s, 2, 4.5, 9.0}, {u"B200"_s, 1, 16.8, 16.8}}));
         QCOMPARE(session.shown().amount, u"25,8"_s);
         session.setnumber(u"V-2026-1"_s);
         const CounterOutcome sold = session.sale({u"AB"_s, u"V-2026-1"_s, session.shown().amount});

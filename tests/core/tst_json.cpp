@@ -76,7 +76,7 @@ private slots:
         o.insert("k\"\\\n", JsonValue::string(QByteArray("a\x1b\tb")));
         JsonValue a = JsonValue::array();
         a.append(JsonValue::number("-1.5e3"));
-        a.append(JsonValue::boolean(false));
+        a.append(*parsejson("false"));
         a.append(JsonValue::null());
         o.insert("a", std::move(a));
         QCOMPARE(o.tojson(), QByteArray("{\"k\\\"\\\\\\n\":\"a\\u001b\\tb\",\"a\":[-1.5e3,false,null]}"));
@@ -117,7 +117,7 @@ private slots:
         // Kinds hold only their own content.
         JsonValue v = JsonValue::string(QByteArray("x"));
         QVERIFY(v.items().empty() && v.members().empty() && !v.boolValue());
-        v.append(JsonValue::boolean(true));
+        v.append(*parsejson("true"));
         QCOMPARE(v.tojson(), QByteArray("[true]"));
         QVERIFY(v.bytes().isEmpty());
         v.insert("k", JsonValue::number("2"));

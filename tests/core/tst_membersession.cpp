@@ -363,11 +363,11 @@ private slots:
         QCOMPARE(rig.outbox.counts()->enrolments, 1);
 
         if (bycounter) {
+            // Without the coupon query, as the switch "nocoupon" has it.
             CounterSession counter(
-                CounterSession::Context{rig.client, rig.buffer, rig.settings, rig.dialogs, rig.clock});
+                CounterSession::Context{rig.client, rig.buffer, rig.settings, rig.dialogs, rig.clock, true});
             counter.setkeptsales(&rig.outbox);
             counter.setmemberread([&rig](const JsonValue& read) { return rig.session->settleread(read); });
-            counter.setquerycoupons({});
             QCOMPARE(counter.shown().confirming, u"1 adhésion à confirmer"_s);
             const CounterOutcome found = counter.lookup(u"7777001"_s);
             QCOMPARE(

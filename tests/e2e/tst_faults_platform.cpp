@@ -3,6 +3,7 @@
 
 #include "api/Connection.h"
 #include "api/CounterClient.h"
+#include "counter/CounterSession.h"
 #include "counter/CounterState.h"
 #include "counter/CounterWindow.h"
 #include "counter/CouponGrid.h"
@@ -479,10 +480,14 @@ private slots:
         QFETCH(Fault, fault);
         QFETCH(QStringList, told);
         Counter counter(*m_platform);
-        CouponGrid& grid = counter.window().coupons();
-        counter.window().setquerycoupons([&] {
-            counter.arm(fault);
-            grid.querycoupons();
+        // The fault meets the coupon query alone: armed once the member is shown, before the query
+        // leaves.
+        bool armed = false;
+        QObject::connect(&counter.window().session(), &CounterSession::changed, &counter.window(), [&] {
+            if (!armed && !counter.window().state().idle()) {
+                armed = true;
+                counter.arm(fault);
+            }
         });
         counter.run([&] { counter.search(u"1010001"_s); }, kstall);
 

@@ -1,5 +1,6 @@
 #include "Person.h"
 #include "PlatformTest.h"
+#include "ProductLines.h"
 #include "RunningProgram.h"
 
 #include "api/CounterClient.h"
@@ -448,8 +449,7 @@ private slots:
         const QString id = window.state().currentmemberid();
         counter.requests();
 
-        window.state().Produits().appendrow({value, 1, 2.5, 2.5});
-        window.amountfromlines();
+        QVERIFY(storeLines(window.state().Produits(), {{value, 1, 2.5, 2.5}}));
         paste(window.edvendeur(), value);
         paste(window.ednumvente(), value);
         QCOMPARE(window.edvendeur()->text(), value);

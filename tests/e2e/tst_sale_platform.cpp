@@ -1,3 +1,4 @@
+#include "ProductLines.h"
 #include "RunningProgram.h"
 
 #include "counter/CounterState.h"
@@ -29,9 +30,7 @@ private slots:
         QVERIFY(number);
 
         MemoryTable& produits = window.state().Produits();
-        produits.appendrow({u"A100"_s, 2, 4.5, 9.0});
-        produits.appendrow({u"B200"_s, 1, 16.8, 16.8});
-        window.amountfromlines();
+        QVERIFY(storeLines(produits, {{u"A100"_s, 2, 4.5, 9.0}, {u"B200"_s, 1, 16.8, 16.8}}));
         QCOMPARE(window.addpoint()->text(), u"25,8"_s);
         window.edvendeur()->setText(u"AB"_s);
         window.ednumvente()->setText(u"V-2026-1"_s);

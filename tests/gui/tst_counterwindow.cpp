@@ -8,7 +8,6 @@
 #include "counter/CounterWindow.h"
 #include "data/MemoryTable.h"
 #include "members/MemberChoiceDialog.h"
-#include "members/QueryFailure.h"
 #include "report/ReportLayout.h"
 
 #include <QAccessible>
@@ -638,27 +637,27 @@ private slots:
         QFETCH(QStringList, switches);
         Counter counter(switches);
         CounterWindow& w = *counter.window;
-        int queries = 0;
-        bool shownfirst = false;
-        w.setquerycoupons([&] {
-            ++queries;
-            shownfirst = !w.state().idle() && w.btsearch()->text() == u"Actualiser"_s;
-        });
+        // The window as each request reaches the server: the coupon query is the second.
+        QList<bool> shown;
+        QObject::connect(&counter.server, &CaptureServer::requestreceived, &counter.server,
+                         [&] { shown.append(!w.state().idle() && w.btsearch()->text() == u"Actualiser"_s); });
         counter.showmember();
+        const int queries = int(shown.size()) - 1;
         QTEST(queries, "queries");
-        QVERIFY(queries == 0 || shownfirst);
+        if (queries > 0) {
+            QVERIFY(counter.requestlines().last().contains(u"\"type\":\"COUPON\""_s));
+            QVERIFY(shown.last());
+        }
     }
 
     // The coupon query's failures are told as the lookup's own.
     void couponQueryFailureIsTold()
     {
         Counter counter{QStringList()};
-        HttpReply refused;
-        refused.status = 503;
-        refused.statusline = "HTTP/1.1 503 Service Unavailable";
-        refused.body = "occup\xC3\xA9";
-        counter.window->setquerycoupons([&] { throw QueryFailure(refused); });
-        counter.showmember();
+        counter.server.enqueue(CaptureServer::ok(memberreply()));
+        counter.server.enqueue(CaptureServer::status("HTTP/1.1 503 Service Unavailable", "occup\xC3\xA9"));
+        counter.search(u"1010001"_s);
+        QCOMPARE(counter.requestlines().size(), 2);
         QCOMPARE(
             counter.dialogs.texts(),
             (QStringList{

@@ -7,6 +7,7 @@
 //
 // With "settle" it only looks the members up one after the other and lets the sender run, so that
 // every write of the outbox gets settled.
+#include "ProductLines.h"
 #include "SoakLog.h"
 
 #include "api/CounterClient.h"
@@ -194,8 +195,7 @@ private:
         const QString attempt = u"T%1.%2"_s.arg(m_typed.number).arg(++m_typed.attempts);
         const double price = m_typed.cents / 100.0;
         lines.clear();
-        lines.appendrow({attempt, 1, price, price});
-        m_session.amountfromlines();
+        storeLines(lines, {{attempt, 1, price, price}});
         if (!again)
             m_typed.amount = m_session.shown().amount;
         m_session.setnumber(m_typed.number);
