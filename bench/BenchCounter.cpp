@@ -14,7 +14,8 @@ BenchCounter::BenchCounter(const QString& url)
     settings.write(values);
     settings.setauthorization(client.client());
     connexion = std::make_unique<Connection>(client.client(), buffer, [this] { return settings.url(); });
-    members = std::make_unique<MemberSession>(MemberSession::Context{*connexion, client, settings, dialogs, clock});
+    members =
+        std::make_unique<MemberSession>(MemberSession::Context{*connexion, client, settings, dialogs, clock});
     members->setoutbox(&outbox);
 }
 

@@ -315,8 +315,8 @@ struct Transfer
             t->location = value.toByteArray();
         } else if (name.compare("set-cookie", Qt::CaseInsensitive) == 0) {
             t->setcookies.append(value.toByteArray());
-        } else if (name.compare("x-squid-error", Qt::CaseInsensitive) == 0
-                   || name.compare("proxy-status", Qt::CaseInsensitive) == 0) {
+        } else if (name.compare("x-squid-error", Qt::CaseInsensitive) == 0 ||
+                   name.compare("proxy-status", Qt::CaseInsensitive) == 0) {
             t->marks.take(name.toByteArray().toLower(), value.toByteArray());
         } else if (name.compare("content-length", Qt::CaseInsensitive) == 0) {
             bool ok = false;

@@ -9,7 +9,12 @@
 class CommandLine final
 {
 public:
-    enum class Request { Run, Version, Help };
+    enum class Request
+    {
+        Run,
+        Version,
+        Help
+    };
 
     // arguments: the whole command line, the program path first. The first of the two requests
     // found wins.

@@ -407,10 +407,10 @@ void CounterSession::settlepending(CounterOutcome& outcome)
         // The running flow holds its own write; another counter, or the background sender, may
         // be settling one now.
         const bool typed = m_typedsale == write.id;
-        const KeptSales::Claimed claimed =
-            m_flowwrite == write.id || typed ? KeptSales::Claimed{KeptSales::Status::Done, write}
-            : write.held                     ? KeptSales::Claimed{KeptSales::Status::Held, write}
-                                             : m_keptsales->claimWrite(write.id);
+        const KeptSales::Claimed claimed = m_flowwrite == write.id || typed
+                                               ? KeptSales::Claimed{KeptSales::Status::Done, write}
+                                           : write.held ? KeptSales::Claimed{KeptSales::Status::Held, write}
+                                                        : m_keptsales->claimWrite(write.id);
         if (claimed.status != KeptSales::Status::Done) {
             if (write.kind == KeptSale::Kind::Coupon)
                 m_confirmingcoupons.insert(write.couponId);
@@ -447,7 +447,8 @@ void CounterSession::settlepending(CounterOutcome& outcome)
             outcome.inform(recorded ? Reconciliation::saleconfirmedmessage()
                                     : Reconciliation::salenotrecordedmessage());
         } else {
-            outcome.inform(recorded ? Settlement::saleRecordedMessage(write) : Settlement::saleKeptMessage(write));
+            outcome.inform(recorded ? Settlement::saleRecordedMessage(write)
+                                    : Settlement::saleKeptMessage(write));
         }
     }
     refreshkept();
@@ -576,8 +577,9 @@ CounterOutcome CounterSession::sale(const SaleInput& input)
         } else {
             const CounterOutcome refreshed = refresh();
             outcome.append(refreshed);
-            settled = Settlement::judge(write, refreshed.loaded ? m_state->eventlist() : std::optional<JsonValue>(),
-                                        m_context.clock.now());
+            settled =
+                Settlement::judge(write, refreshed.loaded ? m_state->eventlist() : std::optional<JsonValue>(),
+                                  m_context.clock.now());
         }
         switch (settled) {
         case WriteResult::State::Recorded:
@@ -705,7 +707,8 @@ CounterOutcome CounterSession::useCoupon(const Coupons::Coupon& coupon)
             } else {
                 const CounterOutcome refreshed = refresh();
                 outcome.append(refreshed);
-                use = Settlement::judge(write, refreshed.loaded ? m_state->eventlist() : std::optional<JsonValue>(),
+                use = Settlement::judge(write,
+                                        refreshed.loaded ? m_state->eventlist() : std::optional<JsonValue>(),
                                         m_context.clock.now());
             }
         } else if (use != WriteResult::State::Recorded) {
@@ -725,7 +728,8 @@ CounterOutcome CounterSession::useCoupon(const Coupons::Coupon& coupon)
             break;
         case WriteResult::State::NotRecorded:
         case WriteResult::State::Refused:
-            outcome.result = result.neverLeft() ? CounterOutcome::Result::NotSent : CounterOutcome::Result::Refused;
+            outcome.result =
+                result.neverLeft() ? CounterOutcome::Result::NotSent : CounterOutcome::Result::Refused;
             outcome.inform(Coupons::notrecordedmessage());
             break;
         case WriteResult::State::NotYetKnown:

@@ -6,12 +6,12 @@
 #include "counter/Tickets.h"
 #include "outbox/KeptSales.h"
 
-#include <QObject>
-#include <QString>
-#include <QStringList>
 #include <QDateTime>
 #include <QHash>
+#include <QObject>
 #include <QSet>
+#include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 #include <optional>

@@ -691,8 +691,9 @@ void CounterWindow::render()
     settext(m_btventesenattente, kept);
     if (m_btventesenattente->accessibleName() != kept)
         m_btventesenattente->setAccessibleName(kept);
-    const QString why = shown.outboxFailure.isEmpty() ? u"Voir les ventes en attente d'envoi à la plateforme"_s
-                                                      : shown.outboxFailure;
+    const QString why = shown.outboxFailure.isEmpty()
+                            ? u"Voir les ventes en attente d'envoi à la plateforme"_s
+                            : shown.outboxFailure;
     if (m_btventesenattente->accessibleDescription() != why) {
         m_btventesenattente->setAccessibleDescription(why);
         m_btventesenattente->setToolTip(why);

@@ -21,7 +21,7 @@ void CouponDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option
     if ((column == Coupons::Use || column == Coupons::Print) && !text.isEmpty()) {
         // A use waiting for the platform's confirmation is no button: amber, as the counter's
         // waiting writes.
-        const QColor fill = column == Coupons::Print                  ? QColor(192, 192, 192)
+        const QColor fill = column == Coupons::Print               ? QColor(192, 192, 192)
                             : text == Coupons::confirmingcaption() ? QColor(176, 80, 0)
                                                                    : QColor(0, 128, 0);
         painter->fillRect(cell, fill);

@@ -126,7 +126,8 @@ QString notrecordedmessage()
 
 QString confirmingusemessage()
 {
-    return u"La plateforme n'a pas encore confirmé l'utilisation du coupon : il reste affiché « À confirmer » "
+    return u"La plateforme n'a pas encore confirmé l'utilisation du coupon : il reste affiché « À confirmer "
+           u"» "
            "et ne peut pas être utilisé à nouveau tant qu'elle ne l'a pas confirmée ou infirmée."_s;
 }
 

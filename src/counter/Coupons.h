@@ -15,11 +15,11 @@ namespace Coupons {
 struct Coupon
 {
     QString trackcode;
-    QString label;  // "Coupon " + value + " €"
-    QString print;  // "Imprimer"
-    QString use;    // "Utiliser"
+    QString label;   // "Coupon " + value + " €"
+    QString print;   // "Imprimer"
+    QString use;     // "Utiliser"
     QString enddate; // dd/mm/yyyy
-    QString value;  // as received
+    QString value;   // as received
     QString id;
     // Its use was sent and the platform has not confirmed it yet: shown, never used twice.
     bool confirming = false;

@@ -1,8 +1,8 @@
 #include "counter/Settlement.h"
 
+#include "counter/CounterRules.h"
 #include "counter/Coupons.h"
 #include "counter/Reconciliation.h"
-#include "counter/CounterRules.h"
 #include "platform/Clock.h"
 
 using namespace Qt::StringLiterals;
@@ -70,7 +70,8 @@ QString Settlement::notRecordedKeptMessage()
 
 QString Settlement::saleRecordedMessage(const KeptSale& sale)
 {
-    return u"La vente de %1 € envoyée au comptoir a bien été enregistrée par la plateforme."_s.arg(sale.amount);
+    return u"La vente de %1 € envoyée au comptoir a bien été enregistrée par la plateforme."_s.arg(
+        sale.amount);
 }
 
 QString Settlement::saleKeptMessage(const KeptSale& sale)

@@ -213,7 +213,8 @@ QString KeptSales::confirmCaption(const Counts& counts)
 {
     QStringList parts;
     if (counts.sales > 0)
-        parts.append(counts.sales == 1 ? u"1 vente à confirmer"_s : u"%1 ventes à confirmer"_s.arg(counts.sales));
+        parts.append(counts.sales == 1 ? u"1 vente à confirmer"_s
+                                       : u"%1 ventes à confirmer"_s.arg(counts.sales));
     if (counts.coupons > 0)
         parts.append(counts.coupons == 1 ? u"1 coupon à confirmer"_s
                                          : u"%1 coupons à confirmer"_s.arg(counts.coupons));
@@ -229,8 +230,9 @@ QString KeptSales::confirmCaption(const Counts& counts)
 
 QString KeptSales::unnotedquestion(const QString& reason)
 {
-    return reason + u"\n\nSans ce fichier, une réponse perdue de la plateforme ne pourra pas être vérifiée et "
-                    u"l'envoi pourrait être compté deux fois s'il était refait. Envoyer quand même ?"_s;
+    return reason +
+           u"\n\nSans ce fichier, une réponse perdue de la plateforme ne pourra pas être vérifiée et "
+           u"l'envoi pourrait être compté deux fois s'il était refait. Envoyer quand même ?"_s;
 }
 
 int KeptSales::processingLimit()
@@ -533,8 +535,8 @@ std::optional<KeptSales::Counts> KeptSales::counts()
     Statement rows(m_db,
                    "SELECT sum(kind = 'kept'), sum(kind = 'sale'), sum(kind = 'coupon'), "
                    "sum(kind = 'membercreate'), sum(kind IN ('memberupdate', 'childcreate', 'childupdate')) "
-                   "FROM ventes WHERE 1"
-                       + notremoved());
+                   "FROM ventes WHERE 1" +
+                       notremoved());
     const int code = rows.step();
     if (code != SQLITE_ROW) {
         fail(u"Les ventes en attente n'ont pas pu être lues : "_s, code);
@@ -548,7 +550,8 @@ std::optional<std::vector<KeptSale>> KeptSales::pendingFor(const QString& member
 {
     if (!open())
         return std::nullopt;
-    Statement rows(m_db, select("WHERE kind IN ('sale', 'coupon') AND memberid = ?" + notremoved() + " ORDER BY id"));
+    Statement rows(
+        m_db, select("WHERE kind IN ('sale', 'coupon') AND memberid = ?" + notremoved() + " ORDER BY id"));
     rows.bind(1, memberid);
     return readall(rows, u"Les écritures à confirmer n'ont pas pu être lues : "_s);
 }
@@ -558,12 +561,12 @@ KeptSales::pendingMemberWrites(const QString& memberid, const QString& cardnumbe
 {
     if (!open())
         return std::nullopt;
-    Statement rows(
-        m_db, select("WHERE kind IN ('membercreate', 'memberupdate', 'childcreate', 'childupdate') "
-                     "AND ((memberid <> '' AND memberid = ?1) "
-                     "OR (kind = 'membercreate' AND cardnumber <> '' AND cardnumber = ?2) "
-                     "OR (kind = 'membercreate' AND membername <> '' AND membername = ?3))"
-                     + notremoved() + " ORDER BY id"));
+    Statement rows(m_db,
+                   select("WHERE kind IN ('membercreate', 'memberupdate', 'childcreate', 'childupdate') "
+                          "AND ((memberid <> '' AND memberid = ?1) "
+                          "OR (kind = 'membercreate' AND cardnumber <> '' AND cardnumber = ?2) "
+                          "OR (kind = 'membercreate' AND membername <> '' AND membername = ?3))" +
+                          notremoved() + " ORDER BY id"));
     rows.bind(1, memberid).bind(2, cardnumber).bind(3, membername);
     return readall(rows, u"Les écritures à confirmer n'ont pas pu être lues : "_s);
 }
@@ -616,9 +619,10 @@ std::optional<qint64> KeptSales::begin(const KeptSale& write)
         if (write.before)
             keys = QStringList(write.before->begin(), write.before->end());
         keys.sort();
-        Statement insert(m_db, "INSERT INTO ventes (memberid, membername, cardnumber, amount, seller, number, "
-                               "request, kept_at, kind, coupon_id, may_have_left, lease_owner, lease_until, "
-                               "events_before, settle_after) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 1, ?, ?, ?, ?)");
+        Statement insert(m_db,
+                         "INSERT INTO ventes (memberid, membername, cardnumber, amount, seller, number, "
+                         "request, kept_at, kind, coupon_id, may_have_left, lease_owner, lease_until, "
+                         "events_before, settle_after) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 1, ?, ?, ?, ?)");
         insert.bind(1, write.memberid).bind(2, write.membername).bind(3, write.cardnumber);
         insert.bind(4, write.amount).bind(5, write.seller).bind(6, write.number).bindblob(7, write.request);
         insert.bind(8, isotext(m_clock.now())).bind(9, QString::fromLatin1(kindname(write.kind)));
@@ -654,7 +658,8 @@ KeptSales::Status KeptSales::await(qint64 id, const QDateTime& settleAfter)
 KeptSales::Status KeptSales::expect(qint64 id, const QDateTime& settleAfter)
 {
     return asholder(id, u"L'écriture à confirmer n'a pas pu être notée : "_s, [&] {
-        Statement note(m_db, "UPDATE ventes SET may_have_left = 1, settle_after = ? WHERE id = ? AND lease_owner = ?");
+        Statement note(
+            m_db, "UPDATE ventes SET may_have_left = 1, settle_after = ? WHERE id = ? AND lease_owner = ?");
         note.bind(1, settleAfter.toMSecsSinceEpoch()).bind(2, id).bind(3, m_owner);
         return done(note.step());
     });

@@ -29,7 +29,7 @@ struct KeptSale
         ChildUpdate,  // a child's changes: found by its id among the parent's children
     };
 
-    qint64 id = 0;      // given by keep(); never reused
+    qint64 id = 0; // given by keep(); never reused
     Kind kind = Kind::Kept;
     QString memberid;   // currentmemberid as received; a child's parent; empty for an enrolment
     QString membername; // as the counter showed it
@@ -117,9 +117,9 @@ public:
     // The counts the counter shows.
     struct Counts
     {
-        int kept = 0;    // sales kept to be sent: "N ventes en attente d'envoi"
-        int sales = 0;   // sales of the counter not known yet: "N ventes à confirmer"
-        int coupons = 0; // coupon uses not known yet
+        int kept = 0;          // sales kept to be sent: "N ventes en attente d'envoi"
+        int sales = 0;         // sales of the counter not known yet: "N ventes à confirmer"
+        int coupons = 0;       // coupon uses not known yet
         int enrolments = 0;    // enrolments not known yet
         int memberchanges = 0; // member and child changes, new children, not known yet
     };

@@ -147,7 +147,7 @@ void KeptSalesWindow::fill(std::optional<qint64> id, int row)
         m_listeventes->setItem(r, 4, cell(sale.kept.toLocalTime().toString(u"dd/MM/yyyy HH:mm:ss"_s)));
         // A failure may take several lines: one line in the list, the whole text as the tooltip.
         // A sale sent at the counter whose outcome the platform has not confirmed yet.
-        const QString state = sale.held                                ? u"Envoi en cours"_s
+        const QString state = sale.held                           ? u"Envoi en cours"_s
                               : sale.kind == KeptSale::Kind::Sale ? u"À confirmer par la plateforme"_s
                                                                   : sale.failure.simplified();
         QTableWidgetItem* failure = cell(state);

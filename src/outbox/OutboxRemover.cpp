@@ -74,8 +74,8 @@ bool OutboxRemover::erase(qint64 id)
         // The holder opened the file already (never through a link, with its modes): this
         // connection only joins it.
         const QByteArray path = QFile::encodeName(m_path);
-        if (sqlite3_open_v2(path.constData(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, nullptr)
-            != SQLITE_OK) {
+        if (sqlite3_open_v2(path.constData(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, nullptr) !=
+            SQLITE_OK) {
             sqlite3_close(m_db);
             m_db = nullptr;
             return false;
@@ -84,8 +84,8 @@ bool OutboxRemover::erase(qint64 id)
         sqlite3_exec(m_db, "PRAGMA synchronous = FULL", nullptr, nullptr, nullptr);
     }
     sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(m_db, "DELETE FROM ventes WHERE id = ? AND lease_owner = ?", -1, &statement, nullptr)
-        != SQLITE_OK)
+    if (sqlite3_prepare_v2(m_db, "DELETE FROM ventes WHERE id = ? AND lease_owner = ?", -1, &statement,
+                           nullptr) != SQLITE_OK)
         return false;
     const QByteArray owner = m_owner.toUtf8();
     sqlite3_bind_int64(statement, 1, id);

@@ -91,7 +91,8 @@ ReportPainter::PlacedText drawtext(QPainter& painter, const ReportObject& object
     if (object.wrap)
         flags |= Qt::TextWordWrap;
     const QRectF inner = box.adjusted(units(gapx), units(gapy), -units(gapx), -units(gapy));
-    const QString text = object.alignment & Qt::AlignTop ? withouttrailingblanklines(object.text) : object.text;
+    const QString text =
+        object.alignment & Qt::AlignTop ? withouttrailingblanklines(object.text) : object.text;
     const double smallest = object.font.pointsize * smallestscale;
     double size = object.font.pointsize;
     for (;;) {

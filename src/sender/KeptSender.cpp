@@ -118,10 +118,9 @@ KeptSender::Events KeptSender::readevents(const KeptSale& sale)
 KeptSender::Step KeptSender::release(const KeptSale& sale, const QString& failure, bool mayhaveleft,
                                      Step step, Round& round)
 {
-    const KeptSales::Status status =
-        m_store.release(sale.id, failure,
-                        mayhaveleft ? KeptSales::Departure::MayHaveLeft : KeptSales::Departure::NotLeft,
-                        sale.settleAfter);
+    const KeptSales::Status status = m_store.release(
+        sale.id, failure, mayhaveleft ? KeptSales::Departure::MayHaveLeft : KeptSales::Departure::NotLeft,
+        sale.settleAfter);
     if (status == KeptSales::Status::Failed) {
         round.failure = m_store.errorstring();
         return Step::Stopped;
@@ -145,7 +144,8 @@ KeptSender::Step KeptSender::settle(const KeptSale& sale, Round& round)
 
 KeptSender::Step KeptSender::settlewrite(const KeptSale& write, const Events& now, Round& round)
 {
-    Settlement settlement(m_store, m_store.clock(), [this](const QString& text) { return m_client.httpput(text); });
+    Settlement settlement(m_store, m_store.clock(),
+                          [this](const QString& text) { return m_client.httpput(text); });
     const Settlement::Settled settled = settlement.settle(write, now.value);
     if (!settled.failure.isEmpty()) {
         round.failure = settled.failure;

@@ -17,9 +17,10 @@ private slots:
         const QString program = QStringLiteral("/usr/bin/quilba");
         using R = CommandLine::Request;
         QTest::newRow("nothing") << QStringList{program} << R::Run;
-        QTest::newRow("the four switches") << QStringList{program, QStringLiteral("-debug"), QStringLiteral("/LOG"),
-                                                          QStringLiteral("-Kestrel"), QStringLiteral("/nocoupon")}
-                                           << R::Run;
+        QTest::newRow("the four switches")
+            << QStringList{program, QStringLiteral("-debug"), QStringLiteral("/LOG"),
+                           QStringLiteral("-Kestrel"), QStringLiteral("/nocoupon")}
+            << R::Run;
         QTest::newRow("--version") << QStringList{program, QStringLiteral("--version")} << R::Version;
         QTest::newRow("--version after a switch")
             << QStringList{program, QStringLiteral("-debug"), QStringLiteral("--version")} << R::Version;
@@ -30,7 +31,8 @@ private slots:
             << QStringList{program, QStringLiteral("--help"), QStringLiteral("--version")} << R::Help;
         // Unknown arguments are ignored, as the switches ignore them.
         QTest::newRow("-version is no request") << QStringList{program, QStringLiteral("-version")} << R::Run;
-        QTest::newRow("--VERSION is no request") << QStringList{program, QStringLiteral("--VERSION")} << R::Run;
+        QTest::newRow("--VERSION is no request")
+            << QStringList{program, QStringLiteral("--VERSION")} << R::Run;
         QTest::newRow("program path not counted") << QStringList{QStringLiteral("--help")} << R::Run;
     }
     void request()
@@ -51,8 +53,9 @@ private slots:
     void helpNamesTheSwitchesAndVariables()
     {
         const QString help = CommandLine::helptext();
-        for (const char* name : {"-debug", "-log", "-kestrel", "-nocoupon", "--version", "--help", "QUILBA_WORKDIR",
-                                 "QUILBA_PRINT_DIR", "QUILBA_UPDATE_URL", "/var/lib/Quilba/"})
+        for (const char* name :
+             {"-debug", "-log", "-kestrel", "-nocoupon", "--version", "--help", "QUILBA_WORKDIR",
+              "QUILBA_PRINT_DIR", "QUILBA_UPDATE_URL", "/var/lib/Quilba/"})
             QVERIFY2(help.contains(QLatin1StringView(name)), name);
         QVERIFY(help.endsWith(u'\n'));
     }

@@ -87,7 +87,8 @@ public:
     int count(const QString& text)
     {
         const QStringList texts = received();
-        return int(std::count_if(texts.begin(), texts.end(), [&](const QString& t) { return t.contains(text); }));
+        return int(
+            std::count_if(texts.begin(), texts.end(), [&](const QString& t) { return t.contains(text); }));
     }
 
     // The next request on the API waits `ms` before the platform records it and answers.
@@ -305,10 +306,11 @@ private slots:
         session.lookup(u"1010001"_s);
         rig.received();
 
-        platform.admin("POST", u"faults"_s,
-                       QByteArray(R"([{"action":"status","status_line":"HTTP/1.1 503 Service Unavailable",)") +
-                           R"("path":"/apiv1/","process":)" + (recorded ? "true" : "false") +
-                           R"(},{"action":"status","status_line":"HTTP/1.1 503 Service Unavailable","path":"/apiv1/"}])");
+        platform.admin(
+            "POST", u"faults"_s,
+            QByteArray(R"([{"action":"status","status_line":"HTTP/1.1 503 Service Unavailable",)") +
+                R"("path":"/apiv1/","process":)" + (recorded ? "true" : "false") +
+                R"(},{"action":"status","status_line":"HTTP/1.1 503 Service Unavailable","path":"/apiv1/"}])");
         const CounterOutcome lost = session.sale({u"AB"_s, u"V8"_s, u"12,5"_s});
         QCOMPARE(lost.result, CounterOutcome::Result::Unconfirmed);
         QCOMPARE(lost.texts().last(), Sale::confirmingmessage());
@@ -385,10 +387,11 @@ private slots:
         sale.amount = u"30"_s;
         sale.seller = u"AB"_s;
         sale.number = u"K1"_s;
-        sale.request = Sale::requesttext({sale.memberid, LocalPlatform::demoidpharma(), sale.seller, sale.number,
-                                          sale.amount, {}})
-                           .toUtf8() +
-                       "\r\n";
+        sale.request =
+            Sale::requesttext(
+                {sale.memberid, LocalPlatform::demoidpharma(), sale.seller, sale.number, sale.amount, {}})
+                .toUtf8() +
+            "\r\n";
         QVERIFY(outbox.keep(sale));
         rig.received();
 

@@ -155,6 +155,5 @@ private slots:
     }
 };
 
-
 QTEST_GUILESS_MAIN(TestEnrolmentRules)
 #include "tst_enrolmentrules.moc"

@@ -39,7 +39,8 @@ DataSet demo()
     d.coupon750 = {u"2900000000007"_s, u"30/06/2026"_s, u"7.5"_s};
     d.coupon20 = {u"2900000000012"_s, u"31/12/2026"_s, u"20"_s};
     d.points = u"135"_s;
-    d.pharmacie = {u"Pharmacie du Centre"_s, u"12 place de la République"_s, QString(), u"69002"_s, u"Lyon"_s};
+    d.pharmacie = {u"Pharmacie du Centre"_s, u"12 place de la République"_s, QString(), u"69002"_s,
+                   u"Lyon"_s};
     d.sheet.cardnumber = u"1010001"_s;
     d.sheet.civilite = u"MME"_s;
     d.sheet.nom = u"DUPONT"_s;
@@ -65,7 +66,8 @@ DataSet longest()
     d.coupon20 = {u"2999999999998"_s, u"31/12/2026"_s, u"20"_s};
     d.points = u"99999"_s;
     d.pharmacie = {u"Grande Pharmacie de la Gare Saint-Jean"_s, u"Résidence Les Jardins de la Roseraie B"_s,
-                   u"128 bis boulevard du Maréchal Leclerc"_s, u"51290"_s, u"SAINT-REMY-EN-BOUZEMONT-ST-GENES"_s};
+                   u"128 bis boulevard du Maréchal Leclerc"_s, u"51290"_s,
+                   u"SAINT-REMY-EN-BOUZEMONT-ST-GENES"_s};
     d.sheet.cardnumber = u"3300010100016"_s;
     d.sheet.civilite = u"Company"_s;
     d.sheet.nom = u"DUPONT-DE-LA-ROCHEFOUCAULD-MONTMORENCY"_s;
@@ -99,7 +101,9 @@ ReportLayout filled(const QString& document, const DataSet& d)
 QString describe(const ReportPainter::PlacedText& placed)
 {
     const auto rect = [](const QRectF& r) {
-        return u"%1, %2, %3 × %4 mm"_s.arg(r.x(), 0, 'f', 2).arg(r.y(), 0, 'f', 2).arg(r.width(), 0, 'f', 2)
+        return u"%1, %2, %3 × %4 mm"_s.arg(r.x(), 0, 'f', 2)
+            .arg(r.y(), 0, 'f', 2)
+            .arg(r.width(), 0, 'f', 2)
             .arg(r.height(), 0, 'f', 2);
     };
     return placed.name + u" : boîte "_s + rect(placed.box) + u", texte "_s + rect(placed.text) + u" à "_s +
@@ -121,7 +125,8 @@ private slots:
         const QString dejavu = u"DejaVu Sans"_s;
         QTest::newRow("Calibri") << u"Calibri"_s << QStringList{u"Carlito"_s, dejavu};
         QTest::newRow("Arial") << u"Arial"_s << QStringList{u"Liberation Sans"_s, dejavu};
-        QTest::newRow("Arial Unicode MS") << u"Arial Unicode MS"_s << QStringList{u"Liberation Sans"_s, dejavu};
+        QTest::newRow("Arial Unicode MS")
+            << u"Arial Unicode MS"_s << QStringList{u"Liberation Sans"_s, dejavu};
         QTest::newRow("vertical name") << u"@Arial Unicode MS"_s << QStringList{u"Liberation Sans"_s, dejavu};
         QTest::newRow("Tahoma") << u"Tahoma"_s << QStringList{u"Tahoma"_s, dejavu};
     }
@@ -204,7 +209,8 @@ private slots:
             QSvgRenderer renderer(path);
             QVERIFY2(renderer.isValid(), qPrintable(path));
             const QRectF view = renderer.viewBoxF();
-            QRegularExpressionMatchIterator ids = QRegularExpression(u"id=\"(texte-\\d+)\""_s).globalMatch(svg);
+            QRegularExpressionMatchIterator ids =
+                QRegularExpression(u"id=\"(texte-\\d+)\""_s).globalMatch(svg);
             while (ids.hasNext()) {
                 const QString id = ids.next().captured(1);
                 const QRectF outline = renderer.transformForElement(id).mapRect(renderer.boundsOnElement(id));

@@ -76,29 +76,33 @@ private slots:
         using S = WriteResult::State;
         QTest::newRow("OK envelope") << reply(true, 200, true, R"({"ApiReturn":{"code":"OK","id":"9"}})")
                                      << int(S::Recorded) << false << false;
-        QTest::newRow("refused") << reply(true, 200, true, R"({"ApiReturn":{"code":"KO","errorMessage":"Non"}})")
+        QTest::newRow("refused") << reply(true, 200, true,
+                                          R"({"ApiReturn":{"code":"KO","errorMessage":"Non"}})")
                                  << int(S::Refused) << false << false;
-        QTest::newRow("refused, no message") << reply(true, 200, true, R"({"ApiReturn":{"code":"KO"}})")
-                                             << int(S::Refused) << false << false;
-        QTest::newRow("envelope without code") << reply(true, 200, true, R"({"ApiReturn":{}})") << int(S::Refused)
-                                               << false << false;
-        QTest::newRow("envelope not an object") << reply(true, 200, true, R"({"ApiReturn":"OK"})")
-                                                << int(S::NotYetKnown) << false << true;
+        QTest::newRow("refused, no message")
+            << reply(true, 200, true, R"({"ApiReturn":{"code":"KO"}})") << int(S::Refused) << false << false;
+        QTest::newRow("envelope without code")
+            << reply(true, 200, true, R"({"ApiReturn":{}})") << int(S::Refused) << false << false;
+        QTest::newRow("envelope not an object")
+            << reply(true, 200, true, R"({"ApiReturn":"OK"})") << int(S::NotYetKnown) << false << true;
         QTest::newRow("another document") << reply(true, 200, true, R"({"FidelityMember":{"id":1}})")
                                           << int(S::NotYetKnown) << false << true;
         QTest::newRow("empty reply") << reply(true, 200, true) << int(S::NotYetKnown) << false << true;
         QTest::newRow("platform's page instead of its envelope")
             << reply(true, 200, true, "<html>erreur</html>") << int(S::NotYetKnown) << false << true;
-        QTest::newRow("platform's 500") << reply(false, 500, true, "panne") << int(S::NotYetKnown) << false
-                                        << true;
+        QTest::newRow("platform's 500")
+            << reply(false, 500, true, "panne") << int(S::NotYetKnown) << false << true;
         QTest::newRow("platform's 404") << reply(false, 404, true) << int(S::NotYetKnown) << false << true;
-        QTest::newRow("gateway gave up (504)") << reply(false, 504, true) << int(S::NotYetKnown) << false << false;
+        QTest::newRow("gateway gave up (504)")
+            << reply(false, 504, true) << int(S::NotYetKnown) << false << false;
         QTest::newRow("gateway 503") << reply(false, 503, true) << int(S::NotYetKnown) << false << false;
         QTest::newRow("abandoned or cut after it left")
             << reply(false, 0, true) << int(S::NotYetKnown) << false << false;
         QTest::newRow("connection refused") << reply(false, 0, false) << int(S::NotRecorded) << true << false;
-        QTest::newRow("access refused (401)") << reply(false, 401, true) << int(S::NotRecorded) << false << false;
-        QTest::newRow("access refused (403)") << reply(false, 403, true) << int(S::NotRecorded) << false << false;
+        QTest::newRow("access refused (401)")
+            << reply(false, 401, true) << int(S::NotRecorded) << false << false;
+        QTest::newRow("access refused (403)")
+            << reply(false, 403, true) << int(S::NotRecorded) << false << false;
         QTest::newRow("proxy password refused (407)")
             << reply(false, 407, true) << int(S::NotRecorded) << false << false;
     }
@@ -132,13 +136,16 @@ private slots:
         QTest::newRow("sale found") << sale << oldsale + "," + newsale << -60 << true << int(S::Recorded);
         QTest::newRow("sale absent, platform may still process it")
             << sale << oldsale + "," + otherSale << -1 << true << int(S::NotYetKnown);
-        QTest::newRow("sale absent, processing over") << sale << oldsale + "," + otherSale << 0 << true
-                                                      << int(S::NotRecorded);
-        QTest::newRow("only the old sale of the same amount") << sale << oldsale << 10 << true << int(S::NotRecorded);
-        QTest::newRow("no events before the write") << sale << oldsale + "," + newsale << 10 << false
-                                                    << int(S::NotYetKnown);
-        QTest::newRow("coupon use found") << coupon << oldsale + "," + newuse << -60 << true << int(S::Recorded);
-        QTest::newRow("coupon use absent, too early") << coupon << oldsale << -60 << true << int(S::NotYetKnown);
+        QTest::newRow("sale absent, processing over")
+            << sale << oldsale + "," + otherSale << 0 << true << int(S::NotRecorded);
+        QTest::newRow("only the old sale of the same amount")
+            << sale << oldsale << 10 << true << int(S::NotRecorded);
+        QTest::newRow("no events before the write")
+            << sale << oldsale + "," + newsale << 10 << false << int(S::NotYetKnown);
+        QTest::newRow("coupon use found")
+            << coupon << oldsale + "," + newuse << -60 << true << int(S::Recorded);
+        QTest::newRow("coupon use absent, too early")
+            << coupon << oldsale << -60 << true << int(S::NotYetKnown);
         QTest::newRow("coupon use absent, late") << coupon << oldsale << 1 << true << int(S::NotRecorded);
     }
     void judge()
@@ -215,11 +222,14 @@ private slots:
         using S = WriteResult::State;
         const int sale = int(KeptSale::Kind::Sale);
         const int coupon = int(KeptSale::Kind::Coupon);
-        QTest::newRow("sale recorded") << sale << oldsale + "," + newsale << false << int(S::Recorded) << 0 << 0 << 0;
-        QTest::newRow("sale not recorded: kept") << sale << oldsale << false << int(S::NotRecorded) << 0 << 1 << 0;
-        QTest::newRow("sale not recorded: validated again") << sale << oldsale << true << int(S::NotRecorded) << 0
-                                                            << 0 << 0;
-        QTest::newRow("sale not known") << sale << QByteArray() << false << int(S::NotYetKnown) << 1 << 0 << 0;
+        QTest::newRow("sale recorded")
+            << sale << oldsale + "," + newsale << false << int(S::Recorded) << 0 << 0 << 0;
+        QTest::newRow("sale not recorded: kept")
+            << sale << oldsale << false << int(S::NotRecorded) << 0 << 1 << 0;
+        QTest::newRow("sale not recorded: validated again")
+            << sale << oldsale << true << int(S::NotRecorded) << 0 << 0 << 0;
+        QTest::newRow("sale not known")
+            << sale << QByteArray() << false << int(S::NotYetKnown) << 1 << 0 << 0;
         QTest::newRow("use recorded") << coupon << newuse << false << int(S::Recorded) << 0 << 0 << 1;
         QTest::newRow("use not recorded") << coupon << oldsale << false << int(S::NotRecorded) << 0 << 0 << 0;
     }

@@ -14,7 +14,8 @@ private slots:
         QTest::newRow("-debug") << QStringList{program, QStringLiteral("-debug")} << true;
         QTest::newRow("/DEBUG") << QStringList{program, QStringLiteral("/DEBUG")} << true;
         QTest::newRow("-Debug among others")
-            << QStringList{program, QStringLiteral("x"), QStringLiteral("-log"), QStringLiteral("-Debug")} << true;
+            << QStringList{program, QStringLiteral("x"), QStringLiteral("-log"), QStringLiteral("-Debug")}
+            << true;
         QTest::newRow("debug without dash") << QStringList{program, QStringLiteral("debug")} << false;
         QTest::newRow("--debug") << QStringList{program, QStringLiteral("--debug")} << false;
         QTest::newRow("-debugx") << QStringList{program, QStringLiteral("-debugx")} << false;

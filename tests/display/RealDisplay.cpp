@@ -76,9 +76,10 @@ RealDisplay::RealDisplay()
     while (!xdotool({QStringLiteral("get_num_desktops")}, &desktops) || desktops.trimmed().toInt() < 1) {
         if (managed.hasExpired() || m_manager.state() != QProcess::Running) {
             m_error = QStringLiteral("openbox ne gère pas l'écran (") +
-                      (m_manager.state() == QProcess::Running ? QStringLiteral("en marche") : QStringLiteral("arrêté")) +
-                      QStringLiteral(", xdotool : ") + QString::fromLocal8Bit(desktops.trimmed()) + QStringLiteral(") : ") +
-                      QString::fromLocal8Bit(m_manager.readAll());
+                      (m_manager.state() == QProcess::Running ? QStringLiteral("en marche")
+                                                              : QStringLiteral("arrêté")) +
+                      QStringLiteral(", xdotool : ") + QString::fromLocal8Bit(desktops.trimmed()) +
+                      QStringLiteral(") : ") + QString::fromLocal8Bit(m_manager.readAll());
             return;
         }
         QThread::msleep(pollms);

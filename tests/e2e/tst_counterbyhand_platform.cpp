@@ -98,10 +98,14 @@ private slots:
         QTest::newRow("a third line deleted while its code is being typed")
             << QStringList{first, u"type:B200\n1\n16.8\n\nC300"_s, u"click:nbDelete"_s, u"click:btnadd"_s}
             << QStringList{u"Supprimer l'enregistrement ?"_s};
-        QTest::newRow("plus and minus on the empty line")
-            << QStringList{first, u"click:nbDelete"_s, u"click:nbInsert"_s, u"type:B200\n1\n16.8\n\n"_s,
-                           u"click:nbInsert"_s, u"click:nbInsert"_s, u"click:btnadd"_s}
-            << QStringList();
+        QTest::newRow("plus and minus on the empty line") << QStringList{first,
+                                                                         u"click:nbDelete"_s,
+                                                                         u"click:nbInsert"_s,
+                                                                         u"type:B200\n1\n16.8\n\n"_s,
+                                                                         u"click:nbInsert"_s,
+                                                                         u"click:nbInsert"_s,
+                                                                         u"click:btnadd"_s}
+                                                          << QStringList();
     }
     void saleTypedLineByLine()
     {
@@ -154,8 +158,7 @@ private slots:
         QCOMPARE(produits.rowCount(), 2);
         counter.dialogs.script({true});
         act(window, {u"click:nbDelete"_s});
-        QCOMPARE(counter.dialogs.texts(),
-                 QStringList(2, u"Supprimer l'enregistrement ?"_s));
+        QCOMPARE(counter.dialogs.texts(), QStringList(2, u"Supprimer l'enregistrement ?"_s));
         QCOMPARE(produits.rowCount(), 1);
         QCOMPARE(produits.value(0, u"Code Produit"_s).toString(), u"A100"_s);
         QCOMPARE(window.addpoint()->text(), u"9"_s);
@@ -190,11 +193,11 @@ private slots:
             Person::press(Qt::Key_Tab);
             walked.append(Person::focus() ? Person::focus()->objectName() : u"(rien)"_s);
         }
-        const QStringList order{u"search"_s,      u"btsearch"_s,    u"listecoupons"_s, u"btnprintpoints"_s,
-                                u"dbgridproduits"_s, u"edvendeur"_s, u"ednumvente"_s,   u"addpoint"_s,
-                                u"nbInsert"_s,    u"nbDelete"_s,    u"add10pts"_s,     u"SpeedButton2"_s,
-                                u"btnadd"_s,      u"ToolButton1"_s, u"ToolButton2"_s,  u"ToolButton3"_s,
-                                u"ToolButton6"_s, u"ToolButton5"_s, u"search"_s};
+        const QStringList order{u"search"_s,         u"btsearch"_s,    u"listecoupons"_s, u"btnprintpoints"_s,
+                                u"dbgridproduits"_s, u"edvendeur"_s,   u"ednumvente"_s,   u"addpoint"_s,
+                                u"nbInsert"_s,       u"nbDelete"_s,    u"add10pts"_s,     u"SpeedButton2"_s,
+                                u"btnadd"_s,         u"ToolButton1"_s, u"ToolButton2"_s,  u"ToolButton3"_s,
+                                u"ToolButton6"_s,    u"ToolButton5"_s, u"search"_s};
         QCOMPARE(walked, order);
     }
 
@@ -216,9 +219,8 @@ private slots:
         });
         Person::click(counter.window().findChild<QToolButton*>(u"ToolButton5"_s));
         QCOMPARE(walked, (QStringList{u"edapikey"_s, u"edcodepharmacie"_s, u"edlogin"_s, u"edpwd"_s,
-                                      u"libellepharma"_s, u"adrpharma"_s, u"adr2pharma"_s,
-                                      u"cppharma"_s, u"villepharma"_s, u"Button1"_s, u"Button2"_s,
-                                      u"edapikey"_s}));
+                                      u"libellepharma"_s, u"adrpharma"_s, u"adr2pharma"_s, u"cppharma"_s,
+                                      u"villepharma"_s, u"Button1"_s, u"Button2"_s, u"edapikey"_s}));
     }
 
     // A screen reader reads the member shown, not the names of the boxes; a long name is cut on

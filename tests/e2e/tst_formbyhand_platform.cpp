@@ -9,12 +9,12 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QScopeGuard>
-#include <QTimer>
-#include <QLineEdit>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 using namespace Qt::StringLiterals;
@@ -148,11 +148,11 @@ private slots:
         });
         Person::click(m_counter->window().findChild<QToolButton*>(u"ToolButton2"_s));
         QCOMPARE(m_counter->dialogs.texts(), QStringList());
-        const QStringList order{u"edcardnumber"_s, u"edcodevendeur"_s, u"cbcivilite"_s, u"ednom"_s,
-                                u"edprenom"_s,     u"eddtn"_s,         u"edmobile"_s,   u"ckbportin"_s,
-                                u"edmail"_s,       u"ckbemailin"_s,    u"edtel"_s,      u"edadresse"_s,
-                                u"edadresse2"_s,   u"edcodepost"_s,    u"edville"_s,    u"DBGrid1"_s,
-                                u"chkbxpara"_s,    u"chkbxbebe"_s,     u"chkbxsport"_s, u"chkbxdiet"_s,
+        const QStringList order{u"edcardnumber"_s, u"edcodevendeur"_s, u"cbcivilite"_s,  u"ednom"_s,
+                                u"edprenom"_s,     u"eddtn"_s,         u"edmobile"_s,    u"ckbportin"_s,
+                                u"edmail"_s,       u"ckbemailin"_s,    u"edtel"_s,       u"edadresse"_s,
+                                u"edadresse2"_s,   u"edcodepost"_s,    u"edville"_s,     u"DBGrid1"_s,
+                                u"chkbxpara"_s,    u"chkbxbebe"_s,     u"chkbxsport"_s,  u"chkbxdiet"_s,
                                 u"chkbxnature"_s,  u"DBNavigator1"_s,  u"edcardnumber"_s};
         QCOMPARE(forward, order);
         QCOMPARE(backward, (QStringList{u"DBNavigator1"_s, u"chkbxnature"_s, u"chkbxdiet"_s, u"chkbxsport"_s,
@@ -166,7 +166,8 @@ private slots:
         QTest::addColumn<QString>("first");
         QTest::addColumn<QString>("second");
         QTest::addColumn<QStringList>("messages");
-        const QString future = u"la date de naissance est supérieure ou égale à date du jour - Saisir une nouvelle date"_s;
+        const QString future =
+            u"la date de naissance est supérieure ou égale à date du jour - Saisir une nouvelle date"_s;
         QTest::newRow("birth date in the future twice")
             << u"eddtn"_s << u"01012099"_s << u"02022098"_s << QStringList{future, future};
         QTest::newRow("impossible then future birth date")
@@ -282,7 +283,8 @@ private slots:
             }
         });
         Person::click(counter.window().findChild<QToolButton*>(u"ToolButton1"_s));
-        const QString future = u"la date de naissance est supérieure ou égale à date du jour - Saisir une nouvelle date"_s;
+        const QString future =
+            u"la date de naissance est supérieure ou égale à date du jour - Saisir une nouvelle date"_s;
         QCOMPARE(shown, (QStringList{future, future, EnrolmentRules::dateincorrecte()}));
         QCOMPARE(focus, QStringList(3, u"eddtn"_s));
     }

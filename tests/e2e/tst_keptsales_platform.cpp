@@ -281,7 +281,8 @@ private slots:
         sell(counter.window(), u"12"_s, u"F-1"_s);
         const QStringList told = counter.dialogs.texts();
         QCOMPARE(told.size(), 2);
-        QVERIFY2(told[0].startsWith(u"La vente n'a pas pu être notée avant l'envoi : "_s), qPrintable(told[0]));
+        QVERIFY2(told[0].startsWith(u"La vente n'a pas pu être notée avant l'envoi : "_s),
+                 qPrintable(told[0]));
         QVERIFY2(told[0].endsWith(u"Envoyer quand même ?"_s), qPrintable(told[0]));
         QCOMPARE(counter.dialogs.shown()[0].kind, u"question"_s);
         QCOMPARE(told[1], Sale::notsentmessage());

@@ -48,7 +48,8 @@ private slots:
         sent.Setcisport(1);
         sent.Setcibebe(1);
         sent.childrenadd(QString(), QStringLiteral("Léo"), QStringLiteral("M"), QStringLiteral("12072015"));
-        sent.childrenupdate(1, QStringLiteral("Léon"), QStringLiteral("M"), QStringLiteral("12072015"), false);
+        sent.childrenupdate(1, QStringLiteral("Léon"), QStringLiteral("M"), QStringLiteral("12072015"),
+                            false);
         const MemberSession::Outcome outcome = session.save(sent, SaveMode::Create);
         QVERIFY(outcome.saved());
         QVERIFY2(outcome.messages.isEmpty(), qPrintable(outcome.messages.join(u'|')));

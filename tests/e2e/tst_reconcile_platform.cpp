@@ -124,7 +124,8 @@ private slots:
         QCOMPARE(counter.dialogs.texts(), QStringList{Sale::confirmingmessage()});
         QCOMPARE(counter.window().addpoint()->text(), u"12"_s);
         QCOMPARE(counter.window().encours()->text().toInt(), before);
-        QCOMPARE(counter.window().findChild<QToolButton*>(u"btaconfirmer"_s)->text(), u"1 vente à confirmer"_s);
+        QCOMPARE(counter.window().findChild<QToolButton*>(u"btaconfirmer"_s)->text(),
+                 u"1 vente à confirmer"_s);
         counter.dialogs.clear();
         Person::press(Qt::Key_F9);
         QCOMPARE(counter.dialogs.texts(), QStringList{Sale::pendingmessage()});
@@ -194,7 +195,8 @@ private slots:
         platform.admin("POST", u"faults"_s, R"({"action":"delay","delay_ms":1500,"path":"/apiv1/"})");
         QTimer::singleShot(800, [] { Person::press(Qt::Key_Escape); });
         usecoupon(counter, u"7.5"_s);
-        QCOMPARE(counter.dialogs.texts(), (QStringList{Coupons::confirmmessage(), Coupons::confirmingusemessage()}));
+        QCOMPARE(counter.dialogs.texts(),
+                 (QStringList{Coupons::confirmmessage(), Coupons::confirmingusemessage()}));
 
         // The refresh shows it waiting; Enter on it does not use it again.
         Person::click(counter.window().findChild<QWidget*>(u"btsearch"_s));

@@ -263,7 +263,7 @@ private slots:
     // before never comes back: Tab reaches the next customer's coupons on the first "Utiliser".
     void emptiedGridKeepsNoCursor_data()
     {
-        QTest::addColumn<int>("key"); // pressed through the counter window
+        QTest::addColumn<int>("key");       // pressed through the counter window
         QTest::addColumn<QString>("typed"); // typed into the search field instead
         QTest::newRow("Client Suivant") << int(Qt::Key_F12) << QString();
         QTest::newRow("search text edited") << 0 << u"9"_s;
@@ -279,7 +279,8 @@ private slots:
         QTableWidget* grid = counter.grid;
         QWindow* window = counter.window->windowHandle();
         const QRect print = grid->visualRect(grid->model()->index(1, Coupons::Print));
-        QTest::mouseClick(window, Qt::LeftButton, {}, grid->viewport()->mapTo(counter.window.get(), print.center()));
+        QTest::mouseClick(window, Qt::LeftButton, {},
+                          grid->viewport()->mapTo(counter.window.get(), print.center()));
         QCOMPARE(grid->currentIndex(), grid->model()->index(1, Coupons::Print));
         QVERIFY(grid->selectionModel()->hasSelection());
 

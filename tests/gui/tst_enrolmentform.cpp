@@ -1,7 +1,7 @@
-#include "Person.h"
 #include "CaptureServer.h"
 #include "FixedClock.h"
 #include "GridReading.h"
+#include "Person.h"
 #include "RecordingReportOutput.h"
 #include "ScriptedDialogs.h"
 
@@ -229,7 +229,8 @@ private slots:
         enfants.setData(enfants.index(0, 1), u"Zoé"_s);
         enfants.setData(enfants.index(0, 2), u"F"_s);
         rig.server.enqueue(CaptureServer::envelope("\"code\":\"OK\",\"id\":77"));
-        rig.server.enqueue(CaptureServer::envelope("\"code\":\"KO\",\"errorMessage\":\"Enfant refus\xC3\xA9\""));
+        rig.server.enqueue(
+            CaptureServer::envelope("\"code\":\"KO\",\"errorMessage\":\"Enfant refus\xC3\xA9\""));
         rig.dialogs.clear();
 
         rig.valider();
@@ -249,8 +250,8 @@ private slots:
         rig.server.enqueue(CaptureServer::envelope("\"code\":\"OK\",\"id\":\"c1\""));
         rig.valider();
         QCOMPARE(rig.server.requests().size(), 4);
-        QVERIFY(
-            CaptureServer::bodyof(rig.server.requests().at(2)).startsWith("json_data={\"FidelityMember\" : {\"id\":\"77\","));
+        QVERIFY(CaptureServer::bodyof(rig.server.requests().at(2))
+                    .startsWith("json_data={\"FidelityMember\" : {\"id\":\"77\","));
         QCOMPARE(rig.dialogs.texts().size(), 2); // the log trouble is told once
         QVERIFY(!rig.form.isVisible());
         QCOMPARE(rig.form.edited().enfant(1).id, u"c1"_s);

@@ -119,7 +119,8 @@ private slots:
         QCOMPARE(geometry, QGuiApplication::primaryScreen()->availableGeometry());
         QCOMPARE(mode, QPrintPreviewWidget::FitToWidth);
         // The A4 page's 210 mm at that zoom fill most of the width without passing it.
-        const double pagewidth = 210.0 / 25.4 * QGuiApplication::primaryScreen()->logicalDotsPerInchX() * zoom;
+        const double pagewidth =
+            210.0 / 25.4 * QGuiApplication::primaryScreen()->logicalDotsPerInchX() * zoom;
         QVERIFY2(pagewidth <= viewport && pagewidth > viewport * 0.8,
                  qPrintable(QStringLiteral("page %1 px, vue %2 px").arg(pagewidth).arg(viewport)));
     }

@@ -7,8 +7,8 @@
 #include "api/CounterClient.h"
 #include "app/LogWindow.h"
 #include "app/Program.h"
-#include "platform/Clock.h"
 #include "counter/CounterWindow.h"
+#include "platform/Clock.h"
 #include "settings/ParametersWindow.h"
 #include "settings/Updater.h"
 
@@ -84,7 +84,8 @@ private slots:
         Program program(Switches(commandline({})), dialogs, m_shell, m_clock);
 
         QVERIFY(!program.endrequested());
-        QCOMPARE(dialogs.texts(), QStringList{QStringLiteral("Vous devez renseigner les parametres de connexion")});
+        QCOMPARE(dialogs.texts(),
+                 QStringList{QStringLiteral("Vous devez renseigner les parametres de connexion")});
         QVERIFY(program.counterwindow().isVisible());
         QVERIFY(!program.logwindow().isVisible());
         QFile ini(m_work.filePath(QStringLiteral("quilba.ini")));
@@ -139,8 +140,10 @@ private slots:
         }
         QFile log(m_work.filePath(QStringLiteral("quilba.log")));
         QVERIFY(log.open(QIODevice::ReadOnly));
-        QCOMPARE(log.readAll(),
-                 QByteArray("json_data={\"a\":\"\xC3\xA9\"};{\"ApiReturn\":{\"code\":\"OK\",\r\n\"id\":\"7\"}}\r\n"));
+        QCOMPARE(
+            log.readAll(),
+            QByteArray(
+                "json_data={\"a\":\"\xC3\xA9\"};{\"ApiReturn\":{\"code\":\"OK\",\r\n\"id\":\"7\"}}\r\n"));
     }
 
     void kestrelSetsTheProxyOnEveryClient()

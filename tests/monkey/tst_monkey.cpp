@@ -6,8 +6,8 @@
 // QUILBA_MONKEY_SECONDS=<s> runs fresh seeds one after the other for that long, however long.
 #include "LocalPlatform.h"
 #include "Person.h"
-#include "api/HttpClient.h"
 #include "RunningProgram.h"
+#include "api/HttpClient.h"
 
 #include "counter/CounterState.h"
 #include "counter/CounterWindow.h"
@@ -16,8 +16,8 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QRandomGenerator>
 #include <QTableView>
@@ -34,8 +34,8 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // Cards of the demo platform: one member, several homonyms (the choice dialog), unknown.
-const QStringList searches{u"1010001"_s, u"1010004"_s, u"3300010100016"_s, u"DUPONT"_s, u"DUPONT MARIE"_s,
-                           u"9999999"_s, u"1010002"_s};
+const QStringList searches{u"1010001"_s,      u"1010004"_s, u"3300010100016"_s, u"DUPONT"_s,
+                           u"DUPONT MARIE"_s, u"9999999"_s, u"1010002"_s};
 
 struct Key
 {
@@ -47,17 +47,44 @@ struct Key
 // Editing keys, then the keys of the buttons. Alt+P (the parameters) is left out: it could end the
 // program by design.
 const std::vector<Key> keys{
-    {Qt::Key_Return, {}}, {Qt::Key_Tab, {}},      {Qt::Key_Backtab, {}, Qt::ShiftModifier}, {Qt::Key_Escape, {}},
-    {Qt::Key_Backspace, {}}, {Qt::Key_Delete, {}}, {Qt::Key_Up, {}},     {Qt::Key_Down, {}},
-    {Qt::Key_Left, {}},   {Qt::Key_Right, {}},    {Qt::Key_Space, u" "_s}, {Qt::Key_Home, {}},
-    {Qt::Key_End, {}},    {Qt::Key_F2, {}},       {Qt::Key_Period, u"."_s}, {Qt::Key_Comma, u","_s},
-    {Qt::Key_Minus, u"-"_s}, {Qt::Key_Plus, u"+"_s}, {Qt::Key_1, u"1"_s},  {Qt::Key_2, u"2"_s},
-    {Qt::Key_0, u"0"_s},  {Qt::Key_5, u"5"_s},    {Qt::Key_A, u"a"_s},   {Qt::Key_M, u"M"_s},
+    {Qt::Key_Return, {}},
+    {Qt::Key_Tab, {}},
+    {Qt::Key_Backtab, {}, Qt::ShiftModifier},
+    {Qt::Key_Escape, {}},
+    {Qt::Key_Backspace, {}},
+    {Qt::Key_Delete, {}},
+    {Qt::Key_Up, {}},
+    {Qt::Key_Down, {}},
+    {Qt::Key_Left, {}},
+    {Qt::Key_Right, {}},
+    {Qt::Key_Space, u" "_s},
+    {Qt::Key_Home, {}},
+    {Qt::Key_End, {}},
+    {Qt::Key_F2, {}},
+    {Qt::Key_Period, u"."_s},
+    {Qt::Key_Comma, u","_s},
+    {Qt::Key_Minus, u"-"_s},
+    {Qt::Key_Plus, u"+"_s},
+    {Qt::Key_1, u"1"_s},
+    {Qt::Key_2, u"2"_s},
+    {Qt::Key_0, u"0"_s},
+    {Qt::Key_5, u"5"_s},
+    {Qt::Key_A, u"a"_s},
+    {Qt::Key_M, u"M"_s},
     {Qt::Key_F, u"F"_s},
-    {Qt::Key_F3, {}},     {Qt::Key_F4, {}},       {Qt::Key_F5, {}},      {Qt::Key_F9, {}},
-    {Qt::Key_F10, {}},    {Qt::Key_F12, {}},      {Qt::Key_Insert, {}},  {Qt::Key_Delete, {}, Qt::ControlModifier},
-    {Qt::Key_P, {}, Qt::ControlModifier}, {Qt::Key_A, {}, Qt::AltModifier}, {Qt::Key_V, {}, Qt::AltModifier},
-    {Qt::Key_Q, {}, Qt::AltModifier},     {Qt::Key_I, {}, Qt::AltModifier},
+    {Qt::Key_F3, {}},
+    {Qt::Key_F4, {}},
+    {Qt::Key_F5, {}},
+    {Qt::Key_F9, {}},
+    {Qt::Key_F10, {}},
+    {Qt::Key_F12, {}},
+    {Qt::Key_Insert, {}},
+    {Qt::Key_Delete, {}, Qt::ControlModifier},
+    {Qt::Key_P, {}, Qt::ControlModifier},
+    {Qt::Key_A, {}, Qt::AltModifier},
+    {Qt::Key_V, {}, Qt::AltModifier},
+    {Qt::Key_Q, {}, Qt::AltModifier},
+    {Qt::Key_I, {}, Qt::AltModifier},
 };
 
 class Monkey final : public QObject
@@ -99,7 +126,8 @@ private:
             QTimer::singleShot(0, this, &Monkey::tick);
             if (qEnvironmentVariableIsSet("QUILBA_MONKEY_TRACE"))
                 qInfo("pas %d sur %s, focus %s", m_done, qPrintable(surface()->objectName()),
-                      QApplication::focusWidget() ? qPrintable(QApplication::focusWidget()->objectName()) : "-");
+                      QApplication::focusWidget() ? qPrintable(QApplication::focusWidget()->objectName())
+                                                  : "-");
             ++m_done;
             m_levels.push_back(level);
             step();

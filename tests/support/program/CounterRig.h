@@ -7,10 +7,10 @@
 
 #include "api/CounterClient.h"
 #include "api/ReplyBuffer.h"
-#include "settings/Switches.h"
 #include "counter/CounterWindow.h"
 #include "data/DataModule.h"
 #include "settings/Settings.h"
+#include "settings/Switches.h"
 
 #include <QByteArrayList>
 #include <QStringList>
