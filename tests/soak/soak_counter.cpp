@@ -321,8 +321,10 @@ int main(int argc, char** argv)
         if (session.shown().kept > 0 || !session.shown().confirming.isEmpty())
             pharmacist.sendnow();
     });
-    log.write(u"start"_s,
-              {{u"seed"_s, qint64(seed)}, {u"settle"_s, settling}, {u"pid"_s, qint64(app.applicationPid())}});
+    log.write(u"start"_s, {{u"seed"_s, qint64(seed)},
+                           {u"settle"_s, settling},
+                           {u"pid"_s, qint64(app.applicationPid())},
+                           {u"owner"_s, outbox.owner().left(8)}});
     pharmacist.sendnow();
     pharmacist.start();
     return app.exec();

@@ -11,6 +11,7 @@
 //   QUILBA_SOAK_SECONDS=<s> tst_soak                             fresh seeds for that long
 //   (./run soak [seconds]), each history QUILBA_SOAK_CHAOS seconds of chaos (60 by default).
 #include "LocalPlatform.h"
+#include "OutboxTrace.h"
 #include "SoakCheck.h"
 #include "SoakLog.h"
 
@@ -132,6 +133,8 @@ public:
         if (!m_platform->started())
             return {m_platform->error()};
         m_platform->preparework(m_work.path());
+        if (const QString error = OutboxTrace::install(KeptSales::pathin(m_work.path())); !error.isEmpty())
+            return {u"la trace de la boîte d'envoi ne s'installe pas : "_s + error};
         for (const QString& name : {u"A"_s, u"B"_s})
             m_counters.push_back(Counter{name, 0, nullptr, 0});
 
@@ -143,7 +146,10 @@ public:
         settle();
         if (!m_failures.isEmpty())
             return m_failures;
-        return judge();
+        QStringList failures = judge();
+        for (QString& failure : failures)
+            failure += tell(failure);
+        return failures;
     }
 
     QString folder() const { return m_work.path(); }
@@ -366,6 +372,36 @@ private:
         harvest();
         for (Counter& counter : m_counters)
             kill(counter);
+    }
+
+    // What the counters logged and the outbox's trace noted of the sale a failure names.
+    QString tell(const QString& failure) const
+    {
+        static const QRegularExpression named(u"^vente (\\S+) "_s);
+        const QString number = named.match(failure).captured(1);
+        if (number.isEmpty())
+            return {};
+        QStringList lines;
+        for (const Counter& counter : m_counters) {
+            // A step's call that names the sale, and what that step was told.
+            bool called = false;
+            for (const QJsonObject& line : SoakLog::read(logpath(counter))) {
+                const QString event = line.value(u"e"_s).toString();
+                const bool names = line.value(u"n"_s).toString() == number ||
+                                   line.value(u"typed"_s).toString() == number ||
+                                   line.value(u"after"_s).toString() == number;
+                const bool shown = event == u"start"_s || names || (called && event != u"call"_s);
+                called = (event == u"call"_s && names) || (called && event == u"question"_s);
+                if (shown) {
+                    lines.append(QDateTime::fromMSecsSinceEpoch(line.value(u"t"_s).toInteger())
+                                     .toString(u"HH:mm:ss.zzz "_s) +
+                                 QString::fromUtf8(QJsonDocument(line).toJson(QJsonDocument::Compact)));
+                }
+            }
+        }
+        lines.sort();
+        lines.append(OutboxTrace::story(KeptSales::pathin(m_work.path()), number));
+        return u"\n    "_s + lines.mid(0, 120).join(u"\n    "_s);
     }
 
     // The platform's record against the counters' logs.
