@@ -22,5 +22,7 @@ BenchCounter::BenchCounter(const QString& url)
 void BenchCounter::wire(CounterSession& session)
 {
     session.setkeptsales(&outbox);
-    session.setmemberread([this](const JsonValue& member) { return members->settleread(member); });
+    session.setmemberread([this](const JsonValue& member, const QDateTime& asked) {
+        return members->settleread(member, asked);
+    });
 }

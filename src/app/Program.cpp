@@ -129,8 +129,9 @@ Program::Program(const Switches& switches, Dialogs& dialogs, Shell& shell, Clock
         // The enrolments and member changes not known yet are settled by the counter's lookups too.
         if (m_membersession) {
             m_membersession->setoutbox(m_keptsales.get());
-            m_counterWindow->session().setmemberread(
-                [this](const JsonValue& member) { return m_membersession->settleread(member); });
+            m_counterWindow->session().setmemberread([this](const JsonValue& member, const QDateTime& asked) {
+                return m_membersession->settleread(member, asked);
+            });
         }
         m_keptsending = std::make_unique<KeptSending>(path, m_clock);
         connect(m_keptsending.get(), &KeptSending::roundended, &m_counterWindow->session(),

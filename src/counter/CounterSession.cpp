@@ -194,6 +194,7 @@ void CounterSession::runlookup(const QString& text, CounterOutcome& outcome)
     clearcoupons();
     m_context.buffer.appendline(plan.line);
     outcome.sent.append(plan.line);
+    const QDateTime asked = m_context.clock.now();
     const HttpReply reply = Lookup::post(m_context.client, plan.line);
     outcome.replies.push_back(reply);
     outcome.result = CounterOutcome::Result::Done;
@@ -204,7 +205,7 @@ void CounterSession::runlookup(const QString& text, CounterOutcome& outcome)
         chooseamong(read.rows, outcome);
         break;
     case Lookup::Reply::Kind::Member:
-        loadmember(read.member, outcome);
+        loadmember(read.member, asked, outcome);
         break;
     case Lookup::Reply::Kind::Refusal:
         outcome.result = CounterOutcome::Result::Refused;
@@ -229,7 +230,7 @@ void CounterSession::chooseamong(const std::vector<QStringList>& rows, CounterOu
         runlookup(m_shown.search, outcome);
 }
 
-void CounterSession::loadmember(const JsonValue& member, CounterOutcome& outcome)
+void CounterSession::loadmember(const JsonValue& member, const QDateTime& asked, CounterOutcome& outcome)
 {
     // Each step keeps at once what it read: a load that stops keeps what it has shown so far.
     const QString previousid = m_state->currentmemberid();
@@ -256,10 +257,10 @@ void CounterSession::loadmember(const JsonValue& member, CounterOutcome& outcome
     if (address && address->isObject() && address->find("line1"))
         m_shown.address = Lookup::addressline(m_state->member());
     const JsonValue* event = member.find("event");
-    m_state->seteventlist(event ? std::optional<JsonValue>(*event) : std::nullopt);
+    m_state->seteventlist(event ? std::optional<JsonValue>(*event) : std::nullopt, asked);
     settlepending(outcome);
     if (m_memberread) {
-        for (const QString& text : m_memberread(member))
+        for (const QString& text : m_memberread(member, asked))
             outcome.inform(text);
         refreshkept();
     }
@@ -417,7 +418,7 @@ void CounterSession::settlepending(CounterOutcome& outcome)
             continue;
         }
         const Settlement::Settled settled = m_settlement->settle(
-            claimed.sale, m_state->eventlist(),
+            claimed.sale, m_state->eventlist(), m_state->eventsasked(),
             typed ? Settlement::IfNotRecorded::Drop : Settlement::IfNotRecorded::Keep, typed);
         m_settled.insert(write.id, {settled.state, settled.statusConfirmed});
         if (!settled.failure.isEmpty())
@@ -579,7 +580,7 @@ CounterOutcome CounterSession::sale(const SaleInput& input)
             outcome.append(refreshed);
             settled =
                 Settlement::judge(write, refreshed.loaded ? m_state->eventlist() : std::optional<JsonValue>(),
-                                  m_context.clock.now());
+                                  m_state->eventsasked());
         }
         switch (settled) {
         case WriteResult::State::Recorded:
@@ -709,7 +710,7 @@ CounterOutcome CounterSession::useCoupon(const Coupons::Coupon& coupon)
                 outcome.append(refreshed);
                 use = Settlement::judge(write,
                                         refreshed.loaded ? m_state->eventlist() : std::optional<JsonValue>(),
-                                        m_context.clock.now());
+                                        m_state->eventsasked());
             }
         } else if (use != WriteResult::State::Recorded) {
             drop(id);

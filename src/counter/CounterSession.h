@@ -78,9 +78,9 @@ public:
     // Reads how many sales are kept and how many writes wait for confirmation (another counter
     // may share the file).
     void refreshkept();
-    // Called with every member loaded: settles the member writes of the enrolment form that wait
-    // for that member's record; the texts to tell.
-    using MemberRead = std::function<QStringList(const JsonValue& member)>;
+    // Called with every member loaded and when its lookup left: settles the member writes of the
+    // enrolment form that wait for that member's record; the texts to tell.
+    using MemberRead = std::function<QStringList(const JsonValue& member, const QDateTime& asked)>;
     void setmemberread(MemberRead settle) { m_memberread = std::move(settle); }
 
     // The lookup of a search text ("Chercher", "Rechercher", "Actualiser"): a member found is
@@ -149,7 +149,8 @@ private:
     // The lookup's steps; failures are raised and told by lookup().
     void runlookup(const QString& text, CounterOutcome& outcome);
     void chooseamong(const std::vector<QStringList>& rows, CounterOutcome& outcome);
-    void loadmember(const JsonValue& member, CounterOutcome& outcome);
+    // asked: when the lookup that read the member left.
+    void loadmember(const JsonValue& member, const QDateTime& asked, CounterOutcome& outcome);
     // The query that follows every member shown, unless the switch "nocoupon" is given: sends the
     // coupon query of the member shown and fills the coupons. Nothing while the search text is
     // empty. A failed post raises QueryFailure, a coupon lacking a key QuilbaError (after the

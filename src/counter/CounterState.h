@@ -3,6 +3,7 @@
 #include "api/JsonValue.h"
 #include "members/Member.h"
 
+#include <QDateTime>
 #include <QObject>
 #include <QString>
 #include <optional>
@@ -33,7 +34,13 @@ public:
     // The value under "event" of the last member reply; none when that reply had no "event".
     // (Not named event(): that would hide QObject::event.)
     const std::optional<JsonValue>& eventlist() const { return m_event; }
-    void seteventlist(std::optional<JsonValue> event) { m_event = std::move(event); }
+    // When the lookup that read the event list left.
+    const QDateTime& eventsasked() const { return m_eventsasked; }
+    void seteventlist(std::optional<JsonValue> event, const QDateTime& asked)
+    {
+        m_event = std::move(event);
+        m_eventsasked = asked;
+    }
 
     // The product lines of the sale: "Code Produit" (required), "Quantité", "Prix Unitaire",
     // "Total"; the aggregate "AGG1" sums "Total".
@@ -44,5 +51,6 @@ private:
     QString m_currentmemberid;
     bool m_idle = true;
     std::optional<JsonValue> m_event;
+    QDateTime m_eventsasked;
     MemoryTable* m_produits;
 };

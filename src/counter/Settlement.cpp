@@ -13,7 +13,7 @@ Settlement::Settlement(KeptSales& store, const Clock& clock, Put put)
 }
 
 WriteResult::State Settlement::judge(const KeptSale& write, const std::optional<JsonValue>& events,
-                                     const QDateTime& now)
+                                     const QDateTime& asked)
 {
     const Reconciliation::Found found =
         write.kind == KeptSale::Kind::Coupon
@@ -23,8 +23,9 @@ WriteResult::State Settlement::judge(const KeptSale& write, const std::optional<
     case Reconciliation::Found::Yes:
         return WriteResult::State::Recorded;
     case Reconciliation::Found::No:
-        // Absence is proof only once the platform can no longer be processing the request.
-        if (!write.settleAfter.isValid() || now >= write.settleAfter)
+        // Absence is proof only in events asked once the platform could no longer be processing
+        // the request.
+        if (!write.settleAfter.isValid() || (asked.isValid() && asked >= write.settleAfter))
             return WriteResult::State::NotRecorded;
         break;
     case Reconciliation::Found::Unknown:
@@ -34,9 +35,9 @@ WriteResult::State Settlement::judge(const KeptSale& write, const std::optional<
 }
 
 Settlement::Settled Settlement::settle(const KeptSale& held, const std::optional<JsonValue>& events,
-                                       IfNotRecorded ifNotRecorded, bool keep)
+                                       const QDateTime& asked, IfNotRecorded ifNotRecorded, bool keep)
 {
-    Settled settled{held, judge(held, events, m_clock.now()), true, {}};
+    Settled settled{held, judge(held, events, asked), true, {}};
     KeptSales::Status status = KeptSales::Status::Done;
     switch (settled.state) {
     case WriteResult::State::Recorded:

@@ -179,8 +179,10 @@ MemberWrites::Judged MemberSession::settleone(KeptSale& write, bool listed,
             held = true;
             break;
         case KeptSales::Status::None:
-            // Settled by another counter or the sender: what its record says now is final.
+            // Settled by another counter or the sender: what its record says from now on is final,
+            // read again if an earlier write of this save read it before.
             write.settleAfter = now;
+            records.remove(MemberWrites::lookupline(write, m_context.settings.idpharma()));
             break;
         case KeptSales::Status::Held:
             return {};
@@ -193,7 +195,7 @@ MemberWrites::Judged MemberSession::settleone(KeptSale& write, bool listed,
     const QString line = MemberWrites::lookupline(write, m_context.settings.idpharma());
     if (!records.contains(line))
         records.insert(line, readrecord(write));
-    const MemberWrites::Judged judged = MemberWrites::judge(write, records.value(line), now);
+    const MemberWrites::Judged judged = MemberWrites::judge(write, records.value(line));
     if (held)
         apply(write.id, judged.state, QDateTime(), outcome);
     return judged;
@@ -236,7 +238,7 @@ bool MemberSession::savemember(Member& member, Outcome& outcome)
 bool MemberSession::enrolledbefore(Member& member, Outcome& outcome)
 {
     const KeptSale write = memberwrite(member, SaveMode::Create);
-    const MemberWrites::Judged judged = MemberWrites::judge(write, readrecord(write), m_context.clock.now());
+    const MemberWrites::Judged judged = MemberWrites::judge(write, readrecord(write));
     if (judged.state != State::Recorded)
         return false;
     member.Setid(judged.id);
@@ -290,7 +292,7 @@ MemberSession::Sent MemberSession::send(KeptSale write, int slot, Outcome& outco
     }
     // It may be recorded, or being recorded: the member's record tells, now or later.
     write.settleAfter = settleafter(put.result.processingOver);
-    sent.judged = MemberWrites::judge(write, readrecord(write), m_context.clock.now());
+    sent.judged = MemberWrites::judge(write, readrecord(write));
     if (id)
         apply(*id, sent.judged.state, write.settleAfter, outcome);
     switch (sent.judged.state) {
@@ -329,8 +331,10 @@ QDateTime MemberSession::settleafter(bool processingover) const
 
 MemberWrites::Record MemberSession::readrecord(const KeptSale& write)
 {
+    const QDateTime asked = m_context.clock.now();
     return MemberWrites::readrecord(
-        write, m_context.client.postform(MemberWrites::lookupline(write, m_context.settings.idpharma())));
+        write, m_context.client.postform(MemberWrites::lookupline(write, m_context.settings.idpharma())),
+        asked);
 }
 
 KeptSale MemberSession::memberwrite(const Member& member, SaveMode mode) const
@@ -360,7 +364,7 @@ KeptSale MemberSession::childwrite(const Member& member, int slot) const
     return write;
 }
 
-QStringList MemberSession::settleread(const JsonValue& member)
+QStringList MemberSession::settleread(const JsonValue& member, const QDateTime& asked)
 {
     QStringList told;
     if (!m_outbox)
@@ -376,7 +380,7 @@ QStringList MemberSession::settleread(const JsonValue& member)
         if (claimed.status != KeptSales::Status::Done)
             continue;
         const MemberWrites::Judged judged =
-            MemberWrites::judge(claimed.sale, MemberWrites::found(member), m_context.clock.now());
+            MemberWrites::judge(claimed.sale, MemberWrites::found(member, asked));
         const KeptSales::Status status = judged.state == State::NotYetKnown
                                              ? m_outbox->await(row.id, QDateTime())
                                              : m_outbox->settle(row.id);

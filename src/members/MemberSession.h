@@ -73,9 +73,9 @@ public:
     // of what the platform now holds, so that the same save can be tried again.
     Outcome save(Member& member, SaveMode mode);
 
-    // The member the counter's lookup just read settles the writes not known yet of that member,
-    // and the enrolments of its card: the texts to tell the pharmacist.
-    QStringList settleread(const JsonValue& member);
+    // The member the counter's lookup just read (the lookup left at `asked`) settles the writes not
+    // known yet of that member, and the enrolments of its card: the texts to tell the pharmacist.
+    QStringList settleread(const JsonValue& member, const QDateTime& asked);
 
 private:
     // A write sent by this form whose outcome it did not know; `slot` is a child's.

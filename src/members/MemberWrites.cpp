@@ -142,12 +142,12 @@ QString capitalised(QString text)
     return text;
 }
 
-// Found: the write is in the record. Otherwise its absence is proof only once the platform can no
-// longer be processing it.
-Judged absent(const KeptSale& write, const QDateTime& now)
+// Found: the write is in the record. Otherwise its absence is proof only in a record asked once the
+// platform could no longer be processing it.
+Judged absent(const KeptSale& write, const QDateTime& asked)
 {
     Judged judged;
-    if (!write.settleAfter.isValid() || now >= write.settleAfter)
+    if (!write.settleAfter.isValid() || (asked.isValid() && asked >= write.settleAfter))
         judged.state = WriteResult::State::NotRecorded;
     return judged;
 }
@@ -177,22 +177,23 @@ QString lookupline(const KeptSale& write, const QString& idpharma)
     return Lookup::requestline(u"ID="_s + write.memberid, idpharma);
 }
 
-Record readrecord(const KeptSale& write, const HttpReply& reply)
+Record readrecord(const KeptSale& write, const HttpReply& reply, const QDateTime& asked)
 {
     Record record;
+    record.asked = asked;
     if (!reply.ok)
         return record;
     const Lookup::Reply read = Lookup::readreply(ReplyBuffer::normalised(reply.body));
     const bool bycard = write.kind == KeptSale::Kind::MemberCreate;
     switch (read.kind) {
     case Lookup::Reply::Kind::Member:
-        return found(read.member);
+        return found(read.member, asked);
     case Lookup::Reply::Kind::List:
         // By card, the member holding exactly that card; by id, that member.
         for (const JsonValue& element : read.list.items()) {
             if (bycard ? textat(element, "cardnumber") == write.cardnumber
                        : textat(element, "id") == write.memberid)
-                return found(element);
+                return found(element, asked);
         }
         if (bycard)
             record.kind = Record::Kind::Absent;
@@ -209,9 +210,9 @@ Record readrecord(const KeptSale& write, const HttpReply& reply)
     return record;
 }
 
-Record found(const JsonValue& member)
+Record found(const JsonValue& member, const QDateTime& asked)
 {
-    return {Record::Kind::Found, member};
+    return {Record::Kind::Found, member, asked};
 }
 
 JsonValue sentobject(const KeptSale& write)
@@ -226,12 +227,12 @@ JsonValue sentobject(const KeptSale& write)
     return object.isObject() ? object : JsonValue::object();
 }
 
-Judged judge(const KeptSale& write, const Record& record, const QDateTime& now)
+Judged judge(const KeptSale& write, const Record& record)
 {
     if (record.kind == Record::Kind::Unknown)
         return {};
     if (record.kind == Record::Kind::Absent)
-        return absent(write, now);
+        return absent(write, record.asked);
     const JsonValue sent = sentobject(write);
     const JsonValue& member = record.member;
     switch (write.kind) {
@@ -275,7 +276,7 @@ Judged judge(const KeptSale& write, const Record& record, const QDateTime& now)
     case KeptSale::Kind::Coupon:
         return {};
     }
-    return absent(write, now);
+    return absent(write, record.asked);
 }
 
 QString recordedmessage(const KeptSale& write)

@@ -33,14 +33,17 @@ struct Record
     };
     Kind kind = Kind::Unknown;
     JsonValue member;
+    // When the lookup that read it left. The platform may have answered it at any moment after:
+    // only a record asked once it can no longer be processing the write proves the write absent.
+    QDateTime asked;
 };
 
 // The lookup that reads the record of the write's member.
 QString lookupline(const KeptSale& write, const QString& idpharma);
-// That lookup's reply, read for the write.
-Record readrecord(const KeptSale& write, const HttpReply& reply);
-// A member object read by another lookup (the counter's).
-Record found(const JsonValue& member);
+// That lookup's reply, read for the write; asked: when the lookup left.
+Record readrecord(const KeptSale& write, const HttpReply& reply, const QDateTime& asked);
+// A member object read by another lookup (the counter's), which left at `asked`.
+Record found(const JsonValue& member, const QDateTime& asked);
 
 struct Judged
 {
@@ -48,7 +51,7 @@ struct Judged
     // Recorded: the new member's id (an enrolment) or the new child's (a new child).
     QString id;
 };
-Judged judge(const KeptSale& write, const Record& record, const QDateTime& now);
+Judged judge(const KeptSale& write, const Record& record);
 
 // The object the write sent: the value of its "FidelityMember" or "FidelityMemberChild".
 JsonValue sentobject(const KeptSale& write);

@@ -19,6 +19,8 @@ struct KeptSender::Events
     bool read = false;
     std::optional<JsonValue> value; // the member's "event" value
     std::optional<QSet<QString>> keys;
+    // When the lookup that read them left.
+    QDateTime asked;
     // Why they could not be read, and whether the round ends for it.
     QString failure;
     bool stop = false;
@@ -89,6 +91,7 @@ KeptSender::Round KeptSender::run(const QString& idpharma)
 KeptSender::Events KeptSender::readevents(const KeptSale& sale)
 {
     Events events;
+    events.asked = m_store.clock().now();
     const HttpReply reply = m_client.postform(Lookup::requestline(u"ID="_s + sale.memberid, m_idpharma));
     if (!reply.ok) {
         // The platform is away or unwell: the other sales would fare no better.
@@ -146,7 +149,7 @@ KeptSender::Step KeptSender::settlewrite(const KeptSale& write, const Events& no
 {
     Settlement settlement(m_store, m_store.clock(),
                           [this](const QString& text) { return m_client.httpput(text); });
-    const Settlement::Settled settled = settlement.settle(write, now.value);
+    const Settlement::Settled settled = settlement.settle(write, now.value, now.asked);
     if (!settled.failure.isEmpty()) {
         round.failure = settled.failure;
         return Step::Stopped;
@@ -169,9 +172,10 @@ KeptSender::Step KeptSender::settlewrite(const KeptSale& write, const Events& no
 
 KeptSender::Step KeptSender::settlemember(const KeptSale& write, Round& round)
 {
+    const QDateTime asked = m_store.clock().now();
     const HttpReply reply = m_client.postform(MemberWrites::lookupline(write, m_idpharma));
     const MemberWrites::Judged judged =
-        MemberWrites::judge(write, MemberWrites::readrecord(write, reply), m_store.clock().now());
+        MemberWrites::judge(write, MemberWrites::readrecord(write, reply, asked));
     const KeptSales::Status status = judged.state == WriteResult::State::NotYetKnown
                                          ? m_store.await(write.id, QDateTime())
                                          : m_store.settle(write.id);
@@ -203,7 +207,7 @@ KeptSender::Step KeptSender::send(const KeptSale& sale, Round& round)
     // An earlier send may have landed: its sale is among the events that came after it. While the
     // platform may still be processing that send, its absence proves nothing: it waits.
     if (sale.mayhaveleft && sale.before) {
-        switch (Settlement::judge(sale, now.value, m_store.clock().now())) {
+        switch (Settlement::judge(sale, now.value, now.asked)) {
         case WriteResult::State::Recorded:
             return settle(sale, round);
         case WriteResult::State::NotYetKnown:
@@ -246,7 +250,7 @@ KeptSender::Step KeptSender::send(const KeptSale& sale, Round& round)
     const Events after = readevents(sale);
     if (!after.read)
         return release(sent, unconfirmedmessage(), true, after.stop ? Step::Stopped : Step::Failed, round);
-    switch (Settlement::judge(sent, after.value, m_store.clock().now())) {
+    switch (Settlement::judge(sent, after.value, after.asked)) {
     case WriteResult::State::Recorded:
         return settle(sale, round);
     case WriteResult::State::NotRecorded:

@@ -1,5 +1,6 @@
 // The counter's flows driven whole through CounterSession, with no window: a lookup, a sale of two
 // product lines and a coupon use against the local platform.
+#include "FixedClock.h"
 #include "LocalPlatform.h"
 #include "ProductLines.h"
 #include "ScriptedDialogs.h"
@@ -38,10 +39,13 @@ constexpr int klimit = 3;
 class Rig
 {
 public:
-    explicit Rig(LocalPlatform& platform)
+    // virtualtime: the session and its outbox read `clock`, which the test sets, instead of the
+    // system's.
+    explicit Rig(LocalPlatform& platform, bool virtualtime = false)
         : m_platform(platform), m_settings(m_work.path() + u'/'),
           m_client(m_buffer, [this] { return m_settings.url(); }),
-          session(CounterSession::Context{m_client, m_buffer, m_settings, dialogs, m_clock})
+          m_time(virtualtime ? static_cast<const Clock&>(clock) : m_clock),
+          session(CounterSession::Context{m_client, m_buffer, m_settings, dialogs, m_time})
     {
         Settings::Values values;
         values.apikey = LocalPlatform::demoapikey();
@@ -77,7 +81,7 @@ public:
     KeptSales& outbox()
     {
         if (!m_outbox) {
-            m_outbox = std::make_unique<KeptSales>(KeptSales::pathin(m_work.path()), m_clock, klimit);
+            m_outbox = std::make_unique<KeptSales>(KeptSales::pathin(m_work.path()), m_time, klimit);
             session.setkeptsales(m_outbox.get());
         }
         return *m_outbox;
@@ -125,6 +129,12 @@ private:
     ReplyBuffer m_buffer;
     CounterClient m_client;
     SystemClock m_clock;
+
+public:
+    FixedClock clock;
+
+private:
+    const Clock& m_time;
     std::unique_ptr<KeptSales> m_outbox;
     qint64 m_seen = 0;
 
@@ -329,6 +339,43 @@ private slots:
             QCOMPARE(next.result, CounterOutcome::Result::Done);
         }
         QCOMPARE(rig.count(addca), recorded ? 1 : 2); // the lost one counted as received, recorded or not
+    }
+
+    // Events prove a sale absent only if their lookup left once the platform could no longer be
+    // processing it: the platform may have read them at any moment after the lookup left, so a
+    // reply that comes after the limit to a lookup asked before it says nothing yet.
+    void absenceProvenOnlyByLookupsAskedAfterTheLimit()
+    {
+        LocalPlatform platform;
+        QVERIFY2(platform.started(), qPrintable(platform.error()));
+        Rig rig(platform, true);
+        rig.outbox();
+        CounterSession& session = rig.session;
+        const QDateTime t0 = rig.clock.now();
+        session.lookup(u"1010001"_s);
+        rig.received();
+
+        // Its reply lost, and the platform never records it.
+        platform.admin("POST", u"faults"_s,
+                       R"({"action":"status","status_line":"HTTP/1.1 503 Service Unavailable",)"
+                       R"("path":"/apiv1/","process":false})");
+        const CounterOutcome lost = session.sale({u"AB"_s, u"V9"_s, u"8"_s});
+        QCOMPARE(lost.texts().last(), Sale::confirmingmessage());
+
+        // The refresh leaves a second before the limit; its reply comes once the limit has passed.
+        rig.clock.set(t0.addSecs(klimit - 1));
+        rig.slow(600);
+        QTimer::singleShot(100, [&rig, t0] { rig.clock.set(t0.addSecs(klimit + 60)); });
+        const CounterOutcome early = session.refresh();
+        QVERIFY2(early.texts().isEmpty(), qPrintable(early.texts().join(u'\n')));
+        QCOMPARE(session.shown().confirming, u"1 vente à confirmer"_s);
+        QCOMPARE(session.shown().amount, u"8"_s);
+
+        // Asked after the limit, the same absence is proof.
+        const CounterOutcome late = session.refresh();
+        QCOMPARE(late.texts(), QStringList{Reconciliation::salenotrecordedmessage()});
+        QCOMPARE(session.shown().confirming, QString());
+        QCOMPARE(rig.count(addca), 1);
     }
 
     // A coupon use abandoned while the platform records it: the coupon stays shown "À confirmer"

@@ -367,7 +367,9 @@ private slots:
             CounterSession counter(
                 CounterSession::Context{rig.client, rig.buffer, rig.settings, rig.dialogs, rig.clock, true});
             counter.setkeptsales(&rig.outbox);
-            counter.setmemberread([&rig](const JsonValue& read) { return rig.session->settleread(read); });
+            counter.setmemberread([&rig](const JsonValue& read, const QDateTime& asked) {
+                return rig.session->settleread(read, asked);
+            });
             QCOMPARE(counter.shown().confirming, u"1 adhésion à confirmer"_s);
             const CounterOutcome found = counter.lookup(u"7777001"_s);
             QCOMPARE(

@@ -258,8 +258,10 @@ private slots:
             return reply(true, 200, true, R"({"ApiReturn":{"code":"OK"}})");
         });
         const std::optional<JsonValue> read = list.isNull() ? std::nullopt : events(list);
-        const Settlement::Settled settled = settlement.settle(
-            held.sale, read, drop ? Settlement::IfNotRecorded::Drop : Settlement::IfNotRecorded::Keep);
+        // The events asked now, with the send long over.
+        const Settlement::Settled settled =
+            settlement.settle(held.sale, read, clock.now(),
+                              drop ? Settlement::IfNotRecorded::Drop : Settlement::IfNotRecorded::Keep);
         QCOMPARE(int(settled.state), state);
         QVERIFY2(settled.failure.isEmpty(), qPrintable(settled.failure));
         QCOMPARE(put.size(), statusupdates);
