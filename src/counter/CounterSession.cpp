@@ -356,8 +356,13 @@ bool CounterSession::begin(const KeptSale& write, std::optional<qint64>& id)
     if (!m_keptsales)
         return true;
     id = m_keptsales->begin(write);
+    if (id)
+        return true;
+    // Another counter is using this coupon: its use is not sent a second time.
+    if (m_keptsales->busy())
+        return false;
     // Without the file a lost reply cannot be settled later: the pharmacist decides.
-    return id || m_context.dialogs.question(KeptSales::unnotedquestion(m_keptsales->errorstring()));
+    return m_context.dialogs.question(KeptSales::unnotedquestion(m_keptsales->errorstring()));
 }
 
 void CounterSession::drop(const std::optional<qint64>& id)
@@ -681,7 +686,8 @@ CounterOutcome CounterSession::useCoupon(const Coupons::Coupon& coupon)
         std::optional<qint64> id;
         if (!begin(write, id)) {
             outcome.result = CounterOutcome::Result::NotSent;
-            outcome.inform(Coupons::notrecordedmessage());
+            outcome.inform(m_keptsales && m_keptsales->busy() ? KeptSales::couponBusyMessage()
+                                                              : Coupons::notrecordedmessage());
             return outcome;
         }
         // The coupon is marked only once its use is recorded as an event.

@@ -591,8 +591,15 @@ KeptSales::Claimed KeptSales::find(qint64 id)
     return found;
 }
 
+QString KeptSales::couponBusyMessage()
+{
+    return u"Ce coupon est en cours d'utilisation à un autre poste : son utilisation n'est pas envoyée une "
+           "seconde fois. Cliquez sur Actualiser dans un moment pour voir s'il a été utilisé."_s;
+}
+
 std::optional<qint64> KeptSales::begin(const KeptSale& write)
 {
+    m_busy = false;
     if (!open())
         return std::nullopt;
     qint64 id = 0;
@@ -619,6 +626,21 @@ std::optional<qint64> KeptSales::begin(const KeptSale& write)
         if (write.before)
             keys = QStringList(write.before->begin(), write.before->end());
         keys.sort();
+        // Two counters showing the same coupon: the first use noted goes, the other is stopped
+        // here, in the transaction that would note it.
+        if (write.kind == KeptSale::Kind::Coupon) {
+            Statement other(m_db,
+                            "SELECT 1 FROM ventes WHERE kind = 'coupon' AND coupon_id = ? AND memberid = ?" +
+                                notremoved());
+            other.bind(1, write.couponId).bind(2, write.memberid);
+            const int found = other.step();
+            if (found == SQLITE_ROW) {
+                m_busy = true;
+                return SQLITE_OK;
+            }
+            if (found != SQLITE_DONE)
+                return done(found);
+        }
         Statement insert(m_db,
                          "INSERT INTO ventes (memberid, membername, cardnumber, amount, seller, number, "
                          "request, kept_at, kind, coupon_id, may_have_left, lease_owner, lease_until, "
@@ -638,6 +660,10 @@ std::optional<qint64> KeptSales::begin(const KeptSale& write)
     });
     if (!begun)
         return std::nullopt;
+    if (m_busy) {
+        m_error = couponBusyMessage();
+        return std::nullopt;
+    }
     m_holding.insert(id);
     return id;
 }

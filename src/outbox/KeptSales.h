@@ -168,8 +168,13 @@ public:
     Claimed find(qint64 id);
 
     // A write of the counter (a sale, a coupon use, a member write), recorded before it leaves and held by
-    // this object until it knows what became of it: its id. It counts as having left.
+    // this object until it knows what became of it: its id. It counts as having left. A coupon use
+    // is not noted while the file holds another use of that coupon, from another counter or not
+    // known yet: nothing, and busy() says so.
     std::optional<qint64> begin(const KeptSale& write);
+    // The last begin() found the coupon being used: errorstring() tells it.
+    bool busy() const { return m_busy; }
+    static QString couponBusyMessage();
     // The holder does not know what became of it: it goes back to the file, not yet known, for
     // whoever reads the member's events next; absent from them from `settleAfter` on, it is not
     // recorded. An invalid time keeps the one the file holds.
@@ -233,5 +238,6 @@ private:
     qint64 m_limitms;
     sqlite3* m_db = nullptr;
     QString m_error;
+    bool m_busy = false;
     std::unique_ptr<OutboxRemover> m_remover; // made at the first settleLater
 };

@@ -76,6 +76,7 @@ public:
     }
 
     CounterClient& client() { return m_client; }
+    QString outboxpath() const { return KeptSales::pathin(m_work.path()); }
     // The outbox in the work folder, whose platform processing limit is the tests' short one; the
     // session notes its writes there from now on.
     KeptSales& outbox()
@@ -376,6 +377,42 @@ private slots:
         QCOMPARE(late.texts(), QStringList{Reconciliation::salenotrecordedmessage()});
         QCOMPARE(session.shown().confirming, QString());
         QCOMPARE(rig.count(addca), 1);
+    }
+
+    // Two counters of one work folder show the same customer's coupon and both use it: the use of
+    // the first is not known yet (abandoned while the platform records it), and the second is
+    // stopped before it leaves instead of using the coupon a second time.
+    void couponUsedAtTwoCountersOnce()
+    {
+        LocalPlatform platform;
+        QVERIFY2(platform.started(), qPrintable(platform.error()));
+        Rig first(platform);
+        Rig second(platform);
+        first.outbox();
+        SystemClock clock;
+        KeptSales shared(first.outboxpath(), clock, klimit);
+        second.session.setkeptsales(&shared);
+        first.session.lookup(u"1010001"_s);
+        second.session.lookup(u"1010001"_s);
+        const std::optional<Coupons::Coupon> coupon = first.coupon(u"7.5"_s);
+        const std::optional<Coupons::Coupon> same = second.coupon(u"7.5"_s);
+        QVERIFY(coupon && same);
+        QCOMPARE(same->id, coupon->id);
+        first.received();
+
+        first.slow(2000);
+        abandonafter(300);
+        QCOMPARE(first.session.useCoupon(*coupon).result, CounterOutcome::Result::Unconfirmed);
+        const CounterOutcome stopped = second.session.useCoupon(*same);
+        QCOMPARE(stopped.texts(), QStringList{KeptSales::couponBusyMessage()});
+        QVERIFY(stopped.sent.isEmpty());
+
+        waitfor(klimit * 1000);
+        first.session.refresh();
+        QCOMPARE(first.count(usedcoupon), 1);
+        // Once settled, the second counter's refresh no longer offers it.
+        second.session.refresh();
+        QVERIFY(!second.coupon(u"7.5"_s) || second.coupon(u"7.5"_s)->id != coupon->id);
     }
 
     // A coupon use abandoned while the platform records it: the coupon stays shown "À confirmer"

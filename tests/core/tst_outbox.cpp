@@ -167,6 +167,31 @@ private slots:
     // A write of the counter is in the file before it leaves and held by its counter; another
     // counter leaves it alone until its holder lets go of it, or is gone for a minute; then the
     // platform's processing limit counts from the end of that lease.
+    // A coupon use is noted once: while the file holds a use of that coupon of that member (of
+    // another counter, or not known yet), a second one is not noted; another member's coupon of the
+    // same id is, and so is the coupon once its first use left the file or is leaving it.
+    void couponNotedOnce()
+    {
+        QTemporaryDir dir;
+        const QString path = KeptSales::pathin(dir.path());
+        const FixedClock clock(t0);
+        KeptSales first(path, clock, klimit);
+        KeptSales second(path, clock, klimit);
+        const std::optional<qint64> used = first.begin(write(KeptSale::Kind::Coupon));
+        QVERIFY(used);
+        QVERIFY(!second.begin(write(KeptSale::Kind::Coupon)));
+        QVERIFY(second.busy());
+        QCOMPARE(second.errorstring(), KeptSales::couponBusyMessage());
+        QVERIFY(!first.begin(write(KeptSale::Kind::Coupon)));
+        QVERIFY(second.begin(write(KeptSale::Kind::Coupon, u"4712"_s)));
+        QVERIFY(!second.busy());
+        // Leaving: its holder notes the coupon again at once.
+        first.settleLater(*used);
+        QVERIFY(first.begin(write(KeptSale::Kind::Coupon)));
+        first.waitSettled();
+        QCOMPARE(first.counts()->coupons, 2);
+    }
+
     void heldUntilLetGoOrGone()
     {
         QTemporaryDir dir;
@@ -288,7 +313,9 @@ private slots:
         const FixedClock clock(t0);
         KeptSales store(KeptSales::pathin(dir.path()), clock, klimit);
         QVERIFY(store.begin(write(KeptSale::Kind::Coupon)));
-        QVERIFY(store.begin(write(KeptSale::Kind::Coupon)));
+        KeptSale other = write(KeptSale::Kind::Coupon);
+        other.couponId = u"78"_s;
+        QVERIFY(store.begin(other));
         QVERIFY(store.begin(write(KeptSale::Kind::Sale)));
         QVERIFY(store.keep(write(KeptSale::Kind::Kept)));
         const KeptSales::Counts counts = *store.counts();
@@ -314,6 +341,8 @@ private slots:
 
         sqlite3* other = nullptr;
         QCOMPARE(sqlite3_open(QFile::encodeName(path).constData(), &other), SQLITE_OK);
+        // As a counter's own connection does: its commit waits for the remover's read to end.
+        sqlite3_busy_timeout(other, 10000);
         QCOMPARE(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
         store.settleLater(*recorded);
         QCOMPARE(store.counts()->sales, 0);
