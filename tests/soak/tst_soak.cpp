@@ -374,22 +374,25 @@ private:
             kill(counter);
     }
 
-    // What the counters logged and the outbox's trace noted of the sale a failure names.
+    // What the counters logged and the outbox's trace noted of the sale or coupon a failure names.
     QString tell(const QString& failure) const
     {
-        static const QRegularExpression named(u"^vente (\\S+) "_s);
-        const QString number = named.match(failure).captured(1);
+        static const QRegularExpression named(u"^(vente|coupon) (\\S+) "_s);
+        const QRegularExpressionMatch match = named.match(failure);
+        const QString number = match.captured(2);
         if (number.isEmpty())
             return {};
+        const bool coupon = match.captured(1) == u"coupon"_s;
         QStringList lines;
         for (const Counter& counter : m_counters) {
             // A step's call that names the sale, and what that step was told.
             bool called = false;
             for (const QJsonObject& line : SoakLog::read(logpath(counter))) {
                 const QString event = line.value(u"e"_s).toString();
-                const bool names = line.value(u"n"_s).toString() == number ||
-                                   line.value(u"typed"_s).toString() == number ||
-                                   line.value(u"after"_s).toString() == number;
+                const bool names = coupon ? line.value(u"coupon"_s).toString() == number
+                                          : line.value(u"n"_s).toString() == number ||
+                                                line.value(u"typed"_s).toString() == number ||
+                                                line.value(u"after"_s).toString() == number;
                 const bool shown = event == u"start"_s || names || (called && event != u"call"_s);
                 called = (event == u"call"_s && names) || (called && event == u"question"_s);
                 if (shown) {
@@ -400,7 +403,8 @@ private:
             }
         }
         lines.sort();
-        lines.append(OutboxTrace::story(KeptSales::pathin(m_work.path()), number));
+        if (!coupon)
+            lines.append(OutboxTrace::story(KeptSales::pathin(m_work.path()), number));
         return u"\n    "_s + lines.mid(0, 120).join(u"\n    "_s);
     }
 
