@@ -8,9 +8,8 @@
 #include <optional>
 #include <vector>
 
-// The sale rules of the counter: the amount checks, the line totals, the amount from the lines,
-// the "addCA" event that records a sale on the member and what its reply means. The counter
-// window runs them.
+// The sale rules of the counter: the amount checks, the amount from the stored lines, the "addCA"
+// event that records a sale on the member and what its reply means. The counter window runs them.
 namespace Sale {
 
 struct Request
