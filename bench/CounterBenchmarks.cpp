@@ -17,7 +17,7 @@
 #include "counter/CounterWindow.h"
 #include "counter/Coupons.h"
 #include "counter/Sale.h"
-#include "data/MemoryTable.h"
+#include "counter/SaleLines.h"
 #include "members/Lookup.h"
 #include "platform/Clock.h"
 #include "settings/Settings.h"
@@ -195,7 +195,7 @@ void sale(benchmark::State& state, const QString& url)
         QStringLiteral("\r\n");
     double referencetime = 0;
     for (auto _ : state) {
-        MemoryTable& produits = window.state().Produits();
+        SaleLines& produits = window.state().Produits();
         storeLines(produits,
                    {{QStringLiteral("A100"), 2, 4.5, 9.0}, {QStringLiteral("B200"), 1, 16.8, 16.8}});
         QCoreApplication::processEvents();
@@ -203,7 +203,7 @@ void sale(benchmark::State& state, const QString& url)
         const Clock::time_point start = Clock::now();
         QTest::mouseClick(window.btnadd(), Qt::LeftButton);
         if (!waitforpaint(watch) || !counter.dialogs.texts().isEmpty() ||
-            window.state().Produits().rowCount() != 0) {
+            window.state().Produits().size() != 0) {
             state.SkipWithError("la vente n'a pas été enregistrée et montrée");
             break;
         }

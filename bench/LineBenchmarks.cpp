@@ -10,7 +10,7 @@
 #include "counter/CounterState.h"
 #include "counter/Coupons.h"
 #include "counter/Sale.h"
-#include "data/MemoryTable.h"
+#include "counter/SaleLines.h"
 #include "members/Lookup.h"
 #include "members/Member.h"
 
@@ -263,12 +263,12 @@ public:
     Sample sale(Line& line)
     {
         show(salecard);
-        MemoryTable& produits = m_window.state().Produits();
+        SaleLines& produits = m_window.state().Produits();
         storeLines(produits, {{u"A100"_s, 2, 4.5, 9.0}, {u"B200"_s, 1, 16.8, 16.8}});
         drain();
         line.idle();
         Sample sample = act(line, [&] { QTest::mouseClick(m_window.btnadd(), Qt::LeftButton); });
-        if (m_window.state().Produits().rowCount() != 0)
+        if (m_window.state().Produits().size() != 0)
             fail(u"la vente n'a pas été enregistrée"_s);
         return sample;
     }

@@ -9,8 +9,8 @@
 #include "counter/CounterState.h"
 #include "counter/Reconciliation.h"
 #include "counter/Sale.h"
+#include "counter/SaleLines.h"
 #include "counter/Settlement.h"
-#include "data/MemoryTable.h"
 #include "members/Lookup.h"
 #include "members/QueryFailure.h"
 #include "outbox/KeptSales.h"
@@ -42,9 +42,9 @@ QStringList CounterOutcome::texts() const
 CounterSession::CounterSession(const Context& context, QObject* parent)
     : QObject(parent), m_context(context), m_state(new CounterState(this)), m_tickets(context.clock)
 {
-    MemoryTable& produits = m_state->Produits();
-    connect(&produits, &MemoryTable::posted, this, &CounterSession::amountfromlines);
-    connect(&produits, &MemoryTable::deleted, this, &CounterSession::amountfromlines);
+    const SaleLines& produits = m_state->Produits();
+    connect(&produits, &SaleLines::linestored, this, &CounterSession::amountfromlines);
+    connect(&produits, &SaleLines::linedeleted, this, &CounterSession::amountfromlines);
 }
 
 CounterSession::~CounterSession() = default;
@@ -527,8 +527,8 @@ CounterOutcome CounterSession::sale(const SaleInput& input)
     }
 
     const Sale::Request request{
-        m_state->currentmemberid(),      m_context.settings.idpharma(), input.seller, input.number, amount,
-        Sale::lines(m_state->Produits())};
+        m_state->currentmemberid(),  m_context.settings.idpharma(), input.seller, input.number, amount,
+        m_state->Produits().stored()};
     const QString text = Sale::requesttext(request) + u"\r\n"_s;
     KeptSale write = newwrite(KeptSale::Kind::Sale, text);
     write.amount = amount;
@@ -768,11 +768,7 @@ bool CounterSession::mayclose()
 {
     if (m_state->idle())
         return true;
-    const MemoryTable& produits = m_state->Produits();
-    bool lines = false;
-    for (int row = 0; row < produits.rowCount() && !lines; ++row)
-        lines = !produits.blank(row);
-    if (m_shown.amount.isEmpty() && !lines)
+    if (m_shown.amount.isEmpty() && !m_state->Produits().anytyped())
         return true;
     return m_context.dialogs.question(Sale::cancelquestion());
 }
@@ -801,17 +797,11 @@ CounterOutcome CounterSession::addTen()
 
 void CounterSession::producttotal(int row)
 {
-    MemoryTable& produits = m_state->Produits();
-    if (row < 0 || row >= produits.rowCount())
-        return;
-    const double total =
-        Sale::producttotal(produits.value(row, u"Quantité"_s), produits.value(row, u"Prix Unitaire"_s));
-    if (produits.value(row, 3) != QVariant(total))
-        produits.setData(produits.index(row, 3), total);
+    m_state->Produits().producttotal(row);
 }
 
 void CounterSession::amountfromlines()
 {
-    m_shown.amount = Sale::amountfromlines(m_state->Produits());
+    m_shown.amount = Sale::amountfromlines(m_state->Produits().stored());
     emit changed();
 }

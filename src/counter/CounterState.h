@@ -8,7 +8,7 @@
 #include <QString>
 #include <optional>
 
-class MemoryTable;
+class SaleLines;
 
 // What the counter holds about the customer at the counter: the current member record, the
 // platform id of the member last loaded, the idle flag, the member's event list and the product
@@ -42,9 +42,9 @@ public:
         m_eventsasked = asked;
     }
 
-    // The product lines of the sale: "Code Produit" (required), "Quantité", "Prix Unitaire",
-    // "Total"; the aggregate "AGG1" sums "Total".
-    MemoryTable& Produits() { return *m_produits; }
+    // The product lines of the sale being entered.
+    SaleLines& Produits() { return *m_produits; }
+    const SaleLines& Produits() const { return *m_produits; }
 
 private:
     Member m_member;
@@ -52,5 +52,5 @@ private:
     bool m_idle = true;
     std::optional<JsonValue> m_event;
     QDateTime m_eventsasked;
-    MemoryTable* m_produits;
+    SaleLines* m_produits;
 };

@@ -8,8 +8,9 @@
 #include "counter/ElidedLabel.h"
 #include "counter/ProductDelegate.h"
 #include "counter/Sale.h"
+#include "counter/SaleLines.h"
+#include "counter/SaleLinesModel.h"
 #include "data/GridEditing.h"
-#include "data/MemoryTable.h"
 #include "members/MemberChoiceDialog.h"
 #include "outbox/KeptSales.h"
 #include "platform/Dialogs.h"
@@ -40,12 +41,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-enum ProductColumn
-{
-    CodeColumn = 0,
-    PriceColumn = 2,
-    TotalColumn = 3,
-};
+using Field = SaleLine::Field;
 
 bool isenter(const QKeyEvent* key)
 {
@@ -460,13 +456,14 @@ QWidget* CounterWindow::buildproductspanel()
     m_dbgridproduits->setObjectName(u"dbgridproduits"_s);
     m_dbgridproduits->setAccessibleName(u"Produits"_s);
     m_dbgridproduits->setFixedSize(346, 102);
-    m_dbgridproduits->setModel(&m_session->state().Produits());
+    m_produits = new SaleLinesModel(m_session->state().Produits(), this);
+    m_dbgridproduits->setModel(m_produits);
     m_dbgridproduits->verticalHeader()->setDefaultSectionSize(20);
     m_dbgridproduits->verticalHeader()->setFixedWidth(12);
     m_dbgridproduits->horizontalHeader()->setFixedHeight(20);
-    const int widths[] = {110, 60, 80, 70};
-    for (int column = 0; column < 4; ++column)
-        m_dbgridproduits->setColumnWidth(column, widths[column]);
+    for (const auto& [field, width] : {std::pair{Field::Code, 110}, std::pair{Field::Quantity, 60},
+                                       std::pair{Field::UnitPrice, 80}, std::pair{Field::Total, 70}})
+        m_dbgridproduits->setColumnWidth(SaleLinesModel::column(field), width);
 
     QLabel* vendeur = label(u"lbcodevendeur"_s, u"Vendeur :"_s, panelproduits);
     m_edvendeur = edit(u"edvendeur"_s, 64, panelproduits);
@@ -812,9 +809,9 @@ bool CounterWindow::addpointKeyPress(QKeyEvent* key)
 
 bool CounterWindow::dbgridproduitsKeyPress(QObject* watched, QKeyEvent* key)
 {
-    MemoryTable& produits = m_session->state().Produits();
+    SaleLines& produits = m_produits->lines();
     const QModelIndex current = m_dbgridproduits->currentIndex();
-    if (key->text() == u"."_s && current.column() == PriceColumn) {
+    if (key->text() == u"."_s && current.isValid() && SaleLinesModel::field(current) == Field::UnitPrice) {
         QKeyEvent comma(QEvent::KeyPress, Qt::Key_Comma, key->modifiers(), u","_s);
         QCoreApplication::sendEvent(watched, &comma);
         return true;
@@ -837,47 +834,48 @@ bool CounterWindow::dbgridproduitsKeyPress(QObject* watched, QKeyEvent* key)
         return true;
     }
     // Typing into the empty table starts its first line.
-    if (produits.rowCount() == 0 && !key->text().isEmpty() && key->text().at(0).isPrint()) {
+    if (produits.size() == 0 && !key->text().isEmpty() && key->text().at(0).isPrint()) {
         const int row = produits.appendpending();
-        m_dbgridproduits->setCurrentIndex(produits.index(row, CodeColumn));
+        m_dbgridproduits->setCurrentIndex(m_produits->cell(row, Field::Code));
     }
     return false;
 }
 
 void CounterWindow::dbgridproduitsEnter()
 {
-    MemoryTable& produits = m_session->state().Produits();
+    SaleLines& produits = m_produits->lines();
     const QModelIndex current = m_dbgridproduits->currentIndex();
     if (!current.isValid())
         return;
-    if (current.column() == PriceColumn)
+    const Field field = SaleLinesModel::field(current);
+    if (field == Field::UnitPrice)
         producttotal(current.row());
-    if (current.column() < TotalColumn) {
-        m_dbgridproduits->setCurrentIndex(produits.index(current.row(), current.column() + 1));
+    if (field != SaleLine::fields.back()) {
+        m_dbgridproduits->setCurrentIndex(current.siblingAtColumn(current.column() + 1));
         return;
     }
     // From "Total": the line is stored and a new one appended.
     if (produits.inserted(current.row()) || produits.entering(current.row())) {
-        if (const std::optional<QString> message = produits.post(current.row())) {
+        if (const std::optional<QString> message = produits.store(current.row())) {
             m_context.dialogs.information(*message);
             return;
         }
     }
     const int row = produits.appendpending();
-    m_dbgridproduits->setCurrentIndex(produits.index(row, CodeColumn));
+    m_dbgridproduits->setCurrentIndex(m_produits->cell(row, Field::Code));
 }
 
 void CounterWindow::dbgridproduitsCurrentChanged(const QModelIndex& current, const QModelIndex& previous)
 {
-    MemoryTable& produits = m_session->state().Produits();
-    // The view moves its cursor while a line is being removed or stored: that line is the table's
+    const SaleLines& produits = m_produits->lines();
+    // The view moves its cursor while a line is being removed or stored: that line is the lines'
     // business until the change is over.
-    if (produits.changing() || !previous.isValid() || previous.row() >= produits.rowCount())
+    if (produits.changing() || !previous.isValid() || previous.row() >= produits.size())
         return;
     // A number just refused on that line: the cursor goes back to it, nothing is stored meanwhile.
     if (m_refusal && m_refusal->index.row() == previous.row())
         return;
-    if (previous.column() == PriceColumn)
+    if (SaleLinesModel::field(previous) == Field::UnitPrice)
         producttotal(previous.row());
     if (current.row() != previous.row())
         storeline(previous.row());
@@ -885,14 +883,14 @@ void CounterWindow::dbgridproduitsCurrentChanged(const QModelIndex& current, con
 
 bool CounterWindow::storeline(int row)
 {
-    MemoryTable& produits = m_session->state().Produits();
+    SaleLines& produits = m_produits->lines();
     if (!produits.entering(row))
         return true;
-    if (produits.inserted(row) && produits.blank(row))
+    if (produits.inserted(row) && produits.at(row).blank())
         return produits.cancel(row);
-    if (const std::optional<QString> message = produits.post(row)) {
+    if (const std::optional<QString> message = produits.store(row)) {
         m_context.dialogs.information(*message);
-        m_dbgridproduits->setCurrentIndex(produits.index(row, CodeColumn));
+        m_dbgridproduits->setCurrentIndex(m_produits->cell(row, Field::Code));
         return false;
     }
     return true;
@@ -911,7 +909,7 @@ bool CounterWindow::tellrefusal()
     QAbstractItemDelegate* delegate = m_dbgridproduits->itemDelegate();
     if (QWidget* editor = m_dbgridproduits->indexWidget(m_dbgridproduits->currentIndex()))
         emit delegate->closeEditor(editor, QAbstractItemDelegate::NoHint);
-    const QString field = m_session->state().Produits().headerData(index.column(), Qt::Horizontal).toString();
+    const QString field = SaleLine::caption(SaleLinesModel::field(index));
     m_context.dialogs.information(Sale::unreadablemessage(index.row(), field, refusal.why));
     // The cursor in the cell, with what was typed, to be corrected.
     m_dbgridproduits->setFocus();
@@ -929,17 +927,17 @@ bool CounterWindow::storelines()
     GridEditing::commit(*m_dbgridproduits);
     if (tellrefusal())
         return false;
-    MemoryTable& produits = m_session->state().Produits();
+    const SaleLines& produits = m_produits->lines();
     // The price just typed counts as the column left.
     const QModelIndex current = m_dbgridproduits->currentIndex();
-    if (current.column() == PriceColumn)
+    if (current.isValid() && SaleLinesModel::field(current) == Field::UnitPrice)
         producttotal(current.row());
-    for (int row = 0; row < produits.rowCount();) {
-        const int rows = produits.rowCount();
+    for (int row = 0; row < produits.size();) {
+        const int rows = produits.size();
         if (!storeline(row))
             return false;
         // A dropped empty line leaves the next one at the same place.
-        if (produits.rowCount() == rows)
+        if (produits.size() == rows)
             ++row;
     }
     return true;
@@ -947,11 +945,10 @@ bool CounterWindow::storelines()
 
 void CounterWindow::nbInsertClick()
 {
-    MemoryTable& produits = m_session->state().Produits();
     if (!m_dbgridproduits->isEnabled() || !storelines())
         return;
-    const int row = produits.appendpending();
-    const QModelIndex index = produits.index(row, CodeColumn);
+    const int row = m_produits->lines().appendpending();
+    const QModelIndex index = m_produits->cell(row, Field::Code);
     m_dbgridproduits->setFocus();
     m_dbgridproduits->setCurrentIndex(index);
     m_dbgridproduits->edit(index);
@@ -959,17 +956,17 @@ void CounterWindow::nbInsertClick()
 
 void CounterWindow::nbDeleteClick()
 {
-    MemoryTable& produits = m_session->state().Produits();
+    SaleLines& produits = m_produits->lines();
     if (!m_dbgridproduits->isEnabled())
         return;
     GridEditing::commit(*m_dbgridproduits);
-    if (produits.rowCount() == 0)
+    if (produits.size() == 0)
         return;
     const int current = m_dbgridproduits->currentIndex().row();
-    const int row = current >= 0 && current < produits.rowCount() ? current : produits.rowCount() - 1;
+    const int row = current >= 0 && current < produits.size() ? current : produits.size() - 1;
     // The empty line the grid appended for the next product goes without a question, and nothing
     // else with it.
-    if (produits.inserted(row) && produits.blank(row)) {
+    if (produits.inserted(row) && produits.at(row).blank()) {
         produits.cancel(row);
         return;
     }
@@ -977,7 +974,7 @@ void CounterWindow::nbDeleteClick()
         return;
     // A new line never stored is dropped; a stored one is deleted and the amount follows.
     if (!produits.cancel(row))
-        produits.removerow(row);
+        produits.remove(row);
 }
 
 void CounterWindow::closeEvent(QCloseEvent* event)

@@ -24,6 +24,7 @@ class QTableWidget;
 class QToolBar;
 class QToolButton;
 class ReplyBuffer;
+class SaleLinesModel;
 class ReportOutput;
 class Settings;
 class Shell;
@@ -159,8 +160,8 @@ private:
     // Enter in the products grid, the text typed already stored in the field.
     void dbgridproduitsEnter();
     void dbgridproduitsCurrentChanged(const QModelIndex& current, const QModelIndex& previous);
-    // Stores the line being entered; an empty new line is dropped. False (the table's message
-    // shown, the cursor on the line) when it cannot be stored.
+    // Stores the line being entered; an empty new line is dropped. False (why shown, the cursor
+    // on the line) when it cannot be stored.
     bool storeline(int row);
     // Every line on screen as the sale sends it: the open cell editor committed, each line being
     // entered stored, empty new lines dropped. False when a line cannot be stored.
@@ -196,6 +197,8 @@ private:
     QToolButton* m_btnprintpoints = nullptr;
     QTableWidget* m_listecoupons = nullptr;
     QTableView* m_dbgridproduits = nullptr;
+    // The sale's lines as dbgridproduits shows them.
+    SaleLinesModel* m_produits = nullptr;
     QLineEdit* m_edvendeur = nullptr;
     QLineEdit* m_ednumvente = nullptr;
     QLineEdit* m_addpoint = nullptr;

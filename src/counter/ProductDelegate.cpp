@@ -1,15 +1,17 @@
 #include "counter/ProductDelegate.h"
 
-#include "data/MemoryTable.h"
+#include "counter/SaleLine.h"
+#include "counter/SaleLinesModel.h"
 
 #include <QLineEdit>
 
 void ProductDelegate::setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const
 {
-    const auto* table = qobject_cast<const MemoryTable*>(model);
+    const auto* lines = qobject_cast<const SaleLinesModel*>(model);
     const auto* line = qobject_cast<const QLineEdit*>(editor);
-    if (table && line) {
-        if (const std::optional<QString> why = table->unreadable(index.column(), line->text())) {
+    if (lines && line) {
+        if (const std::optional<QString> why =
+                SaleLine::unreadable(SaleLinesModel::field(index), line->text())) {
             emit refused(index, line->text(), *why);
             return;
         }

@@ -4,7 +4,6 @@
 #include "api/JsonGetters.h"
 #include "api/JsonValue.h"
 #include "api/ReplyBuffer.h"
-#include "data/MemoryTable.h"
 #include "data/NumberText.h"
 
 using namespace Qt::StringLiterals;
@@ -14,19 +13,19 @@ namespace Sale {
 namespace {
 
 // A number of a line on the wire: the general format with a point; empty for no value.
-QString wirenumber(const QVariant& value)
+QString wirenumber(const std::optional<double>& value)
 {
-    if (value.isNull())
+    if (!value)
         return {};
-    return generalformat(value.toDouble()).replace(u',', u'.');
+    return generalformat(*value).replace(u',', u'.');
 }
 
-QString wireinteger(const QVariant& value)
+QString wireinteger(const std::optional<qint64>& value)
 {
-    return value.isNull() ? QString() : QString::number(value.toLongLong());
+    return value ? QString::number(*value) : QString();
 }
 
-QString linetext(const Line& line)
+QString linetext(const SaleLine& line)
 {
     const QString code = jsonescape(line.code);
     return uR"({"AdEventDetail":{"detailType":"I","class1":"produit )"_s + code + uR"(","class10":")"_s +
@@ -58,17 +57,10 @@ Check checkamount(const QString& amount)
     return *value >= 100.0 ? Check::Confirm : Check::Ok;
 }
 
-double producttotal(const QVariant& quantity, const QVariant& unitprice)
+QString amountfromlines(const std::vector<SaleLine>& stored)
 {
-    const double q = quantity.isNull() ? 0.0 : quantity.toDouble();
-    const double p = unitprice.isNull() ? 0.0 : unitprice.toDouble();
-    return q * p;
-}
-
-QString amountfromlines(const MemoryTable& produits)
-{
-    const QVariant sum = produits.aggregate(u"AGG1"_s);
-    return sum.isNull() ? u"0"_s : generalformat(sum.toDouble());
+    const std::optional<double> sum = sumoftotals(stored);
+    return sum ? generalformat(*sum) : u"0"_s;
 }
 
 std::optional<QString> addten(const QString& amount)
@@ -79,18 +71,6 @@ std::optional<QString> addten(const QString& amount)
     if (!value)
         return std::nullopt;
     return generalformat(*value + 10.0);
-}
-
-std::vector<Line> lines(const MemoryTable& produits)
-{
-    std::vector<Line> out;
-    for (int row = 0; row < produits.rowCount(); ++row) {
-        if (produits.entering(row))
-            continue;
-        out.push_back({produits.value(row, u"Code Produit"_s).toString(), produits.value(row, u"Quantité"_s),
-                       produits.value(row, u"Prix Unitaire"_s), produits.value(row, u"Total"_s)});
-    }
-    return out;
 }
 
 QString requesttext(const Request& request)
@@ -108,7 +88,7 @@ QString requesttext(const Request& request)
     text += uR"("fvalue":")"_s + jsonescape(amount.replace(u',', u'.')) + u"\""_s;
     if (!request.lines.empty()) {
         QStringList details;
-        for (const Line& line : request.lines)
+        for (const SaleLine& line : request.lines)
             details.append(linetext(line));
         text += uR"(,"details":[)"_s + details.join(u',') + u"]"_s;
     }

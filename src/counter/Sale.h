@@ -1,28 +1,16 @@
 #pragma once
 
 #include "api/HttpClient.h"
+#include "counter/SaleLine.h"
 
 #include <QByteArray>
 #include <QString>
-#include <QVariant>
 #include <optional>
 #include <vector>
 
-class MemoryTable;
-
-// The sale rules of the counter: the amount checks, the line totals, the amount from the lines,
-// the "addCA" event that records a sale on the member and what its reply means. The counter
-// window runs them.
+// The sale rules of the counter: the amount checks, the amount from the stored lines, the "addCA"
+// event that records a sale on the member and what its reply means. The counter window runs them.
 namespace Sale {
-
-// One stored product line; an empty field holds no value.
-struct Line
-{
-    QString code;
-    QVariant quantity;
-    QVariant unitprice;
-    QVariant total;
-};
 
 struct Request
 {
@@ -30,8 +18,8 @@ struct Request
     QString idpharma;
     QString seller;
     QString number;
-    QString amount; // as typed, decimal comma
-    std::vector<Line> lines;
+    QString amount;              // as typed, decimal comma
+    std::vector<SaleLine> lines; // the stored lines, in order
 };
 
 // What the amount text allows.
@@ -46,17 +34,13 @@ enum class Check
 bool isempty(const QString& amount);
 Check checkamount(const QString& amount);
 
-// "Total" of a line: quantity × unit price, an empty one counting as 0.
-double producttotal(const QVariant& quantity, const QVariant& unitprice);
-// The amount field's text after a line is stored or deleted: the sum of the stored totals in the
-// general format, "0" when there is none.
-QString amountfromlines(const MemoryTable& produits);
+// The amount field's text after a line is stored or deleted: the sum of the stored lines' totals
+// in the general format, "0" when none has a total.
+QString amountfromlines(const std::vector<SaleLine>& stored);
 // "10 Points": the amount plus 10 in the general format; empty stays empty; none when the text
 // is no number.
 std::optional<QString> addten(const QString& amount);
 
-// The stored lines of the products table, in table order.
-std::vector<Line> lines(const MemoryTable& produits);
 // The request text of the sale, without the line break. The member id goes bare when it is a
 // JSON number and as a string otherwise; the seller code and sale number lose their double
 // quotes; every value is escaped inside its JSON string.

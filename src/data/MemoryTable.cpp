@@ -1,10 +1,7 @@
 #include "data/MemoryTable.h"
 
-#include "data/NumberText.h"
-
 #include <QLocale>
 #include <algorithm>
-#include <numeric>
 
 using namespace Qt::StringLiterals;
 
@@ -47,18 +44,8 @@ void MemoryTable::setindex(const Index& index)
             m_indexcolumns.push_back(column);
     }
     beginResetModel();
-    std::vector<std::size_t> order(m_rows.size());
-    std::iota(order.begin(), order.end(), std::size_t{0});
-    std::stable_sort(order.begin(), order.end(),
-                     [this](std::size_t a, std::size_t b) { return before(m_rows[a], m_rows[b]); });
-    std::vector<QVariantList> rows;
-    std::vector<State> states;
-    for (const std::size_t at : order) {
-        rows.push_back(std::move(m_rows[at]));
-        states.push_back(m_states[at]);
-    }
-    m_rows = std::move(rows);
-    m_states = std::move(states);
+    std::stable_sort(m_rows.begin(), m_rows.end(),
+                     [this](const QVariantList& a, const QVariantList& b) { return before(a, b); });
     endResetModel();
 }
 
@@ -87,7 +74,6 @@ int MemoryTable::appendrow(const QVariantList& values)
     const Changing guard(*this);
     beginInsertRows({}, at, at);
     m_rows.insert(place, std::move(row));
-    m_states.insert(m_states.begin() + at, State::Stored);
     endInsertRows();
     return at;
 }
@@ -106,112 +92,18 @@ void MemoryTable::appendrows(const std::vector<QVariantList>& rows)
 
     // A stable merge: a new row goes after every row already there that does not sort after it.
     std::vector<QVariantList> merged;
-    std::vector<State> states;
     merged.reserve(m_rows.size() + added.size());
-    states.reserve(m_rows.size() + added.size());
     std::size_t old = 0;
     for (QVariantList& row : added) {
-        while (old < m_rows.size() && !before(row, m_rows[old])) {
-            merged.push_back(std::move(m_rows[old]));
-            states.push_back(m_states[old]);
-            ++old;
-        }
+        while (old < m_rows.size() && !before(row, m_rows[old]))
+            merged.push_back(std::move(m_rows[old++]));
         merged.push_back(std::move(row));
-        states.push_back(State::Stored);
     }
-    for (; old < m_rows.size(); ++old) {
+    for (; old < m_rows.size(); ++old)
         merged.push_back(std::move(m_rows[old]));
-        states.push_back(m_states[old]);
-    }
     beginResetModel();
     m_rows = std::move(merged);
-    m_states = std::move(states);
     endResetModel();
-}
-
-int MemoryTable::appendpending()
-{
-    if (changing())
-        return -1;
-    const Changing guard(*this);
-    const int at = rowCount();
-    beginInsertRows({}, at, at);
-    QVariantList row;
-    for (std::size_t i = 0; i < m_fields.size(); ++i)
-        row.append(QVariant());
-    m_rows.push_back(std::move(row));
-    m_states.push_back(State::Inserting);
-    endInsertRows();
-    return at;
-}
-
-bool MemoryTable::entering(int row) const
-{
-    return row >= 0 && row < rowCount() && m_states[static_cast<std::size_t>(row)] != State::Stored;
-}
-
-bool MemoryTable::inserted(int row) const
-{
-    return row >= 0 && row < rowCount() && m_states[static_cast<std::size_t>(row)] == State::Inserting;
-}
-
-bool MemoryTable::blank(int row) const
-{
-    if (row < 0 || row >= rowCount())
-        return false;
-    const QVariantList& values = m_rows[static_cast<std::size_t>(row)];
-    return std::all_of(values.begin(), values.end(),
-                       [](const QVariant& value) { return value.toString().isEmpty(); });
-}
-
-std::optional<QString> MemoryTable::post(int row)
-{
-    if (changing() || !entering(row))
-        return std::nullopt;
-    const QVariantList& values = m_rows[static_cast<std::size_t>(row)];
-    for (std::size_t i = 0; i < m_fields.size(); ++i) {
-        const QVariant& value = values.at(static_cast<qsizetype>(i));
-        if (m_fields[i].required && (value.isNull() || value.toString().isEmpty()))
-            return u"Le champ '%1' doit avoir une valeur"_s.arg(m_fields[i].name);
-    }
-    m_states[static_cast<std::size_t>(row)] = State::Stored;
-    const Changing guard(*this);
-    emit posted(row);
-    return std::nullopt;
-}
-
-bool MemoryTable::cancel(int row)
-{
-    if (changing() || !inserted(row))
-        return false;
-    const Changing guard(*this);
-    beginRemoveRows({}, row, row);
-    m_rows.erase(m_rows.begin() + row);
-    m_states.erase(m_states.begin() + row);
-    endRemoveRows();
-    return true;
-}
-
-QVariant MemoryTable::aggregate(const QString& name) const
-{
-    for (const Aggregate& aggregate : m_aggregates) {
-        if (aggregate.name != name)
-            continue;
-        const QString expression = aggregate.expression.trimmed();
-        if (!expression.startsWith(u"SUM("_s, Qt::CaseInsensitive) || !expression.endsWith(u')'))
-            return {};
-        const int column = fieldindex(expression.mid(4, expression.size() - 5).trimmed());
-        if (column < 0)
-            return {};
-        std::optional<double> sum;
-        for (std::size_t row = 0; row < m_rows.size(); ++row) {
-            const QVariant& value = m_rows[row].at(column);
-            if (m_states[row] == State::Stored && !value.isNull())
-                sum = sum.value_or(0.0) + value.toDouble();
-        }
-        return sum ? QVariant(*sum) : QVariant();
-    }
-    return {};
 }
 
 QVariant MemoryTable::value(int row, const QString& field) const
@@ -226,21 +118,6 @@ QVariant MemoryTable::value(int row, int column) const
     return m_rows[static_cast<std::size_t>(row)].at(column);
 }
 
-bool MemoryTable::removerow(int row)
-{
-    if (changing() || row < 0 || row >= rowCount())
-        return false;
-    {
-        const Changing guard(*this);
-        beginRemoveRows({}, row, row);
-        m_rows.erase(m_rows.begin() + row);
-        m_states.erase(m_states.begin() + row);
-        endRemoveRows();
-    }
-    emit deleted();
-    return true;
-}
-
 void MemoryTable::clear()
 {
     if (m_rows.empty() || changing())
@@ -248,7 +125,6 @@ void MemoryTable::clear()
     const Changing guard(*this);
     beginResetModel();
     m_rows.clear();
-    m_states.clear();
     endResetModel();
 }
 
@@ -269,14 +145,8 @@ QVariant MemoryTable::data(const QModelIndex& index, int role) const
     const QVariant held = value(index.row(), index.column());
     if (held.isNull())
         return held;
-    switch (m_fields[static_cast<std::size_t>(index.column())].type) {
-    case Type::Float:
-        return generalformat(held.toDouble());
-    case Type::Integer:
+    if (m_fields[static_cast<std::size_t>(index.column())].type == Type::Integer)
         return QString::number(held.toLongLong());
-    case Type::Text:
-        break;
-    }
     return held;
 }
 
@@ -306,21 +176,8 @@ bool MemoryTable::setData(const QModelIndex& index, const QVariant& value, int r
     if (!held)
         return false;
     m_rows[static_cast<std::size_t>(index.row())][index.column()] = *held;
-    State& state = m_states[static_cast<std::size_t>(index.row())];
-    if (state == State::Stored)
-        state = State::Editing;
     emit dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
     return true;
-}
-
-std::optional<QString> MemoryTable::unreadable(int column, const QVariant& value) const
-{
-    if (column < 0 || column >= columnCount() || fitted(column, value))
-        return std::nullopt;
-    const QString text = value.toString().trimmed();
-    if (m_fields[static_cast<std::size_t>(column)].type == Type::Integer)
-        return u"'%1' n'est pas une valeur entière correcte"_s.arg(text);
-    return u"'%1' n'est pas une valeur en virgule flottante correcte"_s.arg(text);
 }
 
 std::optional<QVariant> MemoryTable::fitted(int column, const QVariant& value) const
@@ -337,17 +194,13 @@ std::optional<QVariant> MemoryTable::fitted(int column, const QVariant& value) c
     }
     if (!istext)
         return value;
-    // Texts typed into number fields: empty is no value, a comma is the decimal separator.
+    // Texts typed into number fields: empty is no value.
     const QString text = value.toString().trimmed();
     if (text.isEmpty())
         return QVariant();
-    if (field.type == Type::Integer) {
-        bool ok = false;
-        const qlonglong number = text.toLongLong(&ok);
-        return ok ? std::optional<QVariant>(number) : std::nullopt;
-    }
-    const std::optional<double> number = readfloat(text);
-    return number ? std::optional<QVariant>(*number) : std::nullopt;
+    bool ok = false;
+    const qlonglong number = text.toLongLong(&ok);
+    return ok ? std::optional<QVariant>(number) : std::nullopt;
 }
 
 bool MemoryTable::before(const QVariantList& a, const QVariantList& b) const

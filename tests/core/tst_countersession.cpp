@@ -13,8 +13,8 @@
 #include "counter/Coupons.h"
 #include "counter/Reconciliation.h"
 #include "counter/Sale.h"
+#include "counter/SaleLines.h"
 #include "counter/Settlement.h"
-#include "data/MemoryTable.h"
 #include "members/Lookup.h"
 #include "outbox/KeptSales.h"
 #include "platform/Clock.h"
@@ -192,7 +192,7 @@ private slots:
         QVERIFY(coupon);
 
         // The sale of two product lines, the amount from the lines.
-        MemoryTable& produits = session.state().Produits();
+        SaleLines& produits = session.state().Produits();
         QVERIFY(storeLines(produits, {{u"A100"_s, 2, 4.5, 9.0}, {u"B200"_s, 1, 16.8, 16.8}}));
         QCOMPARE(session.shown().amount, u"25,8"_s);
         session.setnumber(u"V-2026-1"_s);
@@ -206,7 +206,7 @@ private slots:
         QCOMPARE(session.shown().points, QString::number(before + 25));
         QCOMPARE(session.shown().amount, QString());
         QCOMPARE(session.shown().number, QString());
-        QCOMPARE(produits.rowCount(), 0);
+        QCOMPARE(produits.size(), 0);
         QVERIFY(!session.idle());
 
         // The coupon: asked first, the event then the status, then gone from the refreshed list.

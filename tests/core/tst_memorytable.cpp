@@ -116,7 +116,7 @@ private slots:
     void editingCutsTooAndOnlyWhenEditable()
     {
         using Type = MemoryTable::Type;
-        MemoryTable table(u"Produits"_s, {{u"Code Produit"_s, Type::Text, 5}});
+        MemoryTable table(u"enfants"_s, {{u"Sexe"_s, Type::Text, 5}});
         table.appendrow({u"A"_s});
         QVERIFY(!table.setData(table.index(0, 0), u"B"_s));
         QVERIFY(!(table.flags(table.index(0, 0)) & Qt::ItemIsEditable));

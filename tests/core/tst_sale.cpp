@@ -1,9 +1,6 @@
-#include "counter/CounterState.h"
 #include "counter/Sale.h"
-#include "data/MemoryTable.h"
 #include "data/NumberText.h"
 
-#include <QSignalSpy>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -133,45 +130,6 @@ private slots:
         QFETCH(QString, amount);
         QFETCH(QString, result);
         QCOMPARE(Sale::addten(amount).value_or(u"!"_s), result);
-    }
-
-    void productTable()
-    {
-        CounterState state;
-        MemoryTable& produits = state.Produits();
-        QCOMPARE(produits.aggregate(u"AGG1"_s), QVariant());
-        QCOMPARE(Sale::amountfromlines(produits), u"0"_s);
-
-        // A new line is not stored without its code, and then not summed nor sent.
-        const int first = produits.appendpending();
-        QVERIFY(produits.setData(produits.index(first, 1), u"3"_s));
-        QVERIFY(produits.setData(produits.index(first, 2), u"2,5"_s));
-        QVERIFY(!produits.setData(produits.index(first, 2), u"2,5,1"_s));
-        QCOMPARE(produits.data(produits.index(first, 2)).toString(), u"2,5"_s);
-        QCOMPARE(Sale::producttotal(produits.value(first, 1), produits.value(first, 2)), 7.5);
-        QVERIFY(produits.setData(produits.index(first, 3), 7.5));
-        QSignalSpy posted(&produits, &MemoryTable::posted);
-        QCOMPARE(produits.post(first), u"Le champ 'Code Produit' doit avoir une valeur"_s);
-        QVERIFY(produits.entering(first));
-        QVERIFY(Sale::lines(produits).empty());
-        QCOMPARE(produits.aggregate(u"AGG1"_s), QVariant());
-
-        QVERIFY(produits.setData(produits.index(first, 0), u"A100"_s));
-        QCOMPARE(produits.post(first), std::nullopt);
-        QCOMPARE(posted.size(), 1);
-        const int second = produits.appendrow({u"B200"_s, 1, 16.8, 16.8});
-        QCOMPARE(Sale::amountfromlines(produits), u"24,3"_s);
-        QCOMPARE(Sale::lines(produits).size(), std::size_t{2});
-
-        // An empty quantity or price counts as 0.
-        QCOMPARE(Sale::producttotal({}, 4.0), 0.0);
-
-        QSignalSpy deleted(&produits, &MemoryTable::deleted);
-        produits.removerow(second);
-        QCOMPARE(deleted.size(), 1);
-        QCOMPARE(Sale::amountfromlines(produits), u"7,5"_s);
-        produits.removerow(first);
-        QCOMPARE(Sale::amountfromlines(produits), u"0"_s);
     }
 
     void deniedmessage()

@@ -6,7 +6,7 @@
 #include "counter/CounterWindow.h"
 #include "counter/Coupons.h"
 #include "counter/ElidedLabel.h"
-#include "data/MemoryTable.h"
+#include "counter/SaleLines.h"
 #include "settings/ParametersWindow.h"
 
 #include <QAccessible>
@@ -130,7 +130,7 @@ private slots:
         QCOMPARE(sent, QByteArrayList{examplesale(member)});
         // The sale landed, the window reset and showed the member again.
         QCOMPARE(window.encours()->text(), QString::number(before.toInt() + 25));
-        QCOMPARE(window.state().Produits().rowCount(), 0);
+        QCOMPARE(window.state().Produits().size(), 0);
         QCOMPARE(window.addpoint()->text(), QString());
         QVERIFY(window.isVisible());
     }
@@ -145,22 +145,22 @@ private slots:
         counter.search(u"1010001"_s);
         counter.sent();
         act(window, {u"type:A100\n2\n4.5\n\nB200\n1\n16.8\n\n"_s});
-        MemoryTable& produits = window.state().Produits();
-        QCOMPARE(produits.rowCount(), 3);
+        SaleLines& produits = window.state().Produits();
+        QCOMPARE(produits.size(), 3);
         QCOMPARE(window.addpoint()->text(), u"25,8"_s);
 
         act(window, {u"click:nbDelete"_s});
-        QCOMPARE(produits.rowCount(), 2);
+        QCOMPARE(produits.size(), 2);
         QCOMPARE(counter.dialogs.texts(), QStringList());
 
         counter.dialogs.script({false});
         act(window, {u"click:nbDelete"_s});
-        QCOMPARE(produits.rowCount(), 2);
+        QCOMPARE(produits.size(), 2);
         counter.dialogs.script({true});
         act(window, {u"click:nbDelete"_s});
         QCOMPARE(counter.dialogs.texts(), QStringList(2, u"Supprimer l'enregistrement ?"_s));
-        QCOMPARE(produits.rowCount(), 1);
-        QCOMPARE(produits.value(0, u"Code Produit"_s).toString(), u"A100"_s);
+        QCOMPARE(produits.size(), 1);
+        QCOMPARE(produits.at(0).code, u"A100"_s);
         QCOMPARE(window.addpoint()->text(), u"9"_s);
         QCOMPARE(counter.sent(), QByteArrayList());
     }
@@ -176,7 +176,7 @@ private slots:
         act(window, {u"type:A100\n2\n4.5\n\n\n3"_s, u"click:btnadd"_s});
         QCOMPARE(counter.dialogs.texts(), QStringList{u"Le champ 'Code Produit' doit avoir une valeur"_s});
         QCOMPARE(sales(counter.sent()), QByteArrayList());
-        QCOMPARE(window.state().Produits().rowCount(), 2);
+        QCOMPARE(window.state().Produits().size(), 2);
         QCOMPARE(window.dbgridproduits()->currentIndex().row(), 1);
     }
 

@@ -6,6 +6,7 @@
 #include "api/CounterClient.h"
 #include "counter/CounterState.h"
 #include "counter/CounterWindow.h"
+#include "counter/SaleLines.h"
 #include "data/MemoryTable.h"
 #include "members/EnrolmentForm.h"
 #include "members/EnrolmentRules.h"

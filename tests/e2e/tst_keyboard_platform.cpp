@@ -7,6 +7,7 @@
 #include "counter/CounterWindow.h"
 #include "counter/Coupons.h"
 #include "counter/Sale.h"
+#include "counter/SaleLines.h"
 #include "data/MemoryTable.h"
 #include "history/HistoryWindow.h"
 #include "members/EnrolmentForm.h"
@@ -115,7 +116,7 @@ QString observe(RunningProgram& counter, const QString& what)
     if (what == u"addpoint"_s)
         return window.addpoint()->text();
     if (what == u"produits"_s)
-        return QString::number(window.state().Produits().rowCount());
+        return QString::number(window.state().Produits().size());
     if (what == u"enfants"_s)
         return QString::number(counter.program->formmember().enfants().rowCount());
     if (what == u"suppression"_s)

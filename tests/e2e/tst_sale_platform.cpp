@@ -3,7 +3,7 @@
 
 #include "counter/CounterState.h"
 #include "counter/CounterWindow.h"
-#include "data/MemoryTable.h"
+#include "counter/SaleLines.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -29,7 +29,7 @@ private slots:
         const int before = window.encours()->text().toInt(&number);
         QVERIFY(number);
 
-        MemoryTable& produits = window.state().Produits();
+        SaleLines& produits = window.state().Produits();
         QVERIFY(storeLines(produits, {{u"A100"_s, 2, 4.5, 9.0}, {u"B200"_s, 1, 16.8, 16.8}}));
         QCOMPARE(window.addpoint()->text(), u"25,8"_s);
         window.edvendeur()->setText(u"AB"_s);
@@ -44,7 +44,7 @@ private slots:
         QCOMPARE(window.addpoint()->text(), QString());
         QCOMPARE(window.ednumvente()->text(), QString());
         QCOMPARE(window.edvendeur()->text(), u"AB"_s);
-        QCOMPARE(produits.rowCount(), 0);
+        QCOMPARE(produits.size(), 0);
     }
 };
 

@@ -1,11 +1,13 @@
 #include "CounterRig.h"
 #include "GridReading.h"
 #include "Person.h"
+#include "ProductLines.h"
 #include "RecordingReportOutput.h"
 
 #include "api/HttpClient.h"
 #include "counter/CounterState.h"
 #include "counter/CounterWindow.h"
+#include "counter/SaleLines.h"
 #include "data/MemoryTable.h"
 #include "members/MemberChoiceDialog.h"
 #include "report/ReportLayout.h"
@@ -128,7 +130,10 @@ private slots:
         QCOMPARE(w.listecoupons()->columnCount(), 7);
         QCOMPARE(w.listecoupons()->toolTip(), u"info d'aide"_s);
         QCOMPARE(gridcolumn(w.dbgridproduits(), 0).size(), 0);
-        QCOMPARE(w.dbgridproduits()->model()->headerData(3, Qt::Horizontal).toString(), u"Total"_s);
+        QStringList titles;
+        for (int column = 0; column < w.dbgridproduits()->model()->columnCount(); ++column)
+            titles << w.dbgridproduits()->model()->headerData(column, Qt::Horizontal).toString();
+        QCOMPARE(titles, (QStringList{u"Code Produit"_s, u"Quantité"_s, u"Prix Unitaire"_s, u"Total"_s}));
         for (const char* name : {"btsearch", "btglyphsearch", "btglyphrefresh", "btnprintpoints", "add10pts",
                                  "SpeedButton2", "btnadd"})
             QVERIFY2(!counter.get<QToolButton>(name)->icon().isNull(), name);
@@ -569,11 +574,11 @@ private slots:
         Counter counter;
         CounterWindow& w = *counter.window;
         counter.showmember();
+        QVERIFY(storeLines(w.state().Produits(), {{u"A100"_s, 2, 4.5, 9.0}}));
         w.addpoint()->setText(amount);
         w.edvendeur()->setText(u"AB"_s);
         w.ednumvente()->setText(u"V12"_s);
         w.listecoupons()->item(1, 1)->setText(u"Coupon 20 €"_s);
-        w.state().Produits().appendrow({u"A100"_s, 2, 4.5, 9.0});
         counter.dialogs.script(answers);
 
         Person::click(counter.get<QToolButton>("SpeedButton2"));
@@ -583,7 +588,7 @@ private slots:
             QCOMPARE(w.lblnom()->text(), u"MME Marie DUPONT"_s);
             QCOMPARE(w.addpoint()->text(), amount);
             QCOMPARE(w.search()->text(), u"1010001"_s);
-            QCOMPARE(w.state().Produits().rowCount(), 1);
+            QCOMPARE(w.state().Produits().size(), 1);
             QVERIFY(!w.state().idle());
             return;
         }
@@ -594,7 +599,7 @@ private slots:
         QCOMPARE(w.addpoint()->text(), QString());
         QCOMPARE(w.edvendeur()->text(), u"AB"_s);
         QCOMPARE(w.ednumvente()->text(), QString());
-        QCOMPARE(w.state().Produits().rowCount(), 0);
+        QCOMPARE(w.state().Produits().size(), 0);
         QCOMPARE(w.state().member().Getcardnumber(), QString());
         // The reset keeps the member id; only the next lookup replaces it.
         QCOMPARE(w.state().currentmemberid(), u"7"_s);
@@ -609,10 +614,10 @@ private slots:
         Counter counter;
         CounterWindow& w = *counter.window;
         counter.showmember();
+        QVERIFY(storeLines(w.state().Produits(), {{u"A100"_s, 2, 4.5, 9.0}}));
         w.addpoint()->setText(u"25,8"_s);
         w.edvendeur()->setText(u"AB"_s);
         w.ednumvente()->setText(u"V12"_s);
-        w.state().Produits().appendrow({u"A100"_s, 2, 4.5, 9.0});
         counter.server.enqueue(
             CaptureServer::ok(memberreply().replace("\"nbPoint\":110", "\"nbPoint\":135")));
         Person::click(w.btsearch());
@@ -622,7 +627,7 @@ private slots:
         QCOMPARE(w.addpoint()->text(), u"25,8"_s);
         QCOMPARE(w.edvendeur()->text(), u"AB"_s);
         QCOMPARE(w.ednumvente()->text(), u"V12"_s);
-        QCOMPARE(w.state().Produits().rowCount(), 1);
+        QCOMPARE(w.state().Produits().size(), 1);
     }
 
     void couponQueryFollowsAMemberShown_data()

@@ -7,6 +7,7 @@
 #include "app/Program.h"
 #include "counter/CounterState.h"
 #include "counter/CounterWindow.h"
+#include "counter/SaleLines.h"
 #include "data/DataModule.h"
 #include "data/MemoryTable.h"
 #include "history/HistoryWindow.h"
@@ -288,7 +289,7 @@ private slots:
         QTRY_VERIFY(counter.isActiveWindow());
         QCOMPARE(QApplication::focusWidget(), counter.dbgridproduits());
         QTest::keyClick(counter.windowHandle(), Qt::Key_A, Qt::NoModifier);
-        QCOMPARE(counter.state().Produits().rowCount(), 1);
+        QCOMPARE(counter.state().Produits().size(), 1);
     }
 
     // The window opens on its list, also after the keyboard was left on "Annuler", and Escape

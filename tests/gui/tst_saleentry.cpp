@@ -1,10 +1,12 @@
 #include "CounterRig.h"
 #include "Person.h"
+#include "ProductLines.h"
 
 #include "counter/CounterState.h"
 #include "counter/CounterWindow.h"
 #include "counter/Sale.h"
-#include "data/MemoryTable.h"
+#include "counter/SaleLines.h"
+#include "counter/SaleLinesModel.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -15,7 +17,11 @@
 
 using namespace Qt::StringLiterals;
 
+Q_DECLARE_METATYPE(SaleLine::Field)
+
 namespace {
+
+using Field = SaleLine::Field;
 
 const QByteArray member =
     R"({"FidelityMember":{"id":4711,"cardnumber":"1010001","name":"DUPONT","firstname":"Marie","nbPoint":110}})";
@@ -34,8 +40,13 @@ public:
         window->btsearchClick();
         QCOMPARE(window->lblnom()->text().isEmpty(), false);
     }
-    MemoryTable& produits() { return window->state().Produits(); }
-    QString cell(int row, int column) const { return grid->model()->index(row, column).data().toString(); }
+    SaleLines& produits() { return window->state().Produits(); }
+    // The grid's cell of a field of a line, and what it shows.
+    QModelIndex at(int row, Field field) const
+    {
+        return grid->model()->index(row, SaleLinesModel::column(field));
+    }
+    QString cell(int row, Field field) const { return at(row, field).data().toString(); }
     // The open cell editor, opened on the current cell when there is none.
     QLineEdit* editor()
     {
@@ -147,15 +158,14 @@ private slots:
         Counter counter;
         counter.showmember();
         counter.window->edvendeur()->setText(u"AB"_s);
-        counter.produits().appendrow({u"A100"_s, 2, 4.5, 9.0});
-        counter.produits().appendrow({u"B200"_s, 1, 16.8, 16.8});
+        QVERIFY(storeLines(counter.produits(), {{u"A100"_s, 2, 4.5, 9.0}, {u"B200"_s, 1, 16.8, 16.8}}));
         counter.window->addpoint()->setText(u"25,8"_s);
         counter.server.enqueue(CaptureServer::ok(accepted));
         counter.server.enqueue(CaptureServer::ok(member));
         counter.window->validatesale();
         QCOMPARE(counter.server.requests().size(), 3);
         QCOMPARE(CaptureServer::bodyof(counter.server.requests().at(1)), example.toUtf8() + "\r\n");
-        QCOMPARE(counter.produits().rowCount(), 0);
+        QCOMPARE(counter.produits().size(), 0);
         QCOMPARE(counter.dialogs.shown().size(), 0);
     }
 
@@ -192,7 +202,7 @@ private slots:
         counter.showmember();
         counter.window->edvendeur()->setText(u"AB"_s);
         counter.window->ednumvente()->setText(u"V1"_s);
-        counter.produits().appendrow({u"A100"_s, 2, 4.5, 9.0});
+        QVERIFY(storeLines(counter.produits(), {{u"A100"_s, 2, 4.5, 9.0}}));
         counter.window->addpoint()->setText(u"9"_s);
         counter.server.enqueue(CaptureServer::raw(answer));
         counter.window->validatesale();
@@ -202,7 +212,7 @@ private slots:
         QCOMPARE(counter.window->addpoint()->text(), u"9"_s);
         QCOMPARE(counter.window->edvendeur()->text(), u"AB"_s);
         QCOMPARE(counter.window->ednumvente()->text(), u"V1"_s);
-        QCOMPARE(counter.produits().rowCount(), 1);
+        QCOMPARE(counter.produits().size(), 1);
         QCOMPARE(counter.window->lblnom()->text().isEmpty(), false);
         QVERIFY(counter.window->btnadd()->isEnabled());
 
@@ -281,46 +291,46 @@ private slots:
     {
         Counter counter;
         counter.showmember();
-        MemoryTable& produits = counter.produits();
+        SaleLines& produits = counter.produits();
         counter.window->findChild<QToolButton*>(u"nbInsert"_s)->click();
-        QCOMPARE(produits.rowCount(), 1);
+        QCOMPARE(produits.size(), 1);
         counter.type(u"A100"_s);
-        QCOMPARE(counter.grid->currentIndex().column(), 1);
+        QCOMPARE(counter.grid->currentIndex(), counter.at(0, Field::Quantity));
         counter.type(u"3"_s);
         // "." becomes ","; leaving the price by Enter sets the total.
         counter.type(u"2.5"_s);
-        QCOMPARE(counter.cell(0, 2), u"2,5"_s);
-        QCOMPARE(counter.cell(0, 3), u"7,5"_s);
-        QCOMPARE(counter.grid->currentIndex().column(), 3);
+        QCOMPARE(counter.cell(0, Field::UnitPrice), u"2,5"_s);
+        QCOMPARE(counter.cell(0, Field::Total), u"7,5"_s);
+        QCOMPARE(counter.grid->currentIndex(), counter.at(0, Field::Total));
         QCOMPARE(counter.window->addpoint()->text(), QString());
         // Enter in "Total" stores the line, the amount follows, a new line starts.
         counter.type(QString());
         QCOMPARE(counter.window->addpoint()->text(), u"7,5"_s);
-        QCOMPARE(produits.rowCount(), 2);
-        QCOMPARE(counter.grid->currentIndex(), produits.index(1, 0));
+        QCOMPARE(produits.size(), 2);
+        QCOMPARE(counter.grid->currentIndex(), counter.at(1, Field::Code));
 
         // Leaving the price by another means sets the total too.
         counter.type(u"B200"_s);
         counter.type(u"2"_s);
         QVERIFY(counter.editor());
         Person::type(u"4"_s);
-        Person::click(counter.grid, produits.index(1, 0));
-        QCOMPARE(counter.cell(1, 3), u"8"_s);
-        Person::click(counter.grid, produits.index(1, 3));
+        Person::click(counter.grid, counter.at(1, Field::Code));
+        QCOMPARE(counter.cell(1, Field::Total), u"8"_s);
+        Person::click(counter.grid, counter.at(1, Field::Total));
         counter.type(QString());
         QCOMPARE(counter.window->addpoint()->text(), u"15,5"_s);
 
         // The new empty line is dropped when the cursor leaves it.
-        QCOMPARE(produits.rowCount(), 3);
-        Person::click(counter.grid, produits.index(0, 0));
-        QCOMPARE(produits.rowCount(), 2);
+        QCOMPARE(produits.size(), 3);
+        Person::click(counter.grid, counter.at(0, Field::Code));
+        QCOMPARE(produits.size(), 2);
 
         // Deleting: the amount is the other line's total, then "0".
         counter.dialogs.script({false});
         counter.window->nbDeleteClick();
-        QCOMPARE(produits.rowCount(), 2);
+        QCOMPARE(produits.size(), 2);
         counter.window->nbDeleteClick();
-        QCOMPARE(produits.rowCount(), 1);
+        QCOMPARE(produits.size(), 1);
         QCOMPARE(counter.window->addpoint()->text(), u"8"_s);
         counter.window->nbDeleteClick();
         QCOMPARE(counter.window->addpoint()->text(), u"0"_s);
@@ -331,15 +341,15 @@ private slots:
     {
         Counter counter;
         counter.showmember();
-        MemoryTable& produits = counter.produits();
+        SaleLines& produits = counter.produits();
         counter.window->nbInsertClick();
         counter.type(QString());
         counter.type(u"1"_s);
         counter.type(u"5"_s);
         counter.type(QString());
         QCOMPARE(counter.dialogs.texts(), QStringList{u"Le champ 'Code Produit' doit avoir une valeur"_s});
-        QCOMPARE(produits.rowCount(), 1);
-        QCOMPARE(counter.grid->currentIndex().column(), 3);
+        QCOMPARE(produits.size(), 1);
+        QCOMPARE(counter.grid->currentIndex(), counter.at(0, Field::Total));
         // Nor sent: the sale stops at the same message.
         counter.window->addpoint()->setText(u"5"_s);
         counter.window->validatesale();
@@ -351,7 +361,7 @@ private slots:
     // was typed, and no sale goes out.
     void unreadableNumberKeepsTheCursor_data()
     {
-        QTest::addColumn<int>("column");
+        QTest::addColumn<Field>("field");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<int>("key");
         QTest::addColumn<QString>("shown"); // in the editor afterwards
@@ -361,14 +371,18 @@ private slots:
             "Corrigez la valeur."_s;
         const QString price = u"Ligne 1, colonne « Prix Unitaire » : 'x1,5' n'est pas une valeur en virgule "
                               "flottante correcte. Corrigez la valeur."_s;
-        QTest::newRow("quantity 2,5, Enter") << 1 << u"2,5"_s << int(Qt::Key_Return) << u"2,5"_s << quantity;
-        QTest::newRow("quantity 2,5, Tab") << 1 << u"2,5"_s << int(Qt::Key_Tab) << u"2,5"_s << quantity;
-        QTest::newRow("price x1.5, Enter") << 2 << u"x1.5"_s << int(Qt::Key_Return) << u"x1,5"_s << price;
-        QTest::newRow("price x1.5, F9") << 2 << u"x1.5"_s << int(Qt::Key_F9) << u"x1,5"_s << price;
+        QTest::newRow("quantity 2,5, Enter")
+            << Field::Quantity << u"2,5"_s << int(Qt::Key_Return) << u"2,5"_s << quantity;
+        QTest::newRow("quantity 2,5, Tab")
+            << Field::Quantity << u"2,5"_s << int(Qt::Key_Tab) << u"2,5"_s << quantity;
+        QTest::newRow("price x1.5, Enter")
+            << Field::UnitPrice << u"x1.5"_s << int(Qt::Key_Return) << u"x1,5"_s << price;
+        QTest::newRow("price x1.5, F9")
+            << Field::UnitPrice << u"x1.5"_s << int(Qt::Key_F9) << u"x1,5"_s << price;
     }
     void unreadableNumberKeepsTheCursor()
     {
-        QFETCH(int, column);
+        QFETCH(Field, field);
         QFETCH(QString, typed);
         QFETCH(int, key);
         QFETCH(QString, shown);
@@ -377,19 +391,19 @@ private slots:
         counter.showmember();
         Person::click(counter.window->findChild<QToolButton*>(u"nbInsert"_s));
         counter.type(u"A100"_s);
-        if (column == 2)
+        if (field == Field::UnitPrice)
             counter.type(u"3"_s);
         Person::type(typed);
         Person::press(Qt::Key(key));
         QCoreApplication::processEvents();
 
         QCOMPARE(counter.dialogs.texts(), QStringList{message});
-        QCOMPARE(counter.grid->currentIndex(), counter.produits().index(0, column));
+        QCOMPARE(counter.grid->currentIndex(), counter.at(0, field));
         QLineEdit* editor = counter.editor();
         QVERIFY(editor);
         QCOMPARE(editor->text(), shown);
         QCOMPARE(QApplication::focusWidget(), editor);
-        QVERIFY(counter.produits().value(0, column).isNull());
+        QCOMPARE(counter.produits().at(0).text(field), QString());
         QCOMPARE(counter.methods(), QList<QByteArray>{"POST"});
 
         // Corrected, the line goes on.
@@ -398,7 +412,7 @@ private slots:
         Person::type(u"2"_s);
         Person::press(Qt::Key_Return);
         QCOMPARE(counter.dialogs.texts(), QStringList());
-        QCOMPARE(counter.produits().value(0, column).toInt(), 2);
+        QCOMPARE(counter.produits().at(0).text(field), u"2"_s);
     }
 
     // Never an amount nobody saw: a line still being typed at F9 is stored first, and when that
@@ -445,7 +459,7 @@ private slots:
             Person::type(typed);
         }
         if (pending) {
-            Person::click(counter.grid, counter.produits().index(1, 0));
+            Person::click(counter.grid, counter.at(1, Field::Code));
             counter.type(u"B200"_s);
             counter.type(u"1"_s);
             Person::type(u"16.8"_s);
@@ -465,7 +479,7 @@ private slots:
             QCOMPARE(counter.dialogs.texts(),
                      QStringList{u"La ligne en cours de saisie a été enregistrée : le total de la vente est "
                                  "maintenant de 25,8 euros. Vérifiez-le puis validez la vente à nouveau."_s});
-            QCOMPARE(counter.produits().rowCount(), 2);
+            QCOMPARE(counter.produits().size(), 2);
             counter.dialogs.clear();
             f9();
         } else {
@@ -517,7 +531,7 @@ private slots:
             return;
         QVERIFY(counter.window->isVisible());
         QCOMPARE(counter.window->addpoint()->text(), amount);
-        QCOMPARE(counter.produits().rowCount(), code.isEmpty() ? 0 : 1);
+        QCOMPARE(counter.produits().size(), code.isEmpty() ? 0 : 1);
         counter.dialogs.clear();
         counter.dialogs.script({true});
         QVERIFY(counter.window->close());

@@ -11,7 +11,7 @@
 
 #include "counter/CounterState.h"
 #include "counter/CounterWindow.h"
-#include "data/MemoryTable.h"
+#include "counter/SaleLines.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -208,10 +208,10 @@ private:
     QString broken()
     {
         CounterWindow& window = m_counter.window();
-        MemoryTable& produits = window.state().Produits();
+        SaleLines& produits = window.state().Produits();
         if (produits.changing())
             return u"la table des produits est restée au milieu d'un changement (pas %1)"_s.arg(m_done);
-        if (produits.rowCount() != 0 && !window.dbgridproduits()->isEnabled())
+        if (produits.size() != 0 && !window.dbgridproduits()->isEnabled())
             return u"des lignes de produits sans client affiché (pas %1)"_s.arg(m_done);
         return {};
     }

@@ -17,7 +17,7 @@
 #include "counter/CounterState.h"
 #include "counter/Coupons.h"
 #include "counter/Sale.h"
-#include "data/MemoryTable.h"
+#include "counter/SaleLines.h"
 #include "outbox/KeptSales.h"
 #include "outbox/OutboxWatch.h"
 #include "platform/Clock.h"
@@ -186,7 +186,7 @@ private:
     // attempts reached it.
     void sale()
     {
-        MemoryTable& lines = m_session.state().Produits();
+        SaleLines& lines = m_session.state().Produits();
         const bool again = !m_typed.number.isEmpty() && m_session.shown().number == m_typed.number;
         if (!again) {
             const int cents = int(m_random.bounded(100, 9999));

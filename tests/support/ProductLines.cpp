@@ -1,18 +1,18 @@
 #include "ProductLines.h"
 
-#include "data/MemoryTable.h"
+#include "counter/SaleLines.h"
 
-bool storeLines(MemoryTable& produits, const std::vector<QVariantList>& lines)
+bool storeLines(SaleLines& produits, const std::vector<SaleLine>& lines)
 {
-    for (const QVariantList& values : lines) {
+    for (const SaleLine& line : lines) {
         const int row = produits.appendpending();
         if (row < 0)
             return false;
-        for (int column = 0; column < values.size(); ++column) {
-            if (!produits.setData(produits.index(row, column), values[column]))
+        for (const SaleLine::Field field : SaleLine::fields) {
+            if (produits.settext(row, field, line.text(field)))
                 return false;
         }
-        if (produits.post(row))
+        if (produits.store(row))
             return false;
     }
     return true;

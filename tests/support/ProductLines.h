@@ -1,12 +1,13 @@
 #pragma once
 
-#include <QVariantList>
+#include "counter/SaleLine.h"
+
 #include <vector>
 
-class MemoryTable;
+class SaleLines;
 
-// Stores product lines as the counter's grid stores a line the pharmacist leaves: each added at
-// the end, its cells set through the model, then posted, so that the counter takes the amount
-// from the stored lines as it does after every line. False when a line is refused (a cell that
-// cannot hold its value, a required cell empty).
-bool storeLines(MemoryTable& produits, const std::vector<QVariantList>& lines);
+// Stores product lines as the counter's grid stores a line the pharmacist types: each added at
+// the end, each field typed as its cell shows it, then stored, so that the counter takes the
+// amount from the stored lines as it does after every line. False when a line is refused (a text
+// its field cannot hold, no code).
+bool storeLines(SaleLines& produits, const std::vector<SaleLine>& lines);
