@@ -24,6 +24,7 @@
 #include "report/PreviewReportOutput.h"
 #include "sender/KeptSending.h"
 #include "settings/ParametersWindow.h"
+#include "settings/SettingsSession.h"
 #include "settings/UpdateProgress.h"
 #include "settings/Updater.h"
 
@@ -84,29 +85,22 @@ Program::Program(const Switches& switches, Dialogs& dialogs, Shell& shell, Clock
                 [this] { m_formhisto->historiquerequested(m_counterWindow->state().eventlist()); });
     });
     create([&] {
-        m_formparams = std::make_unique<ParametersWindow>(m_settings, m_dialogs, m_counterWindow.get());
-        // Every client of the platform sends the credentials last validated: the connection holder
-        // (created at the end of start-up) takes the header at each validation too, so a corrected
-        // password reaches the member saves without a restart.
-        m_formparams->setauthorizationtarget([this](const HttpHeaders& headers) {
-            m_counterclient->client().setcustomheaders(headers);
-            if (m_connexion)
-                m_connexion->client().setcustomheaders(headers);
-        });
-        connect(m_counterWindow.get(), &CounterWindow::parametresrequested, m_formparams.get(),
-                &QDialog::exec);
+        m_updater =
+            std::make_unique<Updater>(m_settings, m_buffer, m_dialogs, m_shell, m_counterclient->client());
+        m_settingssession = std::make_unique<SettingsSession>(
+            SettingsSession::Context{m_settings, m_dialogs, m_counterclient->client(), m_updater.get()});
         // "Annuler" on incomplete settings once the program runs: the program ends as soon as the
         // window has closed. During start-up main() sees endrequested() instead.
-        connect(m_formparams.get(), &ParametersWindow::endapplication, this, [this] {
+        connect(m_settingssession.get(), &SettingsSession::endapplication, this, [this] {
             if (m_running)
                 QMetaObject::invokeMethod(
                     m_counterWindow.get(), [this] { m_counterWindow->close(); }, Qt::QueuedConnection);
         });
-        m_updater =
-            std::make_unique<Updater>(m_settings, m_buffer, m_dialogs, m_shell, m_counterclient->client());
+        m_formparams = std::make_unique<ParametersWindow>(*m_settingssession, m_counterWindow.get());
+        connect(m_counterWindow.get(), &CounterWindow::parametresrequested, m_formparams.get(),
+                &QDialog::exec);
         m_updateprogress = std::make_unique<UpdateProgress>(*m_formparams);
         m_updater->setdisplay(m_updateprogress.get());
-        m_formparams->setcheckupdate([this] { m_updater->checkupdate(); });
         m_formparams->formcreate();
     });
     create([&] {
@@ -117,6 +111,10 @@ Program::Program(const Switches& switches, Dialogs& dialogs, Shell& shell, Clock
                 m_dialogs.exception(failure);
         }
         m_connexion = std::make_unique<Connection>(m_counterclient->client(), m_buffer, url, m_logfile.get());
+        // Every client of the platform sends the credentials last validated: a corrected password
+        // reaches the member saves without a restart.
+        if (m_settingssession)
+            m_settingssession->addclient(m_connexion->client());
         m_membersession = std::make_unique<MemberSession>(
             MemberSession::Context{*m_connexion, *m_counterclient, m_settings, m_dialogs, m_clock});
         if (m_formmember)
@@ -172,6 +170,7 @@ Program::~Program()
     m_updater.reset();
     m_updateprogress.reset();
     m_formparams.reset();
+    m_settingssession.reset();
     m_formhisto.reset();
     m_choixmembre.reset();
     m_formmember.reset();
@@ -219,7 +218,7 @@ void Program::showkept()
 
 bool Program::endrequested() const
 {
-    return m_formparams && m_formparams->endrequested();
+    return m_settingssession && m_settingssession->endrequested();
 }
 
 HttpProxy Program::kestrelproxy()

@@ -25,6 +25,7 @@ class MemberChoiceDialog;
 class MemberSession;
 class ParametersWindow;
 class ReportOutput;
+class SettingsSession;
 class Shell;
 class UpdateProgress;
 class WaitIndicator;
@@ -38,8 +39,8 @@ class Updater;
 //  4 data module      the shared tables
 //  5 choice dialog
 //  6 history window
-//  7 parameters       reads the settings, builds the Authorization header and checks for a new
-//                     version, or asks for the settings
+//  7 parameters       its session reads the settings, builds the Authorization header and checks
+//                     for a new version, or the window asks for the settings
 //  8 connection       copies the counter client's proxy and headers, opens the log with "log";
 //                     the member session saves through it
 //  9 outbox           the writes not known yet and the sales kept while the platform was away,
@@ -57,6 +58,7 @@ public:
     const Switches& switches() const { return m_switches; }
     ReplyBuffer& buffer() { return m_buffer; }
     Settings& settings() { return m_settings; }
+    SettingsSession& settingssession() { return *m_settingssession; }
     CounterClient& counterclient() { return *m_counterclient; }
     Connection& connexion() { return *m_connexion; }
     MemberSession& membersession() { return *m_membersession; }
@@ -110,8 +112,11 @@ private:
     std::unique_ptr<DataModule> m_dataModule;
     std::unique_ptr<MemberChoiceDialog> m_choixmembre;
     std::unique_ptr<HistoryWindow> m_formhisto;
-    std::unique_ptr<ParametersWindow> m_formparams;
     std::unique_ptr<Updater> m_updater;
+    // Start-up, "Valider" and "Annuler" of the parameters window; declared before the window,
+    // which refers to it.
+    std::unique_ptr<SettingsSession> m_settingssession;
+    std::unique_ptr<ParametersWindow> m_formparams;
     std::unique_ptr<UpdateProgress> m_updateprogress;
     std::unique_ptr<LogFile> m_logfile;
     std::unique_ptr<Connection> m_connexion;
