@@ -9,6 +9,7 @@
 #include "counter/CounterSession.h"
 #include "counter/CounterState.h"
 #include "counter/CounterWindow.h"
+#include "counter/MemberEditing.h"
 #include "data/DataModule.h"
 #include "history/HistoryWindow.h"
 #include "members/EnrolmentForm.h"
@@ -64,8 +65,12 @@ Program::Program(const Switches& switches, Dialogs& dialogs, Shell& shell, Clock
         m_formmember = std::make_unique<EnrolmentForm>(m_dialogs, m_clock, m_counterWindow.get());
         m_formmember->setreportoutput(m_reportoutput.get());
         m_formmember->setpharmacie([this] { return m_settings.getpharmacie(); });
-        connect(m_counterWindow.get(), &CounterWindow::adhesionrequested, this, &Program::adhesion);
-        connect(m_counterWindow.get(), &CounterWindow::modificationrequested, this, &Program::modification);
+        m_memberediting = std::make_unique<MemberEditing>(m_counterWindow->session(), *m_formmember);
+        connect(m_counterWindow.get(), &CounterWindow::adhesionrequested, this, [this] {
+            m_counterWindow->showoutcome(m_memberediting->adhesion(m_counterWindow->seller()));
+        });
+        connect(m_counterWindow.get(), &CounterWindow::modificationrequested, this,
+                [this] { m_memberediting->modification(m_counterWindow->seller()); });
     });
     create([&] {
         m_formlog = std::make_unique<LogWindow>(m_buffer);
@@ -173,30 +178,11 @@ Program::~Program()
     m_settingssession.reset();
     m_formhisto.reset();
     m_choixmembre.reset();
+    m_memberediting.reset();
     m_formmember.reset();
     m_formlog.reset();
     m_counterWindow.reset();
     m_reportoutput.reset();
-}
-
-void Program::adhesion()
-{
-    CounterWindow& counter = *m_counterWindow;
-    if (m_formmember->execute(counter.state().member(), SaveMode::Create, counter.seller()))
-        counter.setsearchtext(QStringLiteral("ID=") + m_formmember->edited().Getid());
-    // An empty search text looks nothing up.
-    counter.btsearchClick();
-}
-
-void Program::modification()
-{
-    CounterWindow& counter = *m_counterWindow;
-    Member& current = counter.state().member();
-    const Member before = current;
-    // A form closed without a successful save leaves the record as the platform holds it.
-    if (!m_formmember->execute(current, SaveMode::Update, counter.seller()))
-        current = before;
-    counter.refreshmember();
 }
 
 void Program::sendkept()

@@ -22,6 +22,7 @@ class OutboxWatch;
 class LogFile;
 class LogWindow;
 class MemberChoiceDialog;
+class MemberEditing;
 class MemberSession;
 class ParametersWindow;
 class ReportOutput;
@@ -58,7 +59,6 @@ public:
     const Switches& switches() const { return m_switches; }
     ReplyBuffer& buffer() { return m_buffer; }
     Settings& settings() { return m_settings; }
-    SettingsSession& settingssession() { return *m_settingssession; }
     CounterClient& counterclient() { return *m_counterclient; }
     Connection& connexion() { return *m_connexion; }
     MemberSession& membersession() { return *m_membersession; }
@@ -82,10 +82,6 @@ signals:
     void finished();
 
 private:
-    // "ADHESION": the form in create mode; a new member is then looked up by its id.
-    void adhesion();
-    // "MODIFICATION": the form on the member shown, whose labels then show the record.
-    void modification();
     // The kept sales go to the platform now, with the settings as they are.
     void sendkept();
     // "N ventes en attente d'envoi": their list.
@@ -112,6 +108,8 @@ private:
     std::unique_ptr<DataModule> m_dataModule;
     std::unique_ptr<MemberChoiceDialog> m_choixmembre;
     std::unique_ptr<HistoryWindow> m_formhisto;
+    // "ADHESION" and "MODIFICATION": the enrolment form on the counter's member.
+    std::unique_ptr<MemberEditing> m_memberediting;
     std::unique_ptr<Updater> m_updater;
     // Start-up, "Valider" and "Annuler" of the parameters window; declared before the window,
     // which refers to it.
