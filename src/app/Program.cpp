@@ -9,6 +9,7 @@
 #include "counter/CounterSession.h"
 #include "counter/CounterState.h"
 #include "counter/CounterWindow.h"
+#include "counter/MemberEditing.h"
 #include "data/DataModule.h"
 #include "history/HistoryWindow.h"
 #include "members/EnrolmentForm.h"
@@ -24,6 +25,7 @@
 #include "report/PreviewReportOutput.h"
 #include "sender/KeptSending.h"
 #include "settings/ParametersWindow.h"
+#include "settings/SettingsSession.h"
 #include "settings/UpdateProgress.h"
 #include "settings/Updater.h"
 
@@ -63,8 +65,12 @@ Program::Program(const Switches& switches, Dialogs& dialogs, Shell& shell, Clock
         m_formmember = std::make_unique<EnrolmentForm>(m_dialogs, m_clock, m_counterWindow.get());
         m_formmember->setreportoutput(m_reportoutput.get());
         m_formmember->setpharmacie([this] { return m_settings.getpharmacie(); });
-        connect(m_counterWindow.get(), &CounterWindow::adhesionrequested, this, &Program::adhesion);
-        connect(m_counterWindow.get(), &CounterWindow::modificationrequested, this, &Program::modification);
+        m_memberediting = std::make_unique<MemberEditing>(m_counterWindow->session(), *m_formmember);
+        connect(m_counterWindow.get(), &CounterWindow::adhesionrequested, this, [this] {
+            m_counterWindow->showoutcome(m_memberediting->adhesion(m_counterWindow->seller()));
+        });
+        connect(m_counterWindow.get(), &CounterWindow::modificationrequested, this,
+                [this] { m_memberediting->modification(m_counterWindow->seller()); });
     });
     create([&] {
         m_formlog = std::make_unique<LogWindow>(m_buffer);
@@ -84,29 +90,22 @@ Program::Program(const Switches& switches, Dialogs& dialogs, Shell& shell, Clock
                 [this] { m_formhisto->historiquerequested(m_counterWindow->state().eventlist()); });
     });
     create([&] {
-        m_formparams = std::make_unique<ParametersWindow>(m_settings, m_dialogs, m_counterWindow.get());
-        // Every client of the platform sends the credentials last validated: the connection holder
-        // (created at the end of start-up) takes the header at each validation too, so a corrected
-        // password reaches the member saves without a restart.
-        m_formparams->setauthorizationtarget([this](const HttpHeaders& headers) {
-            m_counterclient->client().setcustomheaders(headers);
-            if (m_connexion)
-                m_connexion->client().setcustomheaders(headers);
-        });
-        connect(m_counterWindow.get(), &CounterWindow::parametresrequested, m_formparams.get(),
-                &QDialog::exec);
+        m_updater =
+            std::make_unique<Updater>(m_settings, m_buffer, m_dialogs, m_shell, m_counterclient->client());
+        m_settingssession = std::make_unique<SettingsSession>(
+            SettingsSession::Context{m_settings, m_dialogs, m_counterclient->client(), m_updater.get()});
         // "Annuler" on incomplete settings once the program runs: the program ends as soon as the
         // window has closed. During start-up main() sees endrequested() instead.
-        connect(m_formparams.get(), &ParametersWindow::endapplication, this, [this] {
+        connect(m_settingssession.get(), &SettingsSession::endapplication, this, [this] {
             if (m_running)
                 QMetaObject::invokeMethod(
                     m_counterWindow.get(), [this] { m_counterWindow->close(); }, Qt::QueuedConnection);
         });
-        m_updater =
-            std::make_unique<Updater>(m_settings, m_buffer, m_dialogs, m_shell, m_counterclient->client());
+        m_formparams = std::make_unique<ParametersWindow>(*m_settingssession, m_counterWindow.get());
+        connect(m_counterWindow.get(), &CounterWindow::parametresrequested, m_formparams.get(),
+                &QDialog::exec);
         m_updateprogress = std::make_unique<UpdateProgress>(*m_formparams);
         m_updater->setdisplay(m_updateprogress.get());
-        m_formparams->setcheckupdate([this] { m_updater->checkupdate(); });
         m_formparams->formcreate();
     });
     create([&] {
@@ -117,6 +116,10 @@ Program::Program(const Switches& switches, Dialogs& dialogs, Shell& shell, Clock
                 m_dialogs.exception(failure);
         }
         m_connexion = std::make_unique<Connection>(m_counterclient->client(), m_buffer, url, m_logfile.get());
+        // Every client of the platform sends the credentials last validated: a corrected password
+        // reaches the member saves without a restart.
+        if (m_settingssession)
+            m_settingssession->addclient(m_connexion->client());
         m_membersession = std::make_unique<MemberSession>(
             MemberSession::Context{*m_connexion, *m_counterclient, m_settings, m_dialogs, m_clock});
         if (m_formmember)
@@ -173,32 +176,14 @@ Program::~Program()
     m_updater.reset();
     m_updateprogress.reset();
     m_formparams.reset();
+    m_settingssession.reset();
     m_formhisto.reset();
     m_choixmembre.reset();
+    m_memberediting.reset();
     m_formmember.reset();
     m_formlog.reset();
     m_counterWindow.reset();
     m_reportoutput.reset();
-}
-
-void Program::adhesion()
-{
-    CounterWindow& counter = *m_counterWindow;
-    if (m_formmember->execute(counter.state().member(), SaveMode::Create, counter.seller()))
-        counter.setsearchtext(QStringLiteral("ID=") + m_formmember->edited().Getid());
-    // An empty search text looks nothing up.
-    counter.btsearchClick();
-}
-
-void Program::modification()
-{
-    CounterWindow& counter = *m_counterWindow;
-    Member& current = counter.state().member();
-    const Member before = current;
-    // A form closed without a successful save leaves the record as the platform holds it.
-    if (!m_formmember->execute(current, SaveMode::Update, counter.seller()))
-        current = before;
-    counter.refreshmember();
 }
 
 void Program::sendkept()
@@ -220,7 +205,7 @@ void Program::showkept()
 
 bool Program::endrequested() const
 {
-    return m_formparams && m_formparams->endrequested();
+    return m_settingssession && m_settingssession->endrequested();
 }
 
 HttpProxy Program::kestrelproxy()

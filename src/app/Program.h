@@ -22,9 +22,11 @@ class OutboxWatch;
 class LogFile;
 class LogWindow;
 class MemberChoiceDialog;
+class MemberEditing;
 class MemberSession;
 class ParametersWindow;
 class ReportOutput;
+class SettingsSession;
 class Shell;
 class UpdateProgress;
 class WaitIndicator;
@@ -38,8 +40,8 @@ class Updater;
 //  4 data module      the shared tables
 //  5 choice dialog
 //  6 history window
-//  7 parameters       reads the settings, builds the Authorization header and checks for a new
-//                     version, or asks for the settings
+//  7 parameters       its session reads the settings, builds the Authorization header and checks
+//                     for a new version, or the window asks for the settings
 //  8 connection       copies the counter client's proxy and headers, opens the log with "log";
 //                     the member session saves through it
 //  9 outbox           the writes not known yet and the sales kept while the platform was away,
@@ -80,10 +82,6 @@ signals:
     void finished();
 
 private:
-    // "ADHESION": the form in create mode; a new member is then looked up by its id.
-    void adhesion();
-    // "MODIFICATION": the form on the member shown, whose labels then show the record.
-    void modification();
     // The kept sales go to the platform now, with the settings as they are.
     void sendkept();
     // "N ventes en attente d'envoi": their list.
@@ -110,8 +108,13 @@ private:
     std::unique_ptr<DataModule> m_dataModule;
     std::unique_ptr<MemberChoiceDialog> m_choixmembre;
     std::unique_ptr<HistoryWindow> m_formhisto;
-    std::unique_ptr<ParametersWindow> m_formparams;
+    // "ADHESION" and "MODIFICATION": the enrolment form on the counter's member.
+    std::unique_ptr<MemberEditing> m_memberediting;
     std::unique_ptr<Updater> m_updater;
+    // Start-up, "Valider" and "Annuler" of the parameters window; declared before the window,
+    // which refers to it.
+    std::unique_ptr<SettingsSession> m_settingssession;
+    std::unique_ptr<ParametersWindow> m_formparams;
     std::unique_ptr<UpdateProgress> m_updateprogress;
     std::unique_ptr<LogFile> m_logfile;
     std::unique_ptr<Connection> m_connexion;

@@ -81,6 +81,9 @@ public:
 
     // The lookup with the text of the search field ("Chercher", "Rechercher", "Actualiser").
     void btsearchClick();
+    // Paints, then tells the pharmacist what the step told; after a member was loaded the
+    // keyboard goes to the product lines.
+    void showoutcome(const CounterOutcome& outcome);
     // "Client Suivant": reset after confirmation when an amount is typed, search field emptied.
     void nextCustomer();
     // "ADELYA": the platform's operator page in the browser.
@@ -148,9 +151,6 @@ private:
 
     // Paints what the session shows.
     void render();
-    // Paints, then tells the pharmacist what the step told; after a member was loaded the
-    // keyboard goes to the product lines.
-    void showoutcome(const CounterOutcome& outcome);
     // "Utiliser": the session records the use, the pharmacist is told, the member is refreshed.
     void usecoupon(const Coupons::Coupon& coupon);
 

@@ -2,6 +2,7 @@
 
 #include "members/EnrolmentSheet.h"
 #include "members/Member.h"
+#include "members/MemberEditor.h"
 
 #include <QAbstractItemView>
 #include <QDialog>
@@ -24,7 +25,7 @@ class ReportOutput;
 // the counter (SaveMode::Update). Fields are checked as the user leaves them; "Valider" checks the
 // required ones, copies the controls into the edited record, has the member session save it on the
 // platform and shows what the save tells.
-class EnrolmentForm final : public QDialog
+class EnrolmentForm final : public QDialog, public MemberEditor
 {
     Q_OBJECT
 public:
@@ -40,11 +41,11 @@ public:
     // place) with the counter's seller code, without showing it.
     void prepare(Member& amember, SaveMode typeappel, const QString& codevendeur);
     // Prepares the form and shows it modally; true when the platform accepted the member.
-    bool execute(Member& amember, SaveMode typeappel, const QString& codevendeur);
+    bool execute(Member& amember, SaveMode typeappel, const QString& codevendeur) override;
 
     SaveMode mode() const { return m_mode; }
     // The record the form edits: its own in create mode, the caller's in update mode.
-    const Member& edited() const { return *m_edited; }
+    const Member& edited() const override { return *m_edited; }
     bool saved() const { return m_saved; }
     MemoryTable& enfants() { return *m_enfants; }
 

@@ -1,11 +1,6 @@
 #include "ParametersWindow.h"
 
-#include "platform/Dialogs.h"
-#include "platform/WorkFolder.h"
-#include "settings/Settings.h"
-
 #include <QCloseEvent>
-#include <QDir>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -52,8 +47,8 @@ QLabel* newlabel(QWidget* parent, const QString& text, QWidget* buddy)
 
 } // namespace
 
-ParametersWindow::ParametersWindow(Settings& settings, Dialogs& dialogs, QWidget* parent)
-    : QDialog(parent), m_settings(settings), m_dialogs(dialogs)
+ParametersWindow::ParametersWindow(SettingsSession& session, QWidget* parent)
+    : QDialog(parent), m_session(session)
 {
     setObjectName(QStringLiteral("formparams"));
     setWindowTitle(QStringLiteral("Saisie des Paramètres"));
@@ -158,80 +153,36 @@ ParametersWindow::ParametersWindow(Settings& settings, Dialogs& dialogs, QWidget
     connect(m_Button2, &QPushButton::clicked, this, &ParametersWindow::cancel);
 }
 
-void ParametersWindow::setauthorizationtarget(std::function<void(HttpHeaders)> target)
-{
-    m_authorizationtarget = std::move(target);
-}
-
-void ParametersWindow::setcheckupdate(std::function<void()> checkupdate)
-{
-    m_checkupdate = std::move(checkupdate);
-}
-
 void ParametersWindow::formcreate()
 {
-    const WorkFolder::Location folder = WorkFolder::locate();
-    if (!folder.ok)
-        m_dialogs.information(QStringLiteral("Impossible de créer le répertoire de travail"));
-    m_settings.setapplicationdata(folder.path);
-
-    if (!m_settings.read()) {
-        m_dialogs.information(QStringLiteral("Erreur en lecture des parametres"));
-        hide();
-    }
+    m_session.open();
+    // The boxes are filled before the update check, which may show this window with its bar.
     fillboxes();
-
-    if (m_settings.complete()) {
-        setauthorization();
-        if (m_checkupdate)
-            m_checkupdate();
+    if (!m_session.start()) {
         hide();
         return;
     }
-    m_dialogs.information(QStringLiteral("Vous devez renseigner les parametres de connexion"));
     setmasked(false);
     exec();
 }
 
-void ParametersWindow::setauthorization()
-{
-    if (m_authorizationtarget)
-        m_authorizationtarget(m_settings.authorizationheaders());
-}
-
 void ParametersWindow::fillboxes()
 {
-    const QStringList pharmacie = m_settings.getpharmacie();
-    m_edapikey->setText(m_settings.apikey());
-    m_edlogin->setText(m_settings.login());
-    m_edpwd->setText(m_settings.password());
-    m_edcodepharmacie->setText(m_settings.idpharma());
-    m_edurladelya->setText(m_settings.url());
-    m_libellepharma->setText(pharmacie.at(0));
-    m_adrpharma->setText(pharmacie.at(1));
-    m_adr2pharma->setText(pharmacie.at(2));
-    m_cppharma->setText(pharmacie.at(3));
-    m_villepharma->setText(pharmacie.at(4));
+    const Settings::Values held = m_session.settings().values();
+    m_edapikey->setText(held.apikey);
+    m_edlogin->setText(held.login);
+    m_edpwd->setText(held.password);
+    m_edcodepharmacie->setText(held.idpharma);
+    m_edurladelya->setText(held.url);
+    m_libellepharma->setText(held.libellepharma);
+    m_adrpharma->setText(held.adrpharma);
+    m_adr2pharma->setText(held.adr2pharma);
+    m_cppharma->setText(held.cppharma);
+    m_villepharma->setText(held.villepharma);
 }
 
-void ParametersWindow::validate()
+Settings::Values ParametersWindow::typed() const
 {
-    for (const QLineEdit* required : {m_edapikey, m_edcodepharmacie, m_edpwd, m_edlogin}) {
-        if (required->text().isEmpty()) {
-            m_dialogs.information(QStringLiteral("Vous devez renseigner toutes les zones"));
-            return;
-        }
-    }
-    // The settings file keeps one line per value: a line break (pasted with a key or a password)
-    // would change the value behind the user's back.
-    for (QLineEdit* box : {m_edapikey, m_edcodepharmacie, m_edlogin, m_edpwd, m_libellepharma, m_adrpharma,
-                           m_adr2pharma, m_cppharma, m_villepharma}) {
-        if (box->text().contains(u'\n') || box->text().contains(u'\r')) {
-            m_dialogs.information(QStringLiteral("Les paramètres ne doivent pas contenir de saut de ligne"));
-            box->setFocus();
-            return;
-        }
-    }
     Settings::Values values;
     values.apikey = m_edapikey->text();
     values.login = m_edlogin->text();
@@ -243,28 +194,49 @@ void ParametersWindow::validate()
     values.adr2pharma = m_adr2pharma->text();
     values.cppharma = m_cppharma->text();
     values.villepharma = m_villepharma->text();
-    if (!m_settings.write(values)) {
-        // The values are held for this run all the same; the user must know they are not saved.
-        m_dialogs.exception(
-            QStringLiteral("Impossible d'enregistrer les paramètres dans « %1 ».\n%2\nLes paramètres saisis "
-                           "restent utilisés jusqu'à la fermeture du programme.")
-                .arg(QDir::toNativeSeparators(m_settings.inipath()), m_settings.errorstring()));
+    return values;
+}
+
+QLineEdit* ParametersWindow::box(SettingsSession::Box which) const
+{
+    switch (which) {
+    case SettingsSession::Box::apikey:
+        return m_edapikey;
+    case SettingsSession::Box::idpharma:
+        return m_edcodepharmacie;
+    case SettingsSession::Box::login:
+        return m_edlogin;
+    case SettingsSession::Box::password:
+        return m_edpwd;
+    case SettingsSession::Box::url:
+        return m_edurladelya;
+    case SettingsSession::Box::libellepharma:
+        return m_libellepharma;
+    case SettingsSession::Box::adrpharma:
+        return m_adrpharma;
+    case SettingsSession::Box::adr2pharma:
+        return m_adr2pharma;
+    case SettingsSession::Box::cppharma:
+        return m_cppharma;
+    case SettingsSession::Box::villepharma:
+        return m_villepharma;
     }
-    setauthorization();
-    done(QDialog::Accepted);
+    return nullptr;
+}
+
+void ParametersWindow::validate()
+{
+    const SettingsSession::Step step = m_session.validate(typed());
+    if (step.focus)
+        box(*step.focus)->setFocus();
+    if (step.close)
+        done(QDialog::Accepted);
 }
 
 void ParametersWindow::cancel()
 {
-    if (m_settings.cancelallowed()) {
+    if (m_session.cancel().close)
         done(QDialog::Rejected);
-        return;
-    }
-    m_dialogs.information(
-        QStringLiteral("Les parametres ne sont pas complets - l'application ne peut pas fonctionner"));
-    m_endrequested = true;
-    emit endapplication();
-    done(QDialog::Rejected);
 }
 
 void ParametersWindow::setmasked(bool masked)

@@ -1,50 +1,36 @@
 #pragma once
 
-#include "api/HttpClient.h"
+#include "settings/SettingsSession.h"
 
 #include <QDialog>
 
-#include <functional>
-
-class Dialogs;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
-class Settings;
 
 // The parameters window: the modal screen in which the user types the account settings and the
-// pharmacy's name and address. At start it reads the settings and shows itself only when they
-// are incomplete; afterwards the counter window's "PARAMETRES" button shows it with exec().
+// pharmacy's name and address. It shows the held values, hands what was typed to its
+// SettingsSession and does what the session answers. At start it shows itself only when the
+// session asks for the settings; afterwards the counter window's "PARAMETRES" button shows it with
+// exec().
 class ParametersWindow final : public QDialog
 {
     Q_OBJECT
 public:
-    ParametersWindow(Settings& settings, Dialogs& dialogs, QWidget* parent = nullptr);
+    explicit ParametersWindow(SettingsSession& session, QWidget* parent = nullptr);
 
-    // Where the Authorization header goes: the counter client's custom headers.
-    void setauthorizationtarget(std::function<void(HttpHeaders)> target);
-    // The update check, run at start when the settings are complete.
-    void setcheckupdate(std::function<void()> checkupdate);
-
-    // Start-up: work folder, settings, boxes; then either the Authorization header and the update
-    // check, or the modal entry of the settings.
+    // Start-up: the session reads the settings, the boxes show them; then the session either
+    // hands the Authorization header on and checks for a new version, or the settings are typed
+    // in this window, shown modally.
     void formcreate();
-    // Builds the Authorization header from the held values and hands it to the counter client.
-    void setauthorization();
 
-    // "Annuler" was pressed while the held settings were incomplete: the program must end.
-    bool endrequested() const { return m_endrequested; }
     // Shown by the updater while a new version is downloaded.
     QProgressBar* progressbar() const { return m_ProgressBar1; }
 
-    // "Valider": the required boxes, the settings written, the Authorization header handed on.
+    // "Valider": the typed values to the session; the window closes when they are taken.
     void validate();
-    // "Annuler": closes; with incomplete settings the program must end.
+    // "Annuler": the session decides whether the program goes on; the window closes.
     void cancel();
-
-signals:
-    // Emitted with endrequested(): start-up finishes its creations and the event loop ends.
-    void endapplication();
 
 protected:
     void setVisible(bool visible) override;
@@ -58,12 +44,11 @@ private:
     void formkeydown(const QKeyEvent& event);
     void setmasked(bool masked);
     void fillboxes();
+    // The ten boxes as typed.
+    Settings::Values typed() const;
+    QLineEdit* box(SettingsSession::Box which) const;
 
-    Settings& m_settings;
-    Dialogs& m_dialogs;
-    std::function<void(HttpHeaders)> m_authorizationtarget;
-    std::function<void()> m_checkupdate;
-    bool m_endrequested = false;
+    SettingsSession& m_session;
 
     QLineEdit* m_edapikey = nullptr;
     QLineEdit* m_edcodepharmacie = nullptr;

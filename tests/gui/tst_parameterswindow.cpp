@@ -1,9 +1,15 @@
+#include "CaptureServer.h"
 #include "Person.h"
+#include "RecordingShell.h"
 #include "ScriptedDialogs.h"
 #include "SmallDisk.h"
 #include "TestFiles.h"
+#include "api/CounterClient.h"
+#include "api/ReplyBuffer.h"
 #include "settings/ParametersWindow.h"
 #include "settings/Settings.h"
+#include "settings/SettingsSession.h"
+#include "settings/Updater.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -38,21 +44,30 @@ const QStringList kedits = {
     QStringLiteral("villepharma"),
 };
 
-// One parameters window with its settings, scripted dialogs, and a record of what it hands to
-// the counter client and of the update checks it starts.
+// One parameters window on its session, with the settings, scripted dialogs, the counter client
+// that takes the Authorization header, and an update server on loopback that counts the checks
+// (its empty reply is no version: nothing is offered).
 struct Fixture
 {
     explicit Fixture(const QString& workdir)
     {
         qputenv("QUILBA_WORKDIR", workdir.toUtf8());
-        window = std::make_unique<ParametersWindow>(settings, dialogs);
-        window->setauthorizationtarget([this](HttpHeaders headers) {
-            calls.append(QStringLiteral("authorization"));
-            authorizations.push_back(std::move(headers));
-        });
-        window->setcheckupdate([this] { calls.append(QStringLiteral("checkupdate")); });
+        qputenv("QUILBA_UPDATE_URL", update.url(QStringLiteral("/updatequilba")).toUtf8());
+        window = std::make_unique<ParametersWindow>(session);
     }
-    ~Fixture() { qunsetenv("QUILBA_WORKDIR"); }
+    ~Fixture()
+    {
+        qunsetenv("QUILBA_WORKDIR");
+        qunsetenv("QUILBA_UPDATE_URL");
+    }
+
+    // The Authorization header of the counter client; empty while it has none.
+    QByteArray authorization() const
+    {
+        const HttpHeaders& headers = counter.customheaders();
+        return headers.empty() ? QByteArray() : headers.front().second;
+    }
+    qsizetype updatechecks() const { return update.requests().size(); }
 
     QLineEdit* edit(const QString& name) const { return window->findChild<QLineEdit*>(name); }
     QPushButton* button(const QString& name) const { return window->findChild<QPushButton*>(name); }
@@ -94,11 +109,15 @@ struct Fixture
         });
     }
 
+    CaptureServer update;
     Settings settings;
     ScriptedDialogs dialogs;
+    ReplyBuffer buffer;
+    RecordingShell shell;
+    HttpClient counter{CounterClient::profile()};
+    Updater updater{settings, buffer, dialogs, shell, counter};
+    SettingsSession session{{settings, dialogs, counter, &updater}};
     std::unique_ptr<ParametersWindow> window;
-    std::vector<HttpHeaders> authorizations;
-    QStringList calls;
 };
 
 void writecomplete(const QString& folder)
@@ -213,7 +232,7 @@ private slots:
         f.window->formcreate();
         QVERIFY(sawmodal);
         QVERIFY(!f.window->isVisible());
-        QVERIFY(!f.window->endrequested());
+        QVERIFY(!f.session.endrequested());
         QCOMPARE(f.dialogs.texts(), QStringList{kconnexionmissing});
         QVERIFY(f.masked());
 
@@ -225,9 +244,8 @@ private slots:
         QCOMPARE(f.settings.apikey(), QStringLiteral(" cle "));
         QCOMPARE(f.settings.getpharmacie(), QStringList(5, QString()));
         // The header from the validated values; no update check after an entry at start.
-        QCOMPARE(f.calls, QStringList{QStringLiteral("authorization")});
-        QCOMPARE(f.authorizations.back().front().second,
-                 "Basic " + QByteArray(" cle ;zo\xE9:a;b:c").toBase64());
+        QCOMPARE(f.updatechecks(), 0);
+        QCOMPARE(f.authorization(), "Basic " + QByteArray(" cle ;zo\xE9:a;b:c").toBase64());
     }
 
     void validerNeedsTheFourBoxes_data()
@@ -254,11 +272,12 @@ private slots:
             QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("quilba.ini"))));
             QVERIFY(!f.settings.complete());
             QVERIFY(f.settings.getpharmacie().at(0).isEmpty());
-            QVERIFY(f.calls.isEmpty());
+            QVERIFY(f.authorization().isEmpty());
             f.click(QStringLiteral("Button2"));
         });
         f.window->formcreate();
-        QVERIFY(f.window->endrequested());
+        QVERIFY(f.session.endrequested());
+        QCOMPARE(f.updatechecks(), 0);
     }
 
     // The settings file keeps one line per value: a value pasted with a line break is refused
@@ -281,7 +300,8 @@ private slots:
         const QByteArray before = readfile(dir.filePath(QStringLiteral("quilba.ini")));
         Fixture f(dir.path());
         f.window->formcreate();
-        f.calls.clear();
+        const QByteArray held = f.authorization();
+        QCOMPARE(held, "Basic " + QByteArray("cle;pharma:secret").toBase64());
         f.whenmodal([&] {
             QGuiApplication::clipboard()->setText(text);
             f.edit(box)->selectAll();
@@ -296,7 +316,7 @@ private slots:
         });
         f.window->exec();
         QCOMPARE(readfile(dir.filePath(QStringLiteral("quilba.ini"))), before);
-        QVERIFY(f.calls.isEmpty());
+        QCOMPARE(f.authorization(), held);
         QCOMPARE(f.settings.password(), QStringLiteral("secret"));
     }
 
@@ -304,7 +324,7 @@ private slots:
     {
         QTemporaryDir dir;
         Fixture f(dir.path());
-        QSignalSpy ended(f.window.get(), &ParametersWindow::endapplication);
+        QSignalSpy ended(&f.session, &SettingsSession::endapplication);
         f.whenmodal([&] {
             for (const QString& name : kedits)
                 f.type(name, QStringLiteral("1"));
@@ -313,9 +333,10 @@ private slots:
         f.window->formcreate();
         QVERIFY(!f.window->isVisible());
         QCOMPARE(f.dialogs.texts(), (QStringList{kconnexionmissing, knotcomplete}));
-        QVERIFY(f.window->endrequested());
+        QVERIFY(f.session.endrequested());
         QCOMPARE(ended.count(), 1);
-        QVERIFY(f.calls.isEmpty());
+        QVERIFY(f.authorization().isEmpty());
+        QCOMPARE(f.updatechecks(), 0);
         QVERIFY(!f.settings.complete());
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("quilba.ini"))));
     }
@@ -331,12 +352,13 @@ private slots:
         f.window->formcreate();
         QVERIFY(!f.window->isVisible());
         QVERIFY(f.dialogs.texts().isEmpty());
-        QCOMPARE(f.calls, (QStringList{QStringLiteral("authorization"), QStringLiteral("checkupdate")}));
+        QCOMPARE(f.authorization(), "Basic " + QByteArray("k;l:p").toBase64());
+        QCOMPARE(f.updatechecks(), 1);
 
         f.whenmodal([&] { f.click(QStringLiteral("Button2")); });
         f.window->exec();
         QCOMPARE(f.dialogs.texts(), QStringList{knotcomplete});
-        QVERIFY(f.window->endrequested());
+        QVERIFY(f.session.endrequested());
     }
 
     void annulerWithCompleteSettingsKeepsHeldValues()
@@ -348,9 +370,9 @@ private slots:
         f.window->formcreate();
         QVERIFY(!f.window->isVisible());
         QVERIFY(f.dialogs.texts().isEmpty());
-        QCOMPARE(f.calls, (QStringList{QStringLiteral("authorization"), QStringLiteral("checkupdate")}));
+        QCOMPARE(f.updatechecks(), 1);
         const QByteArray held = "Basic " + QByteArray("cle;pharma:secret").toBase64();
-        QCOMPARE(f.authorizations.back(), (HttpHeaders{{"Authorization", held}}));
+        QCOMPARE(f.counter.customheaders(), (HttpHeaders{{"Authorization", held}}));
 
         f.whenmodal([&] {
             QVERIFY(f.masked());
@@ -360,11 +382,12 @@ private slots:
             f.click(QStringLiteral("Button2"));
         });
         f.window->exec();
-        QVERIFY(!f.window->endrequested());
+        QVERIFY(!f.session.endrequested());
         QVERIFY(f.dialogs.texts().isEmpty());
         QCOMPARE(f.settings.apikey(), QStringLiteral("cle"));
         QCOMPARE(f.settings.authorizationvalue(), held);
-        QCOMPARE(f.calls.size(), 2);
+        QCOMPARE(f.authorization(), held);
+        QCOMPARE(f.updatechecks(), 1);
         QCOMPARE(readfile(dir.filePath(QStringLiteral("quilba.ini"))), file);
         // The boxes are not reset: they show what was typed when the window opens again.
         QCOMPARE(f.edit(QStringLiteral("edapikey"))->text(), QStringLiteral("autre"));
@@ -408,7 +431,8 @@ private slots:
             QStringLiteral("Impossible d'enregistrer les paramètres")));
         QVERIFY(!f.window->isVisible());
         QVERIFY(f.settings.complete());
-        QCOMPARE(f.calls, QStringList{QStringLiteral("authorization")});
+        QCOMPARE(f.authorization(), "Basic " + QByteArray("x;x:x").toBase64());
+        QCOMPARE(f.updatechecks(), 0);
     }
 
     // Valider when the file cannot take the new values: the old bytes stay (a link's target is not
@@ -447,7 +471,6 @@ private slots:
         const QByteArray before = readfile(holder);
         Fixture f(folder);
         f.window->formcreate();
-        f.calls.clear();
         f.whenmodal([&] {
             f.type(QStringLiteral("edpwd"), QStringLiteral("nouveau"));
             f.click(QStringLiteral("Button1"));
@@ -466,9 +489,7 @@ private slots:
         QCOMPARE(QFileInfo(folder + QStringLiteral("/quilba.ini")).isSymLink(), link);
         QVERIFY(!f.window->isVisible());
         QCOMPARE(f.settings.password(), QStringLiteral("nouveau"));
-        QCOMPARE(f.calls, QStringList{QStringLiteral("authorization")});
-        QCOMPARE(f.authorizations.back().front().second,
-                 "Basic " + QByteArray("cle;pharma:nouveau").toBase64());
+        QCOMPARE(f.authorization(), "Basic " + QByteArray("cle;pharma:nouveau").toBase64());
     }
 
     // The credentials are hidden behind "#", one per character, until Ctrl+Shift+D.

@@ -6,6 +6,7 @@
 #include "api/ReplyBuffer.h"
 #include "settings/ParametersWindow.h"
 #include "settings/Settings.h"
+#include "settings/SettingsSession.h"
 #include "settings/UpdateProgress.h"
 #include "settings/Updater.h"
 
@@ -58,7 +59,9 @@ private slots:
     {
         Settings settings(m_work.path());
         ScriptedDialogs dialogs;
-        ParametersWindow window(settings, dialogs);
+        HttpClient counter(CounterClient::profile());
+        SettingsSession session({settings, dialogs, counter});
+        ParametersWindow window(session);
         QProgressBar* bar = window.findChild<QProgressBar*>(u"ProgressBar1"_s);
         QVERIFY(bar);
         UpdateProgress progress(window);
@@ -107,9 +110,10 @@ private slots:
         dialogs.onquestion = [&server] { server.reset(); };
         RecordingShell shell;
         HttpClient counter(CounterClient::profile());
-        ParametersWindow window(settings, dialogs);
-        UpdateProgress progress(window);
         Updater updater(settings, buffer, dialogs, shell, counter);
+        SettingsSession session({settings, dialogs, counter});
+        ParametersWindow window(session);
+        UpdateProgress progress(window);
         updater.setdisplay(&progress);
         updater.setinstaller(Updater::Installer::SetupProgram);
 
