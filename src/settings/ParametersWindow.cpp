@@ -169,31 +169,15 @@ void ParametersWindow::formcreate()
 void ParametersWindow::fillboxes()
 {
     const Settings::Values held = m_session.settings().values();
-    m_edapikey->setText(held.apikey);
-    m_edlogin->setText(held.login);
-    m_edpwd->setText(held.password);
-    m_edcodepharmacie->setText(held.idpharma);
-    m_edurladelya->setText(held.url);
-    m_libellepharma->setText(held.libellepharma);
-    m_adrpharma->setText(held.adrpharma);
-    m_adr2pharma->setText(held.adr2pharma);
-    m_cppharma->setText(held.cppharma);
-    m_villepharma->setText(held.villepharma);
+    for (const SettingsSession::Box which : SettingsSession::boxes)
+        box(which)->setText(held.*SettingsSession::valueof(which));
 }
 
 Settings::Values ParametersWindow::typed() const
 {
     Settings::Values values;
-    values.apikey = m_edapikey->text();
-    values.login = m_edlogin->text();
-    values.password = m_edpwd->text();
-    values.idpharma = m_edcodepharmacie->text();
-    values.url = m_edurladelya->text();
-    values.libellepharma = m_libellepharma->text();
-    values.adrpharma = m_adrpharma->text();
-    values.adr2pharma = m_adr2pharma->text();
-    values.cppharma = m_cppharma->text();
-    values.villepharma = m_villepharma->text();
+    for (const SettingsSession::Box which : SettingsSession::boxes)
+        values.*SettingsSession::valueof(which) = box(which)->text();
     return values;
 }
 

@@ -52,19 +52,9 @@ SettingsSession::Step SettingsSession::validate(const Settings::Values& typed)
     }
     // The settings file keeps one line per value: a line break (pasted with a key or a password)
     // would change the value behind the user's back. The URL is not typed.
-    const std::pair<Box, const QString*> boxes[] = {
-        {Box::apikey, &typed.apikey},
-        {Box::idpharma, &typed.idpharma},
-        {Box::login, &typed.login},
-        {Box::password, &typed.password},
-        {Box::libellepharma, &typed.libellepharma},
-        {Box::adrpharma, &typed.adrpharma},
-        {Box::adr2pharma, &typed.adr2pharma},
-        {Box::cppharma, &typed.cppharma},
-        {Box::villepharma, &typed.villepharma},
-    };
-    for (const auto& [box, text] : boxes) {
-        if (text->contains(u'\n') || text->contains(u'\r')) {
+    for (const Box box : boxes) {
+        const QString& text = typed.*valueof(box);
+        if (box != Box::url && (text.contains(u'\n') || text.contains(u'\r'))) {
             m_context.dialogs.information(
                 QStringLiteral("Les paramètres ne doivent pas contenir de saut de ligne"));
             Step step;
@@ -98,6 +88,33 @@ SettingsSession::Step SettingsSession::cancel()
     step.end = true;
     emit endapplication();
     return step;
+}
+
+QString Settings::Values::*SettingsSession::valueof(Box box)
+{
+    switch (box) {
+    case Box::apikey:
+        return &Settings::Values::apikey;
+    case Box::idpharma:
+        return &Settings::Values::idpharma;
+    case Box::login:
+        return &Settings::Values::login;
+    case Box::password:
+        return &Settings::Values::password;
+    case Box::url:
+        return &Settings::Values::url;
+    case Box::libellepharma:
+        return &Settings::Values::libellepharma;
+    case Box::adrpharma:
+        return &Settings::Values::adrpharma;
+    case Box::adr2pharma:
+        return &Settings::Values::adr2pharma;
+    case Box::cppharma:
+        return &Settings::Values::cppharma;
+    case Box::villepharma:
+        return &Settings::Values::villepharma;
+    }
+    return &Settings::Values::apikey;
 }
 
 void SettingsSession::setauthorization()

@@ -3,6 +3,7 @@
 #include "settings/Settings.h"
 
 #include <QObject>
+#include <array>
 #include <optional>
 #include <vector>
 
@@ -43,6 +44,11 @@ public:
         cppharma,
         villepharma,
     };
+    static constexpr std::array<Box, 10> boxes{
+        Box::apikey,        Box::idpharma,  Box::login,      Box::password, Box::url,
+        Box::libellepharma, Box::adrpharma, Box::adr2pharma, Box::cppharma, Box::villepharma};
+    // The value a box holds.
+    static QString Settings::Values::*valueof(Box box);
 
     // What the window does after "Valider" or "Annuler".
     struct Step
